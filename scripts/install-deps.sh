@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building and testing Tidyword needs, and only the ones
+# that are missing. As root it installs them; otherwise it prints the one command to run.
+set -euo pipefail
+
+packages=(
+    # toolchain
+    g++ make cmake ninja-build pkg-config clang-format
+    # libraries
+    qt6-base-dev qcoro-qt6-dev libicu-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Tidyword needs these Debian packages. Install them with:" >&2
+    echo "    sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    exit 1
+fi
+
+echo "Installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+# A fresh machine may have no package lists yet; refresh them only when the install needs it.
+if ! apt-get install -y --no-install-recommends "${missing[@]}"; then
+    apt-get update
+    apt-get install -y --no-install-recommends "${missing[@]}"
+fi

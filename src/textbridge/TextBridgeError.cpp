@@ -1,0 +1,45 @@
+#include "textbridge/TextBridgeError.h"
+
+namespace tidyword {
+
+namespace {
+
+const char* message(TextBridgeError::Code code) {
+    switch (code) {
+        case TextBridgeError::accessibilityRequired:
+            return "Allow Tidyword in System Settings → Privacy & Security → Accessibility, then "
+                   "select text and try again.";
+        case TextBridgeError::noApplication:
+            return "Select some text in Slack, ChatGPT, or another app, then use the shortcut.";
+        case TextBridgeError::noSelection:
+            return "No selected text was found. Highlight a sentence in your draft, then use the "
+                   "shortcut again.";
+        case TextBridgeError::unsupportedControl:
+            return "This text field does not expose a usable selection. Try selecting text in the "
+                   "message composer again.";
+        case TextBridgeError::secureField:
+            return "Tidyword does not read password or protected text fields.";
+        case TextBridgeError::staleSelection:
+            return "The original text, selection, or destination changed. Nothing was replaced. "
+                   "Copy the suggestion or select the text again.";
+        case TextBridgeError::sourceClosed:
+            return "The original app or window is no longer available. Copy the suggestion "
+                   "instead.";
+        case TextBridgeError::clipboardUnavailable:
+            return "Tidyword could not safely preserve the current clipboard. Copy the suggestion "
+                   "and paste it manually.";
+        case TextBridgeError::replacementUnavailable:
+            return "This app does not expose enough information to verify a safe replacement. "
+                   "Copy the suggestion and paste it into your draft.";
+        case TextBridgeError::pasteUnverified:
+            return "The paste was sent, but Tidyword could not verify the result. Check the "
+                   "original draft before trying again. You can use that app’s Undo if needed.";
+    }
+    Q_UNREACHABLE();
+}
+
+}  // namespace
+
+TextBridgeError::TextBridgeError(Code code) noexcept : CodedError(code, message(code)) {}
+
+}  // namespace tidyword

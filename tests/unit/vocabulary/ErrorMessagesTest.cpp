@@ -1,0 +1,108 @@
+#include "hotkey/HotKeyError.h"
+#include "service/BetaError.h"
+#include "textbridge/TextBridgeError.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace tidyword {
+namespace {
+
+// The tables list the cases in their declared order, so index i is also the case's ordinal.
+const std::vector<const char*> kBetaMessages{
+    "This beta build is not connected yet. Get a configured build from the Tidyword publisher.",
+    "Sign in to use your free Tidyword requests.",
+    "Sign-in was cancelled.",
+    "The sign-in response could not be verified. Please sign in again.",
+    "Could not complete sign-in. Please try again.",
+    "Tidyword could not access the saved sign-in in macOS Keychain.",
+    "Select a sentence or paragraph to improve.",
+    "Select up to 4,000 characters at a time.",
+    "Enter editing instructions of up to 2,000 characters.",
+    "Your account does not have beta access yet. Contact the Tidyword publisher.",
+    "Verify your email address, then sign in again to use Tidyword.",
+    "You have used your free requests for this period. Check your account for the reset date.",
+    "Too many requests at once. Wait a moment and try again.",
+    "Could not connect to Tidyword. Check your connection and try again.",
+    "The request took too long. Your draft is unchanged; you can retry.",
+    "Tidyword is temporarily unavailable. Please try again shortly.",
+    "Tidyword returned an unexpected response. Your draft is unchanged.",
+    "Tidyword could not improve this selection. Try a shorter passage.",
+    ("This request has already been received. Check your remaining requests, then select the text "
+     "again to start a new request."),
+};
+
+const std::vector<const char*> kTextBridgeMessages{
+    "Allow Tidyword in System Settings → Privacy & Security → Accessibility, then select text and "
+    "try again.",
+    "Select some text in Slack, ChatGPT, or another app, then use the shortcut.",
+    "No selected text was found. Highlight a sentence in your draft, then use the shortcut again.",
+    "This text field does not expose a usable selection. Try selecting text in the message "
+    "composer again.",
+    "Tidyword does not read password or protected text fields.",
+    "The original text, selection, or destination changed. Nothing was replaced. Copy the "
+    "suggestion or select the text again.",
+    "The original app or window is no longer available. Copy the suggestion instead.",
+    "Tidyword could not safely preserve the current clipboard. Copy the suggestion and paste it "
+    "manually.",
+    "This app does not expose enough information to verify a safe replacement. Copy the "
+    "suggestion and paste it into your draft.",
+    "The paste was sent, but Tidyword could not verify the result. Check the original draft "
+    "before trying again. You can use that app\u2019s Undo if needed.",
+};
+
+// Checks every case's message and that equality and hashing follow the case alone.
+template <typename Error>
+void expectMessagesInOrder(const std::vector<const char*>& expected, typename Error::Code last) {
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(last) + 1) << "one message per case";
+    QSet<Error> distinct;
+    for (std::size_t ordinal = 0; ordinal < expected.size(); ++ordinal) {
+        const Error error(static_cast<typename Error::Code>(ordinal));
+        SCOPED_TRACE(ordinal);
+        EXPECT_EQ(error.errorDescription(), QString::fromUtf8(expected[ordinal]));
+        EXPECT_STREQ(error.what(), expected[ordinal]);
+        EXPECT_EQ(error.code(), static_cast<typename Error::Code>(ordinal));
+        EXPECT_EQ(error, Error(error.code()));
+        EXPECT_EQ(qHash(error), qHash(Error(error.code())));
+        distinct.insert(error);
+    }
+    EXPECT_EQ(static_cast<std::size_t>(distinct.size()), expected.size());
+}
+
+TEST(ErrorMessagesTest, BetaErrorMessagesAreExact) {
+    expectMessagesInOrder<BetaError>(kBetaMessages, BetaError::alreadyReceived);
+    EXPECT_FALSE(BetaError(BetaError::network) == BetaError(BetaError::timedOut));
+}
+
+TEST(ErrorMessagesTest, TextBridgeErrorMessagesAreExact) {
+    expectMessagesInOrder<TextBridgeError>(kTextBridgeMessages, TextBridgeError::pasteUnverified);
+}
+
+TEST(ErrorMessagesTest, HotKeyErrorMessagesAreExact) {
+    const struct {
+        HotKeyError error;
+        const char* message;
+    } cases[] = {
+        {HotKeyError::handlerNotInstalled(-50),
+         "Tidyword could not install its shortcut (-50). Restart the app and try again."},
+        {HotKeyError::hotKeyRefused(ShortcutPreset::optionSpace, -9878),
+         "⌥ Space is unavailable or is already assigned to another app. Choose a different "
+         "shortcut in Settings. (-9878)"},
+        {HotKeyError::hotKeyRefused(ShortcutPreset::controlOptionSpace, 10),
+         "⌃ ⌥ Space is unavailable or is already assigned to another app. Choose a different "
+         "shortcut in Settings. (10)"},
+        {HotKeyError::inAppMonitorNotInstalled(),
+         "Tidyword could not install its in-app shortcut. Restart the app and try again."},
+    };
+    for (const auto& [error, message] : cases) {
+        EXPECT_EQ(error.errorDescription(), QString::fromUtf8(message));
+        EXPECT_EQ(error.message(), QString::fromUtf8(message));
+        EXPECT_STREQ(error.what(), message);
+    }
+}
+
+}  // namespace
+}  // namespace tidyword
