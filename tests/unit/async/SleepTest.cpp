@@ -1,0 +1,140 @@
+#include "async/Sleep.h"
+#include "platform/SystemClock.h"
+#include "platform/sim/VirtualClock.h"
+#include "support/EventLoop.h"
+
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace tidyword {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::Clock;
+using platform::SystemClock;
+using platform::sim::VirtualClock;
+
+// Sleeps for `delay`, then records its label and the time it woke at.
+QCoro::Task<void> sleepAndRecord(Clock& clock, Clock::Duration delay, int label,
+                                 std::vector<std::pair<int, Clock::Duration>>& woke) {
+    co_await sleep(clock, delay);
+    woke.emplace_back(label, clock.uptime());
+}
+
+TEST(SleepTest, VirtualSleepsWakeInDeadlineOrderAtTheirDeadlines) {
+    VirtualClock clock;
+    const auto start = clock.uptime();
+    std::vector<std::pair<int, Clock::Duration>> woke;
+    // Started out of order, with a tie between the last two.
+    auto longest = sleepAndRecord(clock, 3h, 1, woke);
+    auto shortest = sleepAndRecord(clock, 40ms, 2, woke);
+    auto middle = sleepAndRecord(clock, 180s, 3, woke);
+    auto tied = sleepAndRecord(clock, 180s, 4, woke);
+
+    clock.advance(39ms);
+    EXPECT_TRUE(woke.empty());
+
+    clock.advance(3h);
+
+    const std::vector<std::pair<int, Clock::Duration>> expected{
+        {2, start + 40ms}, {3, start + 180s}, {4, start + 180s}, {1, start + 3h}};
+    EXPECT_EQ(woke, expected);
+    EXPECT_EQ(clock.uptime(), start + 39ms + 3h);
+    EXPECT_EQ(clock.pendingAlarmCount(), 0);
+}
+
+TEST(SleepTest, VirtualSleepStartedWhileRingingWakesWithinTheSameAdvance) {
+    VirtualClock clock;
+    const auto start = clock.uptime();
+    std::vector<Clock::Duration> woke;
+    auto polls = [](Clock& clock, std::vector<Clock::Duration>& woke) -> QCoro::Task<void> {
+        for (int round = 0; round < 16; ++round) {
+            co_await sleep(clock, 40ms);
+            woke.push_back(clock.uptime());
+        }
+    }(clock, woke);
+
+    clock.advance(1s);
+
+    ASSERT_EQ(woke.size(), 16u);
+    EXPECT_EQ(woke.front(), start + 40ms);
+    EXPECT_EQ(woke.back(), start + 640ms);
+}
+
+TEST(SleepTest, WallClockFollowsUptimeUntilSetAndAlarmsIgnoreIt) {
+    VirtualClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 0), Qt::UTC));
+    clock.advance(90s);
+    EXPECT_EQ(clock.now(), QDateTime(QDate(2026, 12, 6), QTime(9, 1, 30), Qt::UTC));
+
+    bool woke = false;
+    auto sleeper = [](Clock& clock, bool& woke) -> QCoro::Task<void> {
+        co_await sleep(clock, 10s);
+        woke = true;
+    }(clock, woke);
+    clock.setNow(QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC));
+    EXPECT_FALSE(woke);
+    clock.advance(10s);
+    EXPECT_TRUE(woke);
+    EXPECT_EQ(clock.now(), QDateTime(QDate(2027, 1, 1), QTime(0, 0, 10), Qt::UTC));
+}
+
+struct CancelCase {
+    const char* name;
+    bool virtualClock;
+    bool cancelBeforeSleeping;
+};
+
+class SleepCancellationTest : public ::testing::TestWithParam<CancelCase> {};
+
+TEST_P(SleepCancellationTest, EndsWithCancelledAndLeavesNoAlarm) {
+    VirtualClock virtualClock;
+    SystemClock systemClock;
+    Clock& clock = GetParam().virtualClock ? static_cast<Clock&>(virtualClock) : systemClock;
+    CancellationSource source;
+    if (GetParam().cancelBeforeSleeping) {
+        source.cancel();
+    } else {
+        // Cancelled from the event loop while the (hour-long) sleep is pending.
+        QTimer::singleShot(0, [&source] { source.cancel(); });
+    }
+
+    EXPECT_THROW(test::runToCompletion(sleep(clock, 1h, source.token())), Cancelled);
+    EXPECT_EQ(virtualClock.pendingAlarmCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Clocks, SleepCancellationTest,
+                         ::testing::Values(CancelCase{"VirtualBefore", true, true},
+                                           CancelCase{"VirtualDuring", true, false},
+                                           CancelCase{"SystemBefore", false, true},
+                                           CancelCase{"SystemDuring", false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SleepTest, CancellationResumesTheSleeperOnlyAfterTheCancellerReturns) {
+    VirtualClock clock;
+    CancellationSource source;
+    bool ended = false;
+    auto sleeper = [](Clock& clock, CancellationToken token, bool& ended) -> QCoro::Task<void> {
+        try {
+            co_await sleep(clock, 1s, token);
+        } catch (const Cancelled&) {
+        }
+        ended = true;
+    }(clock, source.token(), ended);
+
+    source.cancel();
+    EXPECT_FALSE(ended);
+    test::runEventLoopUntil([&ended] { return ended; });
+}
+
+TEST(SleepTest, SystemSleepNeverWakesBeforeItsDelay) {
+    SystemClock clock;
+    const auto before = clock.uptime();
+    test::runToCompletion(sleep(clock, 30ms));
+    EXPECT_GE(clock.uptime() - before, 30ms);
+}
+
+}  // namespace
+}  // namespace tidyword

@@ -1,0 +1,109 @@
+#include "async/Sleep.h"
+#include "async/TaskHandle.h"
+#include "platform/sim/VirtualClock.h"
+#include "service/BetaError.h"
+#include "support/EventLoop.h"
+#include "support/Printers.h"
+
+#include <gtest/gtest.h>
+
+namespace tidyword {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::sim::VirtualClock;
+
+QCoro::Task<int> failAfter(platform::Clock& clock, BetaError::Code code) {
+    co_await sleep(clock, 1s);
+    throw BetaError(code);
+}
+
+TEST(TaskHandleTest, DroppedHandleKeepsRunning) {
+    VirtualClock clock;
+    int steps = 0;
+    {
+        // The captures live as long as the task, not as long as the handle.
+        auto handle = TaskHandle<>::start([&clock, &steps](CancellationToken) -> QCoro::Task<> {
+            ++steps;
+            co_await sleep(clock, 5s);
+            ++steps;
+        });
+    }
+    EXPECT_EQ(steps, 1);
+    clock.advance(5s);
+    EXPECT_EQ(steps, 2);
+}
+
+TEST(TaskHandleTest, ExceptionThrownInTaskReachesEveryAwaiter) {
+    VirtualClock clock;
+    auto direct = [](VirtualClock& clock) -> QCoro::Task<BetaError::Code> {
+        try {
+            co_await failAfter(clock, BetaError::quotaExceeded);
+        } catch (const BetaError& error) {
+            co_return error.code();
+        }
+        co_return BetaError::notConfigured;
+    }(clock);
+    auto handle = TaskHandle<int>::start(
+        [&clock](const CancellationToken&) { return failAfter(clock, BetaError::timedOut); });
+    auto firstWaiter = handle.result();
+    auto secondWaiter = handle.result();
+
+    clock.advance(1s);
+
+    EXPECT_EQ(test::runToCompletion(std::move(direct)), BetaError::quotaExceeded);
+    for (auto* waiter : {&firstWaiter, &secondWaiter}) {
+        try {
+            test::runToCompletion(std::move(*waiter));
+            ADD_FAILURE() << "the task's error did not reach the awaiter";
+        } catch (const BetaError& error) {
+            EXPECT_EQ(error.code(), BetaError::timedOut);
+        }
+    }
+}
+
+TEST(TaskHandleTest, ResultDeliversTheValueEvenAfterTheTaskFinished) {
+    VirtualClock clock;
+    auto handle = TaskHandle<QString>::start([&clock](CancellationToken) -> QCoro::Task<QString> {
+        co_await sleep(clock, 2s);
+        co_return QStringLiteral("rewritten");
+    });
+    auto early = handle.result();
+    clock.advance(2s);
+    EXPECT_TRUE(handle.isFinished());
+    EXPECT_EQ(test::runToCompletion(std::move(early)), QStringLiteral("rewritten"));
+    EXPECT_EQ(test::runToCompletion(handle.result()), QStringLiteral("rewritten"));
+}
+
+TEST(TaskHandleTest, CancelStopsASleepingTaskWithCancelled) {
+    VirtualClock clock;
+    bool sawCancellation = false;
+    auto handle =
+        TaskHandle<>::start([&clock, &sawCancellation](CancellationToken token) -> QCoro::Task<> {
+            try {
+                co_await sleep(clock, 45s, token);
+            } catch (const Cancelled&) {
+                sawCancellation = token.isCancelled();
+                throw;
+            }
+        });
+
+    handle.cancel();
+
+    EXPECT_TRUE(handle.isCancelled());
+    EXPECT_THROW(test::runToCompletion(handle.result()), Cancelled);
+    EXPECT_TRUE(sawCancellation);
+    EXPECT_TRUE(handle.isFinished());
+    EXPECT_EQ(clock.pendingAlarmCount(), 0);
+}
+
+TEST(TaskHandleTest, EmptyHandleHasNothingToCancelOrAwait) {
+    const TaskHandle<> handle;
+    EXPECT_TRUE(handle.isEmpty());
+    handle.cancel();
+    EXPECT_FALSE(handle.isCancelled());
+    EXPECT_THROW(test::runToCompletion(handle.result()), Cancelled);
+}
+
+}  // namespace
+}  // namespace tidyword
