@@ -8,15 +8,6 @@
 namespace tidyword {
 namespace {
 
-TEST(CancellationTest, DefaultTokenIsNeverCancelledAndNeverCallsBack) {
-    const CancellationToken token;
-    bool called = false;
-    auto subscription = token.subscribe([&called] { called = true; });
-    EXPECT_FALSE(token.isCancelled());
-    EXPECT_NO_THROW(token.throwIfCancelled());
-    EXPECT_FALSE(called);
-}
-
 TEST(CancellationTest, CancelRunsEachLiveSubscriberOnceAndThrowsFromCheckpoints) {
     CancellationSource source;
     const CancellationToken token = source.token();

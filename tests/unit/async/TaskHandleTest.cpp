@@ -97,13 +97,5 @@ TEST(TaskHandleTest, CancelStopsASleepingTaskWithCancelled) {
     EXPECT_EQ(clock.pendingAlarmCount(), 0);
 }
 
-TEST(TaskHandleTest, EmptyHandleHasNothingToCancelOrAwait) {
-    const TaskHandle<> handle;
-    EXPECT_TRUE(handle.isEmpty());
-    handle.cancel();
-    EXPECT_FALSE(handle.isCancelled());
-    EXPECT_THROW(test::runToCompletion(handle.result()), Cancelled);
-}
-
 }  // namespace
 }  // namespace tidyword
