@@ -5,6 +5,9 @@ set(TIDYWORD_SOURCE_ROOT "${PROJECT_SOURCE_DIR}/src")
 
 function(tidyword_apply_settings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+    # Qt's signals/slots/emit macros collide with GLib's headers (and with plain words);
+    # Q_SIGNALS, Q_SLOTS and Q_EMIT say the same.
+    target_compile_definitions(${target} PRIVATE QT_NO_KEYWORDS)
     if(TIDYWORD_SANITIZE)
         target_compile_options(${target} PRIVATE
             -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
@@ -22,12 +25,4 @@ function(tidyword_library name)
     if(TIDYWORD_SANITIZE)
         target_link_options(tidyword_${name} INTERFACE -fsanitize=address,undefined)
     endif()
-endfunction()
-
-# tidyword_header_library(<name> DEPENDS ...): a folder that holds only headers.
-function(tidyword_header_library name)
-    cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
-    add_library(tidyword_${name} INTERFACE)
-    target_include_directories(tidyword_${name} INTERFACE "${TIDYWORD_SOURCE_ROOT}")
-    target_link_libraries(tidyword_${name} INTERFACE ${ARG_DEPENDS})
 endfunction()

@@ -1,15 +1,15 @@
 #include "diff/TextDiff.h"
 
+#include "base/Characters.h"
+
 #include <QHash>
 #include <QStringView>
 
-#include <unicode/ubrk.h>
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -44,27 +44,6 @@ CharacterClass classify(QStringView character) {
         return CharacterClass::word;
     }
     return CharacterClass::other;
-}
-
-// Calls `visit` with each user-perceived character (extended grapheme cluster) of `text`.
-template <typename Visit>
-void forEachCharacter(QStringView text, Visit visit) {
-    UErrorCode status = U_ZERO_ERROR;
-    const std::unique_ptr<UBreakIterator, decltype(&ubrk_close)> breaks(
-        ubrk_open(UBRK_CHARACTER, "", text.utf16(), static_cast<int32_t>(text.size()), &status),
-        &ubrk_close);
-    if (U_FAILURE(status)) {
-        // Only when ICU's data is missing: fall back to code points rather than fail.
-        for (qsizetype start = 0, end = 0; start < text.size(); start = end) {
-            U16_FWD_1(text.utf16(), end, text.size());
-            visit(text.sliced(start, end - start));
-        }
-        return;
-    }
-    for (int32_t start = ubrk_first(breaks.get()), end = ubrk_next(breaks.get()); end != UBRK_DONE;
-         start = end, end = ubrk_next(breaks.get())) {
-        visit(text.sliced(start, end - start));
-    }
 }
 
 class Tokenizer {

@@ -85,6 +85,8 @@ struct CancelCase {
     const char* name;
     bool virtualClock;
     bool cancelBeforeSleeping;
+
+    friend void PrintTo(const CancelCase& test, std::ostream* out) { *out << test.name; }
 };
 
 class SleepCancellationTest : public ::testing::TestWithParam<CancelCase> {};

@@ -15,6 +15,8 @@ struct DiffCase {
     QString original;
     QString replacement;
     QList<DiffSegment> expected;
+
+    friend void PrintTo(const DiffCase& test, std::ostream* out) { *out << test.name; }
 };
 
 class TextDiffExampleTest : public ::testing::TestWithParam<DiffCase> {};
@@ -79,6 +81,10 @@ struct TableLimitCase {
     int originalTokens;
     int replacementTokens;
     bool compared;  // token by token, rather than one removal and one addition
+
+    friend void PrintTo(const TableLimitCase& test, std::ostream* out) {
+        *out << test.originalTokens << " x " << test.replacementTokens << " tokens";
+    }
 };
 
 class TextDiffTableLimitTest : public ::testing::TestWithParam<TableLimitCase> {};
