@@ -7,7 +7,7 @@ packages=(
     # toolchain
     g++ make cmake ninja-build pkg-config clang-format
     # libraries
-    qt6-base-dev qcoro-qt6-dev libicu-dev
+    qt6-base-dev qcoro-qt6-dev libicu-dev libsecret-1-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
 )

@@ -1,0 +1,239 @@
+#include "platform/linux/LibsecretStore.h"
+
+#include <libsecret/secret.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+using Status = SecretStore::Status;
+
+// Cancels the operation's libsecret calls once it outlives its time. libsecret's synchronous
+// calls run a private main loop, so the watch has to come from another thread.
+class Deadline {
+public:
+    explicit Deadline(std::chrono::milliseconds limit)
+        : cancellable_(g_cancellable_new()), watchdog_([this, limit] { watch(limit); }) {}
+
+    ~Deadline() {
+        {
+            const std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        finished_changed_.notify_all();
+        watchdog_.join();
+        g_object_unref(cancellable_);
+    }
+
+    Deadline(const Deadline&) = delete;
+    Deadline& operator=(const Deadline&) = delete;
+
+    GCancellable* cancellable() const { return cancellable_; }
+
+private:
+    void watch(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        if (!finished_changed_.wait_for(lock, limit, [this] { return finished_; })) {
+            g_cancellable_cancel(cancellable_);
+        }
+    }
+
+    GCancellable* cancellable_;
+    std::mutex mutex_;
+    std::condition_variable finished_changed_;
+    bool finished_ = false;
+    std::thread watchdog_;  // last: it starts once the rest is in place
+};
+
+struct ErrorSlot {
+    GError* error = nullptr;
+    ~ErrorSlot() {
+        if (error) {
+            g_error_free(error);
+        }
+    }
+    GError** operator&() { return &error; }
+};
+
+template <typename T>
+using GObjectPointer = std::unique_ptr<T, decltype(&g_object_unref)>;
+
+template <typename T>
+GObjectPointer<T> owned(T* object) {
+    return GObjectPointer<T>(object, &g_object_unref);
+}
+
+using ValuePointer = std::unique_ptr<SecretValue, decltype(&secret_value_unref)>;
+using ItemList = std::unique_ptr<GList, void (*)(GList*)>;
+
+void freeItems(GList* items) {
+    g_list_free_full(items, g_object_unref);
+}
+
+const SecretSchema& tokenSchema() {
+    static const SecretSchema schema = [] {
+        SecretSchema built{};
+        built.name = "org.freedesktop.Secret.Generic";
+        // Match on the two attributes alone, so that items are found whoever created them.
+        built.flags = SECRET_SCHEMA_DONT_MATCH_NAME;
+        built.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
+        built.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+        return built;
+    }();
+    return schema;
+}
+
+// The attributes that identify one item; they point into the identity's UTF-8 copies.
+class Attributes {
+public:
+    explicit Attributes(const SecretItemIdentity& item)
+        : service_(item.service.toUtf8()),
+          account_(item.account.toUtf8()),
+          table_(g_hash_table_new(g_str_hash, g_str_equal), &g_hash_table_unref) {
+        g_hash_table_insert(table_.get(), const_cast<char*>("service"), service_.data());
+        g_hash_table_insert(table_.get(), const_cast<char*>("account"), account_.data());
+    }
+
+    GHashTable* table() const { return table_.get(); }
+
+private:
+    QByteArray service_;
+    QByteArray account_;
+    std::unique_ptr<GHashTable, decltype(&g_hash_table_unref)> table_;
+};
+
+// One operation: a connection to the Secret Service under one deadline.
+class Operation {
+public:
+    explicit Operation(std::chrono::milliseconds limit)
+        : deadline_(limit), service_(nullptr, &g_object_unref) {
+        ErrorSlot error;
+        service_ = owned(
+            secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, deadline_.cancellable(), &error));
+    }
+
+    bool connected() const { return service_ != nullptr; }
+    GCancellable* cancellable() const { return deadline_.cancellable(); }
+    SecretService* service() const { return service_.get(); }
+
+    // The matching items, or none when the search itself fails.
+    std::optional<ItemList> search(const SecretItemIdentity& item, SecretSearchFlags flags) const {
+        const Attributes attributes(item);
+        ErrorSlot error;
+        GList* found = secret_service_search_sync(service_.get(), &tokenSchema(),
+                                                  attributes.table(), flags, cancellable(), &error);
+        if (error.error) {
+            freeItems(found);
+            return std::nullopt;
+        }
+        return ItemList(found, &freeItems);
+    }
+
+private:
+    Deadline deadline_;
+    GObjectPointer<SecretService> service_;
+};
+
+ValuePointer secretValue(const QByteArray& data) {
+    return ValuePointer(secret_value_new(data.constData(), data.size(), "application/octet-stream"),
+                        &secret_value_unref);
+}
+
+}  // namespace
+
+LibsecretStore::LibsecretStore(std::chrono::milliseconds timeLimit) : timeLimit_(timeLimit) {}
+
+SecretStore::FoundSecret LibsecretStore::find(const SecretItemIdentity& item) {
+    const Operation operation(timeLimit_);
+    if (!operation.connected()) {
+        return {Status::failure, {}};
+    }
+    // Secrets load only from unlocked items; nothing here unlocks, so nothing prompts.
+    const auto items = operation.search(item, SECRET_SEARCH_LOAD_SECRETS);
+    if (!items) {
+        return {Status::failure, {}};
+    }
+    if (!items->get()) {
+        return {Status::notFound, {}};
+    }
+    auto* first = static_cast<SecretItem*>(items->get()->data);
+    const ValuePointer value(secret_item_get_secret(first), &secret_value_unref);
+    if (secret_item_get_locked(first) || !value) {
+        return {Status::failure, {}};
+    }
+    gsize length = 0;
+    const gchar* data = secret_value_get(value.get(), &length);
+    return {Status::success, QByteArray(data, static_cast<qsizetype>(length))};
+}
+
+SecretStore::Status LibsecretStore::update(const SecretItemIdentity& item, const QByteArray& data) {
+    const Operation operation(timeLimit_);
+    if (!operation.connected()) {
+        return Status::failure;
+    }
+    const auto items = operation.search(item, SECRET_SEARCH_NONE);
+    if (!items) {
+        return Status::failure;
+    }
+    if (!items->get()) {
+        return Status::notFound;
+    }
+    auto* first = static_cast<SecretItem*>(items->get()->data);
+    ErrorSlot error;
+    if (secret_item_get_locked(first) ||
+        !secret_item_set_secret_sync(first, secretValue(data).get(), operation.cancellable(),
+                                     &error)) {
+        return Status::failure;
+    }
+    return Status::success;
+}
+
+SecretStore::Status LibsecretStore::add(const SecretItemIdentity& item, const QString& label,
+                                        const QByteArray& data) {
+    const Operation operation(timeLimit_);
+    if (!operation.connected()) {
+        return Status::failure;
+    }
+    ErrorSlot error;
+    const auto collection = owned(
+        secret_collection_for_alias_sync(operation.service(), SECRET_COLLECTION_DEFAULT,
+                                         SECRET_COLLECTION_NONE, operation.cancellable(), &error));
+    if (!collection || secret_collection_get_locked(collection.get())) {
+        return Status::failure;
+    }
+    const Attributes attributes(item);
+    const auto created = owned(secret_item_create_sync(
+        collection.get(), &tokenSchema(), attributes.table(), label.toUtf8().constData(),
+        secretValue(data).get(), SECRET_ITEM_CREATE_NONE, operation.cancellable(), &error));
+    return created ? Status::success : Status::failure;
+}
+
+SecretStore::Status LibsecretStore::remove(const SecretItemIdentity& item) {
+    const Operation operation(timeLimit_);
+    if (!operation.connected()) {
+        return Status::failure;
+    }
+    const auto items = operation.search(item, SECRET_SEARCH_ALL);
+    if (!items) {
+        return Status::failure;
+    }
+    if (!items->get()) {
+        return Status::notFound;
+    }
+    for (GList* node = items->get(); node; node = node->next) {
+        auto* found = static_cast<SecretItem*>(node->data);
+        ErrorSlot error;
+        if (secret_item_get_locked(found) ||
+            !secret_item_delete_sync(found, operation.cancellable(), &error)) {
+            return Status::failure;
+        }
+    }
+    return Status::success;
+}
+
+}  // namespace tidyword::platform::linux_desktop

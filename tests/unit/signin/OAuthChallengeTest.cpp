@@ -1,0 +1,237 @@
+#include "platform/linux/SystemRandomSource.h"
+#include "service/BetaError.h"
+#include "signin/OAuthChallenge.h"
+#include "support/ConfigFiles.h"
+#include "support/Printers.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+namespace tidyword {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using test::auth0Members;
+using test::configFile;
+using test::entraMembers;
+
+// A random source that repeats a byte pattern, or fails.
+class PatternSource final : public platform::RandomSource {
+public:
+    explicit PatternSource(std::optional<QByteArray> pattern) : pattern_(std::move(pattern)) {}
+    bool fill(std::span<std::byte> bytes) override {
+        if (!pattern_) {
+            return false;
+        }
+        qsizetype next = 0;
+        for (std::byte& byte : bytes) {
+            byte = static_cast<std::byte>(pattern_->at(next));
+            next = (next + 1) % pattern_->size();
+        }
+        return true;
+    }
+
+private:
+    std::optional<QByteArray> pattern_;
+};
+
+BetaError::Code errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const BetaError& error) {
+        return error.code();
+    }
+    ADD_FAILURE() << "no BetaError was thrown";
+    return BetaError::notConfigured;
+}
+
+TEST(OAuthChallengeTest, RandomStringsAre43Base64URLCharactersAndDiffer) {
+    platform::linux_desktop::SystemRandomSource random;
+    QSet<QString> seen;
+    for (int draw = 0; draw < 200; ++draw) {
+        const QString value = OAuthChallenge::randomString(random);
+        ASSERT_EQ(value.size(), 43);
+        ASSERT_TRUE(std::all_of(value.begin(), value.end(), [](QChar character) {
+            return (character >= u'A' && character <= u'Z') ||
+                   (character >= u'a' && character <= u'z') ||
+                   (character >= u'0' && character <= u'9') || character == u'-' ||
+                   character == u'_';
+        })) << value.toStdString();
+        seen.insert(value);
+    }
+    EXPECT_EQ(seen.size(), 200);
+}
+
+TEST(OAuthChallengeTest, RandomStringEncodesTheBytesAsUnpaddedBase64URL) {
+    const struct {
+        QByteArray pattern;
+        QString expected;
+    } cases[] = {
+        {QByteArray(1, '\0'), QString(43, u'A')},
+        // 0xFB 0xEF 0xBE is "++++" in standard Base64, 0xFF 0xFF 0xFF is "////".
+        {"\xFB\xEF\xBE", QString(42, u'-') + u"8"_s},
+        {"\xFF", QString(42, u'_') + u"8"_s},
+    };
+    for (const auto& [pattern, expected] : cases) {
+        PatternSource source(pattern);
+        EXPECT_EQ(OAuthChallenge::randomString(source), expected);
+    }
+}
+
+TEST(OAuthChallengeTest, FailingRandomSourceIsSignInFailed) {
+    PatternSource failing(std::nullopt);
+    EXPECT_EQ(errorOf([&failing] { OAuthChallenge::randomString(failing); }),
+              BetaError::signInFailed);
+}
+
+TEST(OAuthChallengeTest, ChallengeIsTheS256TransformOfTheVerifier) {
+    const OAuthChallenge challenge{u"dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"_s, u"state"_s};
+    EXPECT_EQ(challenge.challenge(), u"E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"_s);
+}
+
+const OAuthChallenge kChallenge{u"dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"_s,
+                                u"Xq3_state-value"_s};
+
+TEST(OAuthChallengeTest, AuthorizationURLCarriesTheNineItemsInOrder) {
+    const struct {
+        QByteArray config;
+        const char* expected;
+    } cases[] = {
+        {configFile(entraMembers()),
+         "https://login.microsoftonline.com/contoso.onmicrosoft.com/oauth2/v2.0/authorize"
+         "?client_id=8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60&response_type=code"
+         "&response_mode=query&redirect_uri=com.tidyword.beta://oauth/callback"
+         "&scope=api://8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60/access_as_user%20offline_access"
+         "&code_challenge=E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"
+         "&code_challenge_method=S256&state=Xq3_state-value"},
+        {configFile(auth0Members()),
+         "https://tidyword.eu.auth0.com/authorize"
+         "?client_id=AbCdEf0123456789_-xyz&response_type=code"
+         "&response_mode=query&redirect_uri=com.tidyword.beta://oauth/callback"
+         "&scope=openid%20offline_access%20access_as_user"
+         "&code_challenge=E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"
+         "&code_challenge_method=S256&state=Xq3_state-value"
+         "&audience=https://api.tidyword.example"},
+        // A "+" or "&" in a value must not read as a space or a new item.
+        {configFile(auth0Members(), {{"audience", "https://api.tidyword.example/a+b&c=d"}}),
+         "https://tidyword.eu.auth0.com/authorize"
+         "?client_id=AbCdEf0123456789_-xyz&response_type=code"
+         "&response_mode=query&redirect_uri=com.tidyword.beta://oauth/callback"
+         "&scope=openid%20offline_access%20access_as_user"
+         "&code_challenge=E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"
+         "&code_challenge_method=S256&state=Xq3_state-value"
+         "&audience=https://api.tidyword.example/a%2Bb%26c%3Dd"},
+    };
+    for (const auto& [config, expected] : cases) {
+        EXPECT_EQ(
+            kChallenge.authorizationURL(BetaConfig::parse(config)).toString(QUrl::FullyEncoded),
+            QString::fromLatin1(expected));
+    }
+}
+
+struct CallbackCase {
+    const char* name;
+    bool auth0;
+    QString callback;
+    std::optional<QString> code;  // the code, or else
+    BetaError::Code error;        // the error
+
+    friend void PrintTo(const CallbackCase& test, std::ostream* out) { *out << test.name; }
+};
+
+class AuthorizationCodeTest : public ::testing::TestWithParam<CallbackCase> {};
+
+TEST_P(AuthorizationCodeTest, ChecksTheCallbackInOrder) {
+    const auto& test = GetParam();
+    const auto config = BetaConfig::parse(configFile(test.auth0 ? auth0Members() : entraMembers()));
+    const QUrl callback(test.callback);
+    if (test.code) {
+        EXPECT_EQ(kChallenge.authorizationCode(callback, config), *test.code);
+    } else {
+        EXPECT_EQ(errorOf([&] { kChallenge.authorizationCode(callback, config); }), test.error);
+    }
+}
+
+const QString kRedirect = u"com.tidyword.beta://oauth/callback"_s;
+const QString kState = u"state=Xq3_state-value"_s;
+const QString kVerifySentence = u"Verify+your+email,+then+sign+in+to+Tidyword+again."_s;
+constexpr auto invalid = BetaError::invalidSignIn;
+constexpr auto failed = BetaError::signInFailed;
+constexpr auto verify = BetaError::emailVerificationRequired;
+
+CallbackCase accepted(const char* name, bool auth0, const QString& callback, const QString& code) {
+    return {name, auth0, callback, code, BetaError::notConfigured};
+}
+CallbackCase refused(const char* name, bool auth0, const QString& callback, BetaError::Code code) {
+    return {name, auth0, callback, std::nullopt, code};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Callbacks, AuthorizationCodeTest,
+    ::testing::Values(
+        accepted("CodeAmongOtherItems", false,
+                 kRedirect + "?session_state=x&" + kState + "&code=abc&extra", "abc"),
+        accepted("PercentEncodedCode", true, kRedirect + "?" + kState + "&code=a%2Bb%20c", "a+b c"),
+        accepted("PlusIsSpace", true, kRedirect + "?code=a+b&" + kState, "a b"),
+        accepted("Code16384", false, kRedirect + "?" + kState + "&code=" + QString(16'384, u'c'),
+                 QString(16'384, u'c')),
+        refused("Code16385", false, kRedirect + "?" + kState + "&code=" + QString(16'385, u'c'),
+                invalid),
+        refused("OtherHost", false, "com.tidyword.beta://other/callback?" + kState + "&code=abc",
+                invalid),
+        refused("OtherPath", false, "com.tidyword.beta://oauth/done?" + kState + "&code=abc",
+                invalid),
+        refused("TrailingSlash", false, kRedirect + "/?" + kState + "&code=abc", invalid),
+        refused("OtherScheme", false, "https://oauth/callback?" + kState + "&code=abc", invalid),
+        refused("Fragment", false, kRedirect + "?" + kState + "&code=abc#frag", invalid),
+        refused("NoQuery", false, kRedirect, invalid),
+        refused("NoState", false, kRedirect + "?code=abc", invalid),
+        refused("WrongState", false, kRedirect + "?state=other&code=abc", invalid),
+        refused("StateInCapitals", false, kRedirect + "?STATE=Xq3_state-value&code=abc", invalid),
+        refused("StateWithoutValue", false, kRedirect + "?state&code=abc", invalid),
+        refused("DuplicateState", false, kRedirect + "?" + kState + "&" + kState + "&code=abc",
+                invalid),
+        refused("WrongStateBeforeError", true,
+                kRedirect + "?state=other&error=access_denied&error_description=" + kVerifySentence,
+                invalid),
+        refused("EntraError", false, kRedirect + "?" + kState + "&error=access_denied", failed),
+        refused("UnverifiedEmail", true,
+                kRedirect + "?" + kState +
+                    "&error=access_denied&error_description=" + kVerifySentence,
+                verify),
+        refused("UnverifiedEmailPercentEncoded", true,
+                kRedirect + "?" + kState +
+                    "&error=access_denied&error_description=Verify%20your%20email,%20then%20"
+                    "sign%20in%20to%20Tidyword%20again.",
+                verify),
+        refused("UnverifiedEmailWithCode", true,
+                kRedirect + "?" + kState +
+                    "&error=access_denied&code=abc&error_description=" + kVerifySentence,
+                failed),
+        refused("UnverifiedEmailUnderEntra", false,
+                kRedirect + "?" + kState +
+                    "&error=access_denied&error_description=" + kVerifySentence,
+                failed),
+        refused("TwoErrors", true,
+                kRedirect + "?" + kState +
+                    "&error=access_denied&error=access_denied&error_description=" + kVerifySentence,
+                failed),
+        refused("OtherDescription", true,
+                kRedirect + "?" + kState + "&error=access_denied&error_description=Denied", failed),
+        refused("OtherAuth0Error", true,
+                kRedirect + "?" + kState +
+                    "&error=login_required&error_description=" + kVerifySentence,
+                failed),
+        refused("NoCode", false, kRedirect + "?" + kState, invalid),
+        refused("TwoCodes", false, kRedirect + "?" + kState + "&code=a&code=b", invalid),
+        refused("EmptyCode", false, kRedirect + "?" + kState + "&code=", invalid),
+        refused("CodeWithoutValue", false, kRedirect + "?" + kState + "&code", invalid)),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tidyword

@@ -1,0 +1,144 @@
+#include "platform/sim/SimulatedSecretStore.h"
+#include "service/BetaError.h"
+#include "signin/SessionTokenStore.h"
+#include "support/Printers.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+namespace tidyword {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using platform::SecretStore;
+using platform::sim::SimulatedSecretStore;
+using Operation = SimulatedSecretStore::Operation;
+
+OAuthTokens sampleTokens(std::optional<QString> refreshToken) {
+    return {u"access-1"_s, std::move(refreshToken),
+            QDateTime(QDate(2026, 12, 6), QTime(10, 15, 30, 123), Qt::UTC),
+            u"auth0|https://api.tidyword.example|..."_s};
+}
+
+bool failsWithKeychain(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const BetaError& error) {
+        return error.code() == BetaError::keychain;
+    }
+    return false;
+}
+
+TEST(SessionTokenStoreTest, TokensRoundTripFieldForField) {
+    for (const auto& refresh : {std::optional<QString>(u"refresh-1"_s), std::optional<QString>()}) {
+        SimulatedSecretStore secrets;
+        const SessionTokenStore store(secrets);
+        EXPECT_EQ(store.load(), std::nullopt);
+
+        store.save(sampleTokens(refresh));
+
+        EXPECT_EQ(store.load(), sampleTokens(refresh));
+        ASSERT_EQ(secrets.items().size(), 1);
+        EXPECT_EQ(secrets.items().front().identity, SessionTokenStore::item());
+        EXPECT_EQ(secrets.items().front().label, u"Tidyword beta sign-in"_s);
+        const QJsonObject stored = QJsonDocument::fromJson(secrets.items().front().data).object();
+        EXPECT_EQ(stored.contains(u"refreshToken"_s), refresh.has_value());
+    }
+}
+
+TEST(SessionTokenStoreTest, ExpiryIsStoredAsSecondsSince2001) {
+    SimulatedSecretStore secrets;
+    OAuthTokens tokens = sampleTokens(std::nullopt);
+    tokens.expiresAt = QDateTime(QDate(2001, 1, 1), QTime(0, 0, 1, 500), Qt::UTC);
+    SessionTokenStore(secrets).save(tokens);
+    const QJsonObject stored = QJsonDocument::fromJson(secrets.items().front().data).object();
+    EXPECT_EQ(stored.value(u"expiresAt"_s).toDouble(), 1.5);
+    EXPECT_EQ(stored.keys(), (QStringList{u"accessToken"_s, u"configuration"_s, u"expiresAt"_s}));
+}
+
+TEST(SessionTokenStoreTest, SecondSaveChangesOnlyTheData) {
+    SimulatedSecretStore secrets;
+    secrets.plant(SessionTokenStore::item(), sampleTokens(std::nullopt).toJson());
+    OAuthTokens newer = sampleTokens(u"refresh-2"_s);
+    newer.accessToken = u"access-2"_s;
+
+    SessionTokenStore(secrets).save(newer);
+
+    ASSERT_EQ(secrets.items().size(), 1);
+    EXPECT_EQ(secrets.items().front().label, u"planted"_s);
+    EXPECT_EQ(SessionTokenStore(secrets).load(), newer);
+}
+
+TEST(SessionTokenStoreTest, UnreadableItemIsKeychainAndStaysInPlace) {
+    const QByteArray payloads[] = {
+        R"({"accessToken":"a","expiresAt":1.5})",
+        R"({"accessToken":"a","expiresAt":"1.5","configuration":"c"})",
+        R"({"accessToken":"a","refreshToken":7,"expiresAt":1.5,"configuration":"c"})",
+        R"({"accessToken":null,"expiresAt":1.5,"configuration":"c"})",
+        R"({"accessToken":"a","expiresAt":1e300,"configuration":"c"})",
+        R"(["a"])",
+        "not json",
+        "",
+        R"({"accessToken":")" + QByteArray(SessionTokenStore::maximumItemSize, 'a') +
+            R"(","expiresAt":1.5,"configuration":"c"})",
+    };
+    for (const QByteArray& payload : payloads) {
+        SimulatedSecretStore secrets;
+        secrets.plant(SessionTokenStore::item(), payload);
+        EXPECT_TRUE(failsWithKeychain([&secrets] { SessionTokenStore(secrets).load(); }))
+            << payload.left(80).toStdString();
+        EXPECT_EQ(secrets.items().front().data, payload);
+    }
+}
+
+TEST(SessionTokenStoreTest, NullRefreshTokenAndUnknownMembersAreAccepted) {
+    SimulatedSecretStore secrets;
+    secrets.plant(SessionTokenStore::item(),
+                  R"({"accessToken":"a","refreshToken":null,"expiresAt":-0.25,)"
+                  R"("configuration":"c","extra":[1]})");
+    const auto tokens = SessionTokenStore(secrets).load();
+    ASSERT_TRUE(tokens.has_value());
+    EXPECT_EQ(tokens->refreshToken, std::nullopt);
+    EXPECT_EQ(tokens->expiresAt, QDateTime(QDate(2000, 12, 31), QTime(23, 59, 59, 750), Qt::UTC));
+}
+
+TEST(SessionTokenStoreTest, StoreFailuresAreKeychain) {
+    const struct {
+        Operation operation;
+        SecretStore::Status status;
+        bool loadFails;
+        bool saveFails;
+        bool deleted;
+    } cases[] = {
+        {Operation::find, SecretStore::Status::failure, true, false, true},
+        {Operation::update, SecretStore::Status::failure, false, true, true},
+        {Operation::add, SecretStore::Status::failure, false, true, true},
+        {Operation::add, SecretStore::Status::notFound, false, true, true},
+        {Operation::remove, SecretStore::Status::failure, false, false, false},
+        {Operation::remove, SecretStore::Status::notFound, false, false, true},
+    };
+    for (const auto& test : cases) {
+        SimulatedSecretStore secrets;
+        secrets.failWith(test.operation, test.status);
+        const SessionTokenStore store(secrets);
+        EXPECT_EQ(failsWithKeychain([&store] { store.load(); }), test.loadFails);
+        EXPECT_EQ(failsWithKeychain([&store] { store.save(sampleTokens(std::nullopt)); }),
+                  test.saveFails);
+        EXPECT_EQ(store.deleteItem(), test.deleted);
+    }
+}
+
+TEST(SessionTokenStoreTest, FailedUpdateDoesNotAddASecondItem) {
+    SimulatedSecretStore secrets;
+    secrets.plant(SessionTokenStore::item(), "old");
+    secrets.failWith(Operation::update, SecretStore::Status::failure);
+    EXPECT_TRUE(failsWithKeychain(
+        [&secrets] { SessionTokenStore(secrets).save(sampleTokens(std::nullopt)); }));
+    ASSERT_EQ(secrets.items().size(), 1);
+    EXPECT_EQ(secrets.items().front().data, "old");
+}
+
+}  // namespace
+}  // namespace tidyword
