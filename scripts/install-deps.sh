@@ -10,6 +10,8 @@ packages=(
     qt6-base-dev qcoro-qt6-dev libicu-dev libsecret-1-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
+    # integration tests: a private session bus and a real Secret Service
+    dbus-daemon dbus-bin gnome-keyring
 )
 
 missing=()
