@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 BUILD := build
 CMAKE_CONFIGURE := cmake -G Ninja -Wno-dev
 
-.PHONY: all deps build test test-debug test-asan bench run format format-check tidy clean
+.PHONY: all deps build test test-debug test-asan fuzz bench run format format-check tidy clean
 
 all: build
 
@@ -19,6 +19,10 @@ $(BUILD)/asan/build.ninja: | deps
 	$(CMAKE_CONFIGURE) -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DTIDYWORD_SANITIZE=ON \
 		-DTIDYWORD_BUILD_BENCHMARKS=OFF
 
+$(BUILD)/fuzz/build.ninja: | deps
+	CXX=clang++ $(CMAKE_CONFIGURE) -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTIDYWORD_FUZZ=ON
+
 $(BUILD)/release/build.ninja: | deps
 	$(CMAKE_CONFIGURE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release \
 		-DTIDYWORD_BUILD_TESTS=OFF
@@ -26,8 +30,9 @@ $(BUILD)/release/build.ninja: | deps
 build: $(BUILD)/debug/build.ninja
 	cmake --build $(BUILD)/debug -j $(JOBS)
 
-# Every test, in a plain build and in an AddressSanitizer + UndefinedBehaviorSanitizer build.
-test: format-check test-debug test-asan
+# Every test, in a plain build and in an AddressSanitizer + UndefinedBehaviorSanitizer build,
+# and a short run of each fuzz target.
+test: format-check test-debug test-asan fuzz
 
 test-debug: build
 	ctest --test-dir $(BUILD)/debug --output-on-failure -j $(JOBS)
@@ -36,6 +41,22 @@ test-asan: $(BUILD)/asan/build.ninja
 	cmake --build $(BUILD)/asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --test-dir $(BUILD)/asan --output-on-failure -j $(JOBS)
+
+# Each fuzz target runs FUZZ_SECONDS from the checked-in seeds plus what earlier runs found.
+FUZZ_SECONDS ?= 20
+FUZZ_TARGETS := ConfigFuzzer CallbackFuzzer
+fuzz: $(BUILD)/fuzz/build.ninja
+	cmake --build $(BUILD)/fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for target in $(FUZZ_TARGETS); do \
+		mkdir -p $(BUILD)/fuzz/corpus/$$target; \
+		log=$(BUILD)/fuzz/$$target.log; \
+		if ! $(BUILD)/fuzz/tests/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) \
+			-print_final_stats=1 -dict=tests/fuzz/fuzz.dict \
+			$(BUILD)/fuzz/corpus/$$target tests/fuzz/corpus/$$target > $$log 2>&1; then \
+			tail -n 60 $$log; exit 1; \
+		fi; \
+		echo "$$target: $$(grep -E '^stat::number_of_executed_units' $$log) in $(FUZZ_SECONDS) s"; \
+	done
 
 bench: $(BUILD)/release/build.ninja
 	cmake --build $(BUILD)/release -j $(JOBS)

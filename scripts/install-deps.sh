@@ -12,6 +12,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # integration tests: a private session bus and a real Secret Service
     dbus-daemon dbus-bin gnome-keyring
+    # fuzzing: clang with libFuzzer
+    clang libclang-rt-14-dev
 )
 
 missing=()
