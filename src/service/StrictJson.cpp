@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <utility>
+
 namespace tidyword {
 
 namespace {
@@ -62,6 +64,20 @@ private:
         }
     }
 
+    // What a one-letter escape such as \n stands for.
+    static std::optional<char16_t> simpleEscape(char16_t letter) {
+        static constexpr std::pair<char16_t, char16_t> kEscapes[] = {
+            {u'"', u'"'},  {u'\\', u'\\'}, {u'/', u'/'},  {u'b', u'\b'},
+            {u'f', u'\f'}, {u'n', u'\n'},  {u'r', u'\r'}, {u't', u'\t'},
+        };
+        for (const auto& [escape, meaning] : kEscapes) {
+            if (escape == letter) {
+                return meaning;
+            }
+        }
+        return std::nullopt;
+    }
+
     static int hexDigit(char16_t character) {
         if (character >= u'0' && character <= u'9') {
             return character - u'0';
@@ -111,39 +127,15 @@ private:
             if (atEnd()) {
                 return std::nullopt;
             }
-            switch (text_[position_++].unicode()) {
-                case u'"':
-                    value += u'"';
-                    break;
-                case u'\\':
-                    value += u'\\';
-                    break;
-                case u'/':
-                    value += u'/';
-                    break;
-                case u'b':
-                    value += u'\b';
-                    break;
-                case u'f':
-                    value += u'\f';
-                    break;
-                case u'n':
-                    value += u'\n';
-                    break;
-                case u'r':
-                    value += u'\r';
-                    break;
-                case u't':
-                    value += u'\t';
-                    break;
-                case u'u': {
-                    if (!escapedCodeUnits(value)) {
-                        return std::nullopt;
-                    }
-                    break;
-                }
-                default:
+            const char16_t escape = text_[position_++].unicode();
+            if (escape == u'u') {
+                if (!escapedCodeUnits(value)) {
                     return std::nullopt;
+                }
+            } else if (const auto simple = simpleEscape(escape)) {
+                value += *simple;
+            } else {
+                return std::nullopt;
             }
         }
         return std::nullopt;

@@ -121,17 +121,22 @@ public:
     GCancellable* cancellable() const { return deadline_.cancellable(); }
     SecretService* service() const { return service_.get(); }
 
-    // The matching items, or none when the search itself fails.
-    std::optional<ItemList> search(const SecretItemIdentity& item, SecretSearchFlags flags) const {
+    // The matching items, with success; notFound when there are none; failure when the service
+    // cannot be reached or the search fails.
+    std::pair<Status, ItemList> search(const SecretItemIdentity& item,
+                                       SecretSearchFlags flags) const {
+        if (!service_) {
+            return {Status::failure, ItemList(nullptr, &freeItems)};
+        }
         const Attributes attributes(item);
         ErrorSlot error;
-        GList* found = secret_service_search_sync(service_.get(), &tokenSchema(),
-                                                  attributes.table(), flags, cancellable(), &error);
+        ItemList found(secret_service_search_sync(service_.get(), &tokenSchema(),
+                                                  attributes.table(), flags, cancellable(), &error),
+                       &freeItems);
         if (error.error) {
-            freeItems(found);
-            return std::nullopt;
+            return {Status::failure, ItemList(nullptr, &freeItems)};
         }
-        return ItemList(found, &freeItems);
+        return {found ? Status::success : Status::notFound, std::move(found)};
     }
 
 private:
@@ -150,18 +155,12 @@ LibsecretStore::LibsecretStore(std::chrono::milliseconds timeLimit) : timeLimit_
 
 SecretStore::FoundSecret LibsecretStore::find(const SecretItemIdentity& item) {
     const Operation operation(timeLimit_);
-    if (!operation.connected()) {
-        return {Status::failure, {}};
-    }
     // Secrets load only from unlocked items; nothing here unlocks, so nothing prompts.
-    const auto items = operation.search(item, SECRET_SEARCH_LOAD_SECRETS);
-    if (!items) {
-        return {Status::failure, {}};
+    const auto [status, items] = operation.search(item, SECRET_SEARCH_LOAD_SECRETS);
+    if (status != Status::success) {
+        return {status, {}};
     }
-    if (!items->get()) {
-        return {Status::notFound, {}};
-    }
-    auto* first = static_cast<SecretItem*>(items->get()->data);
+    auto* first = static_cast<SecretItem*>(items->data);
     const ValuePointer value(secret_item_get_secret(first), &secret_value_unref);
     if (secret_item_get_locked(first) || !value) {
         return {Status::failure, {}};
@@ -173,17 +172,11 @@ SecretStore::FoundSecret LibsecretStore::find(const SecretItemIdentity& item) {
 
 SecretStore::Status LibsecretStore::update(const SecretItemIdentity& item, const QByteArray& data) {
     const Operation operation(timeLimit_);
-    if (!operation.connected()) {
-        return Status::failure;
+    const auto [status, items] = operation.search(item, SECRET_SEARCH_NONE);
+    if (status != Status::success) {
+        return status;
     }
-    const auto items = operation.search(item, SECRET_SEARCH_NONE);
-    if (!items) {
-        return Status::failure;
-    }
-    if (!items->get()) {
-        return Status::notFound;
-    }
-    auto* first = static_cast<SecretItem*>(items->get()->data);
+    auto* first = static_cast<SecretItem*>(items->data);
     ErrorSlot error;
     if (secret_item_get_locked(first) ||
         !secret_item_set_secret_sync(first, secretValue(data).get(), operation.cancellable(),
@@ -215,17 +208,11 @@ SecretStore::Status LibsecretStore::add(const SecretItemIdentity& item, const QS
 
 SecretStore::Status LibsecretStore::remove(const SecretItemIdentity& item) {
     const Operation operation(timeLimit_);
-    if (!operation.connected()) {
-        return Status::failure;
+    const auto [status, items] = operation.search(item, SECRET_SEARCH_ALL);
+    if (status != Status::success) {
+        return status;
     }
-    const auto items = operation.search(item, SECRET_SEARCH_ALL);
-    if (!items) {
-        return Status::failure;
-    }
-    if (!items->get()) {
-        return Status::notFound;
-    }
-    for (GList* node = items->get(); node; node = node->next) {
+    for (GList* node = items.get(); node; node = node->next) {
         auto* found = static_cast<SecretItem*>(node->data);
         ErrorSlot error;
         if (secret_item_get_locked(found) ||

@@ -2,6 +2,7 @@
 #include "platform/linux/LibsecretStore.h"
 #include "service/BetaError.h"
 #include "signin/SessionTokenStore.h"
+#include "support/Errors.h"
 #include "support/Printers.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +23,7 @@ OAuthTokens tokens(const QString& access, std::optional<QString> refresh) {
 }
 
 bool failsWithKeychain(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const BetaError& error) {
-        return error.code() == BetaError::keychain;
-    }
-    return false;
+    return test::codeThrownBy<BetaError>(action) == BetaError::keychain;
 }
 
 // The labels of the items that carry the token set's attributes, read past the store under test.

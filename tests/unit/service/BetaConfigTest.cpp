@@ -1,6 +1,7 @@
 #include "service/BetaConfig.h"
 #include "service/BetaError.h"
 #include "support/ConfigFiles.h"
+#include "support/Errors.h"
 #include "support/Printers.h"
 
 #include <gtest/gtest.h>
@@ -17,13 +18,9 @@ using test::ConfigMembers;
 using test::entraMembers;
 
 bool accepts(const QByteArray& file) {
-    try {
-        BetaConfig::parse(file);
-        return true;
-    } catch (const BetaError& error) {
-        EXPECT_EQ(error.code(), BetaError::notConfigured);
-        return false;
-    }
+    const auto error = test::codeThrownBy<BetaError>([&file] { BetaConfig::parse(file); });
+    EXPECT_TRUE(!error || *error == BetaError::notConfigured);
+    return !error;
 }
 
 struct MemberCase {

@@ -2,6 +2,7 @@
 #include "service/BetaError.h"
 #include "signin/OAuthChallenge.h"
 #include "support/ConfigFiles.h"
+#include "support/Errors.h"
 #include "support/Printers.h"
 
 #include <QSet>
@@ -40,16 +41,6 @@ private:
     std::optional<QByteArray> pattern_;
 };
 
-BetaError::Code errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const BetaError& error) {
-        return error.code();
-    }
-    ADD_FAILURE() << "no BetaError was thrown";
-    return BetaError::notConfigured;
-}
-
 TEST(OAuthChallengeTest, RandomStringsAre43Base64URLCharactersAndDiffer) {
     platform::linux_desktop::SystemRandomSource random;
     QSet<QString> seen;
@@ -85,7 +76,7 @@ TEST(OAuthChallengeTest, RandomStringEncodesTheBytesAsUnpaddedBase64URL) {
 
 TEST(OAuthChallengeTest, FailingRandomSourceIsSignInFailed) {
     PatternSource failing(std::nullopt);
-    EXPECT_EQ(errorOf([&failing] { OAuthChallenge::randomString(failing); }),
+    EXPECT_EQ(test::codeThrownBy<BetaError>([&failing] { OAuthChallenge::randomString(failing); }),
               BetaError::signInFailed);
 }
 
@@ -98,39 +89,33 @@ const OAuthChallenge kChallenge{u"dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"_s
                                 u"Xq3_state-value"_s};
 
 TEST(OAuthChallengeTest, AuthorizationURLCarriesTheNineItemsInOrder) {
+    const QString commonItems =
+        "&response_type=code&response_mode=query&redirect_uri=com.tidyword.beta://oauth/callback";
+    const QString pkceItems =
+        "&code_challenge=E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"
+        "&code_challenge_method=S256&state=Xq3_state-value";
+    const QString auth0Start =
+        "https://tidyword.eu.auth0.com/authorize?client_id=AbCdEf0123456789_-xyz" + commonItems +
+        "&scope=openid%20offline_access%20access_as_user" + pkceItems;
     const struct {
         QByteArray config;
-        const char* expected;
+        QString expected;
     } cases[] = {
         {configFile(entraMembers()),
          "https://login.microsoftonline.com/contoso.onmicrosoft.com/oauth2/v2.0/authorize"
-         "?client_id=8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60&response_type=code"
-         "&response_mode=query&redirect_uri=com.tidyword.beta://oauth/callback"
-         "&scope=api://8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60/access_as_user%20offline_access"
-         "&code_challenge=E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"
-         "&code_challenge_method=S256&state=Xq3_state-value"},
-        {configFile(auth0Members()),
-         "https://tidyword.eu.auth0.com/authorize"
-         "?client_id=AbCdEf0123456789_-xyz&response_type=code"
-         "&response_mode=query&redirect_uri=com.tidyword.beta://oauth/callback"
-         "&scope=openid%20offline_access%20access_as_user"
-         "&code_challenge=E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"
-         "&code_challenge_method=S256&state=Xq3_state-value"
-         "&audience=https://api.tidyword.example"},
-        // A "+" or "&" in a value must not read as a space or a new item.
+         "?client_id=8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60" +
+             commonItems +
+             "&scope=api://8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60/access_as_user%20offline_access" +
+             pkceItems},
+        {configFile(auth0Members()), auth0Start + "&audience=https://api.tidyword.example"},
+        // A "+", "&" or "=" in a value must not read as a space or a new item.
         {configFile(auth0Members(), {{"audience", "https://api.tidyword.example/a+b&c=d"}}),
-         "https://tidyword.eu.auth0.com/authorize"
-         "?client_id=AbCdEf0123456789_-xyz&response_type=code"
-         "&response_mode=query&redirect_uri=com.tidyword.beta://oauth/callback"
-         "&scope=openid%20offline_access%20access_as_user"
-         "&code_challenge=E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"
-         "&code_challenge_method=S256&state=Xq3_state-value"
-         "&audience=https://api.tidyword.example/a%2Bb%26c%3Dd"},
+         auth0Start + "&audience=https://api.tidyword.example/a%2Bb%26c%3Dd"},
     };
     for (const auto& [config, expected] : cases) {
         EXPECT_EQ(
             kChallenge.authorizationURL(BetaConfig::parse(config)).toString(QUrl::FullyEncoded),
-            QString::fromLatin1(expected));
+            expected);
     }
 }
 
@@ -147,13 +132,16 @@ struct CallbackCase {
 class AuthorizationCodeTest : public ::testing::TestWithParam<CallbackCase> {};
 
 TEST_P(AuthorizationCodeTest, ChecksTheCallbackInOrder) {
-    const auto& test = GetParam();
-    const auto config = BetaConfig::parse(configFile(test.auth0 ? auth0Members() : entraMembers()));
-    const QUrl callback(test.callback);
-    if (test.code) {
-        EXPECT_EQ(kChallenge.authorizationCode(callback, config), *test.code);
+    const auto& expected = GetParam();
+    const auto config =
+        BetaConfig::parse(configFile(expected.auth0 ? auth0Members() : entraMembers()));
+    const QUrl callback(expected.callback);
+    if (expected.code) {
+        EXPECT_EQ(kChallenge.authorizationCode(callback, config), *expected.code);
     } else {
-        EXPECT_EQ(errorOf([&] { kChallenge.authorizationCode(callback, config); }), test.error);
+        EXPECT_EQ(
+            test::codeThrownBy<BetaError>([&] { kChallenge.authorizationCode(callback, config); }),
+            expected.error);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/sim/SimulatedSecretStore.h"
 #include "service/BetaError.h"
 #include "signin/SessionTokenStore.h"
+#include "support/Errors.h"
 #include "support/Printers.h"
 
 #include <QJsonDocument>
@@ -23,12 +24,7 @@ OAuthTokens sampleTokens(std::optional<QString> refreshToken) {
 }
 
 bool failsWithKeychain(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const BetaError& error) {
-        return error.code() == BetaError::keychain;
-    }
-    return false;
+    return test::codeThrownBy<BetaError>(action) == BetaError::keychain;
 }
 
 TEST(SessionTokenStoreTest, TokensRoundTripFieldForField) {
