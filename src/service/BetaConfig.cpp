@@ -111,7 +111,9 @@ void checkEntra(const BetaConfig& config, const QString& host) {
     require(!containsWhitespace(config.scope));
 }
 
-QUrl withPathAppended(const QUrl& base, QStringView component) {
+}  // namespace
+
+QUrl appendingPathComponent(const QUrl& base, QStringView component) {
     QUrl url = base;
     QString path = base.path(QUrl::FullyEncoded);
     if (!path.endsWith(u'/')) {
@@ -120,8 +122,6 @@ QUrl withPathAppended(const QUrl& base, QStringView component) {
     url.setPath(path + component.toString(), QUrl::StrictMode);
     return url;
 }
-
-}  // namespace
 
 QString rawValue(IdentityProvider provider) {
     switch (provider) {
@@ -184,12 +184,12 @@ BetaConfig BetaConfig::parse(const QByteArray& data) {
 }
 
 QUrl BetaConfig::authorizationEndpoint() const {
-    return withPathAppended(
+    return appendingPathComponent(
         authority, provider == IdentityProvider::entra ? u"oauth2/v2.0/authorize" : u"authorize");
 }
 
 QUrl BetaConfig::tokenEndpoint() const {
-    return withPathAppended(
+    return appendingPathComponent(
         authority, provider == IdentityProvider::entra ? u"oauth2/v2.0/token" : u"oauth/token");
 }
 

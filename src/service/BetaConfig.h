@@ -48,4 +48,7 @@ struct BetaConfig {
     friend bool operator==(const BetaConfig&, const BetaConfig&) = default;
 };
 
+// `base` with `component` appended to its path after exactly one "/".
+QUrl appendingPathComponent(const QUrl& base, QStringView component);
+
 }  // namespace tidyword

@@ -30,4 +30,10 @@ void runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseco
     }
 }
 
+void processEventsFor(std::chrono::milliseconds duration) {
+    bool elapsed = false;
+    QTimer::singleShot(duration, [&elapsed] { elapsed = true; });
+    runEventLoopUntil([&elapsed] { return elapsed; }, duration + kWatchdog);
+}
+
 }  // namespace tidyword::test

@@ -19,6 +19,9 @@ inline constexpr std::chrono::milliseconds kWatchdog{10'000};
 void runEventLoopUntil(const std::function<bool()>& done,
                        std::chrono::milliseconds watchdog = kWatchdog);
 
+// Processes events for `duration` of real time, for work that happens outside this process.
+void processEventsFor(std::chrono::milliseconds duration);
+
 // Drives `task` to its end and returns its value, or rethrows what it threw.
 template <typename T>
 T runToCompletion(QCoro::Task<T> task, std::chrono::milliseconds watchdog = kWatchdog) {

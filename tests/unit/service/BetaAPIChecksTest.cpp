@@ -1,0 +1,177 @@
+// The service client's own checks, with a transport double: what never reaches the network,
+// and the reading of reset dates.
+#include "service/BetaAPI.h"
+#include "service/BetaError.h"
+#include "support/Errors.h"
+#include "support/EventLoop.h"
+#include "support/Printers.h"
+
+#include <gtest/gtest.h>
+
+namespace tidyword {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+
+const QUuid kRequestID = QUuid::fromString(u"8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60"_s);
+
+// Answers every request with a valid improve result and counts what it was asked.
+struct CountingTransport {
+    int requests = 0;
+    std::optional<QByteArray> lastBody;
+    CancellationSource* cancelAfterAnswer = nullptr;
+
+    HTTPTransport transport() {
+        return [this](HTTPRequest request, CancellationToken) -> QCoro::Task<HTTPResponse> {
+            ++requests;
+            lastBody = request.body;
+            if (cancelAfterAnswer) {
+                cancelAfterAnswer->cancel();
+            }
+            co_return HTTPResponse{
+                200,
+                {},
+                R"({"text":"Fixed.","request_id":"8F0E5C1A-3B2D-4C5E-9F7A-1B2C3D4E5F60",)"
+                R"("usage":{"plan":"Beta","limit":5,"used":1,"remaining":4,)"
+                R"("resets_at":"2027-01-01T00:00:00Z"}})",
+                false};
+        };
+    }
+};
+
+struct InputCase {
+    const char* name;
+    QString text;
+    EditMode mode;
+    QString instruction;
+    QString token;
+    std::optional<BetaError::Code> error;  // none: the request is sent
+
+    friend void PrintTo(const InputCase& test, std::ostream* out) { *out << test.name; }
+};
+
+class BetaAPIInputTest : public ::testing::TestWithParam<InputCase> {};
+
+TEST_P(BetaAPIInputTest, InputsAreCheckedBeforeAnythingIsSent) {
+    const auto& input = GetParam();
+    CountingTransport transport;
+    const BetaAPI api(BetaConfig{}, transport.transport());
+    const auto error = test::codeThrownBy<BetaError>([&] {
+        test::runToCompletion(
+            api.improve(input.text, input.mode, input.instruction, input.token, kRequestID));
+    });
+    EXPECT_EQ(error, input.error);
+    EXPECT_EQ(transport.requests, input.error ? 0 : 1);
+}
+
+const QString kToken = u"token-123"_s;
+const QString kEmoji = u"\U0001F600"_s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, BetaAPIInputTest,
+    ::testing::Values(
+        InputCase{"Plain", u"hello"_s, EditMode::grammar, {}, kToken, std::nullopt},
+        InputCase{"Blank", u" \n\t\r "_s, EditMode::grammar, {}, kToken, BetaError::emptyInput},
+        InputCase{"Empty", {}, EditMode::clearer, {}, kToken, BetaError::emptyInput},
+        InputCase{"Emoji4000", kEmoji.repeated(4'000), EditMode::grammar, {}, kToken, std::nullopt},
+        InputCase{"Emoji4001",
+                  kEmoji.repeated(4'001),
+                  EditMode::grammar,
+                  {},
+                  kToken,
+                  BetaError::inputTooLong},
+        InputCase{"CustomBlankInstruction", u"hello"_s, EditMode::custom, u"  \n"_s, kToken,
+                  BetaError::customInstruction},
+        InputCase{"CustomInstruction2000", u"hello"_s, EditMode::custom, kEmoji.repeated(2'000),
+                  kToken, std::nullopt},
+        InputCase{"CustomInstruction2001", u"hello"_s, EditMode::custom, kEmoji.repeated(2'001),
+                  kToken, BetaError::customInstruction},
+        InputCase{"OtherModeIgnoresInstruction", u"hello"_s, EditMode::shorter,
+                  kEmoji.repeated(3'000), kToken, std::nullopt},
+        // Every character escaped, at both limits: the largest body there can be stays below
+        // 40,000 bytes and is sent.
+        InputCase{"LargestPossibleBody", QString(4'000, QChar(1)), EditMode::custom,
+                  QString(2'000, QChar(1)), kToken, std::nullopt},
+        InputCase{"EmptyToken", u"hello"_s, EditMode::grammar, {}, {}, BetaError::signInRequired},
+        InputCase{"TokenWithSpace",
+                  u"hello"_s,
+                  EditMode::grammar,
+                  {},
+                  u"a b"_s,
+                  BetaError::signInRequired},
+        InputCase{"TokenWithLineBreak",
+                  u"hello"_s,
+                  EditMode::grammar,
+                  {},
+                  u"ab\n"_s,
+                  BetaError::signInRequired},
+        InputCase{"TokenWithNonASCII",
+                  u"hello"_s,
+                  EditMode::grammar,
+                  {},
+                  u"t\u00F6ken"_s,
+                  BetaError::signInRequired},
+        InputCase{"TokenWithDelete",
+                  u"hello"_s,
+                  EditMode::grammar,
+                  {},
+                  u"ab\u007F"_s,
+                  BetaError::signInRequired},
+        InputCase{
+            "Token65536", u"hello"_s, EditMode::grammar, {}, QString(65'536, u'a'), std::nullopt},
+        InputCase{"Token65537",
+                  u"hello"_s,
+                  EditMode::grammar,
+                  {},
+                  QString(65'537, u'a'),
+                  BetaError::signInRequired}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BetaAPIChecksTest, WorstCaseBodyStaysUnderTheLimit) {
+    const QByteArray body =
+        EditBody{QString(4'000, QChar(1)), EditMode::custom, QString(2'000, QChar(1))}.toJson();
+    EXPECT_GT(body.size(), 36'000);
+    EXPECT_LE(body.size(), BetaAPI::maximumRequestBody);
+}
+
+TEST(BetaAPIChecksTest, CancellationWhileTheAnswerArrivesWins) {
+    CountingTransport transport;
+    CancellationSource cancellation;
+    transport.cancelAfterAnswer = &cancellation;
+    const BetaAPI api(BetaConfig{}, transport.transport());
+    EXPECT_THROW(test::runToCompletion(api.improve(u"hello"_s, EditMode::grammar, {}, kToken,
+                                                   kRequestID, cancellation.token())),
+                 Cancelled);
+}
+
+TEST(BetaAPIChecksTest, ResetDateReadsInternetDateTimesOnly) {
+    const auto utc = [](int day, int hour, int minute, int second, int ms = 0) {
+        return QDateTime(QDate(2027, 1, day), QTime(hour, minute, second, ms), Qt::UTC);
+    };
+    const struct {
+        const char* text;
+        std::optional<QDateTime> expected;
+    } cases[] = {
+        {"2027-01-01T00:00:00Z", utc(1, 0, 0, 0)},
+        {"2027-01-01T01:30:00+01:30", utc(1, 0, 0, 0)},
+        {"2027-01-01T00:00:00-05:00", utc(1, 5, 0, 0)},
+        {"2027-01-01T00:00:00.5Z", utc(1, 0, 0, 0, 500)},
+        {"2027-01-01T00:00:00.123456Z", utc(1, 0, 0, 0, 123)},
+        {"2027-01-01", std::nullopt},
+        {"2027-01-01T00:00:00", std::nullopt},
+        {"2027-01-01T00:00Z", std::nullopt},
+        {"2027-01-01 00:00:00Z", std::nullopt},
+        {"2027-01-01T00:00:00+0100", std::nullopt},
+        {"2027-02-30T00:00:00Z", std::nullopt},
+        {"2027-01-01T24:00:00Z", std::nullopt},
+        {"2027-01-01T00:00:00.Z", std::nullopt},
+        {"2027-01-01T00:00:00Z\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(BetaUsage::resetDate(QString::fromLatin1(text)), expected) << text;
+    }
+}
+
+}  // namespace
+}  // namespace tidyword
