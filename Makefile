@@ -61,6 +61,7 @@ fuzz: $(BUILD)/fuzz/build.ninja
 bench: $(BUILD)/release/build.ninja
 	cmake --build $(BUILD)/release -j $(JOBS)
 	$(BUILD)/release/bench/bench_text_diff
+	bench/standin-throughput.sh $(BUILD)/release
 
 run:
 	@echo "Tidyword has no application shell yet: 'make run' starts it once the shell is built." >&2

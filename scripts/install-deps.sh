@@ -8,8 +8,8 @@ packages=(
     g++ make cmake ninja-build pkg-config clang-format
     # libraries
     qt6-base-dev qcoro-qt6-dev libicu-dev libsecret-1-dev
-    # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev
+    # tests and benchmarks; the stand-in service (HTTP(S) server) and a load generator
+    libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev wrk curl
     # integration tests: a private session bus and a real Secret Service
     dbus-daemon dbus-bin gnome-keyring
     # fuzzing: clang with libFuzzer
