@@ -1,0 +1,275 @@
+// The service client against the stand-in over HTTPS: the exact requests, the status mapping and
+// the validation of every answer.
+#include "platform/SystemClock.h"
+#include "service/BetaAPI.h"
+#include "service/BetaError.h"
+#include "service/BetaHTTP.h"
+#include "support/Errors.h"
+#include "support/EventLoop.h"
+#include "support/Printers.h"
+#include "support/StandInServer.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+namespace tidyword {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using test::StandInServer;
+
+const QUuid kRequestID = QUuid::fromString(u"8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60"_s);
+
+class BetaAPITest : public ::testing::Test {
+protected:
+    BetaAPI api() {
+        BetaConfig config;
+        config.apiBaseURL = server.baseURL();
+        return BetaAPI(config, http.transport());
+    }
+
+    BetaEditResult improve(const QString& text = u"i dont know"_s,
+                           EditMode mode = EditMode::grammar, const QString& instruction = {}) {
+        return test::runToCompletion(api().improve(text, mode, instruction, token, kRequestID));
+    }
+
+    std::optional<BetaError::Code> improveError() {
+        return test::codeThrownBy<BetaError>([this] { improve(); });
+    }
+    std::optional<BetaError::Code> accountError() {
+        return test::codeThrownBy<BetaError>(
+            [this] { test::runToCompletion(api().account(token)); });
+    }
+
+    StandInServer server{StandInServer::Transport::https};
+    platform::SystemClock clock;
+    BetaHTTP http{clock};
+    QString token = server.accessToken();
+};
+
+TEST_F(BetaAPITest, ImproveSendsExactlyTheDocumentedRequest) {
+    const auto result = improve(u"i dont think so"_s, EditMode::custom, u"Be brief"_s);
+    EXPECT_EQ(result.requestID, kRequestID.toString(QUuid::WithoutBraces).toUpper());
+    EXPECT_EQ(result.usage.used, 1);
+
+    const QJsonArray requests = server.requests();
+    ASSERT_EQ(requests.size(), 1);
+    const QJsonObject request = requests[0].toObject();
+    const QJsonObject headers = request.value(u"headers"_s).toObject();
+    EXPECT_EQ(request.value(u"method"_s).toString(), u"POST"_s);
+    EXPECT_EQ(request.value(u"target"_s).toString(), u"/v1/improve"_s);
+    EXPECT_EQ(headers.value(u"authorization"_s).toString(), u"Bearer "_s + token);
+    EXPECT_EQ(headers.value(u"accept"_s).toString(), u"application/json"_s);
+    EXPECT_EQ(headers.value(u"content-type"_s).toString(), u"application/json"_s);
+    EXPECT_EQ(headers.value(u"idempotency-key"_s).toString(),
+              u"8F0E5C1A-3B2D-4C5E-9F7A-1B2C3D4E5F60"_s);
+    const QJsonObject body =
+        QJsonDocument::fromJson(request.value(u"body"_s).toString().toUtf8()).object();
+    EXPECT_EQ(body, (QJsonObject{{u"text"_s, u"i dont think so"_s},
+                                 {u"mode"_s, u"Custom"_s},
+                                 {u"custom_instruction"_s, u"Be brief"_s}}));
+}
+
+TEST_F(BetaAPITest, InstructionIsSentOnlyForCustom) {
+    improve(u"hello"_s, EditMode::prompt, u"ignored"_s);
+    const QJsonObject body =
+        QJsonDocument::fromJson(
+            server.requests()[0].toObject().value(u"body"_s).toString().toUtf8())
+            .object();
+    EXPECT_EQ(body.value(u"mode"_s).toString(), u"Prompt"_s);
+    EXPECT_EQ(body.value(u"custom_instruction"_s).toString(), QString());
+}
+
+TEST_F(BetaAPITest, AccountIsAPlainGet) {
+    const BetaUsage usage = test::runToCompletion(api().account(token));
+    EXPECT_EQ(usage.plan, u"Beta"_s);
+    EXPECT_EQ(usage.remaining, usage.limit - usage.used);
+    const QJsonObject request = server.requests()[0].toObject();
+    const QJsonObject headers = request.value(u"headers"_s).toObject();
+    EXPECT_EQ(request.value(u"method"_s).toString(), u"GET"_s);
+    EXPECT_EQ(request.value(u"target"_s).toString(), u"/v1/account"_s);
+    EXPECT_EQ(headers.value(u"authorization"_s).toString(), u"Bearer "_s + token);
+    EXPECT_EQ(headers.value(u"accept"_s).toString(), u"application/json"_s);
+    EXPECT_FALSE(headers.contains(u"content-type"_s));
+    EXPECT_FALSE(headers.contains(u"idempotency-key"_s));
+    EXPECT_EQ(request.value(u"body_size"_s).toInteger(), 0);
+}
+
+TEST_F(BetaAPITest, RepeatedRequestIdentifierIsAlreadyReceived) {
+    improve();
+    EXPECT_EQ(improveError(), BetaError::alreadyReceived);
+}
+
+TEST_F(BetaAPITest, SpentQuotaIsQuotaExceeded) {
+    server.setQuota({{u"limit"_s, 1}, {u"used"_s, 1}});
+    EXPECT_EQ(improveError(), BetaError::quotaExceeded);
+}
+
+TEST_F(BetaAPITest, UnknownTokenIsSignInRequired) {
+    token = u"not-issued-here"_s;
+    EXPECT_EQ(accountError(), BetaError::signInRequired);
+}
+
+struct StatusCase {
+    const char* name;
+    QJsonObject fault;
+    std::optional<BetaError::Code> error;
+
+    friend void PrintTo(const StatusCase& test, std::ostream* out) { *out << test.name; }
+};
+
+class BetaAPIStatusTest : public BetaAPITest, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(BetaAPIStatusTest, StatusMapsToItsError) {
+    server.queueFault(GetParam().fault);
+    EXPECT_EQ(accountError(), GetParam().error);
+}
+
+QJsonObject status(int code, std::optional<QString> errorCode = std::nullopt) {
+    QJsonObject fault{{u"status"_s, code}, {u"body"_s, QString()}};
+    if (errorCode) {
+        fault.remove(u"body"_s);
+        fault.insert(u"code"_s, *errorCode);
+    }
+    return fault;
+}
+
+QJsonObject statusWithBody(int code, const QString& body) {
+    return {{u"status"_s, code}, {u"body"_s, body}};
+}
+
+const QString kUsage =
+    uR"({"plan":"Beta","limit":5,"used":1,"remaining":4,"resets_at":"2027-01-01T00:00:00Z"})"_s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, BetaAPIStatusTest,
+    ::testing::Values(
+        StatusCase{"Created", statusWithBody(201, kUsage), std::nullopt},
+        StatusCase{"NoContent", status(204), BetaError::invalidResponse},
+        StatusCase{"Unauthorized", status(401, u"anything"_s), BetaError::signInRequired},
+        StatusCase{"ForbiddenUnverified", status(403, u"email_verification_required"_s),
+                   BetaError::emailVerificationRequired},
+        StatusCase{"ForbiddenOtherCode", status(403, u"not_invited"_s), BetaError::inviteRequired},
+        StatusCase{"ForbiddenCodeInCapitals", status(403, u"EMAIL_VERIFICATION_REQUIRED"_s),
+                   BetaError::inviteRequired},
+        StatusCase{"ForbiddenEmptyBody", status(403), BetaError::inviteRequired},
+        StatusCase{"ForbiddenMalformedBody",
+                   {{u"status"_s, 403}, {u"malformed"_s, true}},
+                   BetaError::inviteRequired},
+        StatusCase{"RequestTimeout", status(408), BetaError::timedOut},
+        StatusCase{"Conflict", status(409, u"already_received"_s), BetaError::alreadyReceived},
+        StatusCase{"TooManyQuota", status(429, u"quota_exceeded"_s), BetaError::quotaExceeded},
+        StatusCase{"TooManyOtherCode", status(429, u"slow_down"_s), BetaError::rateLimited},
+        StatusCase{"TooManyNoBody", status(429), BetaError::rateLimited},
+        StatusCase{"TooManyCodeNotString", statusWithBody(429, uR"({"error":{"code":429}})"_s),
+                   BetaError::rateLimited},
+        StatusCase{"InternalError", status(500), BetaError::unavailable},
+        StatusCase{"BadGateway", status(502), BetaError::unavailable},
+        StatusCase{"Unavailable", status(503, u"maintenance"_s), BetaError::unavailable},
+        StatusCase{"GatewayTimeout", status(504), BetaError::timedOut},
+        StatusCase{"LastServerError", status(599), BetaError::unavailable},
+        StatusCase{
+            "Redirect", {{u"redirect"_s, u"https://example.invalid/"_s}}, BetaError::rejected},
+        StatusCase{"NotFound", status(404), BetaError::rejected},
+        StatusCase{"TooLarge", status(413), BetaError::rejected},
+        StatusCase{"BadRequest", status(400, u"invalid_request"_s), BetaError::rejected},
+        StatusCase{"Informational600", status(600), BetaError::rejected}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ResultCase {
+    const char* name;
+    QString body;  // "%1" stands for the request identifier
+    bool accepted;
+
+    friend void PrintTo(const ResultCase& test, std::ostream* out) { *out << test.name; }
+};
+
+class BetaAPIResultTest : public BetaAPITest, public ::testing::WithParamInterface<ResultCase> {};
+
+TEST_P(BetaAPIResultTest, ResultIsValidatedBeforeItIsReturned) {
+    const QString id = kRequestID.toString(QUuid::WithoutBraces).toUpper();
+    server.queueFault({{u"status"_s, 200}, {u"body"_s, GetParam().body.arg(id)}});
+    EXPECT_EQ(improveError(),
+              GetParam().accepted ? std::nullopt : std::optional(BetaError::invalidResponse));
+}
+
+QString result(const QString& text = u"\"Fixed.\""_s, const QString& usage = kUsage,
+               const QString& requestID = u"\"%1\""_s) {
+    return uR"({"text":)"_s + text + uR"(,"usage":)"_s + usage + uR"(,"request_id":)"_s +
+           requestID + u"}"_s;
+}
+
+QString usageWith(const QString& member, const QString& value) {
+    QJsonObject usage = QJsonDocument::fromJson(kUsage.toUtf8()).object();
+    usage.remove(member);
+    QString json = QString::fromUtf8(QJsonDocument(usage).toJson(QJsonDocument::Compact));
+    if (!value.isNull()) {
+        json.insert(1, u'"' + member + u"\":"_s + value + u',');
+    }
+    return json;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, BetaAPIResultTest,
+    ::testing::Values(
+        ResultCase{"Valid", result(), true},
+        ResultCase{"UnknownMembersIgnored", u"{\"extra\":[1],"_s + result().mid(1), true},
+        ResultCase{"LowerCaseRequestID",
+                   result(u"\"Fixed.\""_s, kUsage,
+                          u'"' + kRequestID.toString(QUuid::WithoutBraces).toLower() + u'"'),
+                   true},
+        ResultCase{"OtherRequestID",
+                   result(u"\"Fixed.\""_s, kUsage, u"\"00000000-0000-4000-8000-000000000000\""_s),
+                   false},
+        ResultCase{"RequestIDInBraces", result(u"\"Fixed.\""_s, kUsage, u"\"{%1}\""_s), false},
+        ResultCase{"RequestIDNotAUUID", result(u"\"Fixed.\""_s, kUsage, u"\"request-1\""_s), false},
+        ResultCase{"RequestIDMissing", uR"({"text":"Fixed.","usage":)"_s + kUsage + u"}"_s, false},
+        ResultCase{"BlankText", result(u"\" \\n \""_s), false},
+        ResultCase{"TextOf16000Scalars", result(u'"' + QString(16'000, u'a') + u'"'), true},
+        ResultCase{"TextOf16001Scalars", result(u'"' + QString(16'001, u'a') + u'"'), false},
+        ResultCase{"TextNotString", result(u"42"_s), false},
+        ResultCase{"UsageMissing", uR"({"text":"Fixed.","request_id":"%1"})"_s, false},
+        ResultCase{"RemainingOverLimit", result(u"\"Fixed.\""_s, usageWith(u"remaining"_s, u"6"_s)),
+                   false},
+        ResultCase{"RemainingAtLimit", result(u"\"Fixed.\""_s, usageWith(u"remaining"_s, u"5"_s)),
+                   true},
+        ResultCase{"NegativeUsed", result(u"\"Fixed.\""_s, usageWith(u"used"_s, u"-1"_s)), false},
+        ResultCase{"UsedOverLimitIsFine", result(u"\"Fixed.\""_s, usageWith(u"used"_s, u"9"_s)),
+                   true},
+        ResultCase{"FractionalCount", result(u"\"Fixed.\""_s, usageWith(u"used"_s, u"1.5"_s)),
+                   false},
+        ResultCase{"CountAsString", result(u"\"Fixed.\""_s, usageWith(u"limit"_s, u"\"5\""_s)),
+                   false},
+        ResultCase{"CountMissing", result(u"\"Fixed.\""_s, usageWith(u"limit"_s, QString())),
+                   false},
+        ResultCase{"Plan100",
+                   result(u"\"Fixed.\""_s, usageWith(u"plan"_s, u'"' + QString(100, u'p') + u'"')),
+                   true},
+        ResultCase{"Plan101",
+                   result(u"\"Fixed.\""_s, usageWith(u"plan"_s, u'"' + QString(101, u'p') + u'"')),
+                   false},
+        ResultCase{"ResetWithoutZone",
+                   result(u"\"Fixed.\""_s, usageWith(u"resets_at"_s, u"\"2027-01-01T00:00:00\""_s)),
+                   false},
+        ResultCase{"ResetWithFraction",
+                   result(u"\"Fixed.\""_s,
+                          usageWith(u"resets_at"_s, u"\"2027-01-01T00:00:00.250+01:00\""_s)),
+                   true},
+        ResultCase{"Malformed", u"{\"text\": \"Fixed."_s, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BetaAPITest, AnswerAtTheSizeLimitIsReadAndOneByteMoreIsNot) {
+    const QString id = kRequestID.toString(QUuid::WithoutBraces).toUpper();
+    server.queueFault(
+        {{u"status"_s, 200}, {u"body"_s, result().arg(id)}, {u"pad_to"_s, 1'048'576}});
+    EXPECT_EQ(improveError(), std::nullopt);
+    server.queueFault(
+        {{u"status"_s, 200}, {u"body"_s, result().arg(id)}, {u"pad_to"_s, 1'048'577}});
+    EXPECT_EQ(improveError(), BetaError::invalidResponse);
+    server.queueFault({{u"status"_s, 500}, {u"body_size"_s, 1'048'577}, {u"chunked"_s, true}});
+    EXPECT_EQ(improveError(), BetaError::invalidResponse);
+}
+
+}  // namespace
+}  // namespace tidyword

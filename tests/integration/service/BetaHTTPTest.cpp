@@ -1,0 +1,180 @@
+// The transport against a real server on loopback: what it keeps, what it follows, how it ends.
+#include "platform/SystemClock.h"
+#include "platform/sim/VirtualClock.h"
+#include "service/BetaError.h"
+#include "service/BetaHTTP.h"
+#include "support/Errors.h"
+#include "support/EventLoop.h"
+#include "support/Printers.h"
+#include "support/StandInServer.h"
+
+#include <QTcpServer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace tidyword {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace Qt::Literals::StringLiterals;
+using test::StandInServer;
+
+class BetaHTTPTest : public ::testing::Test {
+protected:
+    HTTPRequest get(const QString& path, const QJsonObject& fault = {}) const {
+        HTTPRequest request;
+        request.method = "GET";
+        request.url = server.url(path);
+        if (!fault.isEmpty()) {
+            request.headers.append(
+                {"X-Standin-Fault", QJsonDocument(fault).toJson(QJsonDocument::Compact)});
+        }
+        return request;
+    }
+
+    std::optional<BetaError::Code> errorOf(BetaHTTP& http, HTTPRequest request,
+                                           CancellationToken token = {}) {
+        return test::codeThrownBy<BetaError>(
+            [&] { test::runToCompletion(http.perform(std::move(request), std::move(token))); });
+    }
+
+    StandInServer server;
+    platform::SystemClock clock;
+    BetaHTTP http{clock};
+};
+
+TEST_F(BetaHTTPTest, RedirectIsTheAnswerAndIsNotFollowed) {
+    const auto response = test::runToCompletion(http.perform(
+        get(u"v1/account"_s, {{u"redirect"_s, server.url(u"elsewhere"_s).toString()}})));
+    EXPECT_EQ(response.status, 302);
+    EXPECT_EQ(response.header("location"), server.url(u"elsewhere"_s).toString().toUtf8());
+    EXPECT_EQ(response.body, "Moved to " + server.url(u"elsewhere"_s).toString().toUtf8());
+    EXPECT_EQ(server.requests().size(), 1);
+}
+
+TEST_F(BetaHTTPTest, CookieFromOneAnswerIsNeverSentAgain) {
+    test::runToCompletion(
+        http.perform(get(u"v1/account"_s, {{u"set_cookie"_s, u"session=abc; Path=/"_s}})));
+    test::runToCompletion(http.perform(get(u"v1/account"_s)));
+    const QJsonArray requests = server.requests();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_FALSE(requests[1].toObject().value(u"headers"_s).toObject().contains(u"cookie"_s));
+}
+
+TEST_F(BetaHTTPTest, ErrorStatusesAreNormalAnswers) {
+    // Qt files these under several error kinds of its own; each is an answer all the same.
+    for (const int status :
+         {400, 401, 403, 404, 405, 409, 410, 418, 429, 500, 501, 503, 504, 599}) {
+        const auto response = test::runToCompletion(
+            http.perform(get(u"v1/account"_s, {{u"status"_s, status}, {u"code"_s, u"boom"_s}})));
+        EXPECT_EQ(response.status, status);
+        EXPECT_EQ(response.body, R"({"error":{"code":"boom"}})") << status;
+    }
+}
+
+TEST_F(BetaHTTPTest, UnreachablePortIsNetwork) {
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    HTTPRequest request = get(u"v1/account"_s);
+    request.url.setPort(port);
+    EXPECT_EQ(errorOf(http, request), BetaError::network);
+}
+
+TEST_F(BetaHTTPTest, CancellingMidTransferIsCancelledNotNetwork) {
+    CancellationSource cancellation;
+    QTimer::singleShot(200, [&cancellation] { cancellation.cancel(); });
+    HTTPRequest request =
+        get(u"v1/account"_s,
+            {{u"status"_s, 200}, {u"body_size"_s, 1000}, {u"delay_between_bytes_ms"_s, 20}});
+    EXPECT_THROW(test::runToCompletion(http.perform(request, cancellation.token())), Cancelled);
+}
+
+struct BodyCase {
+    const char* name;
+    qint64 size;
+    bool chunked;
+    bool tooLarge;
+
+    friend void PrintTo(const BodyCase& test, std::ostream* out) { *out << test.name; }
+};
+
+class BetaHTTPBodyTest : public BetaHTTPTest, public ::testing::WithParamInterface<BodyCase> {};
+
+TEST_P(BetaHTTPBodyTest, BodyIsReadUpToTheLimitAndNoFurther) {
+    const auto& body = GetParam();
+    HTTPRequest request =
+        get(u"v1/account"_s, {{u"body_size"_s, body.size}, {u"chunked"_s, body.chunked}});
+    request.maximumBodySize = 1'048'576;
+    const auto response = test::runToCompletion(http.perform(request));
+    EXPECT_EQ(response.bodyTooLarge, body.tooLarge);
+    EXPECT_EQ(response.body.size(), body.tooLarge ? 0 : body.size);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, BetaHTTPBodyTest,
+                         ::testing::Values(BodyCase{"AtTheLimit", 1'048'576, false, false},
+                                           BodyCase{"OverTheLimit", 1'048'577, false, true},
+                                           BodyCase{"ChunkedAtTheLimit", 1'048'576, true, false},
+                                           BodyCase{"ChunkedOverTheLimit", 1'048'577, true, true},
+                                           BodyCase{"ChunkedFarOverTheLimit", 8'000'000, true,
+                                                    true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Time-outs on the virtual clock: the server is real, time is not.
+class BetaHTTPTimeTest : public BetaHTTPTest {
+protected:
+    // Starts `request`, lets the real server work for `real`, then moves virtual time by each
+    // step in turn, letting the server work again in between.
+    std::optional<BetaError::Code> outcomeAfter(HTTPRequest request,
+                                                std::initializer_list<std::chrono::seconds> steps) {
+        std::optional<BetaError::Code> outcome;
+        bool finished = false;
+        auto task = [](BetaHTTP& http, HTTPRequest request, std::optional<BetaError::Code>& outcome,
+                       bool& finished) -> QCoro::Task<void> {
+            try {
+                co_await http.perform(std::move(request));
+            } catch (const BetaError& error) {
+                outcome = error.code();
+            }
+            finished = true;
+        }(virtualHTTP, std::move(request), outcome, finished);
+        for (const auto step : steps) {
+            test::processEventsFor(150ms);
+            EXPECT_FALSE(finished) << "ended before " << step.count() << " s more";
+            virtualClock.advance(step);
+        }
+        test::runEventLoopUntil([&finished] { return finished; });
+        return outcome;
+    }
+
+    platform::sim::VirtualClock virtualClock;
+    BetaHTTP virtualHTTP{virtualClock};
+};
+
+TEST_F(BetaHTTPTimeTest, SilentServerTimesOutAfterTheRequestsOwnTimeOut) {
+    HTTPRequest request = get(u"v1/account"_s, {{u"silent"_s, true}});
+    request.timeout = 45s;
+    EXPECT_EQ(outcomeAfter(request, {44s, 1s}), BetaError::timedOut);
+}
+
+TEST_F(BetaHTTPTimeTest, ArrivingDataRestartsTheInactivityTimeOut) {
+    // 30 s of virtual time pass in all, but never 20 s without data.
+    HTTPRequest request =
+        get(u"v1/account"_s,
+            {{u"status"_s, 200}, {u"body_size"_s, 12}, {u"delay_between_bytes_ms"_s, 50}});
+    request.timeout = 20s;
+    EXPECT_EQ(outcomeAfter(request, {15s, 15s}), std::nullopt);
+}
+
+TEST_F(BetaHTTPTimeTest, NoTransferOutlivesSixtySecondsEvenWhileDataFlows) {
+    HTTPRequest request =
+        get(u"v1/account"_s,
+            {{u"status"_s, 200}, {u"body_size"_s, 100}, {u"delay_between_bytes_ms"_s, 50}});
+    request.timeout = 600s;
+    EXPECT_EQ(outcomeAfter(request, {59s, 1s}), BetaError::timedOut);
+}
+
+}  // namespace
+}  // namespace tidyword
