@@ -163,7 +163,7 @@ TEST_F(BetaHTTPTimeTest, ArrivingDataRestartsTheInactivityTimeOut) {
     // 30 s of virtual time pass in all, but never 20 s without data.
     HTTPRequest request =
         get(u"v1/account"_s,
-            {{u"status"_s, 200}, {u"body_size"_s, 12}, {u"delay_between_bytes_ms"_s, 50}});
+            {{u"status"_s, 200}, {u"body_size"_s, 40}, {u"delay_between_bytes_ms"_s, 50}});
     request.timeout = 20s;
     EXPECT_EQ(outcomeAfter(request, {15s, 15s}), std::nullopt);
 }
