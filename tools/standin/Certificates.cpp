@@ -75,7 +75,7 @@ CertificateFiles ensureCertificates(const std::string& directory,
     namespace fs = std::filesystem;
     fs::create_directories(directory);
     CertificateFiles files{directory + "/ca.pem", directory + "/server.pem",
-                                 directory + "/server.key"};
+                           directory + "/server.key"};
     if (fs::exists(files.authority) && fs::exists(files.certificate) &&
         fs::exists(files.privateKey)) {
         return files;

@@ -125,10 +125,10 @@ INSTANTIATE_TEST_SUITE_P(Limits, BetaHTTPBodyTest,
 // Time-outs on the virtual clock: the server is real, time is not.
 class BetaHTTPTimeTest : public BetaHTTPTest {
 protected:
-    // Starts `request`, lets the real server work for `real`, then moves virtual time by each
-    // step in turn, letting the server work again in between.
+    // Starts `request`, then before each step lets the real server work for a moment and moves
+    // virtual time on by the step; returns how the transfer ended.
     std::optional<BetaError::Code> outcomeAfter(HTTPRequest request,
-                                                std::initializer_list<std::chrono::seconds> steps) {
+                                                const std::vector<std::chrono::seconds>& steps) {
         std::optional<BetaError::Code> outcome;
         bool finished = false;
         auto task = [](BetaHTTP& http, HTTPRequest request, std::optional<BetaError::Code>& outcome,
@@ -153,28 +153,44 @@ protected:
     BetaHTTP virtualHTTP{virtualClock};
 };
 
-TEST_F(BetaHTTPTimeTest, SilentServerTimesOutAfterTheRequestsOwnTimeOut) {
-    HTTPRequest request = get(u"v1/account"_s, {{u"silent"_s, true}});
-    request.timeout = 45s;
-    EXPECT_EQ(outcomeAfter(request, {44s, 1s}), BetaError::timedOut);
+struct TimeCase {
+    const char* name;
+    QJsonObject fault;
+    std::chrono::seconds timeout;
+    std::vector<std::chrono::seconds> steps;
+    std::optional<BetaError::Code> outcome;
+
+    friend void PrintTo(const TimeCase& test, std::ostream* out) { *out << test.name; }
+};
+
+class BetaHTTPTimeOutTest : public BetaHTTPTimeTest,
+                            public ::testing::WithParamInterface<TimeCase> {};
+
+TEST_P(BetaHTTPTimeOutTest, EndsOnlyWhenItsTimeIsUp) {
+    HTTPRequest request = get(u"v1/account"_s, GetParam().fault);
+    request.timeout = GetParam().timeout;
+    EXPECT_EQ(outcomeAfter(request, GetParam().steps), GetParam().outcome);
 }
 
-TEST_F(BetaHTTPTimeTest, ArrivingDataRestartsTheInactivityTimeOut) {
-    // 30 s of virtual time pass in all, but never 20 s without data.
-    HTTPRequest request =
-        get(u"v1/account"_s,
-            {{u"status"_s, 200}, {u"body_size"_s, 40}, {u"delay_between_bytes_ms"_s, 50}});
-    request.timeout = 20s;
-    EXPECT_EQ(outcomeAfter(request, {15s, 15s}), std::nullopt);
-}
+const QJsonObject kDrip{
+    {u"status"_s, 200}, {u"body_size"_s, 100}, {u"delay_between_bytes_ms"_s, 50}};
 
-TEST_F(BetaHTTPTimeTest, NoTransferOutlivesSixtySecondsEvenWhileDataFlows) {
-    HTTPRequest request =
-        get(u"v1/account"_s,
-            {{u"status"_s, 200}, {u"body_size"_s, 100}, {u"delay_between_bytes_ms"_s, 50}});
-    request.timeout = 600s;
-    EXPECT_EQ(outcomeAfter(request, {59s, 1s}), BetaError::timedOut);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Clock, BetaHTTPTimeOutTest,
+    ::testing::Values(
+        TimeCase{"SilentServerAfterTheRequestsOwnTimeOut",
+                 {{u"silent"_s, true}},
+                 45s,
+                 {44s, 1s},
+                 BetaError::timedOut},
+        // 30 s of virtual time pass in all, but never 20 s without data.
+        TimeCase{"ArrivingDataRestartsTheInactivityTimeOut", kDrip, 20s, {15s, 15s}, std::nullopt},
+        TimeCase{"NoTransferOutlivesSixtySecondsWhileDataFlows",
+                 kDrip,
+                 600s,
+                 {59s, 1s},
+                 BetaError::timedOut}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tidyword
