@@ -40,9 +40,10 @@ protected:
     // The query items of the redirect an authorization answers with.
     QUrlQuery authorize(const QString& challenge, const QString& state) {
         QUrl url = server.url(u"contoso/oauth2/v2.0/authorize"_s);
-        url.setQuery(u"client_id=app&response_type=code&response_mode=query"
-                     "&redirect_uri=com.tidyword.beta://oauth/callback&code_challenge="_s +
-                     challenge + u"&code_challenge_method=S256&state="_s + state);
+        url.setQuery(
+            u"client_id=app&response_type=code&response_mode=query"
+            "&redirect_uri=com.tidyword.beta://oauth/callback&code_challenge="_s +
+            challenge + u"&code_challenge_method=S256&state="_s + state);
         const HTTPResponse response = send("GET", url);
         EXPECT_EQ(response.status, 302);
         const QUrl location(QString::fromUtf8(response.header("location").value_or(QByteArray())));
@@ -81,7 +82,8 @@ TEST_F(StandInIdentityTest, CodeIsExchangedOnceAndOnlyWithItsVerifier) {
 
 TEST_F(StandInIdentityTest, RefreshTokensRotateAndAreGoodOnce) {
     const QString code = authorize(kChallenge, u"S"_s).queryItemValue(u"code"_s);
-    const QString first = tokenAnswer(codeForm(code, kVerifier), 200).value(u"refresh_token"_s).toString();
+    const QString first =
+        tokenAnswer(codeForm(code, kVerifier), 200).value(u"refresh_token"_s).toString();
     const QString refresh = u"client_id=app&grant_type=refresh_token&refresh_token="_s;
     const QString second = tokenAnswer(refresh + first, 200).value(u"refresh_token"_s).toString();
     EXPECT_NE(second, first);
@@ -90,11 +92,11 @@ TEST_F(StandInIdentityTest, RefreshTokensRotateAndAreGoodOnce) {
 }
 
 TEST_F(StandInIdentityTest, AuthorizationCanAnswerWithTheUnverifiedEmailSignal) {
-    server.control("POST", u"authorization-error"_s,
-                   QJsonDocument(QJsonObject{
-                       {u"error"_s, u"access_denied"_s},
-                       {u"error_description"_s,
-                        u"Verify your email, then sign in to Tidyword again."_s}}));
+    server.control(
+        "POST", u"authorization-error"_s,
+        QJsonDocument(QJsonObject{
+            {u"error"_s, u"access_denied"_s},
+            {u"error_description"_s, u"Verify your email, then sign in to Tidyword again."_s}}));
     const QUrlQuery callback = authorize(kChallenge, u"S"_s);
     EXPECT_EQ(callback.queryItemValue(u"error"_s), u"access_denied"_s);
     EXPECT_EQ(callback.queryItemValue(u"error_description"_s, QUrl::FullyDecoded),

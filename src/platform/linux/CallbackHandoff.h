@@ -1,0 +1,45 @@
+// How a sign-in callback reaches the running Tidyword on Linux: the desktop opens the callback
+// URL of our private scheme by starting a second `tidyword` process with the URL as argument;
+// that process hands it over this user-only local socket and exits.
+#pragma once
+
+#include <QLocalServer>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+namespace tidyword::platform::linux_desktop {
+
+// The socket of this user's running instance (in the user's runtime directory).
+QString defaultCallbackSocket();
+
+// The second process's side: delivers `url` to the running instance. False when no instance
+// listens or the URL could not be written within a couple of seconds.
+bool deliverCallback(const QUrl& url, const QString& socket = defaultCallbackSocket());
+
+// The running instance's side: listens on the socket and passes each URL it receives to
+// `received`, on the main thread. A connection that sends more than a callback can be long,
+// or nothing for a while, is dropped unread.
+class CallbackReceiver {
+public:
+    static constexpr qint64 maximumURLLength = 65'536;
+
+    CallbackReceiver(std::function<void(const QUrl&)> received,
+                     const QString& socket = defaultCallbackSocket());
+    ~CallbackReceiver();
+    CallbackReceiver(const CallbackReceiver&) = delete;
+    CallbackReceiver& operator=(const CallbackReceiver&) = delete;
+
+    // False when another running instance already holds the socket.
+    bool isListening() const;
+
+private:
+    void accept();
+
+    std::function<void(const QUrl&)> received_;
+    std::unique_ptr<QLocalServer> server_;
+};
+
+}  // namespace tidyword::platform::linux_desktop

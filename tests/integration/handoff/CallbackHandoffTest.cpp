@@ -1,0 +1,114 @@
+// The sign-in callback's way back on Linux: a second process hands the URL to the running
+// instance, which takes it only for a waiting attempt of its scheme.
+#include "platform/linux/SystemBrowserAuthenticator.h"
+#include "support/EventLoop.h"
+#include "support/Printers.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tidyword {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace Qt::Literals::StringLiterals;
+using platform::WebAuthenticator;
+using platform::linux_desktop::SystemBrowserAuthenticator;
+
+const QUrl kCallback(u"com.tidyword.beta://oauth/callback?state=S&code=C%2B1"_s);
+
+// A runtime directory of the test's own, where both processes look for the socket as they would
+// in the desktop's.
+struct RuntimeDirectory {
+    RuntimeDirectory() { qputenv("XDG_RUNTIME_DIR", directory.path().toUtf8()); }
+    QTemporaryDir directory;
+};
+
+class CallbackHandoffTest : public ::testing::Test {
+protected:
+    // Runs the second process with `url` and returns its exit status.
+    int handOff(const QUrl& url) {
+        QProcess second;
+        second.start(QStringLiteral(TIDYWORD_CALLBACK_CLIENT),
+                     {QString::fromUtf8(url.toEncoded())});
+        test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
+        test::processEventsFor(50ms);  // the instance reads what was handed over
+        return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+    }
+
+    RuntimeDirectory runtime;  // first: the authenticator listens in it
+    QList<QUrl> opened;
+    SystemBrowserAuthenticator authenticator{[this](const QUrl& url) {
+        opened << url;
+        return true;
+    }};
+    QList<WebAuthenticator::Outcome> reports;
+    WebAuthenticator::Report record = [this](const WebAuthenticator::Outcome& outcome) {
+        reports << outcome;
+    };
+};
+
+TEST_F(CallbackHandoffTest, SecondProcessDeliversTheCallbackToTheWaitingAttempt) {
+    const auto attempt = authenticator.start(QUrl(u"https://login.example/authorize"_s),
+                                             u"com.tidyword.beta"_s, record);
+    ASSERT_NE(attempt, nullptr);
+    EXPECT_EQ(opened, QList<QUrl>{QUrl(u"https://login.example/authorize"_s)});
+
+    EXPECT_EQ(handOff(kCallback), 0);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(std::get<QUrl>(reports[0]), kCallback);
+
+    // One report per attempt: a second callback changes nothing.
+    EXPECT_EQ(handOff(kCallback), 0);
+    EXPECT_EQ(reports.size(), 1);
+}
+
+TEST_F(CallbackHandoffTest, OtherSchemesAndCallbacksNobodyWaitsForChangeNothing) {
+    EXPECT_EQ(handOff(kCallback), 0);  // nothing waits yet
+    const auto attempt =
+        authenticator.start(QUrl(u"https://login.example/"_s), u"com.tidyword.beta"_s, record);
+    EXPECT_EQ(handOff(QUrl(u"https://evil.example/oauth/callback?code=C"_s)), 0);
+    EXPECT_TRUE(reports.isEmpty());
+
+    // The attempt still waits for its own callback.
+    EXPECT_EQ(handOff(kCallback), 0);
+    EXPECT_EQ(reports.size(), 1);
+}
+
+TEST_F(CallbackHandoffTest, ClosedAttemptHearsNothing) {
+    auto attempt =
+        authenticator.start(QUrl(u"https://login.example/"_s), u"com.tidyword.beta"_s, record);
+    attempt.reset();
+    EXPECT_EQ(handOff(kCallback), 0);
+    EXPECT_TRUE(reports.isEmpty());
+}
+
+TEST_F(CallbackHandoffTest, SocketIsForThisUserOnly) {
+    const QFileInfo socket(platform::linux_desktop::defaultCallbackSocket());
+    ASSERT_TRUE(socket.exists());
+    EXPECT_FALSE(socket.permissions() &
+                 (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
+}
+
+TEST(CallbackHandoffWithoutInstanceTest, SecondProcessFailsWhenNoInstanceRuns) {
+    const RuntimeDirectory runtime;
+    QProcess second;
+    second.start(QStringLiteral(TIDYWORD_CALLBACK_CLIENT),
+                 {QString::fromUtf8(kCallback.toEncoded())});
+    test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
+    EXPECT_EQ(second.exitCode(), 1);
+}
+
+TEST(BrowserOpeningTest, BrowserThatCannotOpenMeansNoAttempt) {
+    const RuntimeDirectory runtime;
+    SystemBrowserAuthenticator authenticator([](const QUrl&) { return false; });
+    EXPECT_EQ(authenticator.start(QUrl(u"https://login.example/"_s), u"com.tidyword.beta"_s,
+                                  [](const WebAuthenticator::Outcome&) {}),
+              nullptr);
+}
+
+}  // namespace
+}  // namespace tidyword
