@@ -252,8 +252,7 @@ QCoro::Task<QByteArray> BetaAPI::send(QString path, QString token, std::optional
 
     const HTTPResponse response = co_await transport_(std::move(request), cancellation);
     cancellation.throwIfCancelled();
-    if (response.status == 0 || response.bodyTooLarge ||
-        response.body.size() > maximumResponseBody) {
+    if (!response.isReadable(maximumResponseBody)) {
         fail(BetaError::invalidResponse);
     }
     if (const auto error = errorForStatus(response.status, errorCode(response.body))) {

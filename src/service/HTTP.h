@@ -36,6 +36,11 @@ struct HTTPResponse {
     // The body would have crossed maximumBodySize: the transfer was stopped and `body` is empty.
     bool bodyTooLarge = false;
 
+    // Whether this is an HTTP answer whose body was read whole within `maximumBodySize`.
+    bool isReadable(qsizetype maximumBodySize) const {
+        return status != 0 && !bodyTooLarge && body.size() <= maximumBodySize;
+    }
+
     // The first header of that name (compared case-insensitively), or none.
     std::optional<QByteArray> header(const QByteArray& name) const;
 };

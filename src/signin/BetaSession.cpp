@@ -175,8 +175,7 @@ QCoro::Task<OAuthTokens> BetaSession::exchange(FormFields fields,
 
     const HTTPResponse response = co_await transport_(std::move(request), cancellation);
     cancellation.throwIfCancelled();
-    if (response.status == 0 || response.bodyTooLarge ||
-        response.body.size() > maximumTokenResponse) {
+    if (!response.isReadable(maximumTokenResponse)) {
         fail(BetaError::invalidSignIn);
     }
     if (response.status == 200) {
