@@ -1,0 +1,386 @@
+#include "platform/sim/SimulatedDesktop.h"
+
+#include <limits>
+
+namespace tidyword::platform::sim {
+
+class SimulatedDesktop::Reference final : public AccessibleElement::Reference {
+public:
+    explicit Reference(ElementId id) : id(id) {}
+    bool denotesSameObject(const AccessibleElement::Reference& other) const override {
+        const auto* simulated = dynamic_cast<const Reference*>(&other);
+        return simulated && simulated->id == id;
+    }
+    const ElementId id;
+};
+
+SimulatedDesktop::SimulatedDesktop(VirtualClock& clock, qint32 ownProcessIdentifier)
+    : clock_(clock), ownProcessIdentifier_(ownProcessIdentifier) {}
+
+SimulatedDesktop::~SimulatedDesktop() = default;
+
+ElementId SimulatedDesktop::addApplication(const ApplicationSpec& spec) {
+    const ElementId element = nextElement_++;
+    elements_[element].processIdentifier = spec.processIdentifier;
+    Application application;
+    application.spec = spec;
+    application.element = element;
+    applications_[spec.processIdentifier] = application;
+    return element;
+}
+
+ElementId SimulatedDesktop::addElement(qint32 processIdentifier,
+                                       const std::map<Attribute, AttributeValue>& attributes) {
+    const ElementId element = nextElement_++;
+    elements_[element] = Element{processIdentifier, attributes, {}, {}, {}};
+    return element;
+}
+
+void SimulatedDesktop::setAttribute(ElementId element, Attribute attribute,
+                                    std::optional<AttributeValue> value) {
+    if (value) {
+        elements_.at(element).attributes[attribute] = *value;
+    } else {
+        elements_.at(element).attributes.erase(attribute);
+    }
+}
+
+void SimulatedDesktop::makeUnreadable(ElementId element, Attribute attribute) {
+    elements_.at(element).unreadable.insert(attribute);
+}
+
+void SimulatedDesktop::setSettable(ElementId element, Attribute attribute,
+                                   std::optional<bool> settable) {
+    elements_.at(element).settable[attribute] = settable;
+}
+
+void SimulatedDesktop::setBounds(ElementId element, std::optional<ScreenRect> bounds) {
+    elements_.at(element).bounds = bounds;
+}
+
+void SimulatedDesktop::setText(ElementId element, const QString& value, TextRange selection) {
+    auto& attributes = elements_.at(element).attributes;
+    attributes[Attribute::value] = value;
+    attributes[Attribute::selectedRange] = selection;
+    attributes[Attribute::selectedText] = value.mid(selection.location, selection.length);
+}
+
+void SimulatedDesktop::type(ElementId element, const QString& text) {
+    auto& attributes = elements_.at(element).attributes;
+    const QString value = std::get<QString>(attributes.at(Attribute::value));
+    const TextRange selection = std::get<TextRange>(attributes.at(Attribute::selectedRange));
+    const QString typed = value.left(selection.location) + text +
+                          value.mid(selection.location + selection.length);
+    setText(element, typed, {selection.location + text.size(), 0});
+}
+
+void SimulatedDesktop::focus(qint32 processIdentifier, ElementId element,
+                             std::optional<ElementId> window) {
+    const ElementId application = applications_.at(processIdentifier).element;
+    setAttribute(application, Attribute::focusedElement, element);
+    setAttribute(application, Attribute::focusedWindow,
+                 window ? std::optional<AttributeValue>(*window) : std::nullopt);
+}
+
+void SimulatedDesktop::setFrontmost(std::optional<qint32> processIdentifier) {
+    frontmost_ = processIdentifier;
+}
+
+void SimulatedDesktop::refuseActivation(qint32 processIdentifier, bool refuse) {
+    applications_.at(processIdentifier).refuseActivation = refuse;
+}
+
+void SimulatedDesktop::quit(qint32 processIdentifier) {
+    applications_.at(processIdentifier).terminated = true;
+    if (frontmost_ == processIdentifier) {
+        frontmost_.reset();
+    }
+}
+
+void SimulatedDesktop::relaunch(qint32 processIdentifier, const QDateTime& launchDate) {
+    auto& application = applications_.at(processIdentifier);
+    application.terminated = false;
+    application.spec.launchDate = launchDate;
+}
+
+void SimulatedDesktop::setCopyEffect(qint32 processIdentifier, CopyEffect effect) {
+    applications_.at(processIdentifier).copy = effect;
+}
+
+void SimulatedDesktop::setPasteEffect(qint32 processIdentifier, PasteEffect effect) {
+    applications_.at(processIdentifier).paste = std::move(effect);
+}
+
+void SimulatedDesktop::writeClipboard(const QList<ScriptedItem>& items) {
+    items_ = items;
+    ++changeCount_;
+}
+
+void SimulatedDesktop::at(std::chrono::milliseconds delay, std::function<void()> event) {
+    scheduled_.push_back(clock_.setAlarm(delay, std::move(event)));
+}
+
+std::optional<QString> SimulatedDesktop::text(ElementId element) const {
+    const auto& attributes = elements_.at(element).attributes;
+    const auto value = attributes.find(Attribute::value);
+    if (value == attributes.end() || !std::holds_alternative<QString>(value->second)) {
+        return std::nullopt;
+    }
+    return std::get<QString>(value->second);
+}
+
+// --- Accessibility
+
+AccessibleElement SimulatedDesktop::handle(ElementId id) const {
+    return AccessibleElement(std::make_shared<const Reference>(id));
+}
+
+SimulatedDesktop::Element* SimulatedDesktop::live(const AccessibleElement& element) {
+    const auto* reference = dynamic_cast<const Reference*>(element.reference());
+    if (!reference) {
+        return nullptr;
+    }
+    const auto found = elements_.find(reference->id);
+    if (found == elements_.end()) {
+        return nullptr;
+    }
+    const auto application = applications_.find(found->second.processIdentifier);
+    if (application == applications_.end() || application->second.terminated) {
+        return nullptr;
+    }
+    return &found->second;
+}
+
+std::optional<AttributeValue> SimulatedDesktop::read(const AccessibleElement& element,
+                                                     Attribute attribute) {
+    Element* found = live(element);
+    if (!found || found->unreadable.contains(attribute)) {
+        return std::nullopt;
+    }
+    const auto value = found->attributes.find(attribute);
+    if (value == found->attributes.end()) {
+        return std::nullopt;
+    }
+    return value->second;
+}
+
+AccessibleElement SimulatedDesktop::applicationElement(qint32 processIdentifier) {
+    const auto application = applications_.find(processIdentifier);
+    return application == applications_.end() ? AccessibleElement()
+                                              : handle(application->second.element);
+}
+
+void SimulatedDesktop::setMessagingTimeout(const AccessibleElement&, std::chrono::milliseconds) {}
+
+template <typename T>
+std::optional<T> SimulatedDesktop::readAs(const AccessibleElement& element, Attribute attribute) {
+    const auto value = read(element, attribute);
+    if (!value || !std::holds_alternative<T>(*value)) {
+        return std::nullopt;
+    }
+    return std::get<T>(*value);
+}
+
+std::optional<AccessibleElement> SimulatedDesktop::elementAttribute(
+    const AccessibleElement& element, Attribute attribute) {
+    const auto id = readAs<ElementId>(element, attribute);
+    return id ? std::optional(handle(*id)) : std::nullopt;
+}
+
+std::optional<QString> SimulatedDesktop::stringAttribute(const AccessibleElement& element,
+                                                         Attribute attribute) {
+    return readAs<QString>(element, attribute);
+}
+
+std::optional<bool> SimulatedDesktop::booleanAttribute(const AccessibleElement& element,
+                                                       Attribute attribute) {
+    return readAs<bool>(element, attribute);
+}
+
+std::optional<TextRange> SimulatedDesktop::rangeAttribute(const AccessibleElement& element,
+                                                          Attribute attribute) {
+    return readAs<TextRange>(element, attribute);
+}
+
+std::optional<ScreenRect> SimulatedDesktop::boundsForRange(const AccessibleElement& element,
+                                                           TextRange) {
+    Element* found = live(element);
+    return found ? found->bounds : std::nullopt;
+}
+
+std::optional<bool> SimulatedDesktop::isSettable(const AccessibleElement& element,
+                                                 Attribute attribute) {
+    Element* found = live(element);
+    if (!found) {
+        return std::nullopt;
+    }
+    const auto settable = found->settable.find(attribute);
+    return settable == found->settable.end() ? std::optional(false) : settable->second;
+}
+
+void SimulatedDesktop::setBoolean(const AccessibleElement& element, Attribute attribute,
+                                  bool value) {
+    if (Element* found = live(element)) {
+        found->attributes[attribute] = value;
+    }
+}
+
+// --- Workspace
+
+RunningApplication SimulatedDesktop::describe(const Application& application) const {
+    return {application.spec.processIdentifier, application.terminated,
+            application.spec.bundleIdentifier, application.spec.name,
+            application.spec.launchDate};
+}
+
+std::optional<RunningApplication> SimulatedDesktop::frontmostApplication() {
+    if (!frontmost_) {
+        return std::nullopt;
+    }
+    return runningApplication(*frontmost_);
+}
+
+std::optional<RunningApplication> SimulatedDesktop::runningApplication(qint32 processIdentifier) {
+    if (processIdentifier == ownProcessIdentifier_) {
+        return RunningApplication{ownProcessIdentifier_, false, QStringLiteral("com.tidyword.Tidyword"),
+                                  QStringLiteral("Tidyword"), std::nullopt};
+    }
+    const auto application = applications_.find(processIdentifier);
+    if (application == applications_.end()) {
+        return std::nullopt;
+    }
+    return describe(application->second);
+}
+
+bool SimulatedDesktop::activate(qint32 processIdentifier) {
+    const auto application = applications_.find(processIdentifier);
+    if (application == applications_.end() || application->second.terminated ||
+        application->second.refuseActivation) {
+        return false;
+    }
+    activations_.append(processIdentifier);
+    frontmost_ = processIdentifier;
+    return true;
+}
+
+// --- Pasteboard
+
+QList<QStringList> SimulatedDesktop::itemTypes() {
+    QList<QStringList> types;
+    for (const auto& item : items_) {
+        QStringList names;
+        for (const auto& [type, data] : item) {
+            names << type;
+        }
+        types << names;
+    }
+    return types;
+}
+
+std::optional<QByteArray> SimulatedDesktop::data(int item, const QString& type,
+                                                 qint64 maximumSize) {
+    if (item < 0 || item >= items_.size()) {
+        return std::nullopt;
+    }
+    for (const auto& [name, data] : items_[item]) {
+        if (name == type) {
+            return data && data->size() <= maximumSize ? data : std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+void SimulatedDesktop::clearContents() { writeClipboard({}); }
+
+void SimulatedDesktop::writeItems(const QList<Item>& items) {
+    QList<ScriptedItem> written;
+    for (const auto& item : items) {
+        ScriptedItem scripted;
+        for (const auto& [type, data] : item) {
+            scripted.append({type, data});
+        }
+        written << scripted;
+    }
+    writeClipboard(written);
+}
+
+bool SimulatedDesktop::setString(const QString& text) {
+    if (refuseStrings_) {
+        return false;
+    }
+    writeClipboard({{{QString::fromUtf16(plainTextType), text.toUtf8()}}});
+    return true;
+}
+
+std::optional<QString> SimulatedDesktop::string() {
+    std::optional<QString> found;
+    for (int item = 0; item < items_.size() && !found; ++item) {
+        if (const auto text = data(item, QString::fromUtf16(plainTextType),
+                                   std::numeric_limits<qint64>::max())) {
+            found = QString::fromUtf8(*text);
+        }
+    }
+    if (writeOnRead_) {
+        writeClipboard(*std::exchange(writeOnRead_, std::nullopt));
+    }
+    return found;
+}
+
+// --- KeyEvents
+
+std::optional<ElementId> SimulatedDesktop::focusedElement(qint32 processIdentifier) const {
+    const auto application = applications_.find(processIdentifier);
+    if (application == applications_.end() || application->second.terminated) {
+        return std::nullopt;
+    }
+    const auto& attributes = elements_.at(application->second.element).attributes;
+    const auto focused = attributes.find(Attribute::focusedElement);
+    if (focused == attributes.end() || !std::holds_alternative<ElementId>(focused->second)) {
+        return std::nullopt;
+    }
+    return std::get<ElementId>(focused->second);
+}
+
+bool SimulatedDesktop::post(Shortcut shortcut, qint32 processIdentifier) {
+    if (refuseKeys_) {
+        return false;
+    }
+    posted_.append({shortcut, processIdentifier});
+    const auto application = applications_.find(processIdentifier);
+    if (application == applications_.end()) {
+        return true;  // posted, to nobody
+    }
+    const auto delay = shortcut == Shortcut::copy ? application->second.copy.after
+                                                  : application->second.paste.after;
+    if (delay) {
+        at(*delay, [this, shortcut, processIdentifier] {
+            shortcut == Shortcut::copy ? copyFrom(processIdentifier)
+                                       : pasteInto(processIdentifier);
+        });
+    }
+    return true;
+}
+
+void SimulatedDesktop::copyFrom(qint32 processIdentifier) {
+    const auto element = focusedElement(processIdentifier);
+    if (!element) {
+        return;
+    }
+    const auto& attributes = elements_.at(*element).attributes;
+    const auto selected = attributes.find(Attribute::selectedText);
+    if (selected != attributes.end() && std::holds_alternative<QString>(selected->second)) {
+        setString(std::get<QString>(selected->second));
+    }
+}
+
+void SimulatedDesktop::pasteInto(qint32 processIdentifier) {
+    const auto element = focusedElement(processIdentifier);
+    const auto pasted = string();
+    if (!element || !pasted || !text(*element)) {
+        return;
+    }
+    const auto& transform = applications_.at(processIdentifier).paste.transform;
+    type(*element, transform ? transform(*pasted) : *pasted);
+}
+
+}  // namespace tidyword::platform::sim

@@ -1,0 +1,189 @@
+// A scriptable desktop for tests: running applications with accessibility trees, a clipboard
+// with a change count, and applications that react to the copy and paste shortcuts after a
+// chosen (virtual) delay, or never. Events can be scheduled at virtual times: the user types,
+// focus moves, another program writes the clipboard, an application quits or is relaunched.
+#pragma once
+
+#include "platform/Accessibility.h"
+#include "platform/KeyEvents.h"
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+#include "platform/sim/VirtualClock.h"
+
+#include <QMap>
+#include <set>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace tidyword::platform::sim {
+
+using ElementId = int;
+using Attribute = Accessibility::Attribute;
+using AttributeValue = std::variant<QString, bool, TextRange, ElementId>;
+
+class SimulatedDesktop final : public Accessibility,
+                               public Workspace,
+                               public Pasteboard,
+                               public KeyEvents {
+public:
+    // The type under which plain text sits on the simulated clipboard.
+    static constexpr char16_t plainTextType[] = u"text/plain;charset=utf-8";
+
+    struct ApplicationSpec {
+        qint32 processIdentifier = 0;
+        QString bundleIdentifier;
+        std::optional<QString> name;
+        std::optional<QDateTime> launchDate;
+    };
+    // What an application does when the copy shortcut reaches it: after `after` of virtual
+    // time, it puts its focused element's selected text on the clipboard; never when none.
+    struct CopyEffect {
+        std::optional<std::chrono::milliseconds> after = std::chrono::milliseconds(0);
+    };
+    // What it does with the paste shortcut: after `after`, it puts the clipboard's text, passed
+    // through `transform` when there is one, in place of its focused element's selection.
+    struct PasteEffect {
+        std::optional<std::chrono::milliseconds> after = std::chrono::milliseconds(0);
+        std::function<QString(const QString&)> transform;
+    };
+    // A clipboard item as a test writes it: none for data that cannot be read.
+    using ScriptedItem = QList<QPair<QString, std::optional<QByteArray>>>;
+
+    explicit SimulatedDesktop(VirtualClock& clock, qint32 ownProcessIdentifier = 1);
+    ~SimulatedDesktop() override;
+
+    // --- Scripting the applications and their interfaces.
+    // Adds a running application and returns its application element.
+    ElementId addApplication(const ApplicationSpec& spec);
+    ElementId addElement(qint32 processIdentifier, const std::map<Attribute, AttributeValue>& attributes);
+    void setAttribute(ElementId element, Attribute attribute, std::optional<AttributeValue> value);
+    // Reads of this attribute fail from now on.
+    void makeUnreadable(ElementId element, Attribute attribute);
+    // The settable answer; none makes the question itself fail.
+    void setSettable(ElementId element, Attribute attribute, std::optional<bool> settable);
+    // The rectangle (top-left origin) of any range of the element.
+    void setBounds(ElementId element, std::optional<ScreenRect> bounds);
+    // The value, the selected range and the selected text that goes with them.
+    void setText(ElementId element, const QString& value, TextRange selection);
+    // The user types at the selection, as in any editor.
+    void type(ElementId element, const QString& text);
+    void focus(qint32 processIdentifier, ElementId element, std::optional<ElementId> window);
+    void setFrontmost(std::optional<qint32> processIdentifier);
+    void setTrusted(bool trusted) { trusted_ = trusted; }
+    void refuseActivation(qint32 processIdentifier, bool refuse);
+    void quit(qint32 processIdentifier);
+    // The same process identifier, a new launch date: another instance of the application.
+    void relaunch(qint32 processIdentifier, const QDateTime& launchDate);
+    void setScreens(QList<ScreenRect> frames) { screens_ = std::move(frames); }
+    void setCopyEffect(qint32 processIdentifier, CopyEffect effect);
+    void setPasteEffect(qint32 processIdentifier, PasteEffect effect);
+    void refuseKeyEvents(bool refuse) { refuseKeys_ = refuse; }
+
+    // --- Scripting the clipboard.
+    // Another program writes these items.
+    void writeClipboard(const QList<ScriptedItem>& items);
+    void refuseStrings(bool refuse) { refuseStrings_ = refuse; }
+    // Another program writes these items right after the next read of the plain-text string:
+    // a race no timed event can produce.
+    void writeClipboardDuringNextRead(const QList<ScriptedItem>& items) { writeOnRead_ = items; }
+    QList<ScriptedItem> clipboard() const { return items_; }
+
+    // --- Events at virtual times, from now.
+    void at(std::chrono::milliseconds delay, std::function<void()> event);
+
+    // --- What happened.
+    const QList<qint32>& activations() const { return activations_; }
+    const QList<std::pair<Shortcut, qint32>>& postedKeys() const { return posted_; }
+    std::optional<QString> text(ElementId element) const;
+
+    // --- Accessibility
+    bool isTrusted() override { return trusted_; }
+    AccessibleElement applicationElement(qint32 processIdentifier) override;
+    void setMessagingTimeout(const AccessibleElement& application,
+                             std::chrono::milliseconds timeout) override;
+    std::optional<AccessibleElement> elementAttribute(const AccessibleElement& element,
+                                                      Attribute attribute) override;
+    std::optional<QString> stringAttribute(const AccessibleElement& element,
+                                           Attribute attribute) override;
+    std::optional<bool> booleanAttribute(const AccessibleElement& element,
+                                         Attribute attribute) override;
+    std::optional<TextRange> rangeAttribute(const AccessibleElement& element,
+                                            Attribute attribute) override;
+    std::optional<ScreenRect> boundsForRange(const AccessibleElement& element,
+                                             TextRange range) override;
+    std::optional<bool> isSettable(const AccessibleElement& element, Attribute attribute) override;
+    void setBoolean(const AccessibleElement& element, Attribute attribute, bool value) override;
+
+    // --- Workspace
+    std::optional<RunningApplication> frontmostApplication() override;
+    std::optional<RunningApplication> runningApplication(qint32 processIdentifier) override;
+    bool activate(qint32 processIdentifier) override;
+    qint32 currentProcessIdentifier() override { return ownProcessIdentifier_; }
+    QList<ScreenRect> screenFrames() override { return screens_; }
+
+    // --- Pasteboard
+    qint64 changeCount() override { return changeCount_; }
+    QList<QStringList> itemTypes() override;
+    std::optional<QByteArray> data(int item, const QString& type, qint64 maximumSize) override;
+    void clearContents() override;
+    void writeItems(const QList<Item>& items) override;
+    bool setString(const QString& text) override;
+    std::optional<QString> string() override;
+
+    // --- KeyEvents
+    bool post(Shortcut shortcut, qint32 processIdentifier) override;
+
+private:
+    struct Element {
+        qint32 processIdentifier = 0;
+        std::map<Attribute, AttributeValue> attributes;
+        std::set<Attribute> unreadable;
+        std::map<Attribute, std::optional<bool>> settable;
+        std::optional<ScreenRect> bounds;
+    };
+    struct Application {
+        ApplicationSpec spec;
+        ElementId element = 0;
+        bool terminated = false;
+        bool refuseActivation = false;
+        CopyEffect copy;
+        PasteEffect paste;
+    };
+    class Reference;
+
+    AccessibleElement handle(ElementId id) const;
+    // The element behind a handle, when its application still runs.
+    Element* live(const AccessibleElement& element);
+    std::optional<AttributeValue> read(const AccessibleElement& element, Attribute attribute);
+    // The attribute when it reads and holds a T.
+    template <typename T>
+    std::optional<T> readAs(const AccessibleElement& element, Attribute attribute);
+    RunningApplication describe(const Application& application) const;
+    std::optional<ElementId> focusedElement(qint32 processIdentifier) const;
+    void copyFrom(qint32 processIdentifier);
+    void pasteInto(qint32 processIdentifier);
+
+    VirtualClock& clock_;
+    qint32 ownProcessIdentifier_;
+    bool trusted_ = true;
+    bool refuseKeys_ = false;
+    bool refuseStrings_ = false;
+    std::map<qint32, Application> applications_;
+    std::map<ElementId, Element> elements_;
+    ElementId nextElement_ = 1;
+    std::optional<qint32> frontmost_;
+    QList<ScreenRect> screens_{ScreenRect{0, 0, 1440, 900}};
+    QList<ScriptedItem> items_;
+    std::optional<QList<ScriptedItem>> writeOnRead_;
+    qint64 changeCount_ = 1;
+    QList<qint32> activations_;
+    QList<std::pair<Shortcut, qint32>> posted_;
+    std::vector<std::unique_ptr<Clock::Alarm>> scheduled_;
+};
+
+}  // namespace tidyword::platform::sim
