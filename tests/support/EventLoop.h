@@ -22,35 +22,47 @@ void runEventLoopUntil(const std::function<bool()>& done,
 // Processes events for `duration` of real time, for work that happens outside this process.
 void processEventsFor(std::chrono::milliseconds duration);
 
-// Drives `task` to its end and returns its value, or rethrows what it threw.
+// How a task ended: its value, or what it threw.
 template <typename T>
-T runToCompletion(QCoro::Task<T> task, std::chrono::milliseconds watchdog = kWatchdog) {
+struct Outcome {
     using Value = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
     std::optional<Value> value;
     std::exception_ptr error;
     bool finished = false;
-    auto observe = [](QCoro::Task<T> observed, std::optional<Value>& value,
-                      std::exception_ptr& error, bool& finished) -> QCoro::Task<void> {
-        try {
-            if constexpr (std::is_void_v<T>) {
-                co_await observed;
-                value.emplace();
-            } else {
-                value.emplace(co_await observed);
-            }
-        } catch (...) {
-            error = std::current_exception();
+
+    T take() {
+        if (error) {
+            std::rethrow_exception(error);
         }
-        finished = true;
-    };
-    auto observer = observe(std::move(task), value, error, finished);
-    runEventLoopUntil([&finished] { return finished; }, watchdog);
-    if (error) {
-        std::rethrow_exception(error);
+        if constexpr (!std::is_void_v<T>) {
+            return std::move(*value);
+        }
     }
-    if constexpr (!std::is_void_v<T>) {
-        return std::move(*value);
+};
+
+// Awaits `task` in a task of its own and records how it ended in `outcome`.
+template <typename T>
+QCoro::Task<void> observe(QCoro::Task<T> task, Outcome<T>& outcome) {
+    try {
+        if constexpr (std::is_void_v<T>) {
+            co_await task;
+            outcome.value.emplace();
+        } else {
+            outcome.value.emplace(co_await task);
+        }
+    } catch (...) {
+        outcome.error = std::current_exception();
     }
+    outcome.finished = true;
+}
+
+// Drives `task` to its end and returns its value, or rethrows what it threw.
+template <typename T>
+T runToCompletion(QCoro::Task<T> task, std::chrono::milliseconds watchdog = kWatchdog) {
+    Outcome<T> outcome;
+    auto observer = observe(std::move(task), outcome);
+    runEventLoopUntil([&outcome] { return outcome.finished; }, watchdog);
+    return outcome.take();
 }
 
 }  // namespace tidyword::test

@@ -1,0 +1,80 @@
+// The only part of Tidyword that touches another application's text: it reads the selection of
+// the frontmost application (through the accessibility service, or a guarded copy through the
+// clipboard where a control hides it), and replaces it only after proving that nothing about the
+// source has changed, with the user's clipboard saved and put back and the result read back.
+#pragma once
+
+#include "async/Cancellation.h"
+#include "platform/Accessibility.h"
+#include "platform/Clock.h"
+#include "platform/KeyEvents.h"
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+#include "textbridge/TextSelection.h"
+
+#include <qcoro/qcorotask.h>
+
+namespace tidyword {
+
+class TextBridge {
+public:
+    // Whole texts longer than this (UTF-16 units) are not kept or compared.
+    static constexpr qsizetype longestValue = 250'000;
+    static constexpr std::chrono::milliseconds messagingTimeout{500};
+    static constexpr int copyPolls = 16;
+    static constexpr std::chrono::milliseconds copyPollInterval{40};
+    static constexpr std::chrono::milliseconds pauseBeforePaste{120};
+    static constexpr int verificationReads = 12;
+    static constexpr std::chrono::milliseconds verificationInterval{60};
+
+    // Every reference must outlive the bridge and every operation it runs.
+    struct Platform {
+        platform::Accessibility& accessibility;
+        platform::Workspace& workspace;
+        platform::Pasteboard& pasteboard;
+        platform::KeyEvents& keys;
+        platform::Clock& clock;
+    };
+
+    explicit TextBridge(Platform platform);
+
+    // The frontmost application's selection. Throws TextBridgeError (accessibilityRequired,
+    // noApplication, noSelection, unsupportedControl, secureField, staleSelection,
+    // clipboardUnavailable), or Cancelled when `cancellation` fires during the copy fallback.
+    QCoro::Task<TextSelection> captureSelection(CancellationToken cancellation = {});
+
+    // Puts `replacement` in place of the captured selection. Throws TextBridgeError
+    // (accessibilityRequired, replacementUnavailable, sourceClosed, staleSelection,
+    // clipboardUnavailable, pasteUnverified), or Cancelled during the pause before the paste.
+    // However it ends, the user's clipboard holds what it held, unless another program wrote
+    // to it meanwhile.
+    QCoro::Task<void> replace(TextSelection selection, QString replacement,
+                              CancellationToken cancellation = {});
+
+    // Brings the source application back to the front, if that same instance still runs.
+    void restoreFocus(const TextSelection& selection);
+
+private:
+    using Element = platform::AccessibleElement;
+
+    QCoro::Task<QString> copySelection(platform::RunningApplication application,
+                                       Element applicationElement, Element element,
+                                       std::optional<Element> window,
+                                       CancellationToken cancellation);
+    void validate(const TextSelection& selection);
+
+    std::optional<platform::TextRange> selectedRange(const Element& element);
+    std::optional<QString> boundedValue(const Element& element);
+    bool isProtected(const Element& element);
+    bool isEditableTextControl(const Element& element);
+    bool sameFocusedTarget(const Element& application, const Element& element,
+                           const std::optional<Element>& window);
+    std::optional<platform::ScreenRect> selectionBounds(const Element& element,
+                                                        const std::optional<platform::TextRange>& range);
+    bool isFrontmost(qint32 processIdentifier);
+    bool hasTerminated(qint32 processIdentifier);
+
+    Platform platform_;
+};
+
+}  // namespace tidyword
