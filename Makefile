@@ -67,7 +67,7 @@ run:
 	@echo "Tidyword has no application shell yet: 'make run' starts it once the shell is built." >&2
 	@exit 2
 
-SOURCES = $(shell git ls-files '*.cpp' '*.h')
+SOURCES = $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 
 format: | deps
 	clang-format -i $(SOURCES)

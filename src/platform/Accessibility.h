@@ -107,8 +107,7 @@ public:
     virtual std::optional<bool> isSettable(const AccessibleElement& element,
                                            Attribute attribute) = 0;
     // Sets a boolean attribute; whether it took is not reported.
-    virtual void setBoolean(const AccessibleElement& element, Attribute attribute,
-                            bool value) = 0;
+    virtual void setBoolean(const AccessibleElement& element, Attribute attribute, bool value) = 0;
 };
 
 }  // namespace tidyword::platform

@@ -17,7 +17,9 @@ using platform::TextRange;
 constexpr int kProtectedSearchDepth = 8;
 constexpr auto kSlack = u"com.tinyspeck.slackmacgap";
 
-[[noreturn]] void fail(TextBridgeError::Code code) { throw TextBridgeError(code); }
+[[noreturn]] void fail(TextBridgeError::Code code) {
+    throw TextBridgeError(code);
+}
 
 const QStringList& copyRoles() {
     static const QStringList roles{u"AXTextArea"_s, u"AXTextField"_s, u"AXComboBox"_s,
@@ -111,7 +113,8 @@ bool TextBridge::sameFocusedTarget(const Element& application, const Element& el
     if (!window) {
         return true;
     }
-    const auto focusedWindow = accessibility.elementAttribute(application, Attribute::focusedWindow);
+    const auto focusedWindow =
+        accessibility.elementAttribute(application, Attribute::focusedWindow);
     return focusedWindow && *focusedWindow == *window;
 }
 
@@ -284,7 +287,8 @@ void TextBridge::validate(const TextSelection& selection) {
         fail(TextBridgeError::staleSelection);
     }
     // Controls that do not tell their selected text are judged by value and range alone.
-    const auto selectedText = accessibility.stringAttribute(selection.element, Attribute::selectedText);
+    const auto selectedText =
+        accessibility.stringAttribute(selection.element, Attribute::selectedText);
     if (selectedText && *selectedText != selection.text) {
         fail(TextBridgeError::staleSelection);
     }

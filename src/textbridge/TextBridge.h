@@ -69,8 +69,8 @@ private:
     bool isEditableTextControl(const Element& element);
     bool sameFocusedTarget(const Element& application, const Element& element,
                            const std::optional<Element>& window);
-    std::optional<platform::ScreenRect> selectionBounds(const Element& element,
-                                                        const std::optional<platform::TextRange>& range);
+    std::optional<platform::ScreenRect> selectionBounds(
+        const Element& element, const std::optional<platform::TextRange>& range);
     bool isFrontmost(qint32 processIdentifier);
     bool hasTerminated(qint32 processIdentifier);
 

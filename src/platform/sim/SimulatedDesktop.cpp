@@ -69,8 +69,8 @@ void SimulatedDesktop::type(ElementId element, const QString& text) {
     auto& attributes = elements_.at(element).attributes;
     const QString value = std::get<QString>(attributes.at(Attribute::value));
     const TextRange selection = std::get<TextRange>(attributes.at(Attribute::selectedRange));
-    const QString typed = value.left(selection.location) + text +
-                          value.mid(selection.location + selection.length);
+    const QString typed =
+        value.left(selection.location) + text + value.mid(selection.location + selection.length);
     setText(element, typed, {selection.location + text.size(), 0});
 }
 
@@ -229,8 +229,7 @@ void SimulatedDesktop::setBoolean(const AccessibleElement& element, Attribute at
 
 RunningApplication SimulatedDesktop::describe(const Application& application) const {
     return {application.spec.processIdentifier, application.terminated,
-            application.spec.bundleIdentifier, application.spec.name,
-            application.spec.launchDate};
+            application.spec.bundleIdentifier, application.spec.name, application.spec.launchDate};
 }
 
 std::optional<RunningApplication> SimulatedDesktop::frontmostApplication() {
@@ -242,7 +241,8 @@ std::optional<RunningApplication> SimulatedDesktop::frontmostApplication() {
 
 std::optional<RunningApplication> SimulatedDesktop::runningApplication(qint32 processIdentifier) {
     if (processIdentifier == ownProcessIdentifier_) {
-        return RunningApplication{ownProcessIdentifier_, false, QStringLiteral("com.tidyword.Tidyword"),
+        return RunningApplication{ownProcessIdentifier_, false,
+                                  QStringLiteral("com.tidyword.Tidyword"),
                                   QStringLiteral("Tidyword"), std::nullopt};
     }
     const auto application = applications_.find(processIdentifier);
@@ -290,7 +290,9 @@ std::optional<QByteArray> SimulatedDesktop::data(int item, const QString& type,
     return std::nullopt;
 }
 
-void SimulatedDesktop::clearContents() { writeClipboard({}); }
+void SimulatedDesktop::clearContents() {
+    writeClipboard({});
+}
 
 void SimulatedDesktop::writeItems(const QList<Item>& items) {
     QList<ScriptedItem> written;
@@ -315,8 +317,8 @@ bool SimulatedDesktop::setString(const QString& text) {
 std::optional<QString> SimulatedDesktop::string() {
     std::optional<QString> found;
     for (int item = 0; item < items_.size() && !found; ++item) {
-        if (const auto text = data(item, QString::fromUtf16(plainTextType),
-                                   std::numeric_limits<qint64>::max())) {
+        if (const auto text =
+                data(item, QString::fromUtf16(plainTextType), std::numeric_limits<qint64>::max())) {
             found = QString::fromUtf8(*text);
         }
     }
@@ -354,8 +356,7 @@ bool SimulatedDesktop::post(Shortcut shortcut, qint32 processIdentifier) {
                                                   : application->second.paste.after;
     if (delay) {
         at(*delay, [this, shortcut, processIdentifier] {
-            shortcut == Shortcut::copy ? copyFrom(processIdentifier)
-                                       : pasteInto(processIdentifier);
+            shortcut == Shortcut::copy ? copyFrom(processIdentifier) : pasteInto(processIdentifier);
         });
     }
     return true;

@@ -11,12 +11,12 @@
 #include "platform/sim/VirtualClock.h"
 
 #include <QMap>
-#include <set>
 
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <variant>
 #include <vector>
 
@@ -60,7 +60,8 @@ public:
     // --- Scripting the applications and their interfaces.
     // Adds a running application and returns its application element.
     ElementId addApplication(const ApplicationSpec& spec);
-    ElementId addElement(qint32 processIdentifier, const std::map<Attribute, AttributeValue>& attributes);
+    ElementId addElement(qint32 processIdentifier,
+                         const std::map<Attribute, AttributeValue>& attributes);
     void setAttribute(ElementId element, Attribute attribute, std::optional<AttributeValue> value);
     // Reads of this attribute fail from now on.
     void makeUnreadable(ElementId element, Attribute attribute);

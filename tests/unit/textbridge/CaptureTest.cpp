@@ -63,7 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
                     noApplication, true},
         CaptureCase{"TidywordFrontmost", [](EditorDesktop& e) { e.desktop.setFrontmost(1); },
                     noApplication, true},
-        CaptureCase{"FrontmostTerminated", [](EditorDesktop& e) { e.desktop.quit(kEditor); e.desktop.setFrontmost(kEditor); },
+        CaptureCase{"FrontmostTerminated",
+                    [](EditorDesktop& e) {
+                        e.desktop.quit(kEditor);
+                        e.desktop.setFrontmost(kEditor);
+                    },
                     noApplication, true},
         CaptureCase{"NoFocusedElement",
                     [](EditorDesktop& e) {
@@ -72,7 +76,9 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     unsupported, true},
         CaptureCase{"ThreeSpacesSelected",
-                    [](EditorDesktop& e) { e.desktop.setText(e.field, u"a   b"_s, {1, 3}); },
+                    [](EditorDesktop& e) {
+                        e.desktop.setText(e.field, u"a   b"_s, {1, 3});
+                    },
                     noSelection, true},
         CaptureCase{"ThreeSpacesCopied",
                     [](EditorDesktop& e) {
@@ -80,8 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                         e.hideSelection();
                     },
                     noSelection, false},
-        CaptureCase{"SecureSubroleOnTheThirdAncestor", ancestorWithSubrole(3, u"AXSecureTextField"_s),
-                    secureField, true},
+        CaptureCase{"SecureSubroleOnTheThirdAncestor",
+                    ancestorWithSubrole(3, u"AXSecureTextField"_s), secureField, true},
         CaptureCase{"SecureSubroleOnTheEighthAncestorIsNotExamined",
                     ancestorWithSubrole(8, u"AXSecureTextField"_s), std::nullopt, true},
         CaptureCase{"SecureSubroleOnTheSeventhAncestor",
@@ -125,7 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
                         e.desktop.setCopyEffect(kEditor, {100ms});
                         const ElementId other =
                             e.desktop.addElement(kEditor, {{Attribute::selectedText, u"other"_s}});
-                        e.desktop.at(60ms, [&e, other] { e.desktop.focus(kEditor, other, e.window); });
+                        e.desktop.at(60ms,
+                                     [&e, other] { e.desktop.focus(kEditor, other, e.window); });
                     },
                     stale, false},
         CaptureCase{"ApplicationQuitsWhileWaitingForTheCopy",
@@ -182,8 +189,12 @@ TEST(CaptureTest, NoWindowMeansNoTitleNoDocumentAndNoReplacement) {
 
 TEST(CaptureTest, DegenerateBoundsOrNoScreensGiveNoAnchor) {
     const std::function<void(EditorDesktop&)> arrangements[] = {
-        [](EditorDesktop& e) { e.desktop.setBounds(e.field, ScreenRect{100, 200, 0, 20}); },
-        [](EditorDesktop& e) { e.desktop.setBounds(e.field, ScreenRect{100, 200, 50, 0}); },
+        [](EditorDesktop& e) {
+            e.desktop.setBounds(e.field, ScreenRect{100, 200, 0, 20});
+        },
+        [](EditorDesktop& e) {
+            e.desktop.setBounds(e.field, ScreenRect{100, 200, 50, 0});
+        },
         [](EditorDesktop& e) { e.desktop.setBounds(e.field, std::nullopt); },
         [](EditorDesktop& e) { e.desktop.setScreens({}); },
     };
@@ -225,7 +236,9 @@ TEST(CaptureTest, EditabilityDecidesWhetherTheSelectionCanBeReplaced) {
          },
          true},
         {"NothingSettable",
-         [](EditorDesktop& e) { e.desktop.setAttribute(e.field, Attribute::editable, std::nullopt); },
+         [](EditorDesktop& e) {
+             e.desktop.setAttribute(e.field, Attribute::editable, std::nullopt);
+         },
          false},
         {"SelectionNotInTheValue",
          [](EditorDesktop& e) {
@@ -253,7 +266,7 @@ TEST(CaptureTest, CopyFallbackPutsTheUsersClipboardBack) {
     EXPECT_FALSE(selection.canReplace);
     EXPECT_TRUE(editor.clipboardIsTheUsers());
     EXPECT_GT(editor.desktop.changeCount(), before + 1);  // the copy, then the restore
-    EXPECT_EQ(editor.clock.uptime() - start, 120ms);  // three polls of 40 ms
+    EXPECT_EQ(editor.clock.uptime() - start, 120ms);      // three polls of 40 ms
     EXPECT_EQ(editor.desktop.postedKeys().size(), 1);
 }
 

@@ -28,7 +28,8 @@ inline constexpr qint32 kEditor = 42;
 inline const QString kPlainText = QString::fromUtf16(SimulatedDesktop::plainTextType);
 
 // Clipboard contents with each item's types in one order: a restore need not keep theirs.
-inline QList<SimulatedDesktop::ScriptedItem> normalized(QList<SimulatedDesktop::ScriptedItem> items) {
+inline QList<SimulatedDesktop::ScriptedItem> normalized(
+    QList<SimulatedDesktop::ScriptedItem> items) {
     for (auto& item : items) {
         std::sort(item.begin(), item.end(),
                   [](const auto& lhs, const auto& rhs) { return lhs.first < rhs.first; });

@@ -79,9 +79,7 @@ constexpr auto users = ClipboardAfter::users;
 // The application pastes after 10 ms, passing the text through `transform`.
 std::function<void(EditorDesktop&)> pastingAs(
     const std::function<QString(const QString&)>& transform) {
-    return [transform](EditorDesktop& e) {
-        e.desktop.setPasteEffect(kEditor, {10ms, transform});
-    };
+    return [transform](EditorDesktop& e) { e.desktop.setPasteEffect(kEditor, {10ms, transform}); };
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,9 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceCase{"ApplicationQuit", [](EditorDesktop& e) { e.desktop.quit(kEditor); }, closed,
                     untouched, false},
         ReplaceCase{"RelaunchedWithTheSameProcessIdentifier",
-                    [](EditorDesktop& e) {
-                        e.desktop.relaunch(kEditor, e.launched.addSecs(60));
-                    },
+                    [](EditorDesktop& e) { e.desktop.relaunch(kEditor, e.launched.addSecs(60)); },
                     closed, untouched, false},
         ReplaceCase{"ActivationRefused",
                     [](EditorDesktop& e) { e.desktop.refuseActivation(kEditor, true); }, closed,
@@ -134,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceCase{"FocusMovesDuringThePause",
                     [](EditorDesktop& e) {
                         const ElementId other = e.desktop.addElement(kEditor, {});
-                        e.desktop.at(60ms, [&e, other] { e.desktop.focus(kEditor, other, e.window); });
+                        e.desktop.at(60ms,
+                                     [&e, other] { e.desktop.focus(kEditor, other, e.window); });
                     },
                     stale, untouched, false},
         ReplaceCase{"AnotherApplicationInFrontAfterThePause",
@@ -143,13 +140,14 @@ INSTANTIATE_TEST_SUITE_P(
                         e.desktop.at(60ms, [&e] { e.desktop.setFrontmost(77); });
                     },
                     stale, untouched, false},
-        ReplaceCase{"ClipboardOver32MiB",
-                    [](EditorDesktop& e) {
-                        e.desktop.writeClipboard(
-                            {{{kPlainText, QByteArray(ClipboardSnapshot::maximumBytes / 2, 'a')}},
-                             {{kPlainText, QByteArray(ClipboardSnapshot::maximumBytes / 2 + 1, 'b')}}});
-                    },
-                    clipboardUnavailable, untouched, false},
+        ReplaceCase{
+            "ClipboardOver32MiB",
+            [](EditorDesktop& e) {
+                e.desktop.writeClipboard(
+                    {{{kPlainText, QByteArray(ClipboardSnapshot::maximumBytes / 2, 'a')}},
+                     {{kPlainText, QByteArray(ClipboardSnapshot::maximumBytes / 2 + 1, 'b')}}});
+            },
+            clipboardUnavailable, untouched, false},
         ReplaceCase{"UnreadableClipboardItem",
                     [](EditorDesktop& e) {
                         auto items = e.usersClipboard;
@@ -169,7 +167,9 @@ INSTANTIATE_TEST_SUITE_P(
                     pastingAs([](const QString&) { return u"\u2018good\u2019"_s; }), unverified,
                     users, true},
         ReplaceCase{"ApplicationIgnoresThePaste",
-                    [](EditorDesktop& e) { e.desktop.setPasteEffect(kEditor, {std::nullopt, {}}); },
+                    [](EditorDesktop& e) {
+                        e.desktop.setPasteEffect(kEditor, {std::nullopt, {}});
+                    },
                     unverified, users, true},
         ReplaceCase{"AnotherProgramCopiesDuringVerification",
                     [](EditorDesktop& e) {
@@ -177,11 +177,10 @@ INSTANTIATE_TEST_SUITE_P(
                         e.desktop.at(210ms, [&e] { e.desktop.writeClipboard(kTheirs); });
                     },
                     unverified, ClipboardAfter::theirs, true},
-        ReplaceCase{"NoSelectedTextAttribute",
-                    [](EditorDesktop& e) {
-                        e.desktop.makeUnreadable(e.field, Attribute::selectedText);
-                    },
-                    std::nullopt, users, true}),
+        ReplaceCase{
+            "NoSelectedTextAttribute",
+            [](EditorDesktop& e) { e.desktop.makeUnreadable(e.field, Attribute::selectedText); },
+            std::nullopt, users, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReplaceRefusalTest, SelectionThatCannotBeReplacedIsRefusedUntouched) {
@@ -240,8 +239,8 @@ TEST(RestoreFocusTest, ActivatesOnlyTheSameRunningInstance) {
     } cases[] = {
         {"Running", [](EditorDesktop&) {}, true},
         {"Quit", [](EditorDesktop& e) { e.desktop.quit(kEditor); }, false},
-        {"Relaunched",
-         [](EditorDesktop& e) { e.desktop.relaunch(kEditor, e.launched.addSecs(1)); }, false},
+        {"Relaunched", [](EditorDesktop& e) { e.desktop.relaunch(kEditor, e.launched.addSecs(1)); },
+         false},
     };
     for (const auto& test : cases) {
         EditorDesktop editor;
