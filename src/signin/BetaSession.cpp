@@ -96,7 +96,8 @@ QCoro::Task<QString> BetaSession::accessToken() {
         fail(BetaError::signInRequired);
     }
     if (tokens_->expiresAt > clock_.now().addSecs(refreshMargin.count())) {
-        co_return tokens_->accessToken;
+        // A copy: QCoro moves from whatever lvalue is returned, and this one is the session's.
+        co_return QString(tokens_->accessToken);
     }
     if (!tokens_->refreshToken) {
         fail(BetaError::signInRequired);
