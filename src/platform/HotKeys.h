@@ -1,0 +1,57 @@
+// The seam to the system-wide hot key and to this application's own key presses: install a
+// handler for hot-key presses, register one hot key, and watch key-down events inside the
+// application. Each registration is undone by destroying it.
+#pragma once
+
+#include <QtGlobal>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace tidyword::platform {
+
+class HotKeys {
+public:
+    // Statuses: 0 is success; anything else is the platform's own code, shown to the user.
+    using Status = qint32;
+    static constexpr Status success = 0;
+    static constexpr Status eventNotHandled = -9874;
+
+    struct Identifier {
+        quint32 signature = 0;
+        quint32 id = 0;
+        friend bool operator==(const Identifier&, const Identifier&) = default;
+    };
+
+    struct KeyDown {
+        quint16 keyCode = 0;
+        quint64 modifierFlags = 0;  // the in-app flags of ShortcutPreset
+        bool isRepeat = false;
+    };
+
+    class Registration {
+    public:
+        virtual ~Registration() = default;
+    };
+
+    // Called on the main thread for each hot-key press, with the pressed key's identifier (none
+    // when it cannot be read); answers success or eventNotHandled.
+    using PressHandler = std::function<Status(std::optional<Identifier>)>;
+    // Called on the main thread for each key-down event of this application; true swallows it.
+    using Monitor = std::function<bool(const KeyDown&)>;
+
+    virtual ~HotKeys() = default;
+
+    // A status, and the registration when it is success.
+    virtual std::pair<Status, std::unique_ptr<Registration>> installHandler(
+        PressHandler handler) = 0;
+    // `modifiers` are the hot-key masks of ShortcutPreset; each backend maps them to its keyboard.
+    virtual std::pair<Status, std::unique_ptr<Registration>> registerHotKey(
+        quint16 keyCode, quint32 modifiers, Identifier identifier) = 0;
+    // None when the monitor cannot be added.
+    virtual std::unique_ptr<Registration> addLocalMonitor(Monitor monitor) = 0;
+};
+
+}  // namespace tidyword::platform
