@@ -19,13 +19,13 @@ SimulatedDesktop::SimulatedDesktop(VirtualClock& clock, qint32 ownProcessIdentif
 
 SimulatedDesktop::~SimulatedDesktop() = default;
 
-ElementId SimulatedDesktop::addApplication(const ApplicationSpec& spec) {
+ElementId SimulatedDesktop::addApplication(const ApplicationIdentity& identity) {
     const ElementId element = nextElement_++;
-    elements_[element].processIdentifier = spec.processIdentifier;
+    elements_[element].processIdentifier = identity.processIdentifier;
     Application application;
-    application.spec = spec;
+    application.identity = identity;
     application.element = element;
-    applications_[spec.processIdentifier] = application;
+    applications_[identity.processIdentifier] = application;
     return element;
 }
 
@@ -100,7 +100,7 @@ void SimulatedDesktop::quit(qint32 processIdentifier) {
 void SimulatedDesktop::relaunch(qint32 processIdentifier, const QDateTime& launchDate) {
     auto& application = applications_.at(processIdentifier);
     application.terminated = false;
-    application.spec.launchDate = launchDate;
+    application.identity.launchDate = launchDate;
 }
 
 void SimulatedDesktop::setCopyEffect(qint32 processIdentifier, CopyEffect effect) {
@@ -228,8 +228,9 @@ void SimulatedDesktop::setBoolean(const AccessibleElement& element, Attribute at
 // --- Workspace
 
 RunningApplication SimulatedDesktop::describe(const Application& application) const {
-    return {application.spec.processIdentifier, application.terminated,
-            application.spec.bundleIdentifier, application.spec.name, application.spec.launchDate};
+    return {application.identity.processIdentifier, application.terminated,
+            application.identity.bundleIdentifier, application.identity.name,
+            application.identity.launchDate};
 }
 
 std::optional<RunningApplication> SimulatedDesktop::frontmostApplication() {

@@ -34,7 +34,7 @@ public:
     // The type under which plain text sits on the simulated clipboard.
     static constexpr char16_t plainTextType[] = u"text/plain;charset=utf-8";
 
-    struct ApplicationSpec {
+    struct ApplicationIdentity {
         qint32 processIdentifier = 0;
         QString bundleIdentifier;
         std::optional<QString> name;
@@ -59,7 +59,7 @@ public:
 
     // --- Scripting the applications and their interfaces.
     // Adds a running application and returns its application element.
-    ElementId addApplication(const ApplicationSpec& spec);
+    ElementId addApplication(const ApplicationIdentity& identity);
     ElementId addElement(qint32 processIdentifier,
                          const std::map<Attribute, AttributeValue>& attributes);
     void setAttribute(ElementId element, Attribute attribute, std::optional<AttributeValue> value);
@@ -148,7 +148,7 @@ private:
         std::optional<ScreenRect> bounds;
     };
     struct Application {
-        ApplicationSpec spec;
+        ApplicationIdentity identity;
         ElementId element = 0;
         bool terminated = false;
         bool refuseActivation = false;
