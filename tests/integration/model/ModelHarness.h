@@ -11,6 +11,7 @@
 #include "platform/sim/SimulatedWebAuthenticator.h"
 #include "service/BetaHTTP.h"
 #include "support/ConfigFiles.h"
+#include "support/FollowingBrowser.h"
 #include "support/StandInServer.h"
 #include "unit/textbridge/EditorDesktop.h"
 
@@ -34,7 +35,7 @@ struct ModelHarness {
             [this](platform::sim::SimulatedWebAuthenticator& browser,
                    const platform::sim::SimulatedWebAuthenticator::Shown& shown) {
                 if (followBrowser) {
-                    follow(browser, shown.url);
+                    followAuthorization(transport, browser, shown.url);
                 }
             });
     }
@@ -103,25 +104,6 @@ struct ModelHarness {
                         .toString();
         }
         return keys;
-    }
-
-    // Follows the authorization URL as a browser would, reporting where the provider sends it.
-    void follow(platform::sim::SimulatedWebAuthenticator& browser, const QUrl& url) {
-        [](HTTPTransport transport, platform::sim::SimulatedWebAuthenticator& browser,
-           QUrl url) -> QCoro::Task<void> {
-            HTTPRequest request;
-            request.method = "GET";
-            request.url = url;
-            try {
-                const HTTPResponse response = co_await transport(std::move(request), {});
-                if (const auto location = response.header("location")) {
-                    browser.report(QUrl(QString::fromUtf8(*location)));
-                    co_return;
-                }
-            } catch (const BetaError&) {
-            }
-            browser.report(platform::WebAuthenticator::Failure::other);
-        }(transport, browser, url);
     }
 
     StandInServer server;

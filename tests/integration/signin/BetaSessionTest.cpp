@@ -10,6 +10,7 @@
 #include "signin/BetaSession.h"
 #include "support/Errors.h"
 #include "support/EventLoop.h"
+#include "support/FollowingBrowser.h"
 #include "support/Printers.h"
 #include "support/StandInServer.h"
 
@@ -25,30 +26,9 @@ using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
 using platform::sim::SimulatedWebAuthenticator;
 
-// Follows the authorization URL as a browser would and reports where the provider redirects.
-SimulatedWebAuthenticator::Behaviour followingWith(BetaHTTP& http) {
-    return
-        [&http](SimulatedWebAuthenticator& browser, const SimulatedWebAuthenticator::Shown& shown) {
-            [](BetaHTTP& http, SimulatedWebAuthenticator& browser, QUrl url) -> QCoro::Task<void> {
-                HTTPRequest request;
-                request.method = "GET";
-                request.url = url;
-                try {
-                    const HTTPResponse response = co_await http.perform(request);
-                    if (const auto location = response.header("location")) {
-                        browser.report(QUrl(QString::fromUtf8(*location)));
-                        co_return;
-                    }
-                } catch (const BetaError&) {
-                }
-                browser.report(platform::WebAuthenticator::Failure::other);
-            }(http, browser, shown.url);
-        };
-}
-
 class BetaSessionTest : public ::testing::TestWithParam<IdentityProvider> {
 protected:
-    BetaSessionTest() { authenticator.setBehaviour(followingWith(http)); }
+    BetaSessionTest() { authenticator.setBehaviour(test::followingWith(http.transport())); }
 
     void TearDown() override {
         session.reset();
@@ -199,7 +179,7 @@ TEST_P(BetaSessionTest, NewSignInEndsTheOneStillWaiting) {
     authenticator.setBehaviour({});  // the first browser never comes back
     auto waiting = session->signIn();
     test::processEventsFor(20ms);
-    authenticator.setBehaviour(followingWith(http));
+    authenticator.setBehaviour(test::followingWith(http.transport()));
     auto newer = session->signIn();
 
     EXPECT_EQ(
