@@ -24,23 +24,6 @@ QString message(TextBridgeError::Code code) {
 
 class AppModelTest : public ::testing::Test {
 protected:
-    // Lets virtual time run (the text bridge's pauses) until `done` holds.
-    void advanceUntil(const std::function<bool()>& done) {
-        for (int step = 0; !done(); ++step) {
-            ASSERT_LT(step, 10'000) << "virtual time ran on without the awaited state";
-            QCoreApplication::processEvents();
-            if (done()) {
-                break;
-            }
-            const auto next = harness.editor.clock.untilNextAlarm();
-            if (!next) {
-                runEventLoopUntil(done);
-                break;
-            }
-            harness.editor.clock.advance(*next);
-        }
-    }
-
     void setDraft(const QString& value, TextRange selection) {
         harness.editor.desktop.setText(harness.editor.field, value, selection);
     }
@@ -69,7 +52,7 @@ TEST_F(AppModelTest, ShortcutDuringACaptureOrAReplacementDoesNothing) {
     harness.editor.desktop.setCopyEffect(kEditor, {std::nullopt});
     model->capture();
     model->capture();
-    advanceUntil([this] { return harness.shown == 1; });
+    harness.advanceUntil([this] { return harness.shown == 1; });
     EXPECT_EQ(harness.editor.desktop.postedKeys().size(), 1);
     EXPECT_EQ(model->errorMessage(), message(TextBridgeError::noSelection));
     EXPECT_EQ(model->sourceName(), u"Select a draft to begin"_s);
@@ -82,7 +65,7 @@ TEST_F(AppModelTest, ShortcutDuringAReplacementDoesNothing) {
     ASSERT_TRUE(model->replacing());
     model->capture();
     model->dismiss();
-    advanceUntil([this] { return !model->replacing(); });
+    harness.advanceUntil([this] { return !model->replacing(); });
     // The stand-in's grammar rewrite of "bad" is "Bad.".
     EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"Not Bad. at all"_s);
     EXPECT_EQ(harness.dismissed, 1);  // only the replacement's own dismissal
@@ -297,7 +280,7 @@ TEST_F(AppModelTest, TwoQuickReplacePressesReplaceOnceAndKeepTheDisplay) {
     model->setDisplayMode(PreviewDisplay::improved);
     model->replaceSuggestion();
     model->replaceSuggestion();
-    advanceUntil([this] { return !model->replacing(); });
+    harness.advanceUntil([this] { return !model->replacing(); });
 
     const auto& posted = harness.editor.desktop.postedKeys();
     EXPECT_EQ(std::count(posted.begin(), posted.end(), std::pair{Shortcut::paste, kEditor}), 1);
@@ -314,7 +297,7 @@ TEST_F(AppModelTest, FailedReplacementLeavesOnlyCopying) {
     const QString suggestion = model->suggestion();
     harness.editor.desktop.type(harness.editor.field, u"!"_s);
     model->replaceSuggestion();
-    advanceUntil([this] { return !model->replacing(); });
+    harness.advanceUntil([this] { return !model->replacing(); });
     EXPECT_EQ(model->errorMessage(), message(TextBridgeError::staleSelection));
     EXPECT_EQ(harness.shown, 2);
     EXPECT_FALSE(model->canReplace());
@@ -357,7 +340,7 @@ TEST_F(AppModelTest, DemoIsIgnoredDuringACapture) {
     model->capture();
     model->preview();
     EXPECT_FALSE(model->isDemo());
-    advanceUntil([this] { return harness.shown == 1; });
+    harness.advanceUntil([this] { return harness.shown == 1; });
 }
 
 TEST_F(AppModelTest, NoAccessibilityOpensTheSettingsWithTheShortcutsHint) {

@@ -15,6 +15,7 @@
 #include "support/StandInServer.h"
 #include "unit/textbridge/EditorDesktop.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 namespace tidyword::test {
@@ -82,6 +83,23 @@ struct ModelHarness {
     void captureAndWait() {
         model->capture();
         runEventLoopUntil([this] { return !model->busy(); });
+    }
+
+    // Lets virtual time run (the text bridge's pauses) until `done` holds.
+    void advanceUntil(const std::function<bool()>& done) {
+        for (int step = 0; !done(); ++step) {
+            ASSERT_LT(step, 10'000) << "virtual time ran on without the awaited state";
+            QCoreApplication::processEvents();
+            if (done()) {
+                break;
+            }
+            const auto next = editor.clock.untilNextAlarm();
+            if (!next) {
+                runEventLoopUntil(done);
+                break;
+            }
+            editor.clock.advance(*next);
+        }
     }
 
     QJsonArray requestsTo(const QString& pathEnd) const {

@@ -1,0 +1,210 @@
+#include "ui/AppDelegate.h"
+
+#include "ui/BrandMark.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace tidyword::ui {
+
+namespace {
+
+const QString kDefaultTooltip = QStringLiteral("Tidyword · Improve selected text");
+const QString kNoTrayNote = QStringLiteral(
+    "This desktop shows no tray icon: your shortcut still works, and starting Tidyword again "
+    "opens this window.");
+
+constexpr QSize kSettingsSize{600, 695};
+
+QIcon brandIcon() {
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64}) {
+        icon.addPixmap(BrandMark::pixmap(size));
+    }
+    return icon;
+}
+
+}  // namespace
+
+QString statusTooltip(ShortcutPreset shortcut) {
+    return QStringLiteral("Tidyword · ") + displayLabel(shortcut);
+}
+
+AppDelegate::AppDelegate(AppModel& model, Platform platform)
+    : model_(model), platform_(std::move(platform)), self_(std::make_shared<AppDelegate*>(this)) {}
+
+AppDelegate::~AppDelegate() {
+    terminate();
+    // The model may outlive the shell; its callbacks must not reach a delegate that is gone.
+    model_.onShowPopup = nullptr;
+    model_.onDismissPopup = nullptr;
+    model_.onOpenSettings = nullptr;
+    model_.onShortcutChanged = nullptr;
+}
+
+void AppDelegate::launch(bool preview) {
+    QApplication::setWindowIcon(brandIcon());
+    buildStatusItem();
+    installCallbacks();
+    hotKey_ = std::make_unique<GlobalHotKey>(platform_.hotKeys, platform_.clock,
+                                             [this] { shortcutPressed(); });
+    registerShortcut();
+
+    permissionTimer_.setInterval(permissionPollInterval);
+    QObject::connect(&permissionTimer_, &QTimer::timeout, this, [this] { pollPermission(); });
+    permissionTimer_.start();
+    // Coming back from the desktop's settings shows a new permission at once.
+    QObject::connect(qApp, &QGuiApplication::applicationStateChanged, this,
+                     [this](Qt::ApplicationState state) {
+                         if (state == Qt::ApplicationActive) {
+                             pollPermission();
+                         }
+                     });
+
+    if (preview) {
+        model_.preview();
+    } else {
+        showSettings();
+    }
+}
+
+void AppDelegate::reopen() {
+    showSettings();
+}
+
+void AppDelegate::terminate() {
+    if (hotKey_) {
+        hotKey_->unregister();
+    }
+    permissionTimer_.stop();
+}
+
+void AppDelegate::buildStatusItem() {
+    statusMenu_ = std::make_unique<QMenu>();
+    statusMenu_->addAction(QStringLiteral("Improve selected text"), this,
+                           [this] { model_.capture(); });
+    statusMenu_->addAction(QStringLiteral("Preview popup"), this, [this] { model_.preview(); });
+    statusMenu_->addSeparator();
+    statusMenu_->addAction(QStringLiteral("Settings…"), this, [this] { showSettings(); });
+    statusMenu_->addSeparator();
+    statusMenu_->addAction(QStringLiteral("Quit Tidyword"), QKeySequence(Qt::CTRL | Qt::Key_Q),
+                           qApp, &QApplication::quit);
+
+    statusItem_ = std::make_unique<QSystemTrayIcon>(brandIcon());
+    statusItem_->setToolTip(kDefaultTooltip);
+    statusItem_->setContextMenu(statusMenu_.get());
+    // A left click opens the same menu as a right click.
+    QObject::connect(statusItem_.get(), &QSystemTrayIcon::activated, this,
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason == QSystemTrayIcon::Trigger) {
+                             statusMenu_->popup(QCursor::pos());
+                         }
+                     });
+    statusItem_->show();
+}
+
+void AppDelegate::installCallbacks() {
+    const std::weak_ptr<AppDelegate*> weak = self_;
+    const auto onDelegate = [weak](void (AppDelegate::*action)()) {
+        return [weak, action] {
+            if (const auto self = weak.lock()) {
+                ((*self)->*action)();
+            }
+        };
+    };
+    model_.onShowPopup = onDelegate(&AppDelegate::showPopup);
+    model_.onDismissPopup = [weak] {
+        if (const auto self = weak.lock(); self && (*self)->popup_) {
+            (*self)->popup_->hide();
+        }
+    };
+    model_.onOpenSettings = onDelegate(&AppDelegate::showSettings);
+    model_.onShortcutChanged = onDelegate(&AppDelegate::registerShortcut);
+}
+
+void AppDelegate::registerShortcut() {
+    hotKey_->unregister();
+    try {
+        hotKey_->registerPreset(model_.shortcut());
+    } catch (const HotKeyError& error) {
+        model_.setHotKeyError(error.errorDescription());
+        return;
+    }
+    model_.setHotKeyError(std::nullopt);
+    statusItem_->setToolTip(statusTooltip(model_.shortcut()));
+}
+
+void AppDelegate::shortcutPressed() {
+    if (!popup_ || !popup_->isVisible()) {
+        model_.capture();
+    } else {
+        model_.dismiss();
+    }
+}
+
+void AppDelegate::showPopup() {
+    if (!popup_) {
+        popup_ = std::make_unique<SuggestionPanel>(model_);
+        addWindowShortcuts(popup_.get());
+    }
+    std::optional<platform::ScreenRect> anchor;
+    if (const auto& selection = model_.selection()) {
+        anchor = selection->anchorRect;
+    }
+    popup_->present(anchor);
+}
+
+void AppDelegate::showSettings() {
+    if (!preferences_) {
+        preferences_ = std::make_unique<QWidget>();
+        preferences_->setWindowTitle(QStringLiteral("Tidyword Settings"));
+        auto* layout = new QVBoxLayout(preferences_.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        // The page scrolls rather than clips where the screen is shorter than the window.
+        auto* scroll = new QScrollArea(preferences_.get());
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        settingsView_ = new SettingsView(model_, platform_.requestAccessibility);
+        scroll->setWidget(settingsView_);
+        layout->addWidget(scroll);
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            settingsView_->setDesktopNote(kNoTrayNote);
+        }
+        preferences_->setFixedSize(kSettingsSize);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame(QPoint(), kSettingsSize);
+            frame.moveCenter(screen->availableGeometry().center());
+            preferences_->move(frame.topLeft());
+        }
+        addWindowShortcuts(preferences_.get());
+    }
+    model_.setAccessibilityGranted(platform_.accessibility.isTrusted());
+    preferences_->show();
+    preferences_->raise();
+    preferences_->activateWindow();
+}
+
+void AppDelegate::pollPermission() {
+    const bool granted = platform_.accessibility.isTrusted();
+    // Only a change is news: re-rendering both windows every two seconds would cost for nothing.
+    if (granted != model_.accessibilityGranted()) {
+        model_.setAccessibilityGranted(granted);
+    }
+}
+
+void AppDelegate::addWindowShortcuts(QWidget* window) {
+    auto* settings = new QAction(QStringLiteral("Settings…"), window);
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    QObject::connect(settings, &QAction::triggered, this, [this] { showSettings(); });
+    auto* quit = new QAction(QStringLiteral("Quit Tidyword"), window);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QObject::connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+    window->addActions({settings, quit});
+}
+
+}  // namespace tidyword::ui

@@ -1,0 +1,86 @@
+// The application shell: the tray icon with its menu and tooltips, the global shortcut that
+// opens and closes the popup, the floating suggestion panel, the settings window, and the
+// 2-second poll of the accessibility permission. It installs the model's four callbacks and is
+// the only place that opens, places and hides windows.
+#pragma once
+
+#include "hotkey/GlobalHotKey.h"
+#include "model/AppModel.h"
+#include "platform/Accessibility.h"
+#include "platform/Clock.h"
+#include "platform/HotKeys.h"
+#include "ui/SettingsView.h"
+#include "ui/SuggestionPanel.h"
+
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace tidyword::ui {
+
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds permissionPollInterval{2000};
+
+    struct Platform {
+        platform::HotKeys& hotKeys;
+        platform::Clock& clock;
+        platform::Accessibility& accessibility;
+        // Asks the desktop for the accessibility permission and opens its settings.
+        std::function<void()> requestAccessibility;
+    };
+
+    // Everything referenced outlives the delegate.
+    AppDelegate(AppModel& model, Platform platform);
+    ~AppDelegate() override;
+
+    // Builds the tray icon and menus, installs the callbacks, registers the shortcut, starts the
+    // permission poll, and opens the demo popup (`preview`) or the settings window.
+    void launch(bool preview);
+    // Another start of Tidyword while this one runs.
+    void reopen();
+    // Before the process ends: the shortcut goes, the poll stops.
+    void terminate();
+
+    void showPopup();
+    void showSettings();
+    void registerShortcut();
+    // What a press of the global shortcut does.
+    void shortcutPressed();
+
+    QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
+    QMenu* statusMenu() const { return statusMenu_.get(); }
+    SuggestionPanel* popup() const { return popup_.get(); }
+    QWidget* preferences() const { return preferences_.get(); }
+    SettingsView* settingsView() const { return settingsView_; }
+    const QTimer& permissionTimer() const { return permissionTimer_; }
+
+private:
+    void buildStatusItem();
+    void installCallbacks();
+    void pollPermission();
+    void addWindowShortcuts(QWidget* window);
+
+    AppModel& model_;
+    Platform platform_;
+    std::unique_ptr<QMenu> statusMenu_;
+    std::unique_ptr<QSystemTrayIcon> statusItem_;
+    std::unique_ptr<GlobalHotKey> hotKey_;
+    std::unique_ptr<SuggestionPanel> popup_;
+    std::unique_ptr<QWidget> preferences_;
+    SettingsView* settingsView_ = nullptr;
+    QTimer permissionTimer_;
+    // The model's callbacks hold this weakly: a callback after the delegate is gone does nothing.
+    std::shared_ptr<AppDelegate*> self_;
+};
+
+// The tray icon's tooltip with a shortcut registered.
+QString statusTooltip(ShortcutPreset shortcut);
+
+}  // namespace tidyword::ui

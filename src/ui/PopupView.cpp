@@ -1,0 +1,467 @@
+#include "ui/PopupView.h"
+
+#include "base/Characters.h"
+#include "ui/BrandMark.h"
+#include "ui/ResultText.h"
+#include "ui/Spinner.h"
+#include "ui/Style.h"
+#include "ui/Symbols.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace tidyword::ui {
+
+namespace {
+
+constexpr int kResultMinimumHeight = 150;
+constexpr int kResultMaximumHeight = 260;
+
+const QString kTagline = QStringLiteral("A little clarity, wherever you write.");
+
+// A scroll area as tall as its content, within the result panel's bounds.
+class FittingScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+    QSize sizeHint() const override {
+        const int contentWidth = viewport()->width() > 0 ? viewport()->width() : 560;
+        int height = kResultMinimumHeight;
+        if (widget() && widget()->layout()) {
+            height = widget()->layout()->totalHeightForWidth(contentWidth);
+        }
+        return {QScrollArea::sizeHint().width(),
+                std::clamp(height + 2 * frameWidth(), kResultMinimumHeight, kResultMaximumHeight)};
+    }
+};
+
+}  // namespace
+
+PopupView::PopupView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    setFixedWidth(width);
+    setAutoFillBackground(true);
+    setAccessibleName(QStringLiteral("Tidyword — Improve text"));
+
+    auto* layout = column(0, this);
+    layout->addWidget(buildHeader());
+    layout->addWidget(divider(this));
+    layout->addWidget(buildBody());
+    layout->addWidget(divider(this));
+    layout->addWidget(buildActionBar());
+
+    QObject::connect(&model_, &AppModel::changed, this, [this] { render(); });
+    render();
+}
+
+QWidget* PopupView::buildHeader() {
+    auto* header = new QWidget(this);
+    auto* layout = row(11, header);
+    layout->setContentsMargins(24, 23, 24, 20);
+    layout->addWidget(new BrandMark(34, header));
+
+    auto* titles = column(3);
+    titles->addWidget(makeLabel(QStringLiteral("Tidyword"), 17, QFont::DemiBold,
+                                toneColor(Tone::primary), header));
+    sourceLabel_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), header);
+    sourceLabel_->setAccessibleName(QStringLiteral("Source"));
+    titles->addWidget(sourceLabel_);
+    layout->addLayout(titles);
+    layout->addStretch(1);
+
+    badge_ = new QLabel(header);
+    badge_->setFont(textFont(9, QFont::Bold, 1.4));
+    badge_->setAccessibleName(QStringLiteral("Badge"));
+    layout->addWidget(badge_, 0, Qt::AlignVCenter);
+
+    settingsButton_ = new QToolButton(header);
+    settingsButton_->setIcon(
+        symbolIcon(QStringLiteral("gearshape"), 14, toneColor(Tone::secondary)));
+    settingsButton_->setIconSize(QSize(14, 14));
+    settingsButton_->setAutoRaise(true);
+    settingsButton_->setToolTip(QStringLiteral("Settings"));
+    settingsButton_->setAccessibleName(QStringLiteral("Settings"));
+    QObject::connect(settingsButton_, &QToolButton::clicked, this, [this] {
+        if (model_.onOpenSettings) {
+            model_.onOpenSettings();
+        }
+    });
+    layout->addWidget(settingsButton_);
+
+    dismissButton_ = new QToolButton(header);
+    dismissButton_->setIcon(symbolIcon(QStringLiteral("xmark"), 12, toneColor(Tone::primary)));
+    dismissButton_->setIconSize(QSize(12, 12));
+    dismissButton_->setFixedSize(26, 26);
+    dismissButton_->setStyleSheet(
+        QStringLiteral("QToolButton { background: %1; border: none; border-radius: 13px; }")
+            .arg(cssColor(toneColor(Tone::primary), 0.055)));
+    dismissButton_->setToolTip(QStringLiteral("Dismiss · Esc"));
+    dismissButton_->setAccessibleName(QStringLiteral("Dismiss"));
+    QObject::connect(dismissButton_, &QToolButton::clicked, this, [this] { model_.dismiss(); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(escape, &QShortcut::activated, this, [this] {
+        if (dismissButton_->isEnabled()) {
+            dismissButton_->click();
+        }
+    });
+    layout->addWidget(dismissButton_);
+    return header;
+}
+
+QWidget* PopupView::buildBody() {
+    auto* body = new QWidget(this);
+    auto* layout = column(18, body);
+    layout->setContentsMargins(24, 24, 24, 24);
+
+    // Mode row.
+    auto* modeRow = row(12);
+    auto* modeTitle =
+        makeLabel(QStringLiteral("Improve as"), 13, QFont::Normal, toneColor(Tone::primary), body);
+    modePicker_ = new QComboBox(body);
+    for (const EditMode mode : allCases<EditMode>()) {
+        modePicker_->addItem(title(mode), static_cast<int>(mode));
+    }
+    modePicker_->setAccessibleName(QStringLiteral("Improve as"));
+    modeTitle->setBuddy(modePicker_);
+    auto* picker = new QWidget(body);
+    picker->setFixedWidth(220);
+    auto* pickerLayout = row(8, picker);
+    pickerLayout->addWidget(modeTitle);
+    pickerLayout->addWidget(modePicker_, 1);
+    QObject::connect(modePicker_, &QComboBox::activated, this, [this](int index) {
+        model_.chooseMode(static_cast<EditMode>(modePicker_->itemData(index).toInt()));
+    });
+    modeRow->addWidget(picker);
+    modeRow->addStretch(1);
+    usageLabel_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), body);
+    usageLabel_->setAccessibleName(QStringLiteral("Requests"));
+    modeRow->addWidget(usageLabel_);
+    layout->addLayout(modeRow);
+
+    // Custom instruction.
+    customSection_ = new QWidget(body);
+    auto* custom = column(7, customSection_);
+    custom->addWidget(makeLabel(QStringLiteral("How should this text change?"), 12, QFont::Medium,
+                                toneColor(Tone::primary), customSection_));
+    instructionField_ = new QLineEdit(customSection_);
+    instructionField_->setPlaceholderText(QStringLiteral("For example: make it warm and concise"));
+    instructionField_->setAccessibleName(QStringLiteral("How should this text change?"));
+    instructionField_->setMinimumHeight(28);
+    QObject::connect(instructionField_, &QLineEdit::textEdited, this,
+                     [this](const QString& text) { model_.setCustomInstruction(text); });
+    custom->addWidget(instructionField_);
+    auto* counterRow = row(8);
+    instructionCounter_ =
+        makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), customSection_);
+    instructionCounter_->setAccessibleName(QStringLiteral("Instruction length"));
+    counterRow->addWidget(instructionCounter_);
+    counterRow->addStretch(1);
+    applyButton_ = new QPushButton(QStringLiteral("Apply instructions"), customSection_);
+    QObject::connect(applyButton_, &QPushButton::clicked, this, [this] { model_.generate(); });
+    counterRow->addWidget(applyButton_);
+    custom->addLayout(counterRow);
+    layout->addWidget(customSection_);
+
+    // Result.
+    auto* result = column(14);
+    auto* heading = row(8);
+    caption_ = new QLabel(body);
+    caption_->setFont(textFont(10, QFont::DemiBold, 1.2));
+    setTextColor(caption_, toneColor(Tone::secondary));
+    caption_->setAccessibleName(QStringLiteral("Caption"));
+    heading->addWidget(caption_);
+    heading->addStretch(1);
+    displayPicker_ = new QWidget(body);
+    displayPicker_->setFixedWidth(230);
+    displayPicker_->setAccessibleName(QStringLiteral("Preview"));
+    auto* segments = row(0, displayPicker_);
+    displayButtons_ = new QButtonGroup(displayPicker_);
+    for (const PreviewDisplay display : allCases<PreviewDisplay>()) {
+        auto* segment = new QPushButton(rawValue(display), displayPicker_);
+        segment->setCheckable(true);
+        segment->setAccessibleName(rawValue(display));
+        displayButtons_->addButton(segment, static_cast<int>(display));
+        segments->addWidget(segment);
+    }
+    QObject::connect(displayButtons_, &QButtonGroup::idClicked, this,
+                     [this](int id) { model_.setDisplayMode(static_cast<PreviewDisplay>(id)); });
+    heading->addWidget(displayPicker_);
+    result->addLayout(heading);
+    result->addWidget(buildResultPanel());
+    layout->addLayout(result);
+
+    // Error box.
+    errorBox_ = new QFrame(body);
+    errorBox_->setObjectName(QStringLiteral("errorBox"));
+    errorBox_->setStyleSheet(QStringLiteral("#errorBox { background: %1; border-radius: 10px; }")
+                                 .arg(cssColor(orange(), 0.08)));
+    auto* error = row(9, errorBox_);
+    error->setContentsMargins(12, 12, 12, 12);
+    error->setAlignment(Qt::AlignTop);
+    error->addWidget(
+        new SymbolLabel(QStringLiteral("exclamationmark.circle.fill"), 14, orange(), errorBox_), 0,
+        Qt::AlignTop);
+    errorText_ = makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::primary), errorBox_);
+    errorText_->setWordWrap(true);
+    errorText_->setAccessibleName(QStringLiteral("Error"));
+    error->addWidget(errorText_, 1);
+    layout->addWidget(errorBox_);
+
+    // Footer note.
+    auto* footer = row(7);
+    footer->setAlignment(Qt::AlignTop);
+    footerSymbol_ =
+        new SymbolLabel(QStringLiteral("lock.shield"), 11, toneColor(Tone::secondary), body);
+    footer->addWidget(footerSymbol_, 0, Qt::AlignTop);
+    footerText_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), body);
+    footerText_->setWordWrap(true);
+    footerText_->setAccessibleName(QStringLiteral("Note"));
+    footer->addWidget(footerText_, 1);
+    layout->addLayout(footer);
+    return body;
+}
+
+QWidget* PopupView::buildResultPanel() {
+    resultScroll_ = new FittingScrollArea(this);
+    resultScroll_->setObjectName(QStringLiteral("resultPanel"));
+    resultScroll_->setWidgetResizable(true);
+    resultScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    resultScroll_->setMinimumHeight(kResultMinimumHeight);
+    resultScroll_->setMaximumHeight(kResultMaximumHeight);
+    resultScroll_->setStyleSheet(
+        QStringLiteral("#resultPanel { background: %1; border: 1px solid %2; border-radius: 13px; }"
+                       "#resultContent { background: transparent; }")
+            .arg(cssColor(palette().color(QPalette::Base)),
+                 cssColor(toneColor(Tone::primary), 0.07)));
+    resultScroll_->setAccessibleName(QStringLiteral("Result"));
+
+    auto* content = new QWidget(resultScroll_);
+    content->setObjectName(QStringLiteral("resultContent"));
+    auto* layout = column(14, content);
+    layout->setContentsMargins(18, 18, 18, 18);
+
+    busyRow_ = new QWidget(content);
+    auto* busy = row(9, busyRow_);
+    busy->setContentsMargins(0, 0, 0, 4);
+    busy->addWidget(new Spinner(14, accent(), busyRow_));
+    busy->addWidget(makeLabel(QStringLiteral("Finding the right words…"), 13, QFont::Medium,
+                              accent(), busyRow_));
+    busy->addStretch(1);
+    layout->addWidget(busyRow_);
+
+    noCorrections_ = new QWidget(content);
+    auto* check = row(6, noCorrections_);
+    check->addWidget(
+        new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 12, green(), noCorrections_));
+    check->addWidget(makeLabel(QStringLiteral("No corrections needed."), 12, QFont::Medium, green(),
+                               noCorrections_));
+    check->addStretch(1);
+    layout->addWidget(noCorrections_);
+
+    emptyState_ = new QWidget(content);
+    auto* empty = column(12, emptyState_);
+    empty->setContentsMargins(0, 14, 0, 14);
+    empty->addWidget(new SymbolLabel(QStringLiteral("cursorarrow.and.square.on.square.dashed"), 28,
+                                     accent(), emptyState_));
+    empty->addWidget(makeLabel(QStringLiteral("Start with a selection."), 20, QFont::DemiBold,
+                               toneColor(Tone::primary), emptyState_));
+    emptyStateHint_ =
+        makeLabel(QString(), 14, QFont::Normal, toneColor(Tone::secondary), emptyState_);
+    emptyStateHint_->setWordWrap(true);
+    empty->addWidget(emptyStateHint_);
+    layout->addWidget(emptyState_);
+
+    resultText_ = new QLabel(content);
+    resultText_->setFont(textFont(kResultFontSize));
+    resultText_->setWordWrap(true);
+    resultText_->setTextFormat(Qt::RichText);
+    resultText_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    resultText_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    resultText_->setAccessibleName(QStringLiteral("Text"));
+    layout->addWidget(resultText_);
+    layout->addStretch(1);
+
+    resultScroll_->setWidget(content);
+    return resultScroll_;
+}
+
+QWidget* PopupView::buildActionBar() {
+    auto* bar = new QWidget(this);
+    auto* layout = row(10, bar);
+    layout->setContentsMargins(24, 16, 24, 16);
+    layout->addWidget(makeLabel(QStringLiteral("esc to dismiss"), 11, QFont::Normal,
+                                toneColor(Tone::tertiary), bar));
+    layout->addStretch(1);
+
+    retryButton_ = new QPushButton(QStringLiteral("Retry"), bar);
+    QObject::connect(retryButton_, &QPushButton::clicked, this, [this] { model_.generate(); });
+    layout->addWidget(retryButton_);
+
+    signInButton_ = new QPushButton(QStringLiteral("Sign in"), bar);
+    makeProminent(signInButton_);
+    makeLarge(signInButton_);
+    QObject::connect(signInButton_, &QPushButton::clicked, this, [this] {
+        if (model_.onOpenSettings) {
+            model_.onOpenSettings();
+        }
+    });
+    layout->addWidget(signInButton_);
+
+    improveButton_ = new QPushButton(QStringLiteral("Improve"), bar);
+    QObject::connect(improveButton_, &QPushButton::clicked, this, [this] { model_.generate(); });
+    layout->addWidget(improveButton_);
+
+    copyButton_ = new QPushButton(bar);
+    makeLarge(copyButton_, 60);
+    QObject::connect(copyButton_, &QPushButton::clicked, this, [this] { model_.copySuggestion(); });
+    layout->addWidget(copyButton_);
+
+    replaceButton_ = new QPushButton(bar);
+    makeProminent(replaceButton_);
+    makeLarge(replaceButton_, 125);
+    replaceButton_->setToolTip(
+        QStringLiteral("Replace the original selection without sending your message"));
+    auto* replaceContent = row(7, replaceButton_);
+    replaceContent->setContentsMargins(14, 0, 14, 0);
+    replaceContent->addStretch(1);
+    replaceSpinner_ = new Spinner(12, Qt::white, replaceButton_);
+    replaceContent->addWidget(replaceSpinner_);
+    replaceLabel_ = makeLabel(QString(), 13, QFont::DemiBold, Qt::white, replaceButton_);
+    replaceLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    replaceContent->addWidget(replaceLabel_);
+    replaceContent->addStretch(1);
+    QObject::connect(replaceButton_, &QPushButton::clicked, this,
+                     [this] { model_.replaceSuggestion(); });
+    layout->addWidget(replaceButton_);
+    return bar;
+}
+
+void PopupView::render() {
+    const AppModel& model = model_;
+    const bool hasSuggestion = !model.suggestion().isEmpty();
+    const bool hasOriginal = !model.original().isEmpty();
+    const bool hasError = model.errorMessage().has_value();
+
+    // Header.
+    sourceLabel_->setText(model.sourceName().isEmpty() ? kTagline : model.sourceName());
+    const QColor badgeColor = model.isDemo() ? orange() : accent();
+    badge_->setText(model.isDemo() ? QStringLiteral("PREVIEW") : QStringLiteral("FREE BETA"));
+    badge_->setStyleSheet(
+        QStringLiteral(
+            "QLabel { color: %1; background: %2; border-radius: 10px; padding: 6px 9px; }")
+            .arg(cssColor(badgeColor), cssColor(badgeColor, 0.08)));
+    dismissButton_->setEnabled(!model.replacing());
+
+    // Mode row.
+    {
+        const QSignalBlocker quiet(modePicker_);
+        modePicker_->setCurrentIndex(modePicker_->findData(static_cast<int>(model.mode())));
+    }
+    modePicker_->setEnabled(!model.replacing() && hasOriginal);
+    usageLabel_->setText(model.usageLabel());
+
+    // Custom instruction.
+    customSection_->setVisible(model.mode() == EditMode::custom);
+    if (instructionField_->text() != model.customInstruction()) {
+        instructionField_->setText(model.customInstruction());
+    }
+    instructionField_->setEnabled(!model.busy() && !model.replacing());
+    instructionCounter_->setText(QString::number(scalarCount(model.customInstruction())) +
+                                 QStringLiteral(" / 2,000 characters"));
+    applyButton_->setEnabled(!model.busy() && !model.replacing() && model.signedIn() &&
+                             !model.customInstruction().isEmpty());
+
+    // Result.
+    caption_->setText(model.busy()        ? QStringLiteral("WORKING ON YOUR DRAFT")
+                      : model.unchanged() ? QStringLiteral("LOOKS GOOD")
+                                          : QStringLiteral("YOUR DRAFT, REFINED"));
+    displayPicker_->setVisible(hasSuggestion);
+    if (auto* current = displayButtons_->button(static_cast<int>(model.displayMode()))) {
+        current->setChecked(true);
+    }
+    renderResultPanel();
+
+    // Error and footer.
+    errorBox_->setVisible(hasError);
+    errorText_->setText(model.errorMessage().value_or(QString()));
+    footerSymbol_->setSymbol(model.isDemo() ? QStringLiteral("eye") : QStringLiteral("lock.shield"),
+                             toneColor(Tone::secondary));
+    if (model.isDemo()) {
+        footerText_->setText(
+            QStringLiteral("Sample text only. This preview makes no API requests."));
+    } else if (hasSuggestion && !model.canReplace()) {
+        footerText_->setText(QStringLiteral(
+            "Copy this suggestion to your draft. Direct replacement isn’t available for this "
+            "selection."));
+    } else {
+        footerText_->setText(QStringLiteral(
+            "Your selection and editing instructions pass through Tidyword to Gemini. You choose "
+            "what to apply."));
+    }
+
+    // Action bar.
+    retryButton_->setVisible(hasError && hasOriginal && model.signedIn());
+    retryButton_->setEnabled(!model.busy() && !model.isDemo());
+    const bool signInOnly = !model.signedIn() && !model.isDemo();
+    signInButton_->setVisible(signInOnly);
+    improveButton_->setVisible(!signInOnly && !hasSuggestion && !model.busy() && hasOriginal &&
+                               !hasError);
+    improveButton_->setEnabled(!model.replacing());
+    copyButton_->setVisible(!signInOnly);
+    copyButton_->setText(model.copyLabel());
+    copyButton_->setAccessibleName(model.copyLabel());
+    copyButton_->setIcon(symbolIcon(model.copyLabel() == QStringLiteral("Copied")
+                                        ? QStringLiteral("checkmark")
+                                        : QStringLiteral("doc.on.doc"),
+                                    14, toneColor(Tone::primary)));
+    copyButton_->setEnabled(hasSuggestion && !model.busy() && !model.replacing());
+    replaceButton_->setVisible(!signInOnly);
+    replaceSpinner_->setVisible(model.replacing());
+    const QString replaceTitle =
+        model.replacing() ? QStringLiteral("Replacing…") : QStringLiteral("Replace selection");
+    replaceLabel_->setText(replaceTitle);
+    replaceButton_->setAccessibleName(replaceTitle);
+    replaceButton_->setMinimumWidth(std::max(125, replaceButton_->layout()->sizeHint().width()));
+    replaceButton_->setEnabled(model.canReplace() && hasSuggestion && !model.busy() &&
+                               !model.replacing() && !model.unchanged());
+}
+
+void PopupView::renderResultPanel() {
+    const AppModel& model = model_;
+    const bool busy = model.busy();
+    const bool hasSuggestion = !model.suggestion().isEmpty();
+    const bool hasOriginal = !model.original().isEmpty();
+
+    busyRow_->setVisible(busy);
+    noCorrections_->setVisible(!busy && hasSuggestion && model.unchanged());
+    emptyState_->setVisible(!busy && !hasSuggestion && !hasOriginal);
+    emptyStateHint_->setText(
+        QStringLiteral(
+            "Highlight a sentence in Slack, ChatGPT, or another text editor. Then press ") +
+        displayLabel(model.shortcut()) + QStringLiteral("."));
+
+    if (busy) {
+        // The draft stays in view, quieter, while the service works.
+        setTextColor(resultText_, toneColor(Tone::secondary));
+        resultText_->setText(resultHtml(model.original(), {}, PreviewDisplay::original));
+    } else if (hasSuggestion) {
+        setTextColor(resultText_, toneColor(Tone::primary));
+        resultText_->setText(resultHtml(model.original(), model.suggestion(), model.displayMode()));
+    } else {
+        setTextColor(resultText_, toneColor(Tone::primary));
+        resultText_->setText(resultHtml(model.original(), {}, PreviewDisplay::original));
+    }
+    resultText_->setVisible(busy || hasOriginal || hasSuggestion);
+    resultScroll_->updateGeometry();
+}
+
+}  // namespace tidyword::ui

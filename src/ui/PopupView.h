@@ -1,0 +1,82 @@
+// The whole content of the floating suggestion panel: where the selection came from, the edit
+// mode (and a custom instruction), the draft, progress, the suggestion with its changes, any
+// error, a privacy note, and the copy and replace actions. It keeps no state of its own: every
+// change of the model re-renders it, and its controls call the model's operations.
+#pragma once
+
+#include "model/AppModel.h"
+
+#include <QWidget>
+
+class QAbstractButton;
+class QButtonGroup;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+class QToolButton;
+
+namespace tidyword::ui {
+
+class Spinner;
+class SymbolLabel;
+
+class PopupView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int width = 620;
+
+    explicit PopupView(AppModel& model, QWidget* parent = nullptr);
+
+    // Reads every field of the model again.
+    void render();
+
+private:
+    QWidget* buildHeader();
+    QWidget* buildBody();
+    QWidget* buildActionBar();
+    QWidget* buildResultPanel();
+    void renderResultPanel();
+
+    AppModel& model_;
+
+    QLabel* sourceLabel_ = nullptr;
+    QLabel* badge_ = nullptr;
+    QToolButton* settingsButton_ = nullptr;
+    QToolButton* dismissButton_ = nullptr;
+
+    QComboBox* modePicker_ = nullptr;
+    QLabel* usageLabel_ = nullptr;
+    QWidget* customSection_ = nullptr;
+    QLineEdit* instructionField_ = nullptr;
+    QLabel* instructionCounter_ = nullptr;
+    QPushButton* applyButton_ = nullptr;
+
+    QLabel* caption_ = nullptr;
+    QWidget* displayPicker_ = nullptr;
+    QButtonGroup* displayButtons_ = nullptr;
+    QScrollArea* resultScroll_ = nullptr;
+    QWidget* busyRow_ = nullptr;
+    QWidget* noCorrections_ = nullptr;
+    QWidget* emptyState_ = nullptr;
+    QLabel* emptyStateHint_ = nullptr;
+    QLabel* resultText_ = nullptr;
+
+    QFrame* errorBox_ = nullptr;
+    QLabel* errorText_ = nullptr;
+    SymbolLabel* footerSymbol_ = nullptr;
+    QLabel* footerText_ = nullptr;
+
+    QPushButton* retryButton_ = nullptr;
+    QPushButton* signInButton_ = nullptr;
+    QPushButton* improveButton_ = nullptr;
+    QPushButton* copyButton_ = nullptr;
+    QPushButton* replaceButton_ = nullptr;
+    Spinner* replaceSpinner_ = nullptr;
+    QLabel* replaceLabel_ = nullptr;
+};
+
+}  // namespace tidyword::ui

@@ -1,0 +1,268 @@
+#include "ui/SettingsView.h"
+
+#include "ui/BrandMark.h"
+#include "ui/Spinner.h"
+#include "ui/Style.h"
+#include "ui/Symbols.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tidyword::ui {
+
+namespace {
+
+QLabel* wrapping(QLabel* label) {
+    label->setWordWrap(true);
+    return label;
+}
+
+// A step of use: its number in an accent circle, and its title.
+QWidget* step(const QString& number, QLabel* title, QWidget* parent) {
+    auto* widget = new QWidget(parent);
+    auto* layout = row(6, widget);
+    auto* circle = makeLabel(number, 10, QFont::Bold, accent(), widget);
+    circle->setFixedSize(19, 19);
+    circle->setAlignment(Qt::AlignCenter);
+    circle->setStyleSheet(QStringLiteral("QLabel { background: %1; border-radius: 9px; }")
+                              .arg(cssColor(accent(), 0.1)));
+    layout->addWidget(circle);
+    title->setFont(textFont(11, QFont::Medium));
+    layout->addWidget(title);
+    return widget;
+}
+
+QWidget* sectionTitle(const QString& symbol, const QString& title, QWidget* parent) {
+    auto* widget = new QWidget(parent);
+    auto* layout = row(5, widget);
+    layout->addWidget(new SymbolLabel(symbol, 11, toneColor(Tone::secondary), widget));
+    auto* label = new QLabel(title, widget);
+    label->setFont(textFont(10, QFont::DemiBold, 1.2));
+    setTextColor(label, toneColor(Tone::secondary));
+    layout->addWidget(label);
+    layout->addStretch(1);
+    return widget;
+}
+
+}  // namespace
+
+SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessibility,
+                           QWidget* parent)
+    : QWidget(parent), model_(model), requestAccessibility_(std::move(requestAccessibility)) {
+    setFixedWidth(width);
+    setAutoFillBackground(true);
+    setAccessibleName(QStringLiteral("Tidyword Settings"));
+
+    auto* layout = column(22, this);
+    layout->setContentsMargins(28, 28, 28, 28);
+    layout->addWidget(buildHeader());
+    layout->addWidget(buildSteps());
+    layout->addWidget(buildAccount());
+    layout->addWidget(divider(this));
+    layout->addWidget(buildAccess());
+    layout->addWidget(wrapping(makeLabel(
+        QStringLiteral("Your selection and editing instructions are sent securely to Tidyword, "
+                       "then processed by Gemini. The service records account usage to enforce "
+                       "free limits. Tidyword keeps no draft history."),
+        11, QFont::Normal, toneColor(Tone::secondary), this)));
+
+    statusLine_ =
+        wrapping(makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), this));
+    statusLine_->setAccessibleName(QStringLiteral("Status"));
+    layout->addWidget(statusLine_);
+    desktopNote_ =
+        wrapping(makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), this));
+    desktopNote_->setAccessibleName(QStringLiteral("Desktop"));
+    desktopNote_->hide();
+    layout->addWidget(desktopNote_);
+    layout->addStretch(1);
+
+    auto* footer = row(10);
+    auto* previewButton = new QPushButton(QStringLiteral("Preview popup"), this);
+    makeLarge(previewButton);
+    QObject::connect(previewButton, &QPushButton::clicked, this, [this] { model_.preview(); });
+    footer->addWidget(previewButton);
+    footer->addStretch(1);
+    auto* saveButton = new QPushButton(QStringLiteral("Save settings"), this);
+    makeProminent(saveButton);
+    makeLarge(saveButton);
+    QObject::connect(saveButton, &QPushButton::clicked, this, [this] { model_.saveSettings(); });
+    footer->addWidget(saveButton);
+    layout->addLayout(footer);
+
+    QObject::connect(&model_, &AppModel::changed, this, [this] { render(); });
+    render();
+}
+
+QWidget* SettingsView::buildHeader() {
+    auto* header = new QWidget(this);
+    auto* layout = row(14, header);
+    layout->addWidget(new BrandMark(50, header));
+    auto* titles = column(4);
+    titles->addWidget(makeLabel(QStringLiteral("Make room for better words."), 23, QFont::DemiBold,
+                                toneColor(Tone::primary), header));
+    titles->addWidget(
+        makeLabel(QStringLiteral("Tidyword 0.4.0 beta · Write clearly. Ask better questions."), 12,
+                  QFont::Normal, toneColor(Tone::secondary), header));
+    layout->addLayout(titles);
+    layout->addStretch(1);
+    return header;
+}
+
+QWidget* SettingsView::buildSteps() {
+    auto* bar = new QFrame(this);
+    bar->setObjectName(QStringLiteral("steps"));
+    bar->setStyleSheet(QStringLiteral("#steps { background: %1; border-radius: 12px; }")
+                           .arg(cssColor(accent(), 0.055)));
+    auto* layout = row(10, bar);
+    layout->setContentsMargins(14, 14, 14, 14);
+    const auto chevron = [bar] {
+        return new SymbolLabel(QStringLiteral("chevron.right"), 10, toneColor(Tone::tertiary), bar);
+    };
+    layout->addWidget(
+        step(QStringLiteral("1"), new QLabel(QStringLiteral("Select your draft")), bar));
+    layout->addWidget(chevron());
+    shortcutStep_ = new QLabel;
+    shortcutStep_->setAccessibleName(QStringLiteral("Shortcut step"));
+    layout->addWidget(step(QStringLiteral("2"), shortcutStep_, bar));
+    layout->addWidget(chevron());
+    layout->addWidget(
+        step(QStringLiteral("3"), new QLabel(QStringLiteral("Review & replace")), bar));
+    layout->addStretch(1);
+    return bar;
+}
+
+QWidget* SettingsView::buildAccount() {
+    auto* section = new QWidget(this);
+    auto* layout = column(8, section);
+    layout->addWidget(sectionTitle(QStringLiteral("person.crop.circle"),
+                                   QStringLiteral("YOUR ACCOUNT"), section));
+    usageLabel_ = makeLabel(QString(), 17, QFont::DemiBold, toneColor(Tone::primary), section);
+    usageLabel_->setAccessibleName(QStringLiteral("Requests"));
+    layout->addWidget(usageLabel_);
+    resetLabel_ = makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), section);
+    resetLabel_->setAccessibleName(QStringLiteral("Reset date"));
+    layout->addWidget(resetLabel_);
+    layout->addWidget(wrapping(makeLabel(
+        QStringLiteral("Sign in with your email or Google account. Free beta requests are "
+                       "included each month."),
+        12, QFont::Normal, toneColor(Tone::secondary), section)));
+
+    auto* buttons = row(8);
+    signInButton_ = new QPushButton(section);
+    makeProminent(signInButton_);
+    makeLarge(signInButton_);
+    QObject::connect(signInButton_, &QPushButton::clicked, this, [this] { model_.signIn(); });
+    buttons->addWidget(signInButton_);
+    refreshButton_ = new QPushButton(QStringLiteral("Refresh requests"), section);
+    makeLarge(refreshButton_);
+    QObject::connect(refreshButton_, &QPushButton::clicked, this,
+                     [this] { model_.refreshAccount(); });  // runs on by itself
+    buttons->addWidget(refreshButton_);
+    signOutButton_ = new QPushButton(QStringLiteral("Sign out"), section);
+    makeLarge(signOutButton_);
+    QObject::connect(signOutButton_, &QPushButton::clicked, this, [this] { model_.signOut(); });
+    buttons->addWidget(signOutButton_);
+    accountSpinner_ = new Spinner(16, toneColor(Tone::secondary), section);
+    buttons->addWidget(accountSpinner_);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    return section;
+}
+
+QWidget* SettingsView::buildAccess() {
+    auto* section = new QWidget(this);
+    auto* layout = column(12, section);
+    layout->addWidget(
+        sectionTitle(QStringLiteral("cursorarrow.rays"), QStringLiteral("MAC ACCESS"), section));
+
+    auto* access = row(10);
+    accessSymbol_ = new SymbolLabel(QStringLiteral("circle.dashed"), 19, orange(), section);
+    access->addWidget(accessSymbol_, 0, Qt::AlignTop);
+    auto* texts = column(3);
+    accessTitle_ = makeLabel(QString(), 13, QFont::Medium, toneColor(Tone::primary), section);
+    texts->addWidget(accessTitle_);
+    texts->addWidget(wrapping(makeLabel(
+        QStringLiteral("Allows Tidyword to read your selection and paste an accepted improvement "
+                       "into the same editor."),
+        11, QFont::Normal, toneColor(Tone::secondary), section)));
+    access->addLayout(texts, 1);
+    accessButton_ = new QPushButton(section);
+    QObject::connect(accessButton_, &QPushButton::clicked, this, [this] {
+        if (requestAccessibility_) {
+            requestAccessibility_();
+        }
+    });
+    access->addWidget(accessButton_, 0, Qt::AlignVCenter);
+    layout->addLayout(access);
+
+    auto* shortcut = row(10);
+    shortcut->addWidget(makeLabel(QStringLiteral("Global shortcut"), 12, QFont::Medium,
+                                  toneColor(Tone::primary), section));
+    shortcut->addStretch(1);
+    shortcutPicker_ = new QComboBox(section);
+    shortcutPicker_->setFixedWidth(170);
+    shortcutPicker_->setAccessibleName(QStringLiteral("Global shortcut"));
+    for (const ShortcutPreset preset : allCases<ShortcutPreset>()) {
+        shortcutPicker_->addItem(displayLabel(preset), static_cast<int>(preset));
+    }
+    QObject::connect(shortcutPicker_, &QComboBox::activated, this, [this](int index) {
+        model_.setShortcut(static_cast<ShortcutPreset>(shortcutPicker_->itemData(index).toInt()));
+    });
+    shortcut->addWidget(shortcutPicker_);
+    layout->addLayout(shortcut);
+
+    hotKeyError_ = wrapping(makeLabel(QString(), 11, QFont::Normal, orange(), section));
+    hotKeyError_->setAccessibleName(QStringLiteral("Shortcut error"));
+    layout->addWidget(hotKeyError_);
+    return section;
+}
+
+void SettingsView::setDesktopNote(const QString& note) {
+    desktopNote_->setText(note);
+    desktopNote_->setVisible(!note.isEmpty());
+}
+
+void SettingsView::render() {
+    const AppModel& model = model_;
+    shortcutStep_->setText(displayLabel(model.shortcut()));
+
+    usageLabel_->setText(model.usageLabel());
+    const QString reset = model.resetLabel();
+    resetLabel_->setText(reset);
+    resetLabel_->setVisible(!reset.isEmpty());
+
+    signInButton_->setVisible(!model.signedIn());
+    signInButton_->setText(model.accountBusy() ? QStringLiteral("Signing in…")
+                                               : QStringLiteral("Sign in"));
+    signInButton_->setEnabled(model.configured() && !model.accountBusy());
+    refreshButton_->setVisible(model.signedIn());
+    signOutButton_->setVisible(model.signedIn());
+    accountSpinner_->setVisible(model.accountBusy());
+
+    const bool granted = model.accessibilityGranted();
+    accessSymbol_->setSymbol(
+        granted ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle.dashed"),
+        granted ? green() : orange());
+    accessTitle_->setText(granted ? QStringLiteral("Accessibility is enabled")
+                                  : QStringLiteral("Enable Accessibility"));
+    accessButton_->setText(granted ? QStringLiteral("Open settings") : QStringLiteral("Enable…"));
+
+    {
+        const QSignalBlocker quiet(shortcutPicker_);
+        shortcutPicker_->setCurrentIndex(
+            shortcutPicker_->findData(static_cast<int>(model.shortcut())));
+    }
+    hotKeyError_->setText(model.hotKeyError().value_or(QString()));
+    hotKeyError_->setVisible(model.hotKeyError().has_value());
+
+    statusLine_->setText(model.accountStatus());
+    statusLine_->setVisible(!model.accountStatus().isEmpty());
+    setTextColor(statusLine_, model.accountStatusIsError() ? orange() : toneColor(Tone::secondary));
+}
+
+}  // namespace tidyword::ui

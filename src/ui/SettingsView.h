@@ -1,0 +1,64 @@
+// The single page of the settings window: the product in two lines, the three steps of use,
+// the account's free requests with the sign-in controls, the accessibility permission, the
+// shortcut choice, the privacy note, the last account status, and the demo and save buttons.
+// Like the popup it keeps no state of its own and re-renders on every change of the model.
+#pragma once
+
+#include "model/AppModel.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace tidyword::ui {
+
+class Spinner;
+class SymbolLabel;
+
+class SettingsView : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int width = 600;
+
+    // `requestAccessibility` asks the desktop for the accessibility permission and opens its
+    // settings; the shell knows how on this desktop.
+    SettingsView(AppModel& model, std::function<void()> requestAccessibility,
+                 QWidget* parent = nullptr);
+
+    // A line about this desktop that the account status must not hide (for example that there
+    // is no tray); empty for none.
+    void setDesktopNote(const QString& note);
+
+    void render();
+
+private:
+    QWidget* buildHeader();
+    QWidget* buildSteps();
+    QWidget* buildAccount();
+    QWidget* buildAccess();
+
+    AppModel& model_;
+    std::function<void()> requestAccessibility_;
+
+    QLabel* shortcutStep_ = nullptr;
+    QLabel* usageLabel_ = nullptr;
+    QLabel* resetLabel_ = nullptr;
+    QPushButton* signInButton_ = nullptr;
+    QPushButton* refreshButton_ = nullptr;
+    QPushButton* signOutButton_ = nullptr;
+    Spinner* accountSpinner_ = nullptr;
+    SymbolLabel* accessSymbol_ = nullptr;
+    QLabel* accessTitle_ = nullptr;
+    QPushButton* accessButton_ = nullptr;
+    QComboBox* shortcutPicker_ = nullptr;
+    QLabel* hotKeyError_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+    QLabel* desktopNote_ = nullptr;
+};
+
+}  // namespace tidyword::ui

@@ -1,0 +1,45 @@
+// The floating window that hosts the popup: frameless, above other windows, on every desktop,
+// never a taskbar entry, moved by dragging its background. It takes the keyboard for its text
+// field while the source application keeps its place.
+#pragma once
+
+#include "model/AppModel.h"
+#include "ui/PanelPlacement.h"
+#include "ui/PopupView.h"
+
+#include <QPoint>
+#include <QWidget>
+
+namespace tidyword::ui {
+
+class SuggestionPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int minimumHeight = 410;
+
+    explicit SuggestionPanel(AppModel& model, QWidget* parent = nullptr);
+
+    PopupView& view() { return *view_; }
+
+    // Sizes the panel to its content (620 wide, at least 410 high), places it for `selection`
+    // (or the pointer) and shows it with the keyboard focus.
+    void present(std::optional<platform::ScreenRect> selection);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    PopupView* view_;
+    std::optional<QPoint> dragOffset_;
+};
+
+// The desktop's screens in bottom-left-origin points, the primary one first; and conversions of
+// a window's top-left origin between Qt's top-left desktop space and that one.
+QList<ScreenArea> desktopScreens();
+QPointF toBottomLeftSpace(QPoint topLeft, int height);
+QPoint toTopLeftSpace(QPointF bottomLeft, int height);
+
+}  // namespace tidyword::ui

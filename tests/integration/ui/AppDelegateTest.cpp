@@ -1,0 +1,138 @@
+// The shell over the model, the simulated hot keys and the simulated desktop: launch, the
+// shortcut opening and closing the popup, registration failures, and the permission poll.
+#include "integration/model/ModelHarness.h"
+#include "platform/sim/SimulatedHotKeys.h"
+#include "ui/AppDelegate.h"
+
+#include <QAction>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tidyword::ui {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    void launch(bool preview = false) {
+        if (!harness.model) {
+            harness.open();
+        }
+        delegate = std::make_unique<AppDelegate>(
+            *harness.model,
+            AppDelegate::Platform{hotKeys, harness.editor.clock, harness.editor.desktop, {}});
+        delegate->launch(preview);
+    }
+
+    bool popupShown() const { return delegate->popup() && delegate->popup()->isVisible(); }
+    bool settingsShown() const {
+        return delegate->preferences() && delegate->preferences()->isVisible();
+    }
+
+    void triggerMenuItem(const QString& text) {
+        for (QAction* action : delegate->statusMenu()->actions()) {
+            if (action->text() == text) {
+                action->trigger();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no menu item " << text.toStdString();
+    }
+
+    test::ModelHarness harness;
+    platform::sim::SimulatedHotKeys hotKeys;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST_F(AppDelegateTest, LaunchRegistersTheShortcutAndShowsTheSettings) {
+    launch();
+    EXPECT_TRUE(settingsShown());
+    EXPECT_FALSE(popupShown());
+    EXPECT_EQ(delegate->statusItem()->toolTip(), u"Tidyword · ⌥ ⇧ D"_s);
+    EXPECT_EQ(harness.model->hotKeyError(), std::nullopt);
+    EXPECT_EQ(delegate->preferences()->size(), QSize(600, 695));
+    EXPECT_EQ(delegate->preferences()->windowTitle(), u"Tidyword Settings"_s);
+    QStringList menu;
+    for (const QAction* action : delegate->statusMenu()->actions()) {
+        menu << (action->isSeparator() ? u"-"_s : action->text());
+    }
+    EXPECT_EQ(menu, (QStringList{u"Improve selected text"_s, u"Preview popup"_s, u"-"_s,
+                                 u"Settings…"_s, u"-"_s, u"Quit Tidyword"_s}));
+}
+
+TEST_F(AppDelegateTest, PreviewLaunchOpensTheDemoAndReopenTheSettings) {
+    launch(true);
+    EXPECT_TRUE(popupShown());
+    EXPECT_EQ(delegate->preferences(), nullptr);
+    EXPECT_TRUE(harness.model->isDemo());
+    delegate->reopen();
+    EXPECT_TRUE(settingsShown());
+}
+
+TEST_F(AppDelegateTest, TheShortcutOpensAndClosesThePopup) {
+    harness.openSignedIn();
+    launch();
+    hotKeys.pressHotKey();
+    harness.advanceUntil([this] { return popupShown() && !harness.model->busy(); });
+    EXPECT_EQ(harness.model->original(), u"bad"_s);
+    const QSize size = delegate->popup()->size();
+    EXPECT_EQ(size.width(), 620);
+    EXPECT_GE(size.height(), 410);
+
+    harness.editor.clock.advance(200ms);
+    hotKeys.pressHotKey();
+    EXPECT_FALSE(popupShown());
+    EXPECT_EQ(harness.dismissed, 0);  // the shell's own callback hid it
+}
+
+TEST_F(AppDelegateTest, TallContentNeverNarrowsThePanel) {
+    harness.openSignedIn();
+    launch();
+    harness.editor.desktop.setText(harness.editor.field,
+                                   QString(3000, u'w').replace(u'w', u"word "_s), {0, 100});
+    triggerMenuItem(u"Improve selected text"_s);
+    harness.advanceUntil([this] { return popupShown() && !harness.model->busy(); });
+    EXPECT_EQ(delegate->popup()->width(), 620);
+    EXPECT_GE(delegate->popup()->height(), 410);
+}
+
+TEST_F(AppDelegateTest, ARefusedShortcutKeepsTheOldTooltipAndTheMenuWorks) {
+    launch();
+    hotKeys.refuseHotKey(-9878);
+    harness.model->setShortcut(ShortcutPreset::optionSpace);
+    harness.model->saveSettings();
+
+    EXPECT_EQ(harness.model->hotKeyError(),
+              HotKeyError::hotKeyRefused(ShortcutPreset::optionSpace, -9878).errorDescription());
+    EXPECT_EQ(delegate->statusItem()->toolTip(), u"Tidyword · ⌥ ⇧ D"_s);
+    EXPECT_FALSE(hotKeys.hasHotKey());  // the previous shortcut is gone too
+
+    triggerMenuItem(u"Improve selected text"_s);
+    harness.advanceUntil([this] { return popupShown(); });
+    EXPECT_EQ(harness.model->original(), u"bad"_s);
+}
+
+TEST_F(AppDelegateTest, ThePollNoticesAGrantedPermission) {
+    harness.editor.desktop.setTrusted(false);
+    launch();
+    EXPECT_FALSE(harness.model->accessibilityGranted());
+    EXPECT_EQ(delegate->permissionTimer().interval(), 2000);
+    harness.editor.desktop.setTrusted(true);
+    // The poll runs on real time; the watchdog is far longer than one interval.
+    test::runEventLoopUntil([this] { return harness.model->accessibilityGranted(); });
+    EXPECT_TRUE(delegate->permissionTimer().isActive());
+}
+
+TEST_F(AppDelegateTest, TerminationUnregistersTheShortcut) {
+    launch();
+    EXPECT_TRUE(hotKeys.hasHotKey());
+    delegate->terminate();
+    EXPECT_FALSE(hotKeys.hasHotKey());
+    EXPECT_FALSE(delegate->permissionTimer().isActive());
+}
+
+}  // namespace
+}  // namespace tidyword::ui

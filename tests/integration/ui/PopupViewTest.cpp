@@ -1,0 +1,203 @@
+// The popup rendered from real model states, and its controls reaching the model.
+#include "integration/model/ModelHarness.h"
+#include "integration/ui/Widgets.h"
+#include "model/DemoSamples.h"
+#include "service/BetaError.h"
+#include "ui/PopupView.h"
+#include "ui/Style.h"
+#include "ui/Symbols.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace tidyword::ui {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using test::findNamed;
+using test::shownIn;
+
+class PopupViewTest : public ::testing::Test {
+protected:
+    void openView() { view = std::make_unique<PopupView>(*harness.model); }
+
+    void setDraft(const QString& text) {
+        harness.editor.desktop.setText(harness.editor.field, text,
+                                       {0, static_cast<qint64>(text.size())});
+    }
+
+    QPushButton* button(const QString& name) { return findNamed<QPushButton>(view.get(), name); }
+    QLabel* label(const QString& name) { return findNamed<QLabel>(view.get(), name); }
+    bool shown(const QWidget* widget) { return shownIn(widget, view.get()); }
+
+    // The buttons of the action bar that are shown, left to right.
+    QStringList actionBar() {
+        QStringList names;
+        for (const auto* name : {"Retry", "Sign in", "Improve", "Copy", "Replace selection"}) {
+            for (auto* candidate : view->findChildren<QPushButton*>()) {
+                if (candidate->accessibleName() == QString::fromUtf8(name) ||
+                    candidate->text() == QString::fromUtf8(name)) {
+                    if (shown(candidate)) {
+                        names << QString::fromUtf8(name);
+                    }
+                }
+            }
+        }
+        return names;
+    }
+
+    test::ModelHarness harness;
+    std::unique_ptr<PopupView> view;
+};
+
+TEST_F(PopupViewTest, SignedOutOffersOnlySignIn) {
+    harness.open();
+    openView();
+    harness.captureAndWait();
+    ASSERT_FALSE(harness.model->original().isEmpty());
+    ASSERT_TRUE(harness.model->errorMessage().has_value());
+
+    EXPECT_EQ(actionBar(), QStringList{u"Sign in"_s});  // no "Retry" despite the error
+    EXPECT_TRUE(shown(label(u"esc to dismiss"_s)));
+    const int opened = harness.settingsOpened;
+    QTest::mouseClick(button(u"Sign in"_s), Qt::LeftButton);
+    EXPECT_EQ(harness.settingsOpened, opened + 1);
+}
+
+TEST_F(PopupViewTest, DemoShowsTheSamplesWithoutRequests) {
+    harness.open();
+    openView();
+    harness.model->preview();
+
+    EXPECT_EQ(label(u"Badge"_s)->text(), u"PREVIEW"_s);
+    EXPECT_TRUE(label(u"Badge"_s)->styleSheet().contains(cssColor(orange())));
+    EXPECT_EQ(label(u"Note"_s)->text(), u"Sample text only. This preview makes no API requests."_s);
+    EXPECT_TRUE(shown(findNamed<SymbolLabel>(view.get(), u"eye"_s)));
+    EXPECT_EQ(actionBar(), (QStringList{u"Copy"_s, u"Replace selection"_s}));
+    EXPECT_FALSE(button(u"Replace selection"_s)->isEnabled());
+    EXPECT_TRUE(button(u"Copy"_s)->isEnabled());
+    EXPECT_EQ(label(u"Source"_s)->text(), harness.model->sourceName());
+    EXPECT_TRUE(harness.requestsTo(u"/v1/improve"_s).isEmpty());
+}
+
+TEST_F(PopupViewTest, AnUnchangedDraftLooksGood) {
+    harness.openSignedIn();
+    openView();
+    setDraft(u"The cat sat."_s);
+    harness.captureAndWait();
+    ASSERT_EQ(harness.model->suggestion(), u"The cat sat."_s);
+
+    EXPECT_EQ(label(u"Caption"_s)->text(), u"LOOKS GOOD"_s);
+    EXPECT_TRUE(shown(label(u"No corrections needed."_s)));
+    EXPECT_FALSE(button(u"Replace selection"_s)->isEnabled());
+    EXPECT_TRUE(button(u"Copy"_s)->isEnabled());
+}
+
+TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
+    harness.openSignedIn();
+    openView();
+    setDraft(u"i dont mind"_s);
+    EXPECT_FALSE(shown(findNamed<QWidget>(view.get(), u"Preview"_s)));
+    harness.captureAndWait();
+
+    EXPECT_EQ(label(u"Caption"_s)->text(), u"YOUR DRAFT, REFINED"_s);
+    EXPECT_FALSE(shown(label(u"No corrections needed."_s)));
+    EXPECT_TRUE(shown(findNamed<QWidget>(view.get(), u"Preview"_s)));
+    EXPECT_TRUE(label(u"Text"_s)->text().contains(u"line-through"_s));
+    EXPECT_TRUE(button(u"Replace selection"_s)->isEnabled());
+
+    QTest::mouseClick(button(u"Improved"_s), Qt::LeftButton);
+    EXPECT_EQ(harness.model->displayMode(), PreviewDisplay::improved);
+    EXPECT_FALSE(label(u"Text"_s)->text().contains(u"line-through"_s));
+
+    QTest::mouseClick(button(u"Copy"_s), Qt::LeftButton);
+    EXPECT_EQ(harness.editor.desktop.string(), u"I don't mind."_s);
+    EXPECT_TRUE(shown(button(u"Copied"_s)));
+
+    QTest::mouseClick(button(u"Replace selection"_s), Qt::LeftButton);
+    EXPECT_TRUE(harness.model->replacing());
+    EXPECT_EQ(button(u"Replacing…"_s)->isEnabled(), false);
+    EXPECT_FALSE(findNamed<QToolButton>(view.get(), u"Dismiss"_s)->isEnabled());
+    EXPECT_FALSE(findNamed<QComboBox>(view.get(), u"Improve as"_s)->isEnabled());
+    harness.advanceUntil([this] { return !harness.model->replacing(); });
+    EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"I don't mind."_s);
+}
+
+TEST_F(PopupViewTest, AFailedRequestShowsItsErrorAndRetries) {
+    harness.openSignedIn();
+    openView();
+    harness.server.control(
+        "POST", u"faults"_s,
+        QJsonDocument(QJsonObject{{u"path"_s, u"v1/improve"_s}, {u"status"_s, 500}}));
+    harness.captureAndWait();
+
+    ASSERT_TRUE(harness.model->errorMessage().has_value());
+    EXPECT_EQ(label(u"Error"_s)->text(), *harness.model->errorMessage());
+    EXPECT_TRUE(shown(label(u"Error"_s)));
+    EXPECT_EQ(actionBar(), (QStringList{u"Retry"_s, u"Copy"_s, u"Replace selection"_s}));
+    QTest::mouseClick(button(u"Retry"_s), Qt::LeftButton);
+    EXPECT_EQ(label(u"Caption"_s)->text(), u"WORKING ON YOUR DRAFT"_s);
+    EXPECT_TRUE(shown(label(u"Finding the right words…"_s)));
+    test::runEventLoopUntil([this] { return !harness.model->busy(); });
+    EXPECT_FALSE(shown(label(u"Error"_s)));
+    EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), 2);
+}
+
+TEST_F(PopupViewTest, CustomInstructionsCountPastTheLimit) {
+    harness.openSignedIn();
+    openView();
+    harness.captureAndWait();
+    auto* modes = findNamed<QComboBox>(view.get(), u"Improve as"_s);
+    auto* field = findNamed<QLineEdit>(view.get(), u"How should this text change?"_s);
+    EXPECT_FALSE(shown(field));
+    Q_EMIT modes->activated(modes->findText(title(EditMode::custom)));
+    EXPECT_EQ(harness.model->mode(), EditMode::custom);
+    ASSERT_TRUE(shown(field));
+    EXPECT_FALSE(button(u"Apply instructions"_s)->isEnabled());
+
+    QTest::keyClicks(field, QString(2100, u'a'));
+    EXPECT_EQ(harness.model->customInstruction().size(), 2100);
+    EXPECT_EQ(label(u"Instruction length"_s)->text(), u"2100 / 2,000 characters"_s);
+
+    // Only spaces still count as an instruction here; the model answers for them.
+    field->selectAll();
+    QTest::keyClicks(field, u"   "_s);
+    EXPECT_EQ(label(u"Instruction length"_s)->text(), u"3 / 2,000 characters"_s);
+    ASSERT_TRUE(button(u"Apply instructions"_s)->isEnabled());
+    QTest::mouseClick(button(u"Apply instructions"_s), Qt::LeftButton);
+    EXPECT_EQ(label(u"Error"_s)->text(),
+              BetaError(BetaError::customInstruction).errorDescription());
+}
+
+TEST_F(PopupViewTest, TheEmptyStateNamesTheShortcutAndTheTagline) {
+    harness.open();
+    harness.model->setShortcut(ShortcutPreset::controlOptionSpace);
+    openView();
+    EXPECT_EQ(label(u"Source"_s)->text(), u"A little clarity, wherever you write."_s);
+    EXPECT_TRUE(shown(label(u"Start with a selection."_s)));
+    bool namesShortcut = false;
+    for (const QLabel* candidate : view->findChildren<QLabel*>()) {
+        namesShortcut |= candidate->text().endsWith(u"Then press ⌃ ⌥ Space."_s);
+    }
+    EXPECT_TRUE(namesShortcut);
+    EXPECT_EQ(actionBar(), QStringList{u"Sign in"_s});
+}
+
+TEST_F(PopupViewTest, EscapeDismisses) {
+    harness.openSignedIn();
+    openView();
+    view->show();
+    QApplication::setActiveWindow(view.get());
+    harness.captureAndWait();
+    const int dismissed = harness.dismissed;
+    QTest::keyClick(view.get(), Qt::Key_Escape);
+    EXPECT_EQ(harness.dismissed, dismissed + 1);
+}
+
+}  // namespace
+}  // namespace tidyword::ui

@@ -1,0 +1,144 @@
+// The settings page rendered from real model states, and its controls reaching the model.
+#include "hotkey/HotKeyError.h"
+#include "integration/model/ModelHarness.h"
+#include "integration/ui/Widgets.h"
+#include "service/BetaError.h"
+#include "ui/SettingsView.h"
+#include "ui/Spinner.h"
+#include "ui/Style.h"
+#include "ui/Symbols.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tidyword::ui {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using test::findNamed;
+using test::shownIn;
+
+class SettingsViewTest : public ::testing::Test {
+protected:
+    void openView() {
+        view = std::make_unique<SettingsView>(*harness.model, [this] { ++accessibilityRequests; });
+    }
+
+    QPushButton* button(const QString& name) { return findNamed<QPushButton>(view.get(), name); }
+    QLabel* label(const QString& name) { return findNamed<QLabel>(view.get(), name); }
+    bool shown(const QWidget* widget) { return shownIn(widget, view.get()); }
+    bool spinning() { return shown(view->findChild<Spinner*>()); }
+
+    test::ModelHarness harness;
+    std::unique_ptr<SettingsView> view;
+    int accessibilityRequests = 0;
+};
+
+TEST_F(SettingsViewTest, AnUnconfiguredBuildCannotSignIn) {
+    harness.configuration.reset();
+    harness.open();
+    openView();
+    EXPECT_TRUE(shown(button(u"Sign in"_s)));
+    EXPECT_FALSE(button(u"Sign in"_s)->isEnabled());
+    EXPECT_EQ(label(u"Status"_s)->text(), BetaError(BetaError::notConfigured).errorDescription());
+    EXPECT_EQ(label(u"Status"_s)->palette().color(QPalette::WindowText), orange());
+}
+
+TEST_F(SettingsViewTest, SigningInShowsProgressThenTheAccountControls) {
+    harness.open();
+    openView();
+    EXPECT_FALSE(shown(label(u"Reset date"_s)));  // nothing to reset before an account is known
+    EXPECT_FALSE(spinning());
+    QTest::mouseClick(button(u"Sign in"_s), Qt::LeftButton);
+    EXPECT_EQ(button(u"Signing in…"_s)->isEnabled(), false);
+    EXPECT_TRUE(spinning());
+
+    test::runEventLoopUntil(
+        [this] { return harness.model->signedIn() && !harness.model->accountBusy(); });
+    EXPECT_FALSE(shown(button(u"Sign in"_s)));
+    EXPECT_TRUE(shown(button(u"Refresh requests"_s)));
+    EXPECT_TRUE(shown(button(u"Sign out"_s)));
+    EXPECT_FALSE(spinning());
+    EXPECT_EQ(label(u"Requests"_s)->text(), harness.model->usageLabel());
+    EXPECT_TRUE(shown(label(u"Reset date"_s)));
+    EXPECT_EQ(label(u"Reset date"_s)->text(), harness.model->resetLabel());
+
+    harness.server.control("POST", u"quota"_s,
+                           QJsonDocument(QJsonObject{{u"limit"_s, 50}, {u"used"_s, 7}}));
+    QTest::mouseClick(button(u"Refresh requests"_s), Qt::LeftButton);
+    test::runEventLoopUntil([this] { return harness.model->usage()->used == 7; });
+    EXPECT_EQ(label(u"Requests"_s)->text(), harness.model->usageLabel());
+
+    QTest::mouseClick(button(u"Sign out"_s), Qt::LeftButton);
+    test::runEventLoopUntil([this] { return !harness.model->signedIn(); });
+    EXPECT_TRUE(shown(button(u"Sign in"_s)));
+}
+
+TEST_F(SettingsViewTest, TheAccessibilityRowFollowsTheTrust) {
+    harness.open();
+    openView();
+    auto* symbol = view->findChild<SymbolLabel*>(QString(), Qt::FindChildrenRecursively);
+    ASSERT_NE(symbol, nullptr);
+    struct Expected {
+        bool granted;
+        const char16_t* symbol;
+        const char16_t* title;
+        const char16_t* button;
+    };
+    for (const Expected& expected :
+         {Expected{false, u"circle.dashed", u"Enable Accessibility", u"Enable…"},
+          Expected{true, u"checkmark.circle.fill", u"Accessibility is enabled", u"Open settings"},
+          Expected{false, u"circle.dashed", u"Enable Accessibility", u"Enable…"}}) {
+        harness.model->setAccessibilityGranted(expected.granted);
+        EXPECT_TRUE(shown(findNamed<SymbolLabel>(view.get(), QString::fromUtf16(expected.symbol))));
+        EXPECT_TRUE(shown(label(QString::fromUtf16(expected.title))));
+        QTest::mouseClick(button(QString::fromUtf16(expected.button)), Qt::LeftButton);
+    }
+    EXPECT_EQ(accessibilityRequests, 3);
+}
+
+TEST_F(SettingsViewTest, AChosenShortcutShowsAtOnceAndIsKeptOnlyBySaving) {
+    harness.open();
+    openView();
+    auto* picker = findNamed<QComboBox>(view.get(), u"Global shortcut"_s);
+    EXPECT_EQ(label(u"Shortcut step"_s)->text(), u"⌥ ⇧ D"_s);
+    Q_EMIT picker->activated(picker->findText(u"⌥ Space"_s));
+    EXPECT_EQ(label(u"Shortcut step"_s)->text(), u"⌥ Space"_s);
+    EXPECT_EQ(harness.shortcutChanged, 0);
+    EXPECT_FALSE(harness.settings.contains(u"shortcut"_s));
+
+    QTest::mouseClick(button(u"Save settings"_s), Qt::LeftButton);
+    EXPECT_EQ(harness.shortcutChanged, 1);
+    EXPECT_EQ(harness.settings.value(u"shortcut"_s).toString(),
+              rawValue(ShortcutPreset::optionSpace));
+    EXPECT_TRUE(shown(label(u"Status"_s)));
+    EXPECT_EQ(label(u"Status"_s)->text(), harness.model->accountStatus());
+}
+
+TEST_F(SettingsViewTest, AShortcutErrorShowsUnderThePicker) {
+    harness.open();
+    openView();
+    EXPECT_FALSE(shown(label(u"Shortcut error"_s)));
+    const QString message =
+        HotKeyError::hotKeyRefused(ShortcutPreset::optionSpace, -9878).errorDescription();
+    harness.model->setHotKeyError(message);
+    EXPECT_TRUE(shown(label(u"Shortcut error"_s)));
+    EXPECT_EQ(label(u"Shortcut error"_s)->text(), message);
+    EXPECT_EQ(label(u"Shortcut error"_s)->palette().color(QPalette::WindowText), orange());
+    harness.model->setHotKeyError(std::nullopt);
+    EXPECT_FALSE(shown(label(u"Shortcut error"_s)));
+}
+
+TEST_F(SettingsViewTest, PreviewOpensTheDemo) {
+    harness.open();
+    openView();
+    QTest::mouseClick(button(u"Preview popup"_s), Qt::LeftButton);
+    EXPECT_TRUE(harness.model->isDemo());
+    EXPECT_EQ(harness.shown, 1);
+}
+
+}  // namespace
+}  // namespace tidyword::ui
