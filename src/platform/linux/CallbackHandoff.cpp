@@ -18,6 +18,10 @@ QString defaultCallbackSocket() {
            QStringLiteral("/tidyword-callback");
 }
 
+QUrl reopenRequest() {
+    return QUrl(QStringLiteral("tidyword-instance:reopen"));
+}
+
 bool deliverCallback(const QUrl& url, const QString& socket) {
     QLocalSocket connection;
     connection.connectToServer(socket);

@@ -15,7 +15,12 @@ namespace tidyword::platform::linux_desktop {
 // The socket of this user's running instance (in the user's runtime directory).
 QString defaultCallbackSocket();
 
-// The second process's side: delivers `url` to the running instance. False when no instance
+// What a second start of Tidyword without a callback URL sends: the running instance shows its
+// settings window, the desktop's way of reopening an application.
+QUrl reopenRequest();
+
+// The second process's side: delivers `url` (a callback or the reopen request) to the running
+// instance. False when no instance
 // listens or the URL could not be written within a couple of seconds.
 bool deliverCallback(const QUrl& url, const QString& socket = defaultCallbackSocket());
 

@@ -37,6 +37,12 @@ std::unique_ptr<WebAuthenticator::Attempt> SystemBrowserAuthenticator::start(con
 }
 
 void SystemBrowserAuthenticator::received(const QUrl& url) {
+    if (url == reopenRequest()) {
+        if (reopen_) {
+            reopen_();
+        }
+        return;
+    }
     if (!waiting_ || !url.isValid() || url.scheme() != waiting_->scheme) {
         return;
     }

@@ -26,6 +26,11 @@ public:
 
     std::unique_ptr<Attempt> start(const QUrl& url, const QString& scheme, Report report) override;
 
+    // Called for each reopen request from a second start of Tidyword.
+    void setReopenHandler(std::function<void()> reopen) { reopen_ = std::move(reopen); }
+    // False when another running instance holds the hand-off socket.
+    bool isListening() const { return receiver_.isListening(); }
+
 private:
     struct Waiting {
         QString scheme;
@@ -37,6 +42,7 @@ private:
     void received(const QUrl& url);
 
     Opener opener_;
+    std::function<void()> reopen_;
     std::shared_ptr<Waiting> waiting_;
     CallbackReceiver receiver_;
 };

@@ -1,0 +1,175 @@
+// The composition root: picks the desktop backends, builds the model and the shell, and reads
+// the command line. `tidyword` starts Tidyword (or shows the settings window of the one that
+// runs); `tidyword --preview` opens the demo popup instead of the settings window;
+// `tidyword <callback URL>` hands a sign-in callback to the running instance; and
+// `tidyword --screenshots <folder>` saves pictures of both windows and exits, for machines
+// without a display of their own.
+#include "model/AppModel.h"
+#include "platform/SystemClock.h"
+#include "platform/linux/CallbackHandoff.h"
+#include "platform/linux/LibsecretStore.h"
+#include "platform/linux/QtClipboard.h"
+#include "platform/linux/SchemeHandlerRegistration.h"
+#include "platform/linux/SystemBrowserAuthenticator.h"
+#include "platform/linux/SystemRandomSource.h"
+#include "platform/linux/UnavailableDesktop.h"
+#include "service/BetaHTTP.h"
+#include "textbridge/TextBridge.h"
+#include "ui/AppDelegate.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+using namespace tidyword;
+namespace desktop = platform::linux_desktop;
+
+constexpr int kUsageError = 2;
+
+struct CommandLine {
+    bool preview = false;
+    std::optional<QUrl> callback;
+    std::optional<QString> screenshots;
+};
+
+// None (after saying why) when the arguments make no sense.
+std::optional<CommandLine> parse(const QStringList& arguments) {
+    CommandLine line;
+    for (qsizetype index = 1; index < arguments.size(); ++index) {
+        const QString& argument = arguments[index];
+        if (argument == u"--preview") {
+            line.preview = true;
+        } else if (argument == u"--screenshots" && index + 1 < arguments.size()) {
+            line.screenshots = arguments[++index];
+        } else if (!argument.startsWith(u'-') && !line.callback && argument.contains(u':')) {
+            line.callback = QUrl::fromUserInput(argument);
+        } else {
+            std::fprintf(stderr,
+                         "usage: tidyword [--preview] [--screenshots <folder>] [<callback URL>]\n");
+            return std::nullopt;
+        }
+    }
+    return line;
+}
+
+// The deployment configuration sits in share/tidyword beside the bin folder.
+QString configurationPath() {
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QStringLiteral("../share/tidyword/beta-config.json"));
+}
+
+// Saves both windows, and the whole screen as the user would see it, then ends the process.
+void saveScreenshots(ui::AppDelegate& delegate, const QString& folder) {
+    QTimer::singleShot(std::chrono::milliseconds(1500), qApp, [&delegate, folder] {
+        QDir().mkpath(folder);
+        bool saved = true;
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            saved &=
+                screen->grabWindow(0).save(QDir(folder).filePath(QStringLiteral("desktop.png")));
+        }
+        if (QWidget* settings = delegate.preferences()) {
+            saved &= settings->grab().save(QDir(folder).filePath(QStringLiteral("settings.png")));
+        }
+        if (QWidget* popup = delegate.popup()) {
+            saved &= popup->grab().save(QDir(folder).filePath(QStringLiteral("popup.png")));
+        }
+        QCoreApplication::exit(saved ? 0 : 1);
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::optional<CommandLine> line;
+    {
+        // The hand-off needs no display: a second process started by the browser's redirect
+        // delivers the callback and is gone.
+        QCoreApplication probe(argc, argv);
+        line = parse(QCoreApplication::arguments());
+        if (!line) {
+            return kUsageError;
+        }
+        if (line->callback) {
+            if (!desktop::deliverCallback(*line->callback)) {
+                std::fprintf(stderr, "Tidyword is not running: start it and sign in again.\n");
+                return 1;
+            }
+            return 0;
+        }
+        // One instance per user: a second start shows the first one's settings window.
+        if (!line->screenshots && desktop::deliverCallback(desktop::reopenRequest())) {
+            return 0;
+        }
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tidyword"));
+    QApplication::setOrganizationName(QStringLiteral("Tidyword"));
+    QApplication::setDesktopFileName(QStringLiteral("tidyword"));
+    // A tray application lives on with every window closed.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Pictures for a headless machine must not touch this user's running Tidyword or settings.
+    QTemporaryDir privateState;
+    const QString socket = line->screenshots ? privateState.filePath(QStringLiteral("handoff"))
+                                             : desktop::defaultCallbackSocket();
+    QSettings settings =
+        line->screenshots
+            ? QSettings(privateState.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat)
+            : QSettings(QStringLiteral("Tidyword"), QStringLiteral("Tidyword"));
+
+    platform::SystemClock clock;
+    desktop::SystemRandomSource random;
+    desktop::LibsecretStore secrets;
+    desktop::SystemBrowserAuthenticator browser({}, socket);
+    desktop::QtClipboard clipboard;
+    desktop::UnavailableDesktop unavailable;
+    BetaHTTP http(clock);
+
+    TextBridge bridge({unavailable, unavailable, clipboard, unavailable, clock});
+    std::unique_ptr<ui::AppDelegate> delegate;
+    const QString configuration = configurationPath();
+    AppModel model({bridge, unavailable, clipboard, settings,
+                    [configuration] { return readConfigurationFile(configuration); },
+                    [&](const BetaConfig& config) {
+                        return std::make_unique<BetaSession>(
+                            config, BetaSession::Platform{
+                                        secrets, browser, clock, random, http.transport(),
+                                        [&delegate]() -> QObject* {
+                                            return delegate ? delegate->preferences() : nullptr;
+                                        }});
+                    },
+                    http.transport()});
+
+    delegate = std::make_unique<ui::AppDelegate>(
+        model, ui::AppDelegate::Platform{unavailable, clock, unavailable, [&model, &unavailable] {
+                                             model.setAccessibilityGranted(unavailable.isTrusted());
+                                         }});
+    browser.setReopenHandler([&delegate] { delegate->reopen(); });
+
+    if (!line->screenshots && model.configured()) {
+        // The browser's redirect to our scheme must start this executable.
+        if (const auto config = readConfigurationFile(configuration)) {
+            desktop::registerSchemeHandler(QCoreApplication::applicationFilePath(),
+                                           BetaConfig::parse(*config).redirectURI.scheme());
+        }
+    }
+
+    delegate->launch(line->preview);
+    if (line->screenshots) {
+        model.preview();
+        saveScreenshots(*delegate, *line->screenshots);
+    }
+    const int status = QApplication::exec();
+    // The shell goes first: its windows observe the model.
+    delegate.reset();
+    return status;
+}

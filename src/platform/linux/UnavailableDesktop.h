@@ -1,0 +1,67 @@
+// Stands in, in the application, for the desktop access that this build cannot offer yet:
+// reading other applications through the accessibility bus, telling which application is in
+// front, posting synthetic keys, and grabbing a system-wide hot key. It refuses each one the
+// way a desktop that denies it would, so every path ends in the message the user sees for that
+// refusal: accessibility is not granted, and the shortcut "is unavailable".
+#pragma once
+
+#include "platform/Accessibility.h"
+#include "platform/HotKeys.h"
+#include "platform/KeyEvents.h"
+#include "platform/Workspace.h"
+
+namespace tidyword::platform::linux_desktop {
+
+class UnavailableDesktop final : public Accessibility,
+                                 public Workspace,
+                                 public KeyEvents,
+                                 public HotKeys {
+public:
+    // The status a refused hot key reports.
+    static constexpr Status hotKeyUnavailable = -1;
+
+    // Accessibility: never trusted, every read absent.
+    bool isTrusted() override { return false; }
+    AccessibleElement applicationElement(qint32) override { return {}; }
+    void setMessagingTimeout(const AccessibleElement&, std::chrono::milliseconds) override {}
+    std::optional<AccessibleElement> elementAttribute(const AccessibleElement&,
+                                                      Attribute) override {
+        return std::nullopt;
+    }
+    std::optional<QString> stringAttribute(const AccessibleElement&, Attribute) override {
+        return std::nullopt;
+    }
+    std::optional<bool> booleanAttribute(const AccessibleElement&, Attribute) override {
+        return std::nullopt;
+    }
+    std::optional<TextRange> rangeAttribute(const AccessibleElement&, Attribute) override {
+        return std::nullopt;
+    }
+    std::optional<ScreenRect> boundsForRange(const AccessibleElement&, TextRange) override {
+        return std::nullopt;
+    }
+    std::optional<bool> isSettable(const AccessibleElement&, Attribute) override {
+        return std::nullopt;
+    }
+    void setBoolean(const AccessibleElement&, Attribute, bool) override {}
+
+    // Workspace: no application is known to be in front.
+    std::optional<RunningApplication> frontmostApplication() override { return std::nullopt; }
+    std::optional<RunningApplication> runningApplication(qint32) override { return std::nullopt; }
+    bool activate(qint32) override { return false; }
+    qint32 currentProcessIdentifier() override;
+    QList<ScreenRect> screenFrames() override;
+
+    // Key events: never posted.
+    bool post(Shortcut, qint32) override { return false; }
+
+    // Hot keys: presses could be received, but no hot key is granted.
+    std::pair<Status, std::unique_ptr<Registration>> installHandler(PressHandler) override;
+    std::pair<Status, std::unique_ptr<Registration>> registerHotKey(quint16, quint32,
+                                                                    Identifier) override {
+        return {hotKeyUnavailable, nullptr};
+    }
+    std::unique_ptr<Registration> addLocalMonitor(Monitor) override;
+};
+
+}  // namespace tidyword::platform::linux_desktop
