@@ -1,4 +1,4 @@
-# The two commands a developer needs: `make test` and (once the application exists) `make run`.
+# The two commands a developer needs: `make test` and `make run`.
 # Both install the Debian packages they need first.
 
 JOBS ?= $(shell nproc)
@@ -63,9 +63,17 @@ bench: $(BUILD)/release/build.ninja
 	$(BUILD)/release/bench/bench_text_diff
 	bench/standin-throughput.sh $(BUILD)/release
 
-run:
-	@echo "Tidyword has no application shell yet: 'make run' starts it once the shell is built." >&2
-	@exit 2
+# Starts Tidyword in the user's graphical session. Without one, it shows what Tidyword looks
+# like instead: both windows on a private X server, saved under build/screenshots/.
+SCREENSHOTS := $(BUILD)/screenshots
+run: build
+	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then \
+		exec $(BUILD)/debug/bin/tidyword; \
+	fi; \
+	echo "No display here: starting a private X server to take screenshots into $(SCREENSHOTS)/ instead."; \
+	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/debug/bin/tidyword --screenshots $(SCREENSHOTS) \
+		2>/dev/null || { echo "Tidyword could not take the screenshots." >&2; exit 1; }; \
+	ls $(SCREENSHOTS)/*.png
 
 SOURCES = $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 

@@ -7,7 +7,9 @@ packages=(
     # toolchain
     g++ make cmake ninja-build pkg-config clang-format
     # libraries
-    qt6-base-dev qcoro-qt6-dev libicu-dev libsecret-1-dev
+    qt6-base-dev qt6-svg-dev qcoro-qt6-dev libicu-dev libsecret-1-dev libxcb1-dev
+    # the application's windows: a font, and a private X server for machines without a display
+    fonts-dejavu-core xvfb xauth
     # tests and benchmarks; the stand-in service (HTTP(S) server) and a load generator
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev wrk curl
     # integration tests: a private session bus and a real Secret Service

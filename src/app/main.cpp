@@ -7,6 +7,7 @@
 #include "model/AppModel.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/CallbackHandoff.h"
+#include "platform/linux/EveryDesktop.h"
 #include "platform/linux/LibsecretStore.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/SchemeHandlerRegistration.h"
@@ -149,10 +150,13 @@ int main(int argc, char** argv) {
                     },
                     http.transport()});
 
+    // Until the desktop can grant accessibility, asking for it can only look again.
+    const auto requestAccessibility = [&model, &unavailable] {
+        model.setAccessibilityGranted(unavailable.isTrusted());
+    };
     delegate = std::make_unique<ui::AppDelegate>(
-        model, ui::AppDelegate::Platform{unavailable, clock, unavailable, [&model, &unavailable] {
-                                             model.setAccessibilityGranted(unavailable.isTrusted());
-                                         }});
+        model, ui::AppDelegate::Platform{unavailable, clock, unavailable, requestAccessibility,
+                                         &desktop::showOnEveryDesktop});
     browser.setReopenHandler([&delegate] { delegate->reopen(); });
 
     if (!line->screenshots && model.configured()) {

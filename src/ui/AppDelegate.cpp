@@ -14,9 +14,8 @@ namespace tidyword::ui {
 namespace {
 
 const QString kDefaultTooltip = QStringLiteral("Tidyword · Improve selected text");
-const QString kNoTrayNote = QStringLiteral(
-    "This desktop shows no tray icon: your shortcut still works, and starting Tidyword again "
-    "opens this window.");
+const QString kNoTrayNote =
+    QStringLiteral("No tray icon on this desktop: start Tidyword again to open this window.");
 
 constexpr QSize kSettingsSize{600, 695};
 
@@ -150,6 +149,10 @@ void AppDelegate::showPopup() {
     if (!popup_) {
         popup_ = std::make_unique<SuggestionPanel>(model_);
         addWindowShortcuts(popup_.get());
+        popup_->winId();  // the native window, to be marked before it is first shown
+        if (platform_.showOnEveryDesktop && popup_->windowHandle()) {
+            platform_.showOnEveryDesktop(*popup_->windowHandle());
+        }
     }
     std::optional<platform::ScreenRect> anchor;
     if (const auto& selection = model_.selection()) {

@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -34,6 +35,8 @@ public:
         platform::Accessibility& accessibility;
         // Asks the desktop for the accessibility permission and opens its settings.
         std::function<void()> requestAccessibility;
+        // Puts the floating panel on every virtual desktop, where the desktop has several.
+        std::function<void(QWindow&)> showOnEveryDesktop;
     };
 
     // Everything referenced outlives the delegate.

@@ -53,7 +53,8 @@ QWidget* sectionTitle(const QString& symbol, const QString& title, QWidget* pare
 SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessibility,
                            QWidget* parent)
     : QWidget(parent), model_(model), requestAccessibility_(std::move(requestAccessibility)) {
-    setFixedWidth(width);
+    // The window is 600 wide; the page gives way to a scroll bar rather than be cut off.
+    setMaximumWidth(width);
     setAutoFillBackground(true);
     setAccessibleName(QStringLiteral("Tidyword Settings"));
 

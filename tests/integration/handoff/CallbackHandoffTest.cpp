@@ -1,5 +1,6 @@
-// The sign-in callback's way back on Linux: a second process hands the URL to the running
-// instance, which takes it only for a waiting attempt of its scheme.
+// The sign-in callback's way back on Linux: a second `tidyword` process hands the URL to the
+// running instance, which takes it only for a waiting attempt of its scheme. A second start
+// without a URL asks the running instance to show itself.
 #include "platform/linux/SystemBrowserAuthenticator.h"
 #include "support/EventLoop.h"
 #include "support/Printers.h"
@@ -29,11 +30,12 @@ struct RuntimeDirectory {
 
 class CallbackHandoffTest : public ::testing::Test {
 protected:
-    // Runs the second process with `url` and returns its exit status.
-    int handOff(const QUrl& url) {
+    int handOff(const QUrl& url) { return startSecond({QString::fromUtf8(url.toEncoded())}); }
+
+    // Runs a second tidyword with `arguments` and returns its exit status.
+    int startSecond(const QStringList& arguments) {
         QProcess second;
-        second.start(QStringLiteral(TIDYWORD_CALLBACK_CLIENT),
-                     {QString::fromUtf8(url.toEncoded())});
+        second.start(QStringLiteral(TIDYWORD_EXECUTABLE), arguments);
         test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
         test::processEventsFor(50ms);  // the instance reads what was handed over
         return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
@@ -86,6 +88,19 @@ TEST_F(CallbackHandoffTest, ClosedAttemptHearsNothing) {
     EXPECT_TRUE(reports.isEmpty());
 }
 
+TEST_F(CallbackHandoffTest, ASecondStartShowsTheRunningInstance) {
+    int reopened = 0;
+    authenticator.setReopenHandler([&reopened] { ++reopened; });
+    const auto attempt =
+        authenticator.start(QUrl(u"https://login.example/"_s), u"com.tidyword.beta"_s, record);
+    EXPECT_EQ(startSecond({}), 0);
+    EXPECT_EQ(reopened, 1);
+    EXPECT_TRUE(reports.isEmpty());  // a sign-in in progress goes on waiting
+
+    EXPECT_EQ(startSecond({u"--no-such-option"_s}), 2);
+    EXPECT_EQ(reopened, 1);
+}
+
 TEST_F(CallbackHandoffTest, SocketIsForThisUserOnly) {
     const QFileInfo socket(platform::linux_desktop::defaultCallbackSocket());
     ASSERT_TRUE(socket.exists());
@@ -96,8 +111,7 @@ TEST_F(CallbackHandoffTest, SocketIsForThisUserOnly) {
 TEST(CallbackHandoffWithoutInstanceTest, SecondProcessFailsWhenNoInstanceRuns) {
     const RuntimeDirectory runtime;
     QProcess second;
-    second.start(QStringLiteral(TIDYWORD_CALLBACK_CLIENT),
-                 {QString::fromUtf8(kCallback.toEncoded())});
+    second.start(QStringLiteral(TIDYWORD_EXECUTABLE), {QString::fromUtf8(kCallback.toEncoded())});
     test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
     EXPECT_EQ(second.exitCode(), 1);
 }

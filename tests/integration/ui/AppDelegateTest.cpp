@@ -5,6 +5,7 @@
 #include "ui/AppDelegate.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ protected:
         }
         delegate = std::make_unique<AppDelegate>(
             *harness.model,
-            AppDelegate::Platform{hotKeys, harness.editor.clock, harness.editor.desktop, {}});
+            AppDelegate::Platform{hotKeys, harness.editor.clock, harness.editor.desktop, {}, {}});
         delegate->launch(preview);
     }
 
@@ -120,9 +121,15 @@ TEST_F(AppDelegateTest, ThePollNoticesAGrantedPermission) {
     launch();
     EXPECT_FALSE(harness.model->accessibilityGranted());
     EXPECT_EQ(delegate->permissionTimer().interval(), 2000);
+    test::processEventsFor(100ms);  // the settings window's activation has come and gone
+    int activations = 0;
+    QObject::connect(qApp, &QGuiApplication::applicationStateChanged, harness.model.get(),
+                     [&activations] { ++activations; });
+
     harness.editor.desktop.setTrusted(true);
     // The poll runs on real time; the watchdog is far longer than one interval.
     test::runEventLoopUntil([this] { return harness.model->accessibilityGranted(); });
+    EXPECT_EQ(activations, 0);  // so it was the poll that looked
     EXPECT_TRUE(delegate->permissionTimer().isActive());
 }
 

@@ -1,0 +1,45 @@
+#include "platform/linux/EveryDesktop.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
+    const xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return result;
+}
+
+}  // namespace
+
+void showOnEveryDesktop(QWindow& window) {
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) {
+        return;
+    }
+    const xcb_atom_t desktop = atom(connection, "_NET_WM_DESKTOP");
+    if (desktop == XCB_ATOM_NONE) {
+        return;
+    }
+    // The all-desktops value of the specification.
+    const std::uint32_t everyDesktop = 0xFFFFFFFF;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE,
+                        static_cast<xcb_window_t>(window.winId()), desktop, XCB_ATOM_CARDINAL, 32,
+                        1, &everyDesktop);
+    xcb_flush(connection);
+}
+
+}  // namespace tidyword::platform::linux_desktop
