@@ -55,12 +55,24 @@ SuggestionPanel::SuggestionPanel(AppModel& model, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
     layout->setSizeConstraint(QLayout::SetNoConstraint);
+    // What arrives after the panel is shown (a suggestion, an error box) changes its height,
+    // once the view has laid itself out again; the top edge stays where it is.
+    QObject::connect(&model, &AppModel::changed, this, [this] {
+        if (isVisible()) {
+            QMetaObject::invokeMethod(
+                this, [this] { resize(PopupView::width, fittingHeight()); }, Qt::QueuedConnection);
+        }
+    });
+}
+
+int SuggestionPanel::fittingHeight() const {
+    return std::max(view_->sizeHint().height(), minimumHeight);
 }
 
 void SuggestionPanel::present(std::optional<platform::ScreenRect> selection) {
     view_->render();
     view_->adjustSize();
-    const int height = std::max(view_->sizeHint().height(), minimumHeight);
+    const int height = fittingHeight();
     resize(PopupView::width, height);
 
     const QPointF pointer = toBottomLeftSpace(QCursor::pos(), 0);

@@ -32,6 +32,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    int fittingHeight() const;
+
     PopupView* view_;
     std::optional<QPoint> dragOffset_;
 };

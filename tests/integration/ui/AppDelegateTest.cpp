@@ -100,6 +100,22 @@ TEST_F(AppDelegateTest, TallContentNeverNarrowsThePanel) {
     EXPECT_GE(delegate->popup()->height(), 410);
 }
 
+TEST_F(AppDelegateTest, ThePanelFitsWhatArrivesAfterItIsShown) {
+    harness.openSignedIn();
+    launch();
+    harness.server.control(
+        "POST", u"faults"_s,
+        QJsonDocument(QJsonObject{{u"path"_s, u"v1/improve"_s}, {u"status"_s, 503}}));
+    harness.editor.desktop.setText(harness.editor.field,
+                                   QString(40, u'w').replace(u'w', u"word "_s), {0, 200});
+    triggerMenuItem(u"Improve selected text"_s);
+    harness.advanceUntil([this] { return popupShown() && harness.model->errorMessage(); });
+    test::processEventsFor(50ms);
+    EXPECT_EQ(delegate->popup()->width(), 620);
+    EXPECT_EQ(delegate->popup()->height(),
+              std::max(410, delegate->popup()->view().sizeHint().height()));
+}
+
 TEST_F(AppDelegateTest, ARefusedShortcutKeepsTheOldTooltipAndTheMenuWorks) {
     launch();
     hotKeys.refuseHotKey(-9878);
