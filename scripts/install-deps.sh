@@ -7,13 +7,17 @@ packages=(
     # toolchain
     g++ make cmake ninja-build pkg-config clang-format
     # libraries
-    qt6-base-dev qt6-svg-dev qcoro-qt6-dev libicu-dev libsecret-1-dev libxcb1-dev
+    qt6-base-dev qt6-svg-dev qcoro-qt6-dev libicu-dev libsecret-1-dev
+    libxcb1-dev libxcb-res0-dev libxcb-xtest0-dev
     # the application's windows: a font, and a private X server for machines without a display
     fonts-dejavu-core xvfb xauth
     # tests and benchmarks; the stand-in service (HTTP(S) server) and a load generator
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev wrk curl
     # integration tests: a private session bus and a real Secret Service
     dbus-daemon dbus-bin gnome-keyring
+    # integration tests on a private desktop: window manager, accessibility bus, real
+    # applications to read from and write into, and a way to press keys as a user would
+    openbox x11-utils at-spi2-core mousepad zenity xdotool
     # fuzzing: clang with libFuzzer
     clang libclang-rt-14-dev
 )

@@ -30,6 +30,13 @@ void runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseco
     }
 }
 
+void pollUntil(const std::function<bool()>& done, std::chrono::milliseconds interval,
+               std::chrono::milliseconds watchdog) {
+    QTimer ticks;
+    ticks.start(interval);  // each tick wakes the loop to look again
+    runEventLoopUntil(done, watchdog);
+}
+
 void processEventsFor(std::chrono::milliseconds duration) {
     bool elapsed = false;
     QTimer::singleShot(duration, [&elapsed] { elapsed = true; });

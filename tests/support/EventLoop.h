@@ -19,6 +19,12 @@ inline constexpr std::chrono::milliseconds kWatchdog{10'000};
 void runEventLoopUntil(const std::function<bool()>& done,
                        std::chrono::milliseconds watchdog = kWatchdog);
 
+// Like runEventLoopUntil, for conditions that change outside this process's events (another
+// program's window, the X server): looks again every `interval`.
+void pollUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds interval = std::chrono::milliseconds(20),
+               std::chrono::milliseconds watchdog = kWatchdog);
+
 // Processes events for `duration` of real time, for work that happens outside this process.
 void processEventsFor(std::chrono::milliseconds duration);
 

@@ -1,7 +1,6 @@
 #include "platform/linux/UnavailableDesktop.h"
 
-#include <QGuiApplication>
-#include <QScreen>
+#include "platform/linux/X11Workspace.h"
 
 #include <unistd.h>
 
@@ -18,22 +17,7 @@ qint32 UnavailableDesktop::currentProcessIdentifier() {
 }
 
 QList<ScreenRect> UnavailableDesktop::screenFrames() {
-    QList<QScreen*> screens = QGuiApplication::screens();
-    QScreen* primary = QGuiApplication::primaryScreen();
-    if (!primary) {
-        return {};
-    }
-    screens.removeAll(primary);
-    screens.prepend(primary);
-    const int bottom = primary->geometry().y() + primary->geometry().height();
-    QList<ScreenRect> frames;
-    for (const QScreen* screen : screens) {
-        const QRect frame = screen->geometry();
-        frames.append({static_cast<double>(frame.x()),
-                       static_cast<double>(bottom - (frame.y() + frame.height())),
-                       static_cast<double>(frame.width()), static_cast<double>(frame.height())});
-    }
-    return frames;
+    return qtScreenFrames();
 }
 
 std::pair<HotKeys::Status, std::unique_ptr<HotKeys::Registration>>

@@ -1,0 +1,51 @@
+// The workspace of an X11 desktop: the frontmost application is the process of the active
+// window (the window manager's _NET_ACTIVE_WINDOW, or the input focus where no window manager
+// says), applications are processes (their launch date is the process start time, which tells
+// a new process on a reused pid apart), and activation asks the window manager to activate the
+// application's topmost window, then checks that it did.
+#pragma once
+
+#include "platform/Workspace.h"
+#include "platform/linux/XcbConnection.h"
+
+#include <chrono>
+#include <memory>
+
+namespace tidyword::platform::linux_desktop {
+
+class X11Workspace final : public Workspace {
+public:
+    // How long activate() waits for the window manager to follow the request.
+    static constexpr std::chrono::milliseconds activationWait{500};
+
+    // None without an X server.
+    static std::unique_ptr<X11Workspace> open();
+
+    std::optional<RunningApplication> frontmostApplication() override;
+    std::optional<RunningApplication> runningApplication(qint32 processIdentifier) override;
+    bool activate(qint32 processIdentifier) override;
+    qint32 currentProcessIdentifier() override;
+    QList<ScreenRect> screenFrames() override;
+
+    // The client window that has the keyboard, or none.
+    std::optional<xcb_window_t> activeWindow();
+
+private:
+    explicit X11Workspace(std::unique_ptr<XcbConnection> connection);
+
+    std::unique_ptr<XcbConnection> x_;
+};
+
+// What the process table says of one process: none when it does not exist.
+struct ProcessRecord {
+    bool terminated = false;  // a zombie: it has exited, its parent has not reaped it
+    QString name;             // the command name
+    QString executable;       // the executable's path, where it can be read
+    QDateTime started;
+};
+std::optional<ProcessRecord> processRecord(qint32 processIdentifier);
+
+// The desktop's screens in the seam's bottom-left space, the primary one first.
+QList<ScreenRect> qtScreenFrames();
+
+}  // namespace tidyword::platform::linux_desktop

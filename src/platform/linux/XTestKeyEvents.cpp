@@ -1,0 +1,120 @@
+#include "platform/linux/XTestKeyEvents.h"
+
+#include <QThread>
+
+#include <xcb/xtest.h>
+
+#include <cstdlib>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+constexpr xcb_keysym_t kControlL = 0xffe3;
+constexpr xcb_keysym_t kLetterC = 0x0063;
+constexpr xcb_keysym_t kLetterV = 0x0076;
+constexpr std::chrono::milliseconds kModifierPoll{10};
+
+template <typename Reply>
+std::unique_ptr<Reply, decltype(&std::free)> own(Reply* reply) {
+    return {reply, &std::free};
+}
+
+}  // namespace
+
+std::unique_ptr<XTestKeyEvents> XTestKeyEvents::open() {
+    auto connection = XcbConnection::open();
+    if (!connection) {
+        return nullptr;
+    }
+    const auto* extension = xcb_get_extension_data(connection->get(), &xcb_test_id);
+    if (!extension || !extension->present) {
+        return nullptr;
+    }
+    return std::unique_ptr<XTestKeyEvents>(new XTestKeyEvents(std::move(connection)));
+}
+
+XTestKeyEvents::XTestKeyEvents(std::unique_ptr<XcbConnection> connection)
+    : x_(std::move(connection)) {}
+
+std::optional<xcb_keycode_t> XTestKeyEvents::keycodeOf(xcb_keysym_t keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(x_->get());
+    const xcb_keycode_t first = setup->min_keycode;
+    const auto count = static_cast<std::uint8_t>(setup->max_keycode - first + 1);
+    const auto mapping = own(xcb_get_keyboard_mapping_reply(
+        x_->get(), xcb_get_keyboard_mapping(x_->get(), first, count), nullptr));
+    if (!mapping || mapping->keysyms_per_keycode == 0) {
+        return std::nullopt;
+    }
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(mapping.get());
+    const int total = xcb_get_keyboard_mapping_keysyms_length(mapping.get());
+    const int perKeycode = mapping->keysyms_per_keycode;
+    // The unshifted symbol of a key is its first column.
+    for (int index = 0; index + perKeycode <= total; index += perKeycode) {
+        if (keysyms[index] == keysym) {
+            return static_cast<xcb_keycode_t>(first + index / perKeycode);
+        }
+    }
+    return std::nullopt;
+}
+
+bool XTestKeyEvents::modifiersHeld() {
+    const auto modifiers = own(
+        xcb_get_modifier_mapping_reply(x_->get(), xcb_get_modifier_mapping(x_->get()), nullptr));
+    const auto keymap =
+        own(xcb_query_keymap_reply(x_->get(), xcb_query_keymap(x_->get()), nullptr));
+    if (!modifiers || !keymap) {
+        return true;  // cannot tell: the safe answer
+    }
+    const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(modifiers.get());
+    const int count = xcb_get_modifier_mapping_keycodes_length(modifiers.get());
+    for (int index = 0; index < count; ++index) {
+        const xcb_keycode_t keycode = keycodes[index];
+        if (keycode != 0 && (keymap->keys[keycode / 8] & (1U << (keycode % 8))) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<qint32> XTestKeyEvents::activeProcess() {
+    const auto active = x_->windowProperty(x_->root(), "_NET_ACTIVE_WINDOW");
+    return active ? x_->processOf(*active) : std::nullopt;
+}
+
+void XTestKeyEvents::fake(std::uint8_t type, xcb_keycode_t keycode) {
+    xcb_test_fake_input(x_->get(), type, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(x_->get());
+}
+
+bool XTestKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
+    if (activeProcess() != processIdentifier) {
+        return false;
+    }
+    const auto control = keycodeOf(kControlL);
+    const auto letter = keycodeOf(shortcut == Shortcut::copy ? kLetterC : kLetterV);
+    if (!control || !letter) {
+        return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + modifierWait;
+    while (modifiersHeld()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        QThread::msleep(static_cast<unsigned long>(kModifierPoll.count()));
+    }
+    // The wait may have let another application come to the front.
+    if (activeProcess() != processIdentifier) {
+        return false;
+    }
+    fake(XCB_KEY_PRESS, *control);
+    fake(XCB_KEY_PRESS, *letter);
+    QThread::msleep(static_cast<unsigned long>(pressGap.count()));
+    fake(XCB_KEY_RELEASE, *letter);
+    fake(XCB_KEY_RELEASE, *control);
+    // A round trip: the server has taken the events before we report them posted.
+    std::free(xcb_get_input_focus_reply(x_->get(), xcb_get_input_focus(x_->get()), nullptr));
+    return true;
+}
+
+}  // namespace tidyword::platform::linux_desktop

@@ -1,0 +1,43 @@
+// Synthetic copy and paste chords on X11 through the XTest extension: Control+C or
+// Control+V, keycodes taken from the current keyboard mapping, posted only while the given
+// process owns the active window.
+//
+// XTest merges with the physical keyboard, so a modifier the user still holds from the global
+// shortcut would turn Control+V into Control+Alt+Shift+V. The post therefore waits (up to
+// `modifierWait`) for every modifier to be released, and fails if one is still down; it never
+// fakes a release of a key the user holds, which would leave it stuck.
+#pragma once
+
+#include "platform/KeyEvents.h"
+#include "platform/linux/XcbConnection.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace tidyword::platform::linux_desktop {
+
+class XTestKeyEvents final : public KeyEvents {
+public:
+    static constexpr std::chrono::milliseconds modifierWait{1000};
+    static constexpr std::chrono::milliseconds pressGap{12};
+
+    // None without an X server or without the XTest extension.
+    static std::unique_ptr<XTestKeyEvents> open();
+
+    bool post(Shortcut shortcut, qint32 processIdentifier) override;
+
+    // Whether any modifier key is down right now.
+    bool modifiersHeld();
+
+private:
+    explicit XTestKeyEvents(std::unique_ptr<XcbConnection> connection);
+
+    std::optional<xcb_keycode_t> keycodeOf(xcb_keysym_t keysym);
+    std::optional<qint32> activeProcess();
+    void fake(std::uint8_t type, xcb_keycode_t keycode);
+
+    std::unique_ptr<XcbConnection> x_;
+};
+
+}  // namespace tidyword::platform::linux_desktop

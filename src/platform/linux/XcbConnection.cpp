@@ -1,0 +1,170 @@
+#include "platform/linux/XcbConnection.h"
+
+#include <xcb/res.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+// Frees an xcb reply when it goes out of scope.
+template <typename Reply>
+using Owned = std::unique_ptr<Reply, decltype(&std::free)>;
+
+template <typename Reply>
+Owned<Reply> own(Reply* reply) {
+    return Owned<Reply>(reply, &std::free);
+}
+
+}  // namespace
+
+std::unique_ptr<XcbConnection> XcbConnection::open() {
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+    if (!connection || xcb_connection_has_error(connection)) {
+        if (connection) {
+            xcb_disconnect(connection);
+        }
+        return nullptr;
+    }
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int skip = 0; skip < screenNumber && screens.rem > 0; ++skip) {
+        xcb_screen_next(&screens);
+    }
+    if (screens.rem == 0) {
+        xcb_disconnect(connection);
+        return nullptr;
+    }
+    return std::unique_ptr<XcbConnection>(new XcbConnection(connection, screens.data->root));
+}
+
+XcbConnection::XcbConnection(xcb_connection_t* connection, xcb_window_t root)
+    : connection_(connection), root_(root) {}
+
+XcbConnection::~XcbConnection() {
+    xcb_disconnect(connection_);
+}
+
+xcb_atom_t XcbConnection::atom(const char* name) {
+    const QByteArray key(name);
+    if (const auto known = atoms_.constFind(key); known != atoms_.constEnd()) {
+        return *known;
+    }
+    const auto reply = own(xcb_intern_atom_reply(
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(key.size()), key.constData()),
+        nullptr));
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    if (atom != XCB_ATOM_NONE) {
+        atoms_.insert(key, atom);
+    }
+    return atom;
+}
+
+std::optional<QByteArray> XcbConnection::property(xcb_window_t window, xcb_atom_t property,
+                                                  xcb_atom_t type, std::uint32_t maximumLength) {
+    if (window == XCB_WINDOW_NONE || property == XCB_ATOM_NONE) {
+        return std::nullopt;
+    }
+    const auto reply = own(xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, window, property, type, 0, maximumLength),
+        nullptr));
+    if (!reply || reply->type == XCB_ATOM_NONE) {
+        return std::nullopt;
+    }
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
+std::optional<std::uint32_t> XcbConnection::cardinal(xcb_window_t window, const char* name) {
+    const auto value = property(window, atom(name), XCB_ATOM_CARDINAL, 1);
+    if (!value || value->size() < 4) {
+        return std::nullopt;
+    }
+    std::uint32_t number = 0;
+    std::memcpy(&number, value->constData(), sizeof number);
+    return number;
+}
+
+std::optional<xcb_window_t> XcbConnection::windowProperty(xcb_window_t window, const char* name) {
+    const auto value = property(window, atom(name), XCB_ATOM_WINDOW, 1);
+    if (!value || value->size() < 4) {
+        return std::nullopt;
+    }
+    xcb_window_t found = XCB_WINDOW_NONE;
+    std::memcpy(&found, value->constData(), sizeof found);
+    if (found == XCB_WINDOW_NONE) {
+        return std::nullopt;
+    }
+    return found;
+}
+
+QList<xcb_window_t> XcbConnection::windowList(xcb_window_t window, const char* name) {
+    const auto value = property(window, atom(name), XCB_ATOM_WINDOW, 4096);
+    QList<xcb_window_t> windows;
+    if (!value) {
+        return windows;
+    }
+    for (qsizetype offset = 0; offset + 4 <= value->size(); offset += 4) {
+        xcb_window_t entry = XCB_WINDOW_NONE;
+        std::memcpy(&entry, value->constData() + offset, sizeof entry);
+        windows.append(entry);
+    }
+    return windows;
+}
+
+std::optional<std::int32_t> XcbConnection::processOf(xcb_window_t window) {
+    if (const auto pid = cardinal(window, "_NET_WM_PID"); pid && *pid > 0) {
+        return static_cast<std::int32_t>(*pid);
+    }
+    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    const auto reply = own(xcb_res_query_client_ids_reply(
+        connection_, xcb_res_query_client_ids(connection_, 1, &spec), nullptr));
+    if (!reply) {
+        return std::nullopt;
+    }
+    for (auto ids = xcb_res_query_client_ids_ids_iterator(reply.get()); ids.rem > 0;
+         xcb_res_client_id_value_next(&ids)) {
+        if ((ids.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
+            xcb_res_client_id_value_value_length(ids.data) >= 1) {
+            return static_cast<std::int32_t>(*xcb_res_client_id_value_value(ids.data));
+        }
+    }
+    return std::nullopt;
+}
+
+QList<xcb_window_t> XcbConnection::clientWindowsOf(std::int32_t pid) {
+    QList<xcb_window_t> windows;
+    QList<xcb_window_t> clients = windowList(root_, "_NET_CLIENT_LIST_STACKING");
+    if (clients.isEmpty()) {
+        clients = windowList(root_, "_NET_CLIENT_LIST");
+    }
+    // The stacking list runs from the bottom up.
+    for (auto client = clients.crbegin(); client != clients.crend(); ++client) {
+        if (processOf(*client) == pid) {
+            windows.append(*client);
+        }
+    }
+    return windows;
+}
+
+std::optional<xcb_window_t> XcbConnection::clientWindowOf(xcb_window_t window) {
+    const QList<xcb_window_t> clients = windowList(root_, "_NET_CLIENT_LIST");
+    // A focus window may be a child of its client; no real tree is deeper than this.
+    for (int depth = 0; depth < 64 && window != XCB_WINDOW_NONE && window != root_; ++depth) {
+        if (clients.contains(window) || (clients.isEmpty() && processOf(window))) {
+            return window;
+        }
+        const auto tree =
+            own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
+        if (!tree) {
+            return std::nullopt;
+        }
+        window = tree->parent;
+    }
+    return std::nullopt;
+}
+
+}  // namespace tidyword::platform::linux_desktop

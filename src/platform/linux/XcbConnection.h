@@ -1,0 +1,54 @@
+// One connection of our own to the X server, with the small helpers the X11 backends share:
+// interned atoms, property reads, and the client windows of a process. Replies are owned and
+// freed by these helpers; a failed request reads as "absent".
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace tidyword::platform::linux_desktop {
+
+class XcbConnection {
+public:
+    // None when there is no X server to talk to (no DISPLAY, or it refuses us).
+    static std::unique_ptr<XcbConnection> open();
+    ~XcbConnection();
+    XcbConnection(const XcbConnection&) = delete;
+    XcbConnection& operator=(const XcbConnection&) = delete;
+
+    xcb_connection_t* get() const { return connection_; }
+    xcb_window_t root() const { return root_; }
+
+    xcb_atom_t atom(const char* name);
+    // The raw value of a property (at most `maximumLength` 32-bit units), or none.
+    std::optional<QByteArray> property(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                                       std::uint32_t maximumLength = 1024);
+    std::optional<std::uint32_t> cardinal(xcb_window_t window, const char* property);
+    std::optional<xcb_window_t> windowProperty(xcb_window_t window, const char* property);
+    QList<xcb_window_t> windowList(xcb_window_t window, const char* property);
+
+    // The process that owns a client window: _NET_WM_PID, else the X server's own record of
+    // the client (X-Resource), which needs no cooperation from the application.
+    std::optional<std::int32_t> processOf(xcb_window_t window);
+    // The top-level client windows of `pid`, topmost first.
+    QList<xcb_window_t> clientWindowsOf(std::int32_t pid);
+    // The client window that holds `window` (itself, or the one of its ancestors that the
+    // window manager lists), or none.
+    std::optional<xcb_window_t> clientWindowOf(xcb_window_t window);
+
+private:
+    XcbConnection(xcb_connection_t* connection, xcb_window_t root);
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_;
+    QHash<QByteArray, xcb_atom_t> atoms_;
+};
+
+}  // namespace tidyword::platform::linux_desktop

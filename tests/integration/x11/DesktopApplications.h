@@ -1,0 +1,60 @@
+// Real applications on the test's private desktop: started, waited for until their window is
+// in front, and ended when the test ends.
+#pragma once
+
+#include "platform/linux/X11Workspace.h"
+#include "support/EventLoop.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tidyword::test {
+
+class DesktopApplications {
+public:
+    explicit DesktopApplications(platform::Workspace& workspace) : workspace_(workspace) {}
+    ~DesktopApplications() {
+        for (auto& process : processes_) {
+            process->kill();
+            process->waitForFinished(2000);
+        }
+    }
+
+    // Starts `program` and waits until its window is the active one; its process identifier.
+    qint32 startInFront(const QString& program, const QStringList& arguments = {}) {
+        const qint32 pid = start(program, arguments);
+        pollUntil([&] {
+            const auto front = workspace_.frontmostApplication();
+            return front && front->processIdentifier == pid;
+        });
+        return pid;
+    }
+
+    qint32 start(const QString& program, const QStringList& arguments = {}) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(program, arguments);
+        EXPECT_TRUE(process->waitForStarted(5000)) << program.toStdString();
+        const auto pid = static_cast<qint32>(process->processId());
+        processes_.push_back(std::move(process));
+        return pid;
+    }
+
+    void stop(qint32 pid) {
+        for (auto& process : processes_) {
+            if (process->processId() == pid) {
+                process->kill();
+                process->waitForFinished(2000);
+            }
+        }
+    }
+
+private:
+    platform::Workspace& workspace_;
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+}  // namespace tidyword::test

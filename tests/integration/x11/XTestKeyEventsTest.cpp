@@ -1,0 +1,108 @@
+// Synthetic copy and paste into a real editor (mousepad) on a private desktop, with the
+// modifiers of the global shortcut still held or already released.
+#include "integration/x11/DesktopApplications.h"
+#include "platform/linux/X11Workspace.h"
+#include "platform/linux/XTestKeyEvents.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tidyword::platform::linux_desktop {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+using Shortcut = KeyEvents::Shortcut;
+
+class XTestKeyEventsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(workspace, nullptr);
+        ASSERT_NE(keys, nullptr);
+        QFile file(draft());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("hello");
+        file.close();
+        editor = applications.startInFront(u"mousepad"_s, {draft()});
+    }
+
+    QString draft() const { return directory.filePath(u"draft.txt"_s); }
+
+    static void xdotool(const QStringList& arguments) {
+        ASSERT_EQ(QProcess::execute(u"xdotool"_s, arguments), 0);
+    }
+
+    // Saves the editor's text and reads it back from the file.
+    QByteArray savedText() {
+        xdotool({u"key"_s, u"ctrl+s"_s});
+        QByteArray text;
+        test::pollUntil(
+            [&] {
+                QFile file(draft());
+                return file.open(QIODevice::ReadOnly) && (text = file.readAll()) != lastSaved;
+            },
+            20ms, 2000ms + test::kWatchdog);
+        lastSaved = text;
+        return text;
+    }
+
+    // Copies the whole text and pastes it at the end.
+    bool copyAllAndPasteAtTheEnd() {
+        xdotool({u"key"_s, u"ctrl+a"_s});
+        if (!keys->post(Shortcut::copy, editor)) {
+            return false;
+        }
+        xdotool({u"key"_s, u"End"_s});
+        return keys->post(Shortcut::paste, editor);
+    }
+
+    QTemporaryDir directory;
+    std::unique_ptr<X11Workspace> workspace = X11Workspace::open();
+    std::unique_ptr<XTestKeyEvents> keys = XTestKeyEvents::open();
+    test::DesktopApplications applications{*workspace};
+    qint32 editor = 0;
+    QByteArray lastSaved = "hello";
+};
+
+TEST_F(XTestKeyEventsTest, CopyAndPasteReachTheEditor) {
+    ASSERT_TRUE(copyAllAndPasteAtTheEnd());
+    EXPECT_EQ(savedText(), "hellohello");
+}
+
+TEST_F(XTestKeyEventsTest, NothingIsPostedToAnApplicationThatIsNotInFront) {
+    const qint32 dialog = applications.startInFront(u"zenity"_s, {u"--entry"_s});
+    EXPECT_FALSE(keys->post(Shortcut::paste, editor));
+    EXPECT_TRUE(keys->post(Shortcut::paste, dialog));
+    EXPECT_FALSE(keys->post(Shortcut::copy, 0));
+}
+
+TEST_F(XTestKeyEventsTest, ModifiersReleasedSoonLetTheChordsLandPlain) {
+    xdotool({u"key"_s, u"ctrl+a"_s});
+    xdotool({u"keydown"_s, u"alt+shift"_s});
+    ASSERT_TRUE(keys->modifiersHeld());
+    QProcess::startDetached(u"sh"_s, {u"-c"_s, u"sleep 0.3; xdotool keyup alt+shift"_s});
+    ASSERT_TRUE(keys->post(Shortcut::copy, editor));  // after the release
+    EXPECT_FALSE(keys->modifiersHeld());
+    xdotool({u"key"_s, u"End"_s});
+    ASSERT_TRUE(keys->post(Shortcut::paste, editor));
+    EXPECT_EQ(savedText(), "hellohello");
+}
+
+TEST_F(XTestKeyEventsTest, ModifiersHeldOnMeanNoPost) {
+    xdotool({u"key"_s, u"ctrl+a"_s});
+    ASSERT_TRUE(keys->post(Shortcut::copy, editor));
+    xdotool({u"key"_s, u"End"_s});
+    xdotool({u"keydown"_s, u"alt+shift"_s});
+    QProcess::startDetached(u"sh"_s, {u"-c"_s, u"sleep 3; xdotool keyup alt+shift"_s});
+    EXPECT_FALSE(keys->post(Shortcut::paste, editor));
+    // The user's keys are still down: nothing faked their release.
+    EXPECT_TRUE(keys->modifiersHeld());
+    test::pollUntil([this] { return !keys->modifiersHeld(); }, 20ms, 5000ms);
+    xdotool({u"key"_s, u"ctrl+End"_s, u"exclam"_s});
+    EXPECT_EQ(savedText(), "hello!");
+}
+
+}  // namespace
+}  // namespace tidyword::platform::linux_desktop
