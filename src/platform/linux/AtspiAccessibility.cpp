@@ -1,0 +1,599 @@
+#include "platform/linux/AtspiAccessibility.h"
+
+#include <QStringList>
+
+#include <atspi/atspi.h>
+#include <gio/gio.h>
+
+#include <deque>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+// An accessible we hold a reference on.
+using Held = std::unique_ptr<AtspiAccessible, decltype(&g_object_unref)>;
+
+Held hold(AtspiAccessible* accessible) {
+    return Held(accessible, &g_object_unref);
+}
+
+// A failed request is an absent answer; its error is not news.
+bool failed(GError*& error) {
+    if (!error) {
+        return false;
+    }
+    g_error_free(error);
+    error = nullptr;
+    return true;
+}
+
+QString takeString(gchar* text) {
+    QString result = QString::fromUtf8(text);
+    g_free(text);
+    return result;
+}
+
+class AtspiElement final : public AccessibleElement::Reference {
+public:
+    // Takes over one reference on `accessible`.
+    explicit AtspiElement(AtspiAccessible* accessible) : accessible_(accessible) {}
+    ~AtspiElement() override { g_object_unref(accessible_); }
+    AtspiElement(const AtspiElement&) = delete;
+    AtspiElement& operator=(const AtspiElement&) = delete;
+
+    AtspiAccessible* get() const { return accessible_; }
+
+    // The same object on the bus: the same application and the same path.
+    bool denotesSameObject(const Reference& other) const override {
+        const auto* element = dynamic_cast<const AtspiElement*>(&other);
+        if (!element) {
+            return false;
+        }
+        if (element->accessible_ == accessible_) {
+            return true;
+        }
+        const auto* lhs = reinterpret_cast<const AtspiObject*>(accessible_);
+        const auto* rhs = reinterpret_cast<const AtspiObject*>(element->accessible_);
+        return lhs->app && rhs->app && lhs->path && rhs->path &&
+               g_strcmp0(lhs->app->bus_name, rhs->app->bus_name) == 0 &&
+               g_strcmp0(lhs->path, rhs->path) == 0;
+    }
+
+private:
+    AtspiAccessible* accessible_;
+};
+
+AccessibleElement wrap(Held accessible) {
+    if (!accessible) {
+        return {};
+    }
+    return AccessibleElement(std::make_shared<AtspiElement>(accessible.release()));
+}
+
+AtspiAccessible* unwrap(const AccessibleElement& element) {
+    const auto* reference = dynamic_cast<const AtspiElement*>(element.reference());
+    return reference ? reference->get() : nullptr;
+}
+
+QString busName(AtspiAccessible* accessible) {
+    const auto* object = reinterpret_cast<const AtspiObject*>(accessible);
+    return object->app ? QString::fromUtf8(object->app->bus_name) : QString();
+}
+
+std::optional<bool> hasState(AtspiAccessible* accessible, AtspiStateType state) {
+    AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
+    if (!states) {
+        return std::nullopt;
+    }
+    const bool contains = atspi_state_set_contains(states, state);
+    g_object_unref(states);
+    return contains;
+}
+
+std::optional<AtspiRole> roleOf(AtspiAccessible* accessible) {
+    GError* error = nullptr;
+    const AtspiRole role = atspi_accessible_get_role(accessible, &error);
+    if (failed(error) || role == ATSPI_ROLE_INVALID) {
+        return std::nullopt;
+    }
+    return role;
+}
+
+bool isWindowRole(AtspiRole role) {
+    return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_DIALOG || role == ATSPI_ROLE_WINDOW ||
+           role == ATSPI_ROLE_ALERT || role == ATSPI_ROLE_FILE_CHOOSER;
+}
+
+// The Text interface of an element, referenced, or none.
+using HeldText = std::unique_ptr<AtspiText, decltype(&g_object_unref)>;
+HeldText textOf(AtspiAccessible* accessible) {
+    return HeldText(atspi_accessible_get_text_iface(accessible), &g_object_unref);
+}
+
+std::optional<QString> wholeText(AtspiText* text) {
+    GError* error = nullptr;
+    const gint count = atspi_text_get_character_count(text, &error);
+    if (failed(error) || count < 0 || count > AtspiAccessibility::longestValue) {
+        return std::nullopt;
+    }
+    gchar* value = atspi_text_get_text(text, 0, count, &error);
+    if (failed(error) || !value) {
+        return std::nullopt;
+    }
+    return takeString(value);
+}
+
+std::optional<QString> textBetween(AtspiText* text, gint start, gint end) {
+    GError* error = nullptr;
+    gchar* value = atspi_text_get_text(text, start, end, &error);
+    if (failed(error) || !value) {
+        return std::nullopt;
+    }
+    return takeString(value);
+}
+
+// The first selection [start, end) in toolkit offsets; [caret, caret) with none.
+std::optional<std::pair<gint, gint>> firstSelection(AtspiText* text) {
+    GError* error = nullptr;
+    const gint selections = atspi_text_get_n_selections(text, &error);
+    if (failed(error)) {
+        return std::nullopt;
+    }
+    if (selections <= 0) {
+        const gint caret = atspi_text_get_caret_offset(text, &error);
+        if (failed(error) || caret < 0) {
+            return std::nullopt;
+        }
+        return std::pair{caret, caret};
+    }
+    AtspiRange* range = atspi_text_get_selection(text, 0, &error);
+    if (failed(error) || !range) {
+        return std::nullopt;
+    }
+    const std::pair offsets{std::min(range->start_offset, range->end_offset),
+                            std::max(range->start_offset, range->end_offset)};
+    g_free(range);
+    return offsets;
+}
+
+// GTK and most toolkits count code points; Qt counts UTF-16 units.
+bool countsCodePoints(AtspiAccessible* accessible) {
+    GError* error = nullptr;
+    gchar* toolkit = atspi_accessible_get_toolkit_name(accessible, &error);
+    if (failed(error) || !toolkit) {
+        return true;
+    }
+    return !takeString(toolkit).startsWith(u"qt", Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+QString roleName(int atspiRole, bool singleLine) {
+    switch (static_cast<AtspiRole>(atspiRole)) {
+        case ATSPI_ROLE_ENTRY:
+        case ATSPI_ROLE_PASSWORD_TEXT:
+            return QStringLiteral("AXTextField");
+        case ATSPI_ROLE_TEXT:
+        case ATSPI_ROLE_SPIN_BUTTON:
+            return singleLine || atspiRole == ATSPI_ROLE_SPIN_BUTTON ? QStringLiteral("AXTextField")
+                                                                     : QStringLiteral("AXTextArea");
+        case ATSPI_ROLE_PARAGRAPH:
+        case ATSPI_ROLE_DOCUMENT_TEXT:
+            return QStringLiteral("AXTextArea");
+        case ATSPI_ROLE_COMBO_BOX:
+            return QStringLiteral("AXComboBox");
+        case ATSPI_ROLE_LABEL:
+        case ATSPI_ROLE_STATIC:
+            return QStringLiteral("AXStaticText");
+        default: {
+            // Every other role keeps its own AT-SPI name, which no rule of ours accepts.
+            gchar* name = atspi_role_get_name(static_cast<AtspiRole>(atspiRole));
+            return QStringLiteral("atspi:") + takeString(name);
+        }
+    }
+}
+
+qint64 utf16Offset(const QString& text, qint64 codePoints) {
+    if (codePoints < 0) {
+        return -1;
+    }
+    qint64 units = 0;
+    for (qint64 point = 0; point < codePoints; ++point) {
+        if (units >= text.size()) {
+            return -1;
+        }
+        const bool pair = text[units].isHighSurrogate() && units + 1 < text.size() &&
+                          text[units + 1].isLowSurrogate();
+        units += pair ? 2 : 1;
+    }
+    return units;
+}
+
+qint64 codePointOffset(const QString& text, qint64 utf16Units) {
+    if (utf16Units < 0 || utf16Units > text.size()) {
+        return -1;
+    }
+    qint64 points = 0;
+    qint64 units = 0;
+    while (units < utf16Units) {
+        const bool pair = text[units].isHighSurrogate() && units + 1 < text.size() &&
+                          text[units + 1].isLowSurrogate();
+        units += pair ? 2 : 1;
+        ++points;
+    }
+    return units == utf16Units ? points : -1;
+}
+
+std::optional<TextRange> selectionInUtf16(const QString& value, qint64 start, qint64 end,
+                                          const QString& selected, bool countsCodePointsFirst) {
+    for (const bool asCodePoints : {countsCodePointsFirst, !countsCodePointsFirst}) {
+        const qint64 from = asCodePoints ? utf16Offset(value, start) : start;
+        const qint64 to = asCodePoints ? utf16Offset(value, end) : end;
+        if (from < 0 || to < from || to > value.size()) {
+            continue;
+        }
+        if (QStringView(value).mid(from, to - from) == selected) {
+            return TextRange{from, to - from};
+        }
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<AtspiAccessibility> AtspiAccessibility::open() {
+    // 0 is success, 1 "already initialised"; anything else means no bus to talk to.
+    if (atspi_init() > 1) {
+        return nullptr;
+    }
+    return std::unique_ptr<AtspiAccessibility>(new AtspiAccessibility());
+}
+
+AtspiAccessibility::AtspiAccessibility() {
+    atspi_set_timeout(static_cast<gint>(defaultTimeout.count()),
+                      static_cast<gint>(defaultTimeout.count()));
+    // The library's cache stays on: it is kept current by the applications' own events, and
+    // without it the library's event handlers make requests of their own while one of ours
+    // waits, which deadlocks its D-Bus connection.
+    listener_ = atspi_event_listener_new(&AtspiAccessibility::focusEvent, this, nullptr);
+    GError* error = nullptr;
+    atspi_event_listener_register(listener_, "object:state-changed:focused", &error);
+    failed(error);
+}
+
+AtspiAccessibility::~AtspiAccessibility() {
+    GError* error = nullptr;
+    atspi_event_listener_deregister(listener_, "object:state-changed:focused", &error);
+    failed(error);
+    g_object_unref(listener_);
+    for (AtspiAccessible* focused : std::as_const(lastFocused_)) {
+        g_object_unref(focused);
+    }
+}
+
+void AtspiAccessibility::focusEvent(AtspiEvent* event, void* self) {
+    auto& accessibility = *static_cast<AtspiAccessibility*>(self);
+    if (event->source && event->detail1 == 1) {
+        const QString application = busName(event->source);
+        if (AtspiAccessible* previous = accessibility.lastFocused_.take(application)) {
+            g_object_unref(previous);
+        }
+        accessibility.lastFocused_.insert(
+            application, static_cast<AtspiAccessible*>(g_object_ref(event->source)));
+    }
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
+}
+
+bool AtspiAccessibility::isTrusted() {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (!bus) {
+        return false;
+    }
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NO_AUTO_START, static_cast<gint>(defaultTimeout.count()), nullptr,
+        &error);
+    g_object_unref(bus);
+    if (failed(error) || !reply) {
+        return false;
+    }
+    GVariant* boxed = nullptr;
+    g_variant_get(reply, "(v)", &boxed);
+    const bool enabled = boxed && g_variant_is_of_type(boxed, G_VARIANT_TYPE_BOOLEAN) &&
+                         g_variant_get_boolean(boxed);
+    if (boxed) {
+        g_variant_unref(boxed);
+    }
+    g_variant_unref(reply);
+    return enabled;
+}
+
+AccessibleElement AtspiAccessibility::applicationElement(qint32 processIdentifier) {
+    const Held desktop = hold(atspi_get_desktop(0));
+    if (!desktop) {
+        return {};
+    }
+    GError* error = nullptr;
+    const gint count = atspi_accessible_get_child_count(desktop.get(), &error);
+    if (failed(error)) {
+        return {};
+    }
+    for (gint index = 0; index < count; ++index) {
+        Held application = hold(atspi_accessible_get_child_at_index(desktop.get(), index, &error));
+        if (failed(error) || !application) {
+            continue;
+        }
+        const guint pid = atspi_accessible_get_process_id(application.get(), &error);
+        if (!failed(error) && static_cast<qint32>(pid) == processIdentifier) {
+            return wrap(std::move(application));
+        }
+    }
+    return {};
+}
+
+void AtspiAccessibility::setMessagingTimeout(const AccessibleElement& /*application*/,
+                                             std::chrono::milliseconds timeout) {
+    // AT-SPI has one time-out for every request, not one per application.
+    atspi_set_timeout(static_cast<gint>(timeout.count()), static_cast<gint>(timeout.count()));
+}
+
+AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* application) {
+    if (AtspiAccessible* last = lastFocused_.value(busName(application))) {
+        if (hasState(last, ATSPI_STATE_FOCUSED) == true) {
+            return static_cast<AtspiAccessible*>(g_object_ref(last));
+        }
+    }
+    // No event told us (we started after the focus moved): look for it, within bounds.
+    std::deque<Held> queue;
+    queue.push_back(hold(static_cast<AtspiAccessible*>(g_object_ref(application))));
+    for (int visited = 0; !queue.empty() && visited < searchLimit; ++visited) {
+        Held current = std::move(queue.front());
+        queue.pop_front();
+        if (current.get() != application && hasState(current.get(), ATSPI_STATE_FOCUSED) == true) {
+            return current.release();
+        }
+        GError* error = nullptr;
+        const gint children = atspi_accessible_get_child_count(current.get(), &error);
+        // A list or table that manages thousands of rows is no place for a text field.
+        if (failed(error) || children > searchLimit ||
+            hasState(current.get(), ATSPI_STATE_MANAGES_DESCENDANTS) == true) {
+            continue;
+        }
+        for (gint index = 0; index < children; ++index) {
+            AtspiAccessible* child =
+                atspi_accessible_get_child_at_index(current.get(), index, &error);
+            if (!failed(error) && child) {
+                queue.push_back(hold(child));
+            }
+        }
+    }
+    return nullptr;
+}
+
+AtspiAccessible* AtspiAccessibility::focusedWindowOf(AtspiAccessible* application) {
+    Held current = hold(focusedElementOf(application));
+    for (int depth = 0; current && depth < 64; ++depth) {
+        const auto role = roleOf(current.get());
+        if (role && isWindowRole(*role)) {
+            return current.release();
+        }
+        if (role == ATSPI_ROLE_APPLICATION) {
+            break;
+        }
+        GError* error = nullptr;
+        current = hold(atspi_accessible_get_parent(current.get(), &error));
+        if (failed(error)) {
+            break;
+        }
+    }
+    GError* error = nullptr;
+    const gint count = atspi_accessible_get_child_count(application, &error);
+    for (gint index = 0; !failed(error) && index < count; ++index) {
+        Held window = hold(atspi_accessible_get_child_at_index(application, index, &error));
+        if (!failed(error) && window && hasState(window.get(), ATSPI_STATE_ACTIVE) == true) {
+            return window.release();
+        }
+    }
+    return nullptr;
+}
+
+std::optional<AccessibleElement> AtspiAccessibility::elementAttribute(
+    const AccessibleElement& element, Attribute attribute) {
+    AtspiAccessible* accessible = unwrap(element);
+    if (!accessible) {
+        return std::nullopt;
+    }
+    Held found = hold(nullptr);
+    switch (attribute) {
+        case Attribute::focusedElement:
+            found = hold(focusedElementOf(accessible));
+            break;
+        case Attribute::focusedWindow:
+            found = hold(focusedWindowOf(accessible));
+            break;
+        case Attribute::parent: {
+            GError* error = nullptr;
+            found = hold(atspi_accessible_get_parent(accessible, &error));
+            if (failed(error)) {
+                return std::nullopt;
+            }
+            break;
+        }
+        default:
+            return std::nullopt;
+    }
+    if (!found) {
+        return std::nullopt;
+    }
+    return wrap(std::move(found));
+}
+
+std::optional<QString> AtspiAccessibility::stringAttribute(const AccessibleElement& element,
+                                                           Attribute attribute) {
+    AtspiAccessible* accessible = unwrap(element);
+    if (!accessible) {
+        return std::nullopt;
+    }
+    GError* error = nullptr;
+    switch (attribute) {
+        case Attribute::value: {
+            const HeldText text = textOf(accessible);
+            return text ? wholeText(text.get()) : std::nullopt;
+        }
+        case Attribute::selectedText: {
+            const HeldText text = textOf(accessible);
+            const auto selection = text ? firstSelection(text.get()) : std::nullopt;
+            if (!selection) {
+                return std::nullopt;
+            }
+            if (selection->first == selection->second) {
+                return QString();
+            }
+            return textBetween(text.get(), selection->first, selection->second);
+        }
+        case Attribute::role: {
+            const auto role = roleOf(accessible);
+            if (!role) {
+                return std::nullopt;
+            }
+            return roleName(*role, hasState(accessible, ATSPI_STATE_SINGLE_LINE) == true);
+        }
+        case Attribute::subrole:
+            if (roleOf(accessible) == ATSPI_ROLE_PASSWORD_TEXT) {
+                return QStringLiteral("AXSecureTextField");
+            }
+            return std::nullopt;
+        case Attribute::title: {
+            gchar* name = atspi_accessible_get_name(accessible, &error);
+            if (failed(error) || !name) {
+                return std::nullopt;
+            }
+            return takeString(name);
+        }
+        case Attribute::document: {
+            AtspiDocument* document = atspi_accessible_get_document_iface(accessible);
+            if (!document) {
+                return std::nullopt;
+            }
+            std::optional<QString> location;
+            for (QByteArray key : {QByteArray("DocURL"), QByteArray("URI")}) {
+                gchar* found =
+                    atspi_document_get_document_attribute_value(document, key.data(), &error);
+                if (!failed(error) && found && *found) {
+                    location = takeString(found);
+                    break;
+                }
+                g_free(found);
+            }
+            g_object_unref(document);
+            return location;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<bool> AtspiAccessibility::booleanAttribute(const AccessibleElement& element,
+                                                         Attribute attribute) {
+    AtspiAccessible* accessible = unwrap(element);
+    if (!accessible) {
+        return std::nullopt;
+    }
+    switch (attribute) {
+        case Attribute::enabled:
+            return hasState(accessible, ATSPI_STATE_ENABLED);
+        case Attribute::editable:
+            return hasState(accessible, ATSPI_STATE_EDITABLE);
+        case Attribute::protectedContent: {
+            const auto role = roleOf(accessible);
+            return role ? std::optional(*role == ATSPI_ROLE_PASSWORD_TEXT) : std::nullopt;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<TextRange> AtspiAccessibility::rangeAttribute(const AccessibleElement& element,
+                                                            Attribute attribute) {
+    AtspiAccessible* accessible = unwrap(element);
+    if (!accessible || attribute != Attribute::selectedRange) {
+        return std::nullopt;
+    }
+    const HeldText text = textOf(accessible);
+    if (!text) {
+        return std::nullopt;
+    }
+    const auto value = wholeText(text.get());
+    const auto selection = firstSelection(text.get());
+    if (!value || !selection) {
+        return std::nullopt;
+    }
+    const auto selected = selection->first == selection->second
+                              ? std::optional(QString())
+                              : textBetween(text.get(), selection->first, selection->second);
+    if (!selected) {
+        return std::nullopt;
+    }
+    return selectionInUtf16(*value, selection->first, selection->second, *selected,
+                            countsCodePoints(accessible));
+}
+
+std::optional<ScreenRect> AtspiAccessibility::boundsForRange(const AccessibleElement& element,
+                                                             TextRange range) {
+    AtspiAccessible* accessible = unwrap(element);
+    const HeldText text = accessible ? textOf(accessible) : HeldText(nullptr, &g_object_unref);
+    if (!text) {
+        return std::nullopt;
+    }
+    qint64 start = range.location;
+    qint64 end = range.location + range.length;
+    if (countsCodePoints(accessible)) {
+        const auto value = wholeText(text.get());
+        if (!value) {
+            return std::nullopt;
+        }
+        start = codePointOffset(*value, start);
+        end = codePointOffset(*value, end);
+        if (start < 0 || end < 0) {
+            return std::nullopt;
+        }
+    }
+    GError* error = nullptr;
+    AtspiRect* extents =
+        atspi_text_get_range_extents(text.get(), static_cast<gint>(start), static_cast<gint>(end),
+                                     ATSPI_COORD_TYPE_SCREEN, &error);
+    if (failed(error) || !extents) {
+        return std::nullopt;
+    }
+    const ScreenRect bounds{static_cast<double>(extents->x), static_cast<double>(extents->y),
+                            static_cast<double>(extents->width),
+                            static_cast<double>(extents->height)};
+    g_free(extents);
+    return bounds;
+}
+
+std::optional<bool> AtspiAccessibility::isSettable(const AccessibleElement& element,
+                                                   Attribute attribute) {
+    AtspiAccessible* accessible = unwrap(element);
+    if (!accessible) {
+        return std::nullopt;
+    }
+    if (attribute != Attribute::value && attribute != Attribute::selectedText) {
+        return false;
+    }
+    AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(accessible);
+    if (!editable) {
+        return false;
+    }
+    g_object_unref(editable);
+    return hasState(accessible, ATSPI_STATE_EDITABLE);
+}
+
+void AtspiAccessibility::setBoolean(const AccessibleElement& /*element*/, Attribute /*attribute*/,
+                                    bool /*value*/) {
+    // The one boolean the text bridge sets asks an Electron application on another desktop to
+    // build its tree; on this bus, IsEnabled already does.
+}
+
+}  // namespace tidyword::platform::linux_desktop

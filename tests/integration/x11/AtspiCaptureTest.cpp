@@ -1,0 +1,152 @@
+// Capture and replacement through AT-SPI against real applications on a private desktop: the
+// text bridge over the Linux backends, exactly as the application wires it.
+#include "integration/x11/DesktopApplications.h"
+#include "platform/SystemClock.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/QtClipboard.h"
+#include "platform/linux/X11Workspace.h"
+#include "platform/linux/XTestKeyEvents.h"
+#include "support/Errors.h"
+#include "support/EventLoop.h"
+#include "support/Printers.h"
+#include "textbridge/TextBridge.h"
+#include "textbridge/TextBridgeError.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tidyword::platform::linux_desktop {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+
+// An accented letter and an emoji (a surrogate pair) before the word that gets selected.
+const QString kDraft = u"Caf\u00e9 \U0001F600 cr\u00e8me and more"_s;
+
+class AtspiCaptureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(workspace, nullptr);
+        ASSERT_NE(keys, nullptr);
+        ASSERT_NE(accessibility, nullptr);
+        ASSERT_TRUE(accessibility->isTrusted());
+    }
+
+    static void xdotool(const QStringList& arguments) {
+        ASSERT_EQ(QProcess::execute(u"xdotool"_s, arguments), 0);
+    }
+
+    // Opens `text` in mousepad, waits until its text field is what AT-SPI reports focused.
+    qint32 openEditor(const QString& text) {
+        QFile file(directory.filePath(u"draft.txt"_s));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+        file.close();
+        const qint32 editor = applications.startInFront(u"mousepad"_s, {file.fileName()});
+        test::pollUntil([&] {
+            const auto application = accessibility->applicationElement(editor);
+            const auto field = accessibility->elementAttribute(
+                application, Accessibility::Attribute::focusedElement);
+            return field &&
+                   accessibility->stringAttribute(*field, Accessibility::Attribute::value) == text;
+        });
+        return editor;
+    }
+
+    // Selects `length` characters (as the user sees them) after `before` of them.
+    static void selectWithKeys(int before, int length) {
+        xdotool({u"key"_s, u"ctrl+Home"_s});
+        for (int step = 0; step < before; ++step) {
+            xdotool({u"key"_s, u"Right"_s});
+        }
+        for (int step = 0; step < length; ++step) {
+            xdotool({u"key"_s, u"shift+Right"_s});
+        }
+    }
+
+    TextSelection capture() { return test::runToCompletion(bridge.captureSelection()); }
+
+    QTemporaryDir directory;
+    std::unique_ptr<X11Workspace> workspace = X11Workspace::open();
+    std::unique_ptr<XTestKeyEvents> keys = XTestKeyEvents::open();
+    std::unique_ptr<AtspiAccessibility> accessibility = AtspiAccessibility::open();
+    QtClipboard clipboard;
+    SystemClock clock;
+    TextBridge bridge{{*accessibility, *workspace, clipboard, *keys, clock}};
+    test::DesktopApplications applications{*workspace};
+};
+
+TEST_F(AtspiCaptureTest, ASelectionMadeWithKeysComesBackExactly) {
+    const qint32 editor = openEditor(kDraft);
+    selectWithKeys(7, 5);  // "Café 😀 " is seven characters on screen, eight UTF-16 units
+    const TextSelection selection = capture();
+    EXPECT_EQ(selection.text, u"cr\u00e8me"_s);
+    ASSERT_TRUE(selection.range.has_value());
+    EXPECT_EQ(*selection.range, (TextRange{8, 5}));
+    EXPECT_EQ(selection.originalValue, kDraft);
+    EXPECT_TRUE(selection.canReplace);
+    EXPECT_EQ(selection.processIdentifier, editor);
+    EXPECT_EQ(selection.sourceAppName, u"Mousepad"_s);
+    ASSERT_TRUE(selection.anchorRect.has_value());
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_GT(selection.anchorRect->width, 0);
+    EXPECT_GT(selection.anchorRect->height, 0);
+    EXPECT_GE(selection.anchorRect->x, 0);
+    EXPECT_LT(selection.anchorRect->x, screen.width());
+    EXPECT_GE(selection.anchorRect->y, 0);
+    EXPECT_LT(selection.anchorRect->y, screen.height());
+}
+
+TEST_F(AtspiCaptureTest, AReplacementIsPastedVerifiedAndLeavesTheClipboardAsItWas) {
+    const qint32 editor = openEditor(kDraft);
+    ASSERT_TRUE(clipboard.setString(u"the user's own words"_s));
+    selectWithKeys(7, 5);
+    const TextSelection selection = capture();
+    test::runToCompletion(bridge.replace(selection, u"CRÈME"_s));
+
+    const auto application = accessibility->applicationElement(editor);
+    const auto field =
+        accessibility->elementAttribute(application, Accessibility::Attribute::focusedElement);
+    ASSERT_TRUE(field.has_value());
+    EXPECT_EQ(accessibility->stringAttribute(*field, Accessibility::Attribute::value),
+              u"Caf\u00e9 \U0001F600 CR\u00c8ME and more"_s);
+    EXPECT_EQ(clipboard.string(), u"the user's own words"_s);
+}
+
+TEST_F(AtspiCaptureTest, TextTypedAfterTheCaptureStopsTheReplacement) {
+    openEditor(kDraft);
+    selectWithKeys(7, 5);
+    const TextSelection selection = capture();
+    xdotool({u"key"_s, u"End"_s});
+    xdotool({u"type"_s, u"!"_s});
+    EXPECT_EQ(test::codeThrownBy<TextBridgeError>(
+                  [&] { test::runToCompletion(bridge.replace(selection, u"X"_s)); }),
+              TextBridgeError::staleSelection);
+}
+
+TEST_F(AtspiCaptureTest, AnEditorStartedAgainIsNotTheSource) {
+    const qint32 first = openEditor(kDraft);
+    selectWithKeys(7, 5);
+    const TextSelection selection = capture();
+    applications.stop(first);
+    openEditor(kDraft);
+    selectWithKeys(7, 5);
+    EXPECT_EQ(test::codeThrownBy<TextBridgeError>(
+                  [&] { test::runToCompletion(bridge.replace(selection, u"X"_s)); }),
+              TextBridgeError::sourceClosed);
+}
+
+TEST_F(AtspiCaptureTest, APasswordFieldIsNeverRead) {
+    applications.startInFront(u"zenity"_s, {u"--password"_s});
+    xdotool({u"type"_s, u"hunter2"_s});
+    EXPECT_EQ(test::codeThrownBy<TextBridgeError>([this] { capture(); }),
+              TextBridgeError::secureField);
+}
+
+}  // namespace
+}  // namespace tidyword::platform::linux_desktop
