@@ -9,11 +9,10 @@
 #include "platform/linux/CallbackHandoff.h"
 #include "platform/linux/EveryDesktop.h"
 #include "platform/linux/LibsecretStore.h"
-#include "platform/linux/QtClipboard.h"
+#include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/SchemeHandlerRegistration.h"
 #include "platform/linux/SystemBrowserAuthenticator.h"
 #include "platform/linux/SystemRandomSource.h"
-#include "platform/linux/UnavailableDesktop.h"
 #include "service/BetaHTTP.h"
 #include "textbridge/TextBridge.h"
 #include "ui/AppDelegate.h"
@@ -131,14 +130,14 @@ int main(int argc, char** argv) {
     desktop::SystemRandomSource random;
     desktop::LibsecretStore secrets;
     desktop::SystemBrowserAuthenticator browser({}, socket);
-    desktop::QtClipboard clipboard;
-    desktop::UnavailableDesktop unavailable;
+    desktop::LinuxDesktop linux;
     BetaHTTP http(clock);
 
-    TextBridge bridge({unavailable, unavailable, clipboard, unavailable, clock});
+    TextBridge bridge(
+        {linux.accessibility(), linux.workspace(), linux.pasteboard(), linux.keys(), clock});
     std::unique_ptr<ui::AppDelegate> delegate;
     const QString configuration = configurationPath();
-    AppModel model({bridge, unavailable, clipboard, settings,
+    AppModel model({bridge, linux.accessibility(), linux.pasteboard(), settings,
                     [configuration] { return readConfigurationFile(configuration); },
                     [&](const BetaConfig& config) {
                         return std::make_unique<BetaSession>(
@@ -150,13 +149,13 @@ int main(int argc, char** argv) {
                     },
                     http.transport()});
 
-    // Until the desktop can grant accessibility, asking for it can only look again.
-    const auto requestAccessibility = [&model, &unavailable] {
-        model.setAccessibilityGranted(unavailable.isTrusted());
+    const auto requestAccessibility = [&model, &linux] {
+        linux.requestAccessibility();
+        model.setAccessibilityGranted(linux.accessibility().isTrusted());
     };
     delegate = std::make_unique<ui::AppDelegate>(
-        model, ui::AppDelegate::Platform{unavailable, clock, unavailable, requestAccessibility,
-                                         &desktop::showOnEveryDesktop});
+        model, ui::AppDelegate::Platform{linux.hotKeys(), clock, linux.accessibility(),
+                                         requestAccessibility, &desktop::showOnEveryDesktop});
     browser.setReopenHandler([&delegate] { delegate->reopen(); });
 
     if (!line->screenshots && model.configured()) {

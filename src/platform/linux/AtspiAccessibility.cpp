@@ -1,5 +1,6 @@
 #include "platform/linux/AtspiAccessibility.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <atspi/atspi.h>
@@ -310,6 +311,11 @@ bool AtspiAccessibility::isTrusted() {
 }
 
 AccessibleElement AtspiAccessibility::applicationElement(qint32 processIdentifier) {
+    // Our own tree answers on this very thread, which is busy asking: every request would wait
+    // out its time-out.
+    if (processIdentifier == static_cast<qint32>(QCoreApplication::applicationPid())) {
+        return {};
+    }
     const Held desktop = hold(atspi_get_desktop(0));
     if (!desktop) {
         return {};

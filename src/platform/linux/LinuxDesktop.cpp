@@ -1,0 +1,52 @@
+#include "platform/linux/LinuxDesktop.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+
+#include <gio/gio.h>
+
+namespace tidyword::platform::linux_desktop {
+
+LinuxDesktop::LinuxDesktop() {
+    if (QGuiApplication::platformName() == u"xcb") {
+        atspi_ = AtspiAccessibility::open();
+        workspace_ = X11Workspace::open();
+        keys_ = XTestKeyEvents::open();
+    }
+}
+
+bool LinuxDesktop::requestAccessibility() {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (!bus) {
+        return false;
+    }
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+        g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
+        nullptr, G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, &error);
+    g_object_unref(bus);
+    const bool accepted = reply != nullptr;
+    if (reply) {
+        g_variant_unref(reply);
+    }
+    if (error) {
+        g_error_free(error);
+    }
+    // GNOME keeps its own switch; applications started from now on read it.
+    if (GSettingsSchemaSource* schemas = g_settings_schema_source_get_default()) {
+        if (GSettingsSchema* schema =
+                g_settings_schema_source_lookup(schemas, "org.gnome.desktop.interface", TRUE)) {
+            if (g_settings_schema_has_key(schema, "toolkit-accessibility")) {
+                GSettings* settings = g_settings_new("org.gnome.desktop.interface");
+                g_settings_set_boolean(settings, "toolkit-accessibility", TRUE);
+                g_settings_sync();
+                g_object_unref(settings);
+            }
+            g_settings_schema_unref(schema);
+        }
+    }
+    return accepted;
+}
+
+}  // namespace tidyword::platform::linux_desktop

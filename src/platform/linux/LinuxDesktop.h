@@ -1,0 +1,44 @@
+// The desktop backends the application runs on, chosen once at start: on an X11 session the
+// real ones (AT-SPI2 accessibility, the X11 workspace, XTest key events); wherever one cannot
+// start, the refusing stand-in, so the user reads the usual message instead of a failure.
+// The clipboard is Qt's; the system-wide hot key is not built yet and is refused.
+#pragma once
+
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/QtClipboard.h"
+#include "platform/linux/UnavailableDesktop.h"
+#include "platform/linux/X11Workspace.h"
+#include "platform/linux/XTestKeyEvents.h"
+
+#include <memory>
+
+namespace tidyword::platform::linux_desktop {
+
+class LinuxDesktop {
+public:
+    // Call with the application object in place.
+    LinuxDesktop();
+
+    Accessibility& accessibility() {
+        return atspi_ ? static_cast<Accessibility&>(*atspi_) : unavailable_;
+    }
+    Workspace& workspace() {
+        return workspace_ ? static_cast<Workspace&>(*workspace_) : unavailable_;
+    }
+    KeyEvents& keys() { return keys_ ? static_cast<KeyEvents&>(*keys_) : unavailable_; }
+    HotKeys& hotKeys() { return unavailable_; }
+    Pasteboard& pasteboard() { return clipboard_; }
+
+    // Asks the desktop to turn accessibility on (org.a11y.Status IsEnabled, and GNOME's
+    // toolkit-accessibility setting where it exists); true when the bus took the request.
+    bool requestAccessibility();
+
+private:
+    UnavailableDesktop unavailable_;
+    QtClipboard clipboard_;
+    std::unique_ptr<AtspiAccessibility> atspi_;
+    std::unique_ptr<X11Workspace> workspace_;
+    std::unique_ptr<XTestKeyEvents> keys_;
+};
+
+}  // namespace tidyword::platform::linux_desktop
