@@ -142,7 +142,14 @@ TEST_F(AtspiCaptureTest, AnEditorStartedAgainIsNotTheSource) {
 }
 
 TEST_F(AtspiCaptureTest, APasswordFieldIsNeverRead) {
-    applications.startInFront(u"zenity"_s, {u"--password"_s});
+    const qint32 dialog = applications.startInFront(u"zenity"_s, {u"--password"_s});
+    // The user types once the field has the keyboard, as the accessibility tree shows it.
+    test::pollUntil([&] {
+        const auto field = accessibility->elementAttribute(
+            accessibility->applicationElement(dialog), Accessibility::Attribute::focusedElement);
+        return field && accessibility->stringAttribute(*field, Accessibility::Attribute::role) ==
+                            u"AXTextField"_s;
+    });
     xdotool({u"type"_s, u"hunter2"_s});
     EXPECT_EQ(test::codeThrownBy<TextBridgeError>([this] { capture(); }),
               TextBridgeError::secureField);

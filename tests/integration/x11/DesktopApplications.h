@@ -23,12 +23,15 @@ public:
         }
     }
 
-    // Starts `program` and waits until its window is the active one; its process identifier.
+    // Starts `program` and waits until its window is the active one and stays so (a new
+    // window may be activated more than once while it maps); its process identifier.
     qint32 startInFront(const QString& program, const QStringList& arguments = {}) {
         const qint32 pid = start(program, arguments);
+        int inFront = 0;
         pollUntil([&] {
             const auto front = workspace_.frontmostApplication();
-            return front && front->processIdentifier == pid;
+            inFront = front && front->processIdentifier == pid ? inFront + 1 : 0;
+            return inFront >= kSettledLooks;
         });
         return pid;
     }
@@ -53,6 +56,8 @@ public:
     }
 
 private:
+    static constexpr int kSettledLooks = 10;  // 200 ms at the polling interval
+
     platform::Workspace& workspace_;
     std::vector<std::unique_ptr<QProcess>> processes_;
 };
