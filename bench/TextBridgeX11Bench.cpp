@@ -1,0 +1,155 @@
+// How long the text bridge takes against a real editor on a real X11 desktop: a capture from
+// mousepad (its selection read through AT-SPI2), and a verified replacement (activation,
+// clipboard snapshot, synthetic paste, read-back, restore). Run it on a desktop of its own:
+//   bench/textbridge-x11.sh <build folder>
+#include "platform/SystemClock.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/QtClipboard.h"
+#include "platform/linux/X11Workspace.h"
+#include "platform/linux/XTestKeyEvents.h"
+#include "textbridge/TextBridge.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <qcoro/qcorotask.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+using namespace tidyword;
+using namespace tidyword::platform::linux_desktop;
+using namespace Qt::Literals::StringLiterals;
+
+constexpr int kCaptures = 20;
+constexpr int kReplacements = 10;
+
+template <typename T>
+T await(QCoro::Task<T> task) {
+    std::optional<T> result;
+    std::exception_ptr error;
+    QEventLoop loop;
+    auto runner = [&]() -> QCoro::Task<void> {
+        try {
+            result = co_await std::move(task);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        loop.quit();
+    };
+    auto running = runner();
+    if (!result && !error) {
+        loop.exec();
+    }
+    if (error) {
+        std::rethrow_exception(error);
+    }
+    return *result;
+}
+
+void await(QCoro::Task<void> task) {
+    bool done = false;
+    std::exception_ptr error;
+    QEventLoop loop;
+    auto runner = [&]() -> QCoro::Task<void> {
+        try {
+            co_await std::move(task);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done = true;
+        loop.quit();
+    };
+    auto running = runner();
+    if (!done) {
+        loop.exec();
+    }
+    if (error) {
+        std::rethrow_exception(error);
+    }
+}
+
+void report(const char* what, QList<double> milliseconds) {
+    std::sort(milliseconds.begin(), milliseconds.end());
+    const auto at = [&](double share) {
+        return milliseconds[std::min<qsizetype>(
+            milliseconds.size() - 1, static_cast<qsizetype>(share * milliseconds.size()))];
+    };
+    std::printf("%-12s n=%lld  median %.1f ms  p95 %.1f ms  min %.1f ms  max %.1f ms\n", what,
+                static_cast<long long>(milliseconds.size()), at(0.5), at(0.95),
+                milliseconds.front(), milliseconds.back());
+}
+
+void xdotool(const QStringList& arguments) {
+    QProcess::execute(u"xdotool"_s, arguments);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    auto workspace = X11Workspace::open();
+    auto keys = XTestKeyEvents::open();
+    auto accessibility = AtspiAccessibility::open();
+    if (!workspace || !keys || !accessibility || !accessibility->isTrusted()) {
+        std::fprintf(stderr, "needs an X11 desktop with the accessibility bus enabled\n");
+        return 1;
+    }
+    QtClipboard clipboard;
+    platform::SystemClock clock;
+    TextBridge bridge({*accessibility, *workspace, clipboard, *keys, clock});
+
+    QTemporaryDir directory;
+    QFile draft(directory.filePath(u"draft.txt"_s));
+    draft.open(QIODevice::WriteOnly);
+    draft.write("Please review the draft before friday and tell me what you think.");
+    draft.close();
+    QProcess editor;
+    editor.start(u"mousepad"_s, {draft.fileName()});
+    editor.waitForStarted();
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        const auto front = workspace->frontmostApplication();
+        if (front && front->processIdentifier == editor.processId()) {
+            break;
+        }
+        QThread::msleep(20);
+        application.processEvents();
+    }
+    QThread::msleep(500);
+    clipboard.setString(u"what the user had copied"_s);
+    xdotool({u"key"_s, u"ctrl+Home"_s, u"shift+End"_s});
+
+    QList<double> captures;
+    for (int run = 0; run < kCaptures; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        const TextSelection selection = await(bridge.captureSelection());
+        captures << timer.nsecsElapsed() / 1e6;
+        if (selection.text.isEmpty()) {
+            return 1;
+        }
+    }
+    QList<double> replacements;
+    for (int run = 0; run < kReplacements; ++run) {
+        xdotool({u"key"_s, u"ctrl+Home"_s, u"shift+End"_s});
+        const TextSelection selection = await(bridge.captureSelection());
+        const QString replacement =
+            run % 2 == 0 ? selection.text.toUpper() : selection.text.toLower();
+        QElapsedTimer timer;
+        timer.start();
+        await(bridge.replace(selection, replacement));
+        replacements << timer.nsecsElapsed() / 1e6;
+    }
+    report("capture", captures);
+    report("replacement", replacements);
+    editor.kill();
+    editor.waitForFinished();
+    return 0;
+}
