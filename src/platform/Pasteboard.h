@@ -14,6 +14,10 @@ namespace tidyword::platform {
 
 class Pasteboard {
 public:
+    // The type by which clipboard managers (KDE's Klipper, and those that follow it) recognise
+    // contents they must not keep.
+    static constexpr char16_t transientMarkType[] = u"x-kde-passwordManagerHint";
+
     // One item to write: its types with their data, in order.
     using Item = QList<QPair<QString, QByteArray>>;
 
@@ -31,6 +35,10 @@ public:
     virtual void writeItems(const QList<Item>& items) = 0;
     // Holds `text` as plain text and nothing else; false when refused.
     virtual bool setString(const QString& text) = 0;
+    // Holds `text` as plain text for a moment, for a paste of ours: it is also marked with
+    // `transientMarkType` ("secret"), so that clipboard managers keep it out of their history.
+    // False when refused.
+    virtual bool setTransientString(const QString& text) = 0;
     // The plain-text string, or none.
     virtual std::optional<QString> string() = 0;
 };

@@ -319,7 +319,7 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
     if (pasteboard.changeCount() != snapshot.changeCount) {
         fail(TextBridgeError::clipboardUnavailable);
     }
-    if (!pasteboard.setString(replacement)) {
+    if (!pasteboard.setTransientString(replacement)) {
         snapshot.restore(pasteboard, pasteboard.changeCount());
         fail(TextBridgeError::clipboardUnavailable);
     }

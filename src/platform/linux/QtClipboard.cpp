@@ -74,6 +74,14 @@ bool QtClipboard::setString(const QString& text) {
     return true;
 }
 
+bool QtClipboard::setTransientString(const QString& text) {
+    auto* contents = new QMimeData;
+    contents->setText(text);
+    contents->setData(QString::fromUtf16(transientMarkType), QByteArrayLiteral("secret"));
+    clipboard()->setMimeData(contents);
+    return true;
+}
+
 std::optional<QString> QtClipboard::string() {
     const QMimeData* contents = clipboard()->mimeData();
     if (!contents || !contents->hasText()) {

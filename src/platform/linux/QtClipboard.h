@@ -21,6 +21,7 @@ public:
     void clearContents() override;
     void writeItems(const QList<Item>& items) override;
     bool setString(const QString& text) override;
+    bool setTransientString(const QString& text) override;
     std::optional<QString> string() override;
 
 private:

@@ -315,6 +315,15 @@ bool SimulatedDesktop::setString(const QString& text) {
     return true;
 }
 
+bool SimulatedDesktop::setTransientString(const QString& text) {
+    if (refuseStrings_) {
+        return false;
+    }
+    writeClipboard({{{QString::fromUtf16(plainTextType), text.toUtf8()},
+                     {QString::fromUtf16(transientMarkType), QByteArrayLiteral("secret")}}});
+    return true;
+}
+
 std::optional<QString> SimulatedDesktop::string() {
     std::optional<QString> found;
     for (int item = 0; item < items_.size() && !found; ++item) {

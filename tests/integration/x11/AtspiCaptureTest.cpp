@@ -14,6 +14,8 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScreen>
 #include <QTemporaryDir>
 
@@ -116,6 +118,60 @@ TEST_F(AtspiCaptureTest, AReplacementIsPastedVerifiedAndLeavesTheClipboardAsItWa
     EXPECT_EQ(accessibility->stringAttribute(*field, Accessibility::Attribute::value),
               u"Caf\u00e9 \U0001F600 CR\u00c8ME and more"_s);
     EXPECT_EQ(clipboard.string(), u"the user's own words"_s);
+}
+
+TEST_F(AtspiCaptureTest, AClipboardManagerSeesThePasteTextMarkedSecret) {
+    openEditor(kDraft);
+    QProcess watcher;
+    watcher.start(QStringLiteral(TIDYWORD_CLIPBOARD_WATCHER));
+    test::pollUntil([&] { return watcher.canReadLine() || watcher.waitForReadyRead(10); });
+    ASSERT_EQ(watcher.readLine().trimmed(), "ready");
+
+    ASSERT_TRUE(clipboard.setString(u"the user's own words"_s));
+    selectWithKeys(7, 5);
+    test::runToCompletion(bridge.replace(capture(), u"CR\u00c8ME"_s));
+    test::processEventsFor(300ms);  // the manager reads the restored contents too
+    watcher.kill();
+    watcher.waitForFinished();
+
+    QList<QJsonObject> seen;
+    for (const QByteArray& line : watcher.readAll().split('\n')) {
+        if (!line.isEmpty()) {
+            seen << QJsonDocument::fromJson(line).object();
+        }
+    }
+    const auto paste = std::find_if(seen.begin(), seen.end(), [](const QJsonObject& line) {
+        return line.value(u"text").toString() == u"CR\u00c8ME"_s;
+    });
+    ASSERT_NE(paste, seen.end()) << "the manager never saw the paste text";
+    EXPECT_TRUE(paste->value(u"secret").toBool());
+    // What the user copied is never marked.
+    for (const QJsonObject& line : seen) {
+        if (line.value(u"text").toString() == u"the user's own words"_s) {
+            EXPECT_FALSE(line.value(u"secret").toBool());
+        }
+    }
+}
+
+TEST_F(AtspiCaptureTest, AFieldThatHidesItsSelectionIsCopiedWithTheClipboardRestored) {
+    const QByteArray image("\x89PNG\r\n\x1a\n\0\0\0\rIHDR-bytes-of-a-picture", 30);
+    clipboard.writeItems({{{u"text/plain"_s, "theirs"_ba}, {u"image/png"_s, image}}});
+    const qint32 field =
+        applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD), {u"Copy me if you can"_s});
+    test::pollUntil([&] {
+        const auto focused = accessibility->elementAttribute(
+            accessibility->applicationElement(field), Accessibility::Attribute::focusedElement);
+        return focused.has_value();
+    });
+    selectWithKeys(5, 2);
+
+    const TextSelection selection = capture();
+    EXPECT_EQ(selection.text, u"me"_s);
+    EXPECT_FALSE(selection.canReplace);  // nothing to prove a replacement against
+    const QList<QStringList> types = clipboard.itemTypes();
+    ASSERT_EQ(types.size(), 1);
+    EXPECT_EQ(clipboard.data(0, u"image/png"_s, 1 << 20), image);
+    EXPECT_EQ(clipboard.data(0, u"text/plain"_s, 1 << 20), "theirs"_ba);
 }
 
 TEST_F(AtspiCaptureTest, TextTypedAfterTheCaptureStopsTheReplacement) {

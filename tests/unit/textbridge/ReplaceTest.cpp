@@ -201,6 +201,22 @@ TEST(ReplaceRefusalTest, SelectionThatCannotBeReplacedIsRefusedUntouched) {
     }
 }
 
+TEST(ReplaceClipboardTest, ThePasteTextIsMarkedForClipboardManagersToSkip) {
+    EditorDesktop editor;
+    std::optional<QList<SimulatedDesktop::ScriptedItem>> atPaste;
+    editor.desktop.setPasteEffect(kEditor, {10ms, [&](const QString& text) {
+                                                atPaste = normalized(editor.desktop.clipboard());
+                                                return text;
+                                            }});
+    editor.replace(editor.capture(), u"good"_s);
+    ASSERT_TRUE(atPaste.has_value());
+    EXPECT_EQ(*atPaste,
+              (QList<SimulatedDesktop::ScriptedItem>{
+                  {{kPlainText, "good"_ba},
+                   {QString::fromUtf16(platform::Pasteboard::transientMarkType), "secret"_ba}}}));
+    EXPECT_EQ(normalized(editor.desktop.clipboard()), normalized(editor.usersClipboard));
+}
+
 TEST(ReplaceTimingTest, VerificationReadsTwelveTimesAfterThePause) {
     EditorDesktop editor;
     editor.desktop.setPasteEffect(kEditor, {std::nullopt, {}});
