@@ -4,9 +4,9 @@
 //   bench/textbridge-x11.sh <build folder>
 #include "platform/SystemClock.h"
 #include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/QtClipboard.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeyEvents.h"
+#include "platform/linux/XcbClipboard.h"
 #include "textbridge/TextBridge.h"
 
 #include <QApplication>
@@ -98,11 +98,12 @@ int main(int argc, char** argv) {
     auto workspace = X11Workspace::open();
     auto keys = XTestKeyEvents::open();
     auto accessibility = AtspiAccessibility::open();
-    if (!workspace || !keys || !accessibility || !accessibility->isTrusted()) {
+    auto xcbClipboard = XcbClipboard::open();
+    if (!workspace || !keys || !xcbClipboard || !accessibility || !accessibility->isTrusted()) {
         std::fprintf(stderr, "needs an X11 desktop with the accessibility bus enabled\n");
         return 1;
     }
-    QtClipboard clipboard;
+    XcbClipboard& clipboard = *xcbClipboard;
     platform::SystemClock clock;
     TextBridge bridge({*accessibility, *workspace, clipboard, *keys, clock});
 

@@ -12,6 +12,7 @@ LinuxDesktop::LinuxDesktop() {
         atspi_ = AtspiAccessibility::open();
         workspace_ = X11Workspace::open();
         keys_ = XTestKeyEvents::open();
+        x11Clipboard_ = XcbClipboard::open();
     }
 }
 

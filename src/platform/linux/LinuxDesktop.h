@@ -1,7 +1,8 @@
 // The desktop backends the application runs on, chosen once at start: on an X11 session the
 // real ones (AT-SPI2 accessibility, the X11 workspace, XTest key events); wherever one cannot
 // start, the refusing stand-in, so the user reads the usual message instead of a failure.
-// The clipboard is Qt's; the system-wide hot key is not built yet and is refused.
+// The clipboard is the X11 one where there is an X server, else Qt's; the system-wide hot key
+// is not built yet and is refused.
 #pragma once
 
 #include "platform/linux/AtspiAccessibility.h"
@@ -9,6 +10,7 @@
 #include "platform/linux/UnavailableDesktop.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeyEvents.h"
+#include "platform/linux/XcbClipboard.h"
 
 #include <memory>
 
@@ -27,7 +29,9 @@ public:
     }
     KeyEvents& keys() { return keys_ ? static_cast<KeyEvents&>(*keys_) : unavailable_; }
     HotKeys& hotKeys() { return unavailable_; }
-    Pasteboard& pasteboard() { return clipboard_; }
+    Pasteboard& pasteboard() {
+        return x11Clipboard_ ? static_cast<Pasteboard&>(*x11Clipboard_) : qtClipboard_;
+    }
 
     // Asks the desktop to turn accessibility on (org.a11y.Status IsEnabled, and GNOME's
     // toolkit-accessibility setting where it exists); true when the bus took the request.
@@ -35,7 +39,8 @@ public:
 
 private:
     UnavailableDesktop unavailable_;
-    QtClipboard clipboard_;
+    QtClipboard qtClipboard_;
+    std::unique_ptr<XcbClipboard> x11Clipboard_;
     std::unique_ptr<AtspiAccessibility> atspi_;
     std::unique_ptr<X11Workspace> workspace_;
     std::unique_ptr<XTestKeyEvents> keys_;

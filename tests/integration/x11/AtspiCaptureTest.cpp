@@ -3,9 +3,9 @@
 #include "integration/x11/DesktopApplications.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/AtspiAccessibility.h"
-#include "platform/linux/QtClipboard.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeyEvents.h"
+#include "platform/linux/XcbClipboard.h"
 #include "support/Errors.h"
 #include "support/EventLoop.h"
 #include "support/Printers.h"
@@ -36,6 +36,7 @@ protected:
         ASSERT_NE(workspace, nullptr);
         ASSERT_NE(keys, nullptr);
         ASSERT_NE(accessibility, nullptr);
+        ASSERT_NE(xcbClipboard, nullptr);
         ASSERT_TRUE(accessibility->isTrusted());
     }
 
@@ -77,7 +78,8 @@ protected:
     std::unique_ptr<X11Workspace> workspace = X11Workspace::open();
     std::unique_ptr<XTestKeyEvents> keys = XTestKeyEvents::open();
     std::unique_ptr<AtspiAccessibility> accessibility = AtspiAccessibility::open();
-    QtClipboard clipboard;
+    std::unique_ptr<XcbClipboard> xcbClipboard = XcbClipboard::open();
+    XcbClipboard& clipboard = *xcbClipboard;
     SystemClock clock;
     TextBridge bridge{{*accessibility, *workspace, clipboard, *keys, clock}};
     test::DesktopApplications applications{*workspace};
@@ -123,7 +125,7 @@ TEST_F(AtspiCaptureTest, AReplacementIsPastedVerifiedAndLeavesTheClipboardAsItWa
 TEST_F(AtspiCaptureTest, AClipboardManagerSeesThePasteTextMarkedSecret) {
     openEditor(kDraft);
     QProcess watcher;
-    watcher.start(QStringLiteral(TIDYWORD_CLIPBOARD_WATCHER));
+    watcher.start(QStringLiteral(TIDYWORD_CLIPBOARD_PEER), {u"watch"_s});
     test::pollUntil([&] { return watcher.canReadLine() || watcher.waitForReadyRead(10); });
     ASSERT_EQ(watcher.readLine().trimmed(), "ready");
 

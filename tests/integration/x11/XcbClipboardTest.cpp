@@ -1,0 +1,149 @@
+// The X11 clipboard against another program's (Qt's) clipboard code on a private X server:
+// every target byte for byte, large transfers in parts both ways, the size bound, and the
+// change count.
+#include "platform/linux/XcbClipboard.h"
+#include "support/EventLoop.h"
+#include "support/Printers.h"
+
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tidyword::platform::linux_desktop {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+
+QByteArray randomBytes(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(42);
+    for (char& byte : bytes) {
+        byte = static_cast<char>(generator.bounded(256));
+    }
+    return bytes;
+}
+
+QString sha256(const QByteArray& bytes) {
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+class XcbClipboardTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(clipboard, nullptr); }
+    void TearDown() override {
+        if (owner.state() != QProcess::NotRunning) {
+            owner.kill();
+            owner.waitForFinished();
+        }
+    }
+
+    // Another program takes the clipboard with these contents.
+    void peerOwns(const QList<QPair<QString, QByteArray>>& contents) {
+        QStringList arguments{u"own"_s};
+        for (const auto& [type, bytes] : contents) {
+            QFile file(directory.filePath(QString::number(arguments.size())));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+            arguments << type + u'=' + file.fileName();
+        }
+        owner.start(QStringLiteral(TIDYWORD_CLIPBOARD_PEER), arguments);
+        ASSERT_TRUE(owner.waitForReadyRead(5000));
+        ASSERT_EQ(owner.readLine().trimmed(), "owned");
+    }
+
+    // Another program reads these types; while it does, this process serves them.
+    QJsonObject peerReads(const QStringList& types) {
+        QProcess reader;
+        reader.start(QStringLiteral(TIDYWORD_CLIPBOARD_PEER), QStringList{u"read"_s} + types);
+        test::pollUntil([&] { return reader.state() == QProcess::NotRunning; });
+        return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+    }
+
+    QTemporaryDir directory;
+    QProcess owner;
+    std::unique_ptr<XcbClipboard> clipboard = XcbClipboard::open();
+};
+
+const QByteArray kLarge = randomBytes(3 * 1024 * 1024 + 17);  // far past one request: INCR
+const QByteArray kBinary("\0\x01\x02\xff binary\0", 11);
+
+TEST_F(XcbClipboardTest, EveryTargetOfAnotherOwnerIsReadByteForByte) {
+    peerOwns({{u"text/plain"_s, "theirs"_ba},
+              {u"image/png"_s, kLarge},
+              {u"application/x-tidyword-test"_s, kBinary}});
+    const QList<QStringList> items = clipboard->itemTypes();
+    ASSERT_EQ(items.size(), 1);
+    for (const QString& type : {u"image/png"_s, u"application/x-tidyword-test"_s}) {
+        EXPECT_TRUE(items[0].contains(type)) << type.toStdString();
+    }
+    for (const QString& meta : XcbClipboard::metaTargets()) {
+        EXPECT_FALSE(items[0].contains(meta)) << meta.toStdString();
+    }
+    EXPECT_EQ(clipboard->data(0, u"application/x-tidyword-test"_s, 1024), kBinary);
+    EXPECT_EQ(clipboard->data(0, u"image/png"_s, 32 << 20), kLarge);
+    EXPECT_EQ(clipboard->string(), u"theirs"_s);
+}
+
+TEST_F(XcbClipboardTest, ContentsOverTheBoundAreNotRead) {
+    peerOwns({{u"image/png"_s, kLarge}, {u"application/x-tidyword-test"_s, kBinary}});
+    EXPECT_EQ(clipboard->data(0, u"image/png"_s, kLarge.size() - 1), std::nullopt);
+    EXPECT_EQ(clipboard->data(0, u"application/x-tidyword-test"_s, kBinary.size() - 1),
+              std::nullopt);
+    // The owner is still there to answer the next read whole.
+    EXPECT_EQ(clipboard->data(0, u"application/x-tidyword-test"_s, kBinary.size()), kBinary);
+    EXPECT_EQ(clipboard->data(0, u"image/png"_s, kLarge.size()), kLarge);
+}
+
+TEST_F(XcbClipboardTest, RestoredContentsAreServedExactlyAndByteForByte) {
+    // As a restore does it: our transient text, cleared, then the saved contents.
+    ASSERT_TRUE(clipboard->setTransientString(u"transient"_s));
+    clipboard->clearContents();
+    clipboard->writeItems({{{u"application/x-tidyword-test"_s, kBinary},
+                            {u"image/png"_s, kLarge},
+                            {u"text/plain"_s, "ours"_ba}}});
+    const QJsonObject read =
+        peerReads({u"application/x-tidyword-test"_s, u"image/png"_s, u"text/plain"_s});
+    QStringList types;
+    for (const QJsonValue& offered : read.value(u"types").toArray()) {
+        // Qt lists the protocol's own targets too, and adds an image type of its own making.
+        const QString type = offered.toString();
+        if (!XcbClipboard::metaTargets().contains(type) && type != u"application/x-qt-image") {
+            types << type;
+        }
+    }
+    types.sort();
+    EXPECT_EQ(types,
+              (QStringList{u"application/x-tidyword-test"_s, u"image/png"_s, u"text/plain"_s}));
+    EXPECT_EQ(read.value(u"image/png").toObject().value(u"sha256").toString(), sha256(kLarge));
+    EXPECT_EQ(read.value(u"application/x-tidyword-test").toObject().value(u"sha256").toString(),
+              sha256(kBinary));
+    EXPECT_EQ(read.value(u"text/plain").toObject().value(u"size").toInt(), 4);
+}
+
+TEST_F(XcbClipboardTest, TheChangeCountRisesWithEveryNewOwnerAndNotWithReads) {
+    const qint64 start = clipboard->changeCount();
+    peerOwns({{u"text/plain"_s, "theirs"_ba}});
+    test::pollUntil([&] { return clipboard->changeCount() > start; });
+    const qint64 theirs = clipboard->changeCount();
+    clipboard->string();
+    clipboard->itemTypes();
+    EXPECT_EQ(clipboard->changeCount(), theirs);
+
+    ASSERT_TRUE(clipboard->setString(u"ours"_s));
+    EXPECT_GT(clipboard->changeCount(), theirs);
+    const qint64 ours = clipboard->changeCount();
+    clipboard->clearContents();
+    EXPECT_GT(clipboard->changeCount(), ours);
+    EXPECT_TRUE(clipboard->itemTypes().isEmpty());
+    EXPECT_EQ(clipboard->string(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tidyword::platform::linux_desktop
