@@ -199,6 +199,24 @@ TEST_F(AtspiCaptureTest, AnEditorStartedAgainIsNotTheSource) {
               TextBridgeError::sourceClosed);
 }
 
+TEST_F(AtspiCaptureTest, AQtFieldCountsInUtf16AndComesBackExactly) {
+    const qint32 field =
+        applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD), {u"--open"_s, kDraft});
+    test::pollUntil([&] {
+        const auto focused = accessibility->elementAttribute(
+            accessibility->applicationElement(field), Accessibility::Attribute::focusedElement);
+        return focused &&
+               accessibility->stringAttribute(*focused, Accessibility::Attribute::value) == kDraft;
+    });
+    selectWithKeys(7, 5);
+    const TextSelection selection = capture();
+    EXPECT_EQ(selection.text, u"cr\u00e8me"_s);
+    EXPECT_EQ(selection.range, (TextRange{8, 5}));
+    EXPECT_TRUE(selection.canReplace);
+    ASSERT_TRUE(selection.anchorRect.has_value());
+    EXPECT_GT(selection.anchorRect->width, 0);
+}
+
 TEST_F(AtspiCaptureTest, APasswordFieldIsNeverRead) {
     const qint32 dialog = applications.startInFront(u"zenity"_s, {u"--password"_s});
     // The user types once the field has the keyboard, as the accessibility tree shows it.

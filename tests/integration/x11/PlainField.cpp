@@ -1,6 +1,7 @@
-// A text field that shows its text but does not publish it, nor its selection, to the
-// accessibility bus (as some toolkits' custom editors do), so that Tidyword has to copy.
-//   plain-field <text>
+// A Qt text field on the accessibility bus, for the tests:
+//   plain-field <text>           shows its text but does not publish it, nor its selection
+//                                (as some toolkits' custom editors do), so Tidyword has to copy
+//   plain-field --open <text>    publishes both, as Qt does, with offsets in UTF-16 units
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -33,10 +34,15 @@ QAccessibleInterface* opaqueEditors(const QString& className, QObject* object) {
 int main(int argc, char** argv) {
     qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
     QApplication application(argc, argv);
-    QAccessible::installFactory(&opaqueEditors);
+    QStringList arguments = QApplication::arguments().mid(1);
+    if (arguments.value(0) == QLatin1String("--open")) {
+        arguments.removeFirst();
+    } else {
+        QAccessible::installFactory(&opaqueEditors);
+    }
     QPlainTextEdit field;
     field.setWindowTitle(QStringLiteral("Plain field"));
-    field.setPlainText(QApplication::arguments().value(1));
+    field.setPlainText(arguments.value(0));
     field.resize(480, 200);
     field.show();
     field.setFocus();
