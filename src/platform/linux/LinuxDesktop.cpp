@@ -13,6 +13,7 @@ LinuxDesktop::LinuxDesktop() {
         workspace_ = X11Workspace::open();
         keys_ = XTestKeyEvents::open();
         x11Clipboard_ = XcbClipboard::open();
+        hotKeys_ = X11HotKeys::open();
     }
 }
 

@@ -1,13 +1,13 @@
 // The desktop backends the application runs on, chosen once at start: on an X11 session the
-// real ones (AT-SPI2 accessibility, the X11 workspace, XTest key events); wherever one cannot
-// start, the refusing stand-in, so the user reads the usual message instead of a failure.
-// The clipboard is the X11 one where there is an X server, else Qt's; the system-wide hot key
-// is not built yet and is refused.
+// real ones (AT-SPI2 accessibility, the X11 workspace, XTest key events, the X11 clipboard and
+// hot key); wherever one cannot start, the refusing stand-in (and Qt's clipboard), so the user
+// reads the usual message instead of a failure.
 #pragma once
 
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/UnavailableDesktop.h"
+#include "platform/linux/X11HotKeys.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeyEvents.h"
 #include "platform/linux/XcbClipboard.h"
@@ -28,7 +28,7 @@ public:
         return workspace_ ? static_cast<Workspace&>(*workspace_) : unavailable_;
     }
     KeyEvents& keys() { return keys_ ? static_cast<KeyEvents&>(*keys_) : unavailable_; }
-    HotKeys& hotKeys() { return unavailable_; }
+    HotKeys& hotKeys() { return hotKeys_ ? static_cast<HotKeys&>(*hotKeys_) : unavailable_; }
     Pasteboard& pasteboard() {
         return x11Clipboard_ ? static_cast<Pasteboard&>(*x11Clipboard_) : qtClipboard_;
     }
@@ -44,6 +44,7 @@ private:
     std::unique_ptr<AtspiAccessibility> atspi_;
     std::unique_ptr<X11Workspace> workspace_;
     std::unique_ptr<XTestKeyEvents> keys_;
+    std::unique_ptr<X11HotKeys> hotKeys_;
 };
 
 }  // namespace tidyword::platform::linux_desktop

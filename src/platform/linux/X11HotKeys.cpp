@@ -1,0 +1,278 @@
+#include "platform/linux/X11HotKeys.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+
+#include <array>
+#include <cstdlib>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+// The ANSI letters in the order of their Mac virtual key codes 0 to 46; gaps are other keys.
+constexpr std::array<char, 47> kMacLetters{
+    'a', 's', 'd', 'f', 'h', 'g', 'z', 'x', 'c', 'v', 0, 'b', 'q', 'w', 'e', 'r',
+    'y', 't', 0,   0,   0,   0,   0,   0,   0,   0,   0, 0,   0,   0,   0,   'o',
+    'u', 0,   'i', 'p', 0,   'l', 'j', 0,   'k', 0,   0, 0,   0,   'n', 'm'};
+constexpr quint16 kMacSpace = 49;
+constexpr std::uint32_t kSpaceKeysym = 0x20;
+constexpr std::uint32_t kNumLockKeysym = 0xff7f;
+
+// The seam's hot-key masks (Carbon's) and the in-app flags (AppKit's).
+constexpr quint32 kCommandMask = 0x100;
+constexpr quint32 kShiftMask = 0x200;
+constexpr quint32 kOptionMask = 0x800;
+constexpr quint32 kControlMask = 0x1000;
+constexpr quint64 kInAppShift = 0x20000;
+constexpr quint64 kInAppControl = 0x40000;
+constexpr quint64 kInAppOption = 0x80000;
+constexpr quint64 kInAppCommand = 0x100000;
+
+template <typename Reply>
+std::unique_ptr<Reply, decltype(&std::free)> owned(Reply* reply) {
+    return {reply, &std::free};
+}
+
+std::uint16_t xModifiers(quint32 modifiers) {
+    std::uint16_t mask = 0;
+    mask |= (modifiers & kShiftMask) ? XCB_MOD_MASK_SHIFT : 0;
+    mask |= (modifiers & kControlMask) ? XCB_MOD_MASK_CONTROL : 0;
+    mask |= (modifiers & kOptionMask) ? XCB_MOD_MASK_1 : 0;
+    mask |= (modifiers & kCommandMask) ? XCB_MOD_MASK_4 : 0;
+    return mask;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> keysymOfMacKey(quint16 keyCode) {
+    if (keyCode == kMacSpace) {
+        return kSpaceKeysym;
+    }
+    if (keyCode < kMacLetters.size() && kMacLetters[keyCode] != 0) {
+        return static_cast<std::uint32_t>(kMacLetters[keyCode]);
+    }
+    return std::nullopt;
+}
+
+std::optional<quint16> macKeyOfQtKey(int qtKey) {
+    if (qtKey == Qt::Key_Space) {
+        return kMacSpace;
+    }
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) {
+        const char letter = static_cast<char>('a' + (qtKey - Qt::Key_A));
+        for (std::size_t code = 0; code < kMacLetters.size(); ++code) {
+            if (kMacLetters[code] == letter) {
+                return static_cast<quint16>(code);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Undoes one registration when destroyed.
+class X11HotKeys::Undo final : public Registration {
+public:
+    explicit Undo(std::function<void()> undo) : undo_(std::move(undo)) {}
+    ~Undo() override { undo_(); }
+
+private:
+    std::function<void()> undo_;
+};
+
+// Sees every key press of this application before its windows do.
+class X11HotKeys::KeyFilter final : public QObject, public Registration {
+public:
+    explicit KeyFilter(Monitor monitor) : monitor_(std::move(monitor)) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return QObject::eventFilter(watched, event);
+        }
+        const auto* press = static_cast<QKeyEvent*>(event);
+        const auto key = macKeyOfQtKey(press->key());
+        if (!key) {
+            return false;
+        }
+        const Qt::KeyboardModifiers held = press->modifiers();
+        KeyDown down;
+        down.keyCode = *key;
+        down.modifierFlags = ((held & Qt::ShiftModifier) ? kInAppShift : 0) |
+                             ((held & Qt::ControlModifier) ? kInAppControl : 0) |
+                             ((held & Qt::AltModifier) ? kInAppOption : 0) |
+                             ((held & Qt::MetaModifier) ? kInAppCommand : 0);
+        down.isRepeat = press->isAutoRepeat();
+        return monitor_(down);
+    }
+
+private:
+    Monitor monitor_;
+};
+
+std::unique_ptr<X11HotKeys> X11HotKeys::open() {
+    auto connection = XcbConnection::open();
+    if (!connection) {
+        return nullptr;
+    }
+    return std::unique_ptr<X11HotKeys>(new X11HotKeys(std::move(connection)));
+}
+
+X11HotKeys::X11HotKeys(std::unique_ptr<XcbConnection> connection) : x_(std::move(connection)) {
+    notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(x_->get()),
+                                                  QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                     [this] { pump(); });
+}
+
+X11HotKeys::~X11HotKeys() {
+    if (grab_) {
+        ungrab(*grab_);
+    }
+}
+
+std::pair<HotKeys::Status, std::unique_ptr<HotKeys::Registration>> X11HotKeys::installHandler(
+    PressHandler handler) {
+    handler_ = std::make_shared<PressHandler>(std::move(handler));
+    return {success, std::make_unique<Undo>([this, installed = handler_] {
+                if (handler_ == installed) {
+                    handler_.reset();
+                }
+            })};
+}
+
+std::pair<HotKeys::Status, std::unique_ptr<HotKeys::Registration>> X11HotKeys::registerHotKey(
+    quint16 keyCode, quint32 modifiers, Identifier identifier) {
+    auto wanted = std::make_shared<Grab>(Grab{keyCode, modifiers, identifier, {}});
+    if (const Status status = grab(*wanted); status != success) {
+        return {status, nullptr};
+    }
+    if (grab_) {
+        ungrab(*grab_);
+    }
+    grab_ = wanted;
+    return {success, std::make_unique<Undo>([this, wanted] {
+                if (grab_ == wanted) {
+                    ungrab(*grab_);
+                    grab_.reset();
+                }
+            })};
+}
+
+std::unique_ptr<HotKeys::Registration> X11HotKeys::addLocalMonitor(Monitor monitor) {
+    if (!QCoreApplication::instance()) {
+        return nullptr;
+    }
+    return std::make_unique<KeyFilter>(std::move(monitor));
+}
+
+std::optional<xcb_keycode_t> X11HotKeys::keycodeOf(std::uint32_t keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(x_->get());
+    const xcb_keycode_t first = setup->min_keycode;
+    const auto count = static_cast<std::uint8_t>(setup->max_keycode - first + 1);
+    const auto mapping = owned(xcb_get_keyboard_mapping_reply(
+        x_->get(), xcb_get_keyboard_mapping(x_->get(), first, count), nullptr));
+    if (!mapping || mapping->keysyms_per_keycode == 0) {
+        return std::nullopt;
+    }
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(mapping.get());
+    const int total = xcb_get_keyboard_mapping_keysyms_length(mapping.get());
+    const int perKeycode = mapping->keysyms_per_keycode;
+    for (int index = 0; index + perKeycode <= total; index += perKeycode) {
+        if (keysyms[index] == keysym) {
+            return static_cast<xcb_keycode_t>(first + index / perKeycode);
+        }
+    }
+    return std::nullopt;
+}
+
+std::uint16_t X11HotKeys::numLockMask() {
+    const auto numLock = keycodeOf(kNumLockKeysym);
+    const auto mapping = owned(
+        xcb_get_modifier_mapping_reply(x_->get(), xcb_get_modifier_mapping(x_->get()), nullptr));
+    if (!numLock || !mapping) {
+        return 0;
+    }
+    const xcb_keycode_t* keycodes = xcb_get_modifier_mapping_keycodes(mapping.get());
+    const int perModifier = mapping->keycodes_per_modifier;
+    for (int modifier = 0; modifier < 8; ++modifier) {
+        for (int index = 0; index < perModifier; ++index) {
+            if (keycodes[modifier * perModifier + index] == *numLock) {
+                return static_cast<std::uint16_t>(1U << modifier);
+            }
+        }
+    }
+    return 0;
+}
+
+HotKeys::Status X11HotKeys::grab(Grab& wanted) {
+    const auto keysym = keysymOfMacKey(wanted.keyCode);
+    const auto keycode = keysym ? keycodeOf(*keysym) : std::nullopt;
+    if (!keycode) {
+        return unknownKey;
+    }
+    const std::uint16_t base = xModifiers(wanted.modifiers);
+    const std::uint16_t numLock = numLockMask();
+    QList<std::uint16_t> variants;
+    for (const std::uint16_t lock : {std::uint16_t{0}, std::uint16_t{XCB_MOD_MASK_LOCK}, numLock,
+                                     static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLock)}) {
+        if (!variants.contains(base | lock)) {
+            variants.append(base | lock);
+        }
+    }
+    for (const std::uint16_t modifiers : std::as_const(variants)) {
+        const xcb_void_cookie_t cookie =
+            xcb_grab_key_checked(x_->get(), 1, x_->root(), modifiers, *keycode, XCB_GRAB_MODE_ASYNC,
+                                 XCB_GRAB_MODE_ASYNC);
+        if (xcb_generic_error_t* error = xcb_request_check(x_->get(), cookie)) {
+            const Status status = error->error_code;
+            std::free(error);
+            ungrab(wanted);
+            return status;
+        }
+        wanted.grabbed.append({*keycode, modifiers});
+    }
+    xcb_flush(x_->get());
+    return success;
+}
+
+void X11HotKeys::ungrab(Grab& grabbed) {
+    for (const auto& [keycode, modifiers] : std::as_const(grabbed.grabbed)) {
+        xcb_ungrab_key(x_->get(), keycode, x_->root(), modifiers);
+    }
+    grabbed.grabbed.clear();
+    xcb_flush(x_->get());
+}
+
+void X11HotKeys::pump() {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(x_->get())) {
+        const std::uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_KEY_PRESS && grab_) {
+            const auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
+            // The passive grab became an active one while the keys are down; it would also
+            // take the synthetic copy chord that the capture is about to send.
+            xcb_ungrab_keyboard(x_->get(), press->time);
+            xcb_flush(x_->get());
+            const bool ours =
+                std::any_of(grab_->grabbed.cbegin(), grab_->grabbed.cend(), [&](const auto& entry) {
+                    return entry.first == press->detail && entry.second == press->state;
+                });
+            if (ours && handler_ && *handler_) {
+                const auto handler = handler_;  // the handler may unregister us
+                (*handler)(grab_->identifier);
+            }
+        } else if (type == XCB_MAPPING_NOTIFY && grab_) {
+            // Another keyboard layout may put the key or Num Lock elsewhere.
+            const auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event);
+            if (mapping->request != XCB_MAPPING_POINTER) {
+                ungrab(*grab_);
+                grab(*grab_);
+            }
+        }
+        std::free(event);
+    }
+}
+
+}  // namespace tidyword::platform::linux_desktop

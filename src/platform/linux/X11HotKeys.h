@@ -1,0 +1,66 @@
+// The system-wide hot key on X11: a passive key grab on the root window for the chord and for
+// each lock-modifier variant of it (Caps Lock, Num Lock), all released again if any one is
+// refused, grabbed anew when the keyboard mapping changes. Requests are checked one by one on
+// this backend's own connection, so no process-wide Xlib error handler is involved.
+//
+// The seam's key codes and masks are the classic Mac ones; here they map to keysyms (letters
+// and Space) and to Shift, Control, Mod1 (Alt, the Option key) and Mod4 (Super, Command).
+// A grab that another client holds fails with BadAccess, whose X error code (10) is the
+// status. The in-app monitor is an application-wide event filter on Qt's key presses.
+#pragma once
+
+#include "platform/HotKeys.h"
+#include "platform/linux/XcbConnection.h"
+
+#include <QList>
+#include <QSocketNotifier>
+
+#include <memory>
+
+namespace tidyword::platform::linux_desktop {
+
+class X11HotKeys final : public HotKeys {
+public:
+    static constexpr Status badAccess = 10;  // the X error: another client holds the grab
+    static constexpr Status unknownKey = 2;  // BadValue: no key of this keyboard makes it
+
+    // None without an X server.
+    static std::unique_ptr<X11HotKeys> open();
+    ~X11HotKeys() override;
+
+    std::pair<Status, std::unique_ptr<Registration>> installHandler(PressHandler handler) override;
+    std::pair<Status, std::unique_ptr<Registration>> registerHotKey(quint16 keyCode,
+                                                                    quint32 modifiers,
+                                                                    Identifier identifier) override;
+    std::unique_ptr<Registration> addLocalMonitor(Monitor monitor) override;
+
+private:
+    struct Grab {
+        quint16 keyCode;
+        quint32 modifiers;
+        Identifier identifier;
+        QList<std::pair<xcb_keycode_t, std::uint16_t>> grabbed;  // keycode, X modifiers
+    };
+    class Undo;
+    class KeyFilter;
+
+    explicit X11HotKeys(std::unique_ptr<XcbConnection> connection);
+
+    Status grab(Grab& grab);
+    void ungrab(Grab& grab);
+    void pump();
+    std::optional<xcb_keycode_t> keycodeOf(std::uint32_t keysym);
+    std::uint16_t numLockMask();
+
+    std::unique_ptr<XcbConnection> x_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::shared_ptr<PressHandler> handler_;
+    std::shared_ptr<Grab> grab_;
+};
+
+// The keysym of a Mac virtual key code (letters and Space), or none.
+std::optional<std::uint32_t> keysymOfMacKey(quint16 keyCode);
+// The Mac virtual key code of a Qt key (letters and Space), or none.
+std::optional<quint16> macKeyOfQtKey(int qtKey);
+
+}  // namespace tidyword::platform::linux_desktop

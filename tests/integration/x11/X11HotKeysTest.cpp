@@ -1,0 +1,106 @@
+// The global shortcut on a real X server: presses from the keyboard (XTest) reach the handler
+// through the root-window grab, with or without lock modifiers, and a chord another client
+// holds is refused with its status in the user's message.
+#include "hotkey/GlobalHotKey.h"
+#include "platform/SystemClock.h"
+#include "platform/linux/X11HotKeys.h"
+#include "support/EventLoop.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace tidyword::platform::linux_desktop {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+
+void xdotool(const QStringList& arguments) {
+    ASSERT_EQ(QProcess::execute(u"xdotool"_s, arguments), 0);
+}
+
+class X11HotKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(hotKeys, nullptr); }
+
+    // Presses a chord, waits out the debounce, and says whether the handler heard it.
+    bool heard(const QString& chord) {
+        const int before = presses;
+        xdotool({u"key"_s, chord});
+        test::processEventsFor(250ms);
+        return presses == before + 1;
+    }
+
+    std::unique_ptr<X11HotKeys> hotKeys = X11HotKeys::open();
+    SystemClock clock;
+    int presses = 0;
+    GlobalHotKey hotKey{*hotKeys, clock, [this] { ++presses; }};
+};
+
+TEST_F(X11HotKeysTest, TheChordReachesTheHandlerWhateverTheLocks) {
+    ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
+    EXPECT_TRUE(heard(u"alt+shift+d"_s));
+    EXPECT_FALSE(heard(u"alt+d"_s));
+    EXPECT_FALSE(heard(u"ctrl+alt+shift+d"_s));
+    xdotool({u"key"_s, u"Caps_Lock"_s});
+    EXPECT_TRUE(heard(u"alt+shift+d"_s));
+    xdotool({u"key"_s, u"Caps_Lock"_s});
+    xdotool({u"key"_s, u"Num_Lock"_s});
+    EXPECT_TRUE(heard(u"alt+shift+d"_s));
+    xdotool({u"key"_s, u"Num_Lock"_s});
+
+    hotKey.unregister();
+    EXPECT_FALSE(heard(u"alt+shift+d"_s));
+}
+
+TEST_F(X11HotKeysTest, ASpaceChordWorksAndAnotherPresetReplacesIt) {
+    ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::controlOptionSpace));
+    EXPECT_TRUE(heard(u"ctrl+alt+space"_s));
+    ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftSpace));
+    EXPECT_FALSE(heard(u"ctrl+alt+space"_s));
+    EXPECT_TRUE(heard(u"alt+shift+space"_s));
+}
+
+TEST_F(X11HotKeysTest, TheWindowManagersOwnChordIsRefused) {
+    // Openbox, as Debian configures it, opens its window menu with Alt+Space.
+    EXPECT_THROW(hotKey.registerPreset(ShortcutPreset::optionSpace), HotKeyError);
+    EXPECT_FALSE(hotKey.isRegistered());
+}
+
+TEST_F(X11HotKeysTest, AChordAnotherClientHoldsIsRefusedAndLeavesNothingGrabbed) {
+    auto other = X11HotKeys::open();  // a connection of its own: another client to the server
+    GlobalHotKey holder(*other, clock, [] {});
+    ASSERT_NO_THROW(holder.registerPreset(ShortcutPreset::optionShiftSpace));
+
+    try {
+        hotKey.registerPreset(ShortcutPreset::optionShiftSpace);
+        FAIL() << "the chord is held by another client";
+    } catch (const HotKeyError& error) {
+        EXPECT_EQ(error.errorDescription(),
+                  u"⌥ ⇧ Space is unavailable or is already assigned to another app. Choose a "
+                  u"different shortcut in Settings. (10)"_s);
+    }
+    EXPECT_FALSE(hotKey.isRegistered());
+    // Once the other client lets go, the chord is ours to take.
+    holder.unregister();
+    EXPECT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftSpace));
+    EXPECT_TRUE(heard(u"alt+shift+space"_s));
+}
+
+TEST(MacKeyMappingTest, LettersAndSpaceMapBothWays) {
+    EXPECT_EQ(keysymOfMacKey(2), 'd');
+    EXPECT_EQ(keysymOfMacKey(49), 0x20U);
+    EXPECT_EQ(keysymOfMacKey(10), std::nullopt);  // not a letter on any keyboard here
+    EXPECT_EQ(keysymOfMacKey(300), std::nullopt);
+    for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key) {
+        const auto mac = macKeyOfQtKey(key);
+        ASSERT_TRUE(mac.has_value()) << key;
+        EXPECT_EQ(keysymOfMacKey(*mac), static_cast<std::uint32_t>('a' + key - Qt::Key_A));
+    }
+    EXPECT_EQ(macKeyOfQtKey(Qt::Key_Space), 49);
+    EXPECT_EQ(macKeyOfQtKey(Qt::Key_Escape), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tidyword::platform::linux_desktop
