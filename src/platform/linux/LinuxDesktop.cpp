@@ -2,6 +2,9 @@
 
 #include <QGuiApplication>
 #include <QProcess>
+#include <QStandardPaths>
+
+using namespace Qt::Literals::StringLiterals;
 
 #include <gio/gio.h>
 
@@ -48,7 +51,24 @@ bool LinuxDesktop::requestAccessibility() {
             g_settings_schema_unref(schema);
         }
     }
+    openAccessibilitySettings();
     return accepted;
+}
+
+void LinuxDesktop::openAccessibilitySettings() {
+    // The desktops whose accessibility page we know; elsewhere there is none to open.
+    const QList<QStringList> pages{
+        {u"gnome-control-center"_s, u"universal-access"_s},
+        {u"systemsettings"_s, u"kcm_access"_s},
+        {u"xfce4-accessibility-settings"_s},
+        {u"mate-at-properties"_s},
+    };
+    for (const QStringList& page : pages) {
+        if (!QStandardPaths::findExecutable(page.front()).isEmpty()) {
+            QProcess::startDetached(page.front(), page.mid(1));
+            return;
+        }
+    }
 }
 
 }  // namespace tidyword::platform::linux_desktop

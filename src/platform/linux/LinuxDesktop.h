@@ -34,10 +34,13 @@ public:
     }
 
     // Asks the desktop to turn accessibility on (org.a11y.Status IsEnabled, and GNOME's
-    // toolkit-accessibility setting where it exists); true when the bus took the request.
+    // toolkit-accessibility setting where it exists), then opens the desktop's accessibility
+    // settings where it has a page we know; true when the bus took the request.
     bool requestAccessibility();
 
 private:
+    static void openAccessibilitySettings();
+
     UnavailableDesktop unavailable_;
     QtClipboard qtClipboard_;
     std::unique_ptr<XcbClipboard> x11Clipboard_;

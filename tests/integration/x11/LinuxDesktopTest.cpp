@@ -1,0 +1,41 @@
+// The application's choice of backends on an X11 session, and its request for the
+// accessibility permission.
+#include "platform/linux/LinuxDesktop.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace tidyword::platform::linux_desktop {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+
+void setAccessibilityEnabled(bool enabled) {
+    ASSERT_EQ(QProcess::execute(u"dbus-send"_s,
+                                {u"--session"_s, u"--print-reply"_s, u"--dest=org.a11y.Bus"_s,
+                                 u"/org/a11y/bus"_s, u"org.freedesktop.DBus.Properties.Set"_s,
+                                 u"string:org.a11y.Status"_s, u"string:IsEnabled"_s,
+                                 enabled ? u"variant:boolean:true"_s : u"variant:boolean:false"_s}),
+              0);
+}
+
+TEST(LinuxDesktopTest, AnX11SessionGetsTheRealBackends) {
+    LinuxDesktop desktop;
+    EXPECT_NE(dynamic_cast<AtspiAccessibility*>(&desktop.accessibility()), nullptr);
+    EXPECT_NE(dynamic_cast<X11Workspace*>(&desktop.workspace()), nullptr);
+    EXPECT_NE(dynamic_cast<XTestKeyEvents*>(&desktop.keys()), nullptr);
+    EXPECT_NE(dynamic_cast<X11HotKeys*>(&desktop.hotKeys()), nullptr);
+    EXPECT_NE(dynamic_cast<XcbClipboard*>(&desktop.pasteboard()), nullptr);
+}
+
+TEST(LinuxDesktopTest, AskingForAccessibilityTurnsItOn) {
+    LinuxDesktop desktop;
+    setAccessibilityEnabled(false);
+    EXPECT_FALSE(desktop.accessibility().isTrusted());
+    EXPECT_TRUE(desktop.requestAccessibility());
+    EXPECT_TRUE(desktop.accessibility().isTrusted());
+}
+
+}  // namespace
+}  // namespace tidyword::platform::linux_desktop
