@@ -63,6 +63,7 @@ bench: $(BUILD)/release/build.ninja
 	$(BUILD)/release/bench/bench_text_diff
 	bench/standin-throughput.sh $(BUILD)/release
 	bench/textbridge-x11.sh $(BUILD)/release
+	bench/app-x11.sh $(BUILD)/release
 
 # Starts Tidyword in the user's graphical session. Without one, it shows what Tidyword looks
 # like instead: both windows on a private X server, saved under build/screenshots/.

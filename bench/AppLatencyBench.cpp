@@ -1,0 +1,190 @@
+// The built application on a real X11 desktop, measured from outside as a user meets it:
+//   - from start to the settings window on screen;
+//   - from the shortcut press (XTest) to the popup on screen with the selection captured
+//     from mousepad, over 30 presses (the popup is closed again with the shortcut);
+//   - CPU time and resident memory over 60 idle seconds.
+// Run it on a desktop of its own:  bench/app-x11.sh <build folder>
+#include "platform/linux/XcbConnection.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <xcb/xtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+using tidyword::platform::linux_desktop::XcbConnection;
+using namespace Qt::Literals::StringLiterals;
+
+constexpr int kPresses = 30;
+constexpr int kIdleSeconds = 60;
+
+// Whether a client window with this title is mapped and viewable.
+bool shown(XcbConnection& x, const QByteArray& title) {
+    for (const xcb_window_t window : x.windowList(x.root(), "_NET_CLIENT_LIST")) {
+        const auto name = x.property(window, x.atom("_NET_WM_NAME"), x.atom("UTF8_STRING"));
+        if (!name || *name != title) {
+            continue;
+        }
+        auto* attributes = xcb_get_window_attributes_reply(
+            x.get(), xcb_get_window_attributes(x.get(), window), nullptr);
+        const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(attributes);
+        if (viewable) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Milliseconds until `done`, looking every half millisecond; -1 after 10 s.
+template <typename Done>
+double millisecondsUntil(Done done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > 10'000) {
+            return -1;
+        }
+        ::usleep(500);
+    }
+    return timer.nsecsElapsed() / 1e6;
+}
+
+xcb_keycode_t keycode(XcbConnection& x, xcb_keysym_t keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(x.get());
+    auto* mapping = xcb_get_keyboard_mapping_reply(
+        x.get(),
+        xcb_get_keyboard_mapping(
+            x.get(), setup->min_keycode,
+            static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1)),
+        nullptr);
+    xcb_keycode_t found = 0;
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(mapping);
+    const int per = mapping->keysyms_per_keycode;
+    for (int index = 0; index + per <= xcb_get_keyboard_mapping_keysyms_length(mapping);
+         index += per) {
+        if (keysyms[index] == keysym) {
+            found = static_cast<xcb_keycode_t>(setup->min_keycode + index / per);
+            break;
+        }
+    }
+    std::free(mapping);
+    return found;
+}
+
+// Alt+Shift+D, the default shortcut, as the keyboard would send it.
+void pressShortcut(XcbConnection& x) {
+    const xcb_keycode_t keys[] = {keycode(x, 0xffe9), keycode(x, 0xffe1), keycode(x, 'd')};
+    for (const xcb_keycode_t key : keys) {
+        xcb_test_fake_input(x.get(), XCB_KEY_PRESS, key, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    }
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+        xcb_test_fake_input(x.get(), XCB_KEY_RELEASE, *key, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    }
+    xcb_flush(x.get());
+}
+
+struct Usage {
+    double cpuSeconds;
+    long residentKiB;
+};
+
+Usage usageOf(qint64 pid) {
+    QFile stat(u"/proc/%1/stat"_s.arg(pid));
+    stat.open(QIODevice::ReadOnly);
+    const QByteArray line = stat.read(4096);
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
+    QFile status(u"/proc/%1/status"_s.arg(pid));
+    status.open(QIODevice::ReadOnly);
+    long resident = 0;
+    for (const QByteArray& entry : status.readAll().split('\n')) {
+        if (entry.startsWith("VmRSS:")) {
+            resident = entry.mid(6).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    return {ticks / static_cast<double>(::sysconf(_SC_CLK_TCK)), resident};
+}
+
+void report(const char* what, QList<double> values) {
+    std::sort(values.begin(), values.end());
+    const auto at = [&](double share) {
+        return values[std::min<qsizetype>(values.size() - 1,
+                                          static_cast<qsizetype>(share * values.size()))];
+    };
+    std::printf("%-22s n=%lld  median %.1f ms  p95 %.1f ms  min %.1f ms  max %.1f ms\n", what,
+                static_cast<long long>(values.size()), at(0.5), at(0.95), values.front(),
+                values.back());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_app_x11 <tidyword executable>\n");
+        return 2;
+    }
+    auto x = XcbConnection::open();
+    if (!x) {
+        std::fprintf(stderr, "needs an X11 desktop\n");
+        return 1;
+    }
+    QTemporaryDir directory;
+    QFile draft(directory.filePath(u"draft.txt"_s));
+    draft.open(QIODevice::WriteOnly);
+    draft.write("Please review the draft before friday and tell me what you think.");
+    draft.close();
+
+    QProcess tidyword;
+    tidyword.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    tidyword.start(QString::fromLocal8Bit(argv[1]), {});
+    const double start = millisecondsUntil([&] { return shown(*x, "Tidyword Settings"); });
+    std::printf("%-22s %.1f ms\n", "start to window", start);
+
+    QProcess editor;
+    editor.start(u"mousepad"_s, {draft.fileName()});
+    millisecondsUntil([&] { return shown(*x, QByteArray("draft.txt - Mousepad")); });
+    QThread::msleep(500);
+    QProcess::execute(u"xdotool"_s, {u"key"_s, u"ctrl+a"_s});
+
+    QList<double> popup;
+    for (int press = 0; press < kPresses; ++press) {
+        pressShortcut(*x);
+        const double shownAfter =
+            millisecondsUntil([&] { return shown(*x, "Tidyword — Improve text"); });
+        if (shownAfter < 0) {
+            std::fprintf(stderr, "the popup did not open\n");
+            return 1;
+        }
+        popup << shownAfter;
+        QThread::msleep(300);  // past the debounce
+        pressShortcut(*x);
+        millisecondsUntil([&] { return !shown(*x, "Tidyword — Improve text"); });
+        QThread::msleep(300);
+    }
+    report("shortcut to popup", popup);
+
+    const Usage before = usageOf(tidyword.processId());
+    QThread::sleep(kIdleSeconds);
+    const Usage after = usageOf(tidyword.processId());
+    std::printf("%-22s %.2f %% of one core over %d s\n", "idle CPU",
+                100.0 * (after.cpuSeconds - before.cpuSeconds) / kIdleSeconds, kIdleSeconds);
+    std::printf("%-22s %.1f MB\n", "resident memory", after.residentKiB / 1024.0);
+
+    editor.kill();
+    editor.waitForFinished();
+    tidyword.terminate();
+    tidyword.waitForFinished();
+    return 0;
+}
