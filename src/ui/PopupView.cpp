@@ -352,9 +352,9 @@ void PopupView::render() {
     const bool hasError = model.errorMessage().has_value();
 
     // Header.
-    sourceLabel_->setText(model.sourceName().isEmpty() ? kTagline : model.sourceName());
+    setLabelText(sourceLabel_, model.sourceName().isEmpty() ? kTagline : model.sourceName());
     const QColor badgeColor = model.isDemo() ? orange() : accent();
-    badge_->setText(model.isDemo() ? QStringLiteral("PREVIEW") : QStringLiteral("FREE BETA"));
+    setLabelText(badge_, model.isDemo() ? QStringLiteral("PREVIEW") : QStringLiteral("FREE BETA"));
     badge_->setStyleSheet(
         QStringLiteral(
             "QLabel { color: %1; background: %2; border-radius: 10px; padding: 6px 9px; }")
@@ -367,7 +367,7 @@ void PopupView::render() {
         modePicker_->setCurrentIndex(modePicker_->findData(static_cast<int>(model.mode())));
     }
     modePicker_->setEnabled(!model.replacing() && hasOriginal);
-    usageLabel_->setText(model.usageLabel());
+    setLabelText(usageLabel_, model.usageLabel());
 
     // Custom instruction.
     customSection_->setVisible(model.mode() == EditMode::custom);
@@ -375,15 +375,15 @@ void PopupView::render() {
         instructionField_->setText(model.customInstruction());
     }
     instructionField_->setEnabled(!model.busy() && !model.replacing());
-    instructionCounter_->setText(QString::number(scalarCount(model.customInstruction())) +
-                                 QStringLiteral(" / 2,000 characters"));
+    setLabelText(instructionCounter_, QString::number(scalarCount(model.customInstruction())) +
+                                          QStringLiteral(" / 2,000 characters"));
     applyButton_->setEnabled(!model.busy() && !model.replacing() && model.signedIn() &&
                              !model.customInstruction().isEmpty());
 
     // Result.
-    caption_->setText(model.busy()        ? QStringLiteral("WORKING ON YOUR DRAFT")
-                      : model.unchanged() ? QStringLiteral("LOOKS GOOD")
-                                          : QStringLiteral("YOUR DRAFT, REFINED"));
+    setLabelText(caption_, model.busy()        ? QStringLiteral("WORKING ON YOUR DRAFT")
+                           : model.unchanged() ? QStringLiteral("LOOKS GOOD")
+                                               : QStringLiteral("YOUR DRAFT, REFINED"));
     displayPicker_->setVisible(hasSuggestion);
     if (auto* current = displayButtons_->button(static_cast<int>(model.displayMode()))) {
         current->setChecked(true);
@@ -392,20 +392,22 @@ void PopupView::render() {
 
     // Error and footer.
     errorBox_->setVisible(hasError);
-    errorText_->setText(model.errorMessage().value_or(QString()));
+    setLabelText(errorText_, model.errorMessage().value_or(QString()));
     footerSymbol_->setSymbol(model.isDemo() ? QStringLiteral("eye") : QStringLiteral("lock.shield"),
                              toneColor(Tone::secondary));
     if (model.isDemo()) {
-        footerText_->setText(
-            QStringLiteral("Sample text only. This preview makes no API requests."));
+        setLabelText(footerText_,
+                     QStringLiteral("Sample text only. This preview makes no API requests."));
     } else if (hasSuggestion && !model.canReplace()) {
-        footerText_->setText(QStringLiteral(
-            "Copy this suggestion to your draft. Direct replacement isn’t available for this "
-            "selection."));
+        setLabelText(
+            footerText_,
+            QStringLiteral(
+                "Copy this suggestion to your draft. Direct replacement isn’t available for this "
+                "selection."));
     } else {
-        footerText_->setText(QStringLiteral(
-            "Your selection and editing instructions pass through Tidyword to Gemini. You choose "
-            "what to apply."));
+        setLabelText(footerText_, QStringLiteral("Your selection and editing instructions pass "
+                                                 "through Tidyword to Gemini. You choose "
+                                                 "what to apply."));
     }
 
     // Action bar.

@@ -224,17 +224,17 @@ QWidget* SettingsView::buildAccess() {
 }
 
 void SettingsView::setDesktopNote(const QString& note) {
-    desktopNote_->setText(note);
+    setLabelText(desktopNote_, note);
     desktopNote_->setVisible(!note.isEmpty());
 }
 
 void SettingsView::render() {
     const AppModel& model = model_;
-    shortcutStep_->setText(displayLabel(model.shortcut()));
+    setLabelText(shortcutStep_, displayLabel(model.shortcut()));
 
-    usageLabel_->setText(model.usageLabel());
+    setLabelText(usageLabel_, model.usageLabel());
     const QString reset = model.resetLabel();
-    resetLabel_->setText(reset);
+    setLabelText(resetLabel_, reset);
     resetLabel_->setVisible(!reset.isEmpty());
 
     signInButton_->setVisible(!model.signedIn());
@@ -258,10 +258,10 @@ void SettingsView::render() {
         shortcutPicker_->setCurrentIndex(
             shortcutPicker_->findData(static_cast<int>(model.shortcut())));
     }
-    hotKeyError_->setText(model.hotKeyError().value_or(QString()));
+    setLabelText(hotKeyError_, model.hotKeyError().value_or(QString()));
     hotKeyError_->setVisible(model.hotKeyError().has_value());
 
-    statusLine_->setText(model.accountStatus());
+    setLabelText(statusLine_, model.accountStatus());
     statusLine_->setVisible(!model.accountStatus().isEmpty());
     setTextColor(statusLine_, model.accountStatusIsError() ? orange() : toneColor(Tone::secondary));
 }

@@ -345,11 +345,32 @@ void AtspiAccessibility::setMessagingTimeout(const AccessibleElement& /*applicat
 }
 
 AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* application) {
-    if (AtspiAccessible* last = lastFocused_.value(busName(application))) {
-        if (hasState(last, ATSPI_STATE_FOCUSED) == true) {
-            return static_cast<AtspiAccessible*>(g_object_ref(last));
-        }
+    const QString key = busName(application);
+    AtspiAccessible* last = lastFocused_.value(key);
+    if (last && hasState(last, ATSPI_STATE_FOCUSED) == true) {
+        return static_cast<AtspiAccessible*>(g_object_ref(last));
     }
+    if (AtspiAccessible* found = searchFocused(application)) {
+        remember(key, found);
+        return found;
+    }
+    // An application in the background has no FOCUSED element, yet it keeps the one that
+    // gets the keyboard back when it is activated: the last one that had it.
+    if (last && hasState(last, ATSPI_STATE_DEFUNCT) == false &&
+        hasState(last, ATSPI_STATE_SHOWING) == true) {
+        return static_cast<AtspiAccessible*>(g_object_ref(last));
+    }
+    return nullptr;
+}
+
+void AtspiAccessibility::remember(const QString& application, AtspiAccessible* focused) {
+    if (AtspiAccessible* previous = lastFocused_.take(application)) {
+        g_object_unref(previous);
+    }
+    lastFocused_.insert(application, static_cast<AtspiAccessible*>(g_object_ref(focused)));
+}
+
+AtspiAccessible* AtspiAccessibility::searchFocused(AtspiAccessible* application) {
     // No event told us (we started after the focus moved): look for it, within bounds.
     std::deque<Held> queue;
     queue.push_back(hold(static_cast<AtspiAccessible*>(g_object_ref(application))));

@@ -9,7 +9,9 @@
 // |----------------------|-----------------------------------------------------------------|
 // | application element  | the desktop's child application whose process id is the pid    |
 // | focusedElement       | the accessible that last reported focus and still has FOCUSED,  |
-// |                      | else the first FOCUSED one of a bounded search of the tree      |
+// |                      | else the first FOCUSED one of a bounded search of the tree,     |
+// |                      | else (the application is in the background) the last one that   |
+// |                      | had the focus, while it is still showing                        |
 // | focusedWindow        | the focused element's nearest frame, dialog, window or alert,   |
 // |                      | else the application's ACTIVE child                             |
 // | role "AXTextField"   | ENTRY, PASSWORD_TEXT, TEXT or SPIN_BUTTON with SINGLE_LINE      |
@@ -85,6 +87,8 @@ private:
     static void focusEvent(AtspiEvent* event, void* self);
 
     AtspiAccessible* focusedElementOf(AtspiAccessible* application);
+    AtspiAccessible* searchFocused(AtspiAccessible* application);
+    void remember(const QString& application, AtspiAccessible* focused);
     AtspiAccessible* focusedWindowOf(AtspiAccessible* application);
 
     AtspiEventListener* listener_ = nullptr;

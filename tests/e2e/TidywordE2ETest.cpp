@@ -1,0 +1,199 @@
+// Tidyword end to end: the production binary with a deployment configuration, on a private
+// desktop and network where the deployment's hosts are the stand-in, driven only from outside
+// (XTest and xdotool for keys, AT-SPI to read and press Tidyword's controls, the stand-in's
+// control API) against mousepad.
+#include "e2e/AccessibleUi.h"
+#include "hotkey/GlobalHotKey.h"
+#include "platform/SystemClock.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/X11HotKeys.h"
+#include "platform/linux/X11Workspace.h"
+#include "platform/linux/XcbClipboard.h"
+#include "service/BetaError.h"
+#include "support/ConfigFiles.h"
+#include "support/EventLoop.h"
+#include "support/Printers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tidyword {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+using platform::Accessibility;
+
+const QString kDraft = u"i dont want to wait in order to ship"_s;
+const QString kRewrite = u"I don't want to wait in order to ship."_s;
+const QString kUsersClipboard = u"what the user had copied"_s;
+
+void xdotool(const QStringList& arguments) {
+    ASSERT_EQ(QProcess::execute(u"xdotool"_s, arguments), 0);
+}
+
+// A request to the stand-in's control API.
+void control(const QString& what, const QByteArray& body) {
+    ASSERT_EQ(QProcess::execute(u"curl"_s,
+                                {u"--silent"_s, u"--fail"_s, u"-X"_s, u"POST"_s, u"--data"_s,
+                                 QString::fromUtf8(body),
+                                 qEnvironmentVariable("STANDIN_URL") + u"/_standin/"_s + what}),
+              0);
+}
+
+class TidywordE2ETest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(accessibility && workspace && clipboard);
+        // An installation as a deployment makes one: the binary, and its configuration.
+        ASSERT_TRUE(QDir().mkpath(prefix.filePath(u"bin"_s)));
+        ASSERT_TRUE(QDir().mkpath(prefix.filePath(u"share/tidyword"_s)));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TIDYWORD_EXECUTABLE), executable()));
+        QFile config(prefix.filePath(u"share/tidyword/beta-config.json"_s));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write(test::configFile(test::auth0Members()));
+    }
+
+    void TearDown() override {
+        for (QProcess* process : {&editor, &tidyword}) {
+            process->terminate();
+            if (!process->waitForFinished(3000)) {
+                process->kill();
+                process->waitForFinished();
+            }
+        }
+    }
+
+    QString executable() const { return prefix.filePath(u"bin/tidyword"_s); }
+
+    void startTidyword() {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"DEFAULT_BROWSER"_s, QStringLiteral(TIDYWORD_TEST_BROWSER));
+        environment.insert(u"TIDYWORD_EXECUTABLE"_s, executable());
+        tidyword.setProcessEnvironment(environment);
+        tidyword.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        tidyword.start(executable(), {});
+        ASSERT_TRUE(tidyword.waitForStarted());
+        ui.emplace(tidyword.processId());
+        test::pollUntil([this] { return ui->shows(u"Save settings"_s); }, 50ms);
+    }
+
+    void signIn() {
+        ASSERT_TRUE(ui->press(u"Sign in"_s));
+        test::pollUntil(
+            [this] {
+                return ui->labelText(u"Requests"_s) == u"50 of 50 free requests remaining"_s;
+            },
+            50ms);
+    }
+
+    // Opens the draft in mousepad with all of it selected.
+    void openDraft() {
+        QFile file(prefix.filePath(u"draft.txt"_s));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(kDraft.toUtf8());
+        file.close();
+        editor.start(u"mousepad"_s, {file.fileName()});
+        ASSERT_TRUE(editor.waitForStarted());
+        test::pollUntil([this] { return editorText() == kDraft; }, 50ms);
+        xdotool({u"key"_s, u"ctrl+a"_s});
+    }
+
+    std::optional<QString> editorText() {
+        const auto field = accessibility->elementAttribute(
+            accessibility->applicationElement(static_cast<qint32>(editor.processId())),
+            Accessibility::Attribute::focusedElement);
+        return field ? accessibility->stringAttribute(*field, Accessibility::Attribute::value)
+                     : std::nullopt;
+    }
+
+    bool editorInFront() {
+        const auto front = workspace->frontmostApplication();
+        return front && front->processIdentifier == editor.processId();
+    }
+
+    void pressShortcut() { xdotool({u"key"_s, u"alt+shift+d"_s}); }
+
+    std::unique_ptr<platform::linux_desktop::AtspiAccessibility> accessibility =
+        platform::linux_desktop::AtspiAccessibility::open();
+    std::unique_ptr<platform::linux_desktop::X11Workspace> workspace =
+        platform::linux_desktop::X11Workspace::open();
+    std::unique_ptr<platform::linux_desktop::XcbClipboard> clipboard =
+        platform::linux_desktop::XcbClipboard::open();
+    QTemporaryDir prefix;
+    QProcess tidyword;
+    QProcess editor;
+    std::optional<test::AccessibleUi> ui;
+};
+
+TEST_F(TidywordE2ETest, SignInThroughTheBrowserShowsTheQuota) {
+    startTidyword();
+    EXPECT_EQ(ui->labelText(u"Requests"_s), u"Free beta"_s);
+    signIn();
+    EXPECT_TRUE(ui->shows(u"Sign out"_s));
+    EXPECT_TRUE(ui->labelText(u"Reset date"_s)->startsWith(u"Requests reset "_s));
+}
+
+TEST_F(TidywordE2ETest, TheShortcutImprovesTheSelectionAndReplaceWritesItBack) {
+    startTidyword();
+    signIn();
+    openDraft();
+    ASSERT_TRUE(clipboard->setString(kUsersClipboard));
+    pressShortcut();
+    test::pollUntil([this] { return ui->labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; },
+                    50ms);
+    EXPECT_EQ(ui->labelText(u"Source"_s), u"Mousepad"_s);
+    ASSERT_TRUE(ui->press(u"Replace selection"_s));
+    test::pollUntil([this] { return editorText() == kRewrite; }, 50ms);
+    test::pollUntil([this] { return editorInFront(); }, 50ms);
+    // Tidyword puts the clipboard back once its own read-back has seen the rewrite.
+    test::pollUntil([this] { return clipboard->string() == kUsersClipboard; }, 50ms);
+    EXPECT_FALSE(ui->shows(u"Dismiss"_s));  // the popup has closed
+}
+
+TEST_F(TidywordE2ETest, ASpentQuotaIsShownInThePopupAndTheSettings) {
+    startTidyword();
+    signIn();
+    control(u"quota"_s, R"({"limit": 50, "used": 50})");
+    openDraft();
+    pressShortcut();
+    const QString spent = BetaError(BetaError::quotaExceeded).errorDescription();
+    test::pollUntil([&] { return ui->labelText(u"Error"_s) == spent; }, 50ms);
+    test::pollUntil(
+        [this] { return ui->labelText(u"Requests"_s) == u"0 of 50 free requests remaining"_s; },
+        50ms);
+}
+
+TEST_F(TidywordE2ETest, TheShortcutClosesThePopupAndTheEditorComesBack) {
+    startTidyword();
+    openDraft();
+    pressShortcut();
+    test::pollUntil([this] { return ui->shows(u"Dismiss"_s); }, 50ms);
+    test::processEventsFor(300ms);  // past the debounce
+    pressShortcut();
+    test::pollUntil([this] { return !ui->shows(u"Dismiss"_s) && editorInFront(); }, 50ms);
+}
+
+TEST_F(TidywordE2ETest, AShortcutAnotherClientHoldsIsReported) {
+    platform::SystemClock clock;
+    auto other = platform::linux_desktop::X11HotKeys::open();
+    GlobalHotKey holder(*other, clock, [] {});
+    ASSERT_NO_THROW(holder.registerPreset(ShortcutPreset::optionShiftD));
+    startTidyword();
+    test::pollUntil(
+        [this] {
+            return ui->labelText(u"Shortcut error"_s) ==
+                   HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD, 10).errorDescription();
+        },
+        50ms);
+    // The rest of Tidyword works without it: the demo still opens.
+    ASSERT_TRUE(ui->press(u"Preview popup"_s));
+    test::pollUntil([this] { return ui->labelText(u"Badge"_s) == u"PREVIEW"_s; }, 50ms);
+}
+
+}  // namespace
+}  // namespace tidyword
