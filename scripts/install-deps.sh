@@ -18,7 +18,7 @@ packages=(
     dbus-daemon dbus-bin gnome-keyring
     # integration tests on a private desktop: window manager, accessibility bus, real
     # applications to read from and write into, and a way to press keys as a user would
-    openbox x11-utils at-spi2-core mousepad zenity xdotool
+    openbox trayer x11-utils at-spi2-core mousepad zenity xdotool
     # fuzzing: clang with libFuzzer
     clang libclang-rt-14-dev
 )

@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
 # Runs a command on a private D-Bus session bus of its own, in a temporary home, so that it
 # meets only the services this script starts: nothing can be activated on demand.
-#   run-on-private-bus.sh [--keyring] [--desktop] -- command [arguments...]
+#   run-on-private-bus.sh [--keyring] [--desktop] [--tray] -- command [arguments...]
 # --keyring starts GNOME Keyring's Secret Service, with its login collection created and
 # unlocked before anything asks for it.
 # --desktop starts a desktop of its own: an X server (Xvfb), a window manager (openbox), and
 # the accessibility bus with accessibility enabled, as a screen reader would leave it.
+# --tray adds a system tray (trayer) along the top right of that desktop.
 set -euo pipefail
 
 keyring=false
 desktop=false
+tray=false
 while [ $# -gt 0 ]; do
     case "$1" in
         --keyring) keyring=true; shift ;;
         --desktop) desktop=true; shift ;;
+        --tray) desktop=true; tray=true; shift ;;
         --) shift; break ;;
-        *) echo "usage: $0 [--keyring] [--desktop] -- command..." >&2; exit 2 ;;
+        *) echo "usage: $0 [--keyring] [--desktop] [--tray] -- command..." >&2; exit 2 ;;
     esac
 done
 
@@ -77,6 +80,12 @@ if [ "$2" = true ]; then
     dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
         org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled \
         variant:boolean:true >/dev/null
+    if [ "$3" = true ]; then
+        trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel \
+            --height 24 --SetDockType true >/dev/null 2>&1 &
+        started+=($!)
+        await "xdotool search --class trayer"
+    fi
 fi
 
 if [ "$1" = true ]; then
@@ -84,8 +93,8 @@ if [ "$1" = true ]; then
     # The daemon returns before it has taken its name on the bus.
     await "has_owner org.freedesktop.secrets"
 fi
-shift 2
+shift 3
 "$@"
 '
-exec dbus-run-session --config-file="$home/bus.conf" -- bash -c "$inner" bash "$keyring" "$desktop" "$@" \
+exec dbus-run-session --config-file="$home/bus.conf" -- bash -c "$inner" bash "$keyring" "$desktop" "$tray" "$@" \
     2> >(grep -v "Failed to set fd limit" >&2)
