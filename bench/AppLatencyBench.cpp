@@ -4,6 +4,7 @@
 //     from mousepad, over 30 presses (the popup is closed again with the shortcut);
 //   - CPU time and resident memory over 60 idle seconds.
 // Run it on a desktop of its own:  bench/app-x11.sh <build folder>
+#include "Figures.h"
 #include "platform/linux/XcbConnection.h"
 
 #include <QCoreApplication>
@@ -60,31 +61,10 @@ double millisecondsUntil(Done done) {
     return timer.nsecsElapsed() / 1e6;
 }
 
-xcb_keycode_t keycode(XcbConnection& x, xcb_keysym_t keysym) {
-    const xcb_setup_t* setup = xcb_get_setup(x.get());
-    auto* mapping = xcb_get_keyboard_mapping_reply(
-        x.get(),
-        xcb_get_keyboard_mapping(
-            x.get(), setup->min_keycode,
-            static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1)),
-        nullptr);
-    xcb_keycode_t found = 0;
-    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(mapping);
-    const int per = mapping->keysyms_per_keycode;
-    for (int index = 0; index + per <= xcb_get_keyboard_mapping_keysyms_length(mapping);
-         index += per) {
-        if (keysyms[index] == keysym) {
-            found = static_cast<xcb_keycode_t>(setup->min_keycode + index / per);
-            break;
-        }
-    }
-    std::free(mapping);
-    return found;
-}
-
 // Alt+Shift+D, the default shortcut, as the keyboard would send it.
 void pressShortcut(XcbConnection& x) {
-    const xcb_keycode_t keys[] = {keycode(x, 0xffe9), keycode(x, 0xffe1), keycode(x, 'd')};
+    const xcb_keycode_t keys[] = {x.keycodeOf(0xffe9).value_or(0), x.keycodeOf(0xffe1).value_or(0),
+                                  x.keycodeOf('d').value_or(0)};
     for (const xcb_keycode_t key : keys) {
         xcb_test_fake_input(x.get(), XCB_KEY_PRESS, key, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     }
@@ -114,17 +94,6 @@ Usage usageOf(qint64 pid) {
         }
     }
     return {ticks / static_cast<double>(::sysconf(_SC_CLK_TCK)), resident};
-}
-
-void report(const char* what, QList<double> values) {
-    std::sort(values.begin(), values.end());
-    const auto at = [&](double share) {
-        return values[std::min<qsizetype>(values.size() - 1,
-                                          static_cast<qsizetype>(share * values.size()))];
-    };
-    std::printf("%-22s n=%lld  median %.1f ms  p95 %.1f ms  min %.1f ms  max %.1f ms\n", what,
-                static_cast<long long>(values.size()), at(0.5), at(0.95), values.front(),
-                values.back());
 }
 
 }  // namespace
@@ -173,7 +142,7 @@ int main(int argc, char** argv) {
         millisecondsUntil([&] { return !shown(*x, "Tidyword — Improve text"); });
         QThread::msleep(300);
     }
-    report("shortcut to popup", popup);
+    tidyword::bench::report("shortcut to popup", popup);
 
     const Usage before = usageOf(tidyword.processId());
     QThread::sleep(kIdleSeconds);

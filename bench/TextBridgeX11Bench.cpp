@@ -2,6 +2,7 @@
 // mousepad (its selection read through AT-SPI2), and a verified replacement (activation,
 // clipboard snapshot, synthetic paste, read-back, restore). Run it on a desktop of its own:
 //   bench/textbridge-x11.sh <build folder>
+#include "Figures.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/X11Workspace.h"
@@ -76,17 +77,6 @@ void await(QCoro::Task<void> task) {
     }
 }
 
-void report(const char* what, QList<double> milliseconds) {
-    std::sort(milliseconds.begin(), milliseconds.end());
-    const auto at = [&](double share) {
-        return milliseconds[std::min<qsizetype>(
-            milliseconds.size() - 1, static_cast<qsizetype>(share * milliseconds.size()))];
-    };
-    std::printf("%-12s n=%lld  median %.1f ms  p95 %.1f ms  min %.1f ms  max %.1f ms\n", what,
-                static_cast<long long>(milliseconds.size()), at(0.5), at(0.95),
-                milliseconds.front(), milliseconds.back());
-}
-
 void xdotool(const QStringList& arguments) {
     QProcess::execute(u"xdotool"_s, arguments);
 }
@@ -148,8 +138,8 @@ int main(int argc, char** argv) {
         await(bridge.replace(selection, replacement));
         replacements << timer.nsecsElapsed() / 1e6;
     }
-    report("capture", captures);
-    report("replacement", replacements);
+    tidyword::bench::report("capture", captures);
+    tidyword::bench::report("replacement", replacements);
     editor.kill();
     editor.waitForFinished();
     return 0;

@@ -168,28 +168,8 @@ std::unique_ptr<HotKeys::Registration> X11HotKeys::addLocalMonitor(Monitor monit
     return std::make_unique<KeyFilter>(std::move(monitor));
 }
 
-std::optional<xcb_keycode_t> X11HotKeys::keycodeOf(std::uint32_t keysym) {
-    const xcb_setup_t* setup = xcb_get_setup(x_->get());
-    const xcb_keycode_t first = setup->min_keycode;
-    const auto count = static_cast<std::uint8_t>(setup->max_keycode - first + 1);
-    const auto mapping = owned(xcb_get_keyboard_mapping_reply(
-        x_->get(), xcb_get_keyboard_mapping(x_->get(), first, count), nullptr));
-    if (!mapping || mapping->keysyms_per_keycode == 0) {
-        return std::nullopt;
-    }
-    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(mapping.get());
-    const int total = xcb_get_keyboard_mapping_keysyms_length(mapping.get());
-    const int perKeycode = mapping->keysyms_per_keycode;
-    for (int index = 0; index + perKeycode <= total; index += perKeycode) {
-        if (keysyms[index] == keysym) {
-            return static_cast<xcb_keycode_t>(first + index / perKeycode);
-        }
-    }
-    return std::nullopt;
-}
-
 std::uint16_t X11HotKeys::numLockMask() {
-    const auto numLock = keycodeOf(kNumLockKeysym);
+    const auto numLock = x_->keycodeOf(kNumLockKeysym);
     const auto mapping = owned(
         xcb_get_modifier_mapping_reply(x_->get(), xcb_get_modifier_mapping(x_->get()), nullptr));
     if (!numLock || !mapping) {
@@ -209,7 +189,7 @@ std::uint16_t X11HotKeys::numLockMask() {
 
 HotKeys::Status X11HotKeys::grab(Grab& wanted) {
     const auto keysym = keysymOfMacKey(wanted.keyCode);
-    const auto keycode = keysym ? keycodeOf(*keysym) : std::nullopt;
+    const auto keycode = keysym ? x_->keycodeOf(*keysym) : std::nullopt;
     if (!keycode) {
         return unknownKey;
     }

@@ -49,7 +49,6 @@ private:
     Status grab(Grab& grab);
     void ungrab(Grab& grab);
     void pump();
-    std::optional<xcb_keycode_t> keycodeOf(std::uint32_t keysym);
     std::uint16_t numLockMask();
 
     std::unique_ptr<XcbConnection> x_;

@@ -37,27 +37,6 @@ std::unique_ptr<XTestKeyEvents> XTestKeyEvents::open() {
 XTestKeyEvents::XTestKeyEvents(std::unique_ptr<XcbConnection> connection)
     : x_(std::move(connection)) {}
 
-std::optional<xcb_keycode_t> XTestKeyEvents::keycodeOf(xcb_keysym_t keysym) {
-    const xcb_setup_t* setup = xcb_get_setup(x_->get());
-    const xcb_keycode_t first = setup->min_keycode;
-    const auto count = static_cast<std::uint8_t>(setup->max_keycode - first + 1);
-    const auto mapping = own(xcb_get_keyboard_mapping_reply(
-        x_->get(), xcb_get_keyboard_mapping(x_->get(), first, count), nullptr));
-    if (!mapping || mapping->keysyms_per_keycode == 0) {
-        return std::nullopt;
-    }
-    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(mapping.get());
-    const int total = xcb_get_keyboard_mapping_keysyms_length(mapping.get());
-    const int perKeycode = mapping->keysyms_per_keycode;
-    // The unshifted symbol of a key is its first column.
-    for (int index = 0; index + perKeycode <= total; index += perKeycode) {
-        if (keysyms[index] == keysym) {
-            return static_cast<xcb_keycode_t>(first + index / perKeycode);
-        }
-    }
-    return std::nullopt;
-}
-
 bool XTestKeyEvents::modifiersHeld() {
     const auto modifiers = own(
         xcb_get_modifier_mapping_reply(x_->get(), xcb_get_modifier_mapping(x_->get()), nullptr));
@@ -91,8 +70,8 @@ bool XTestKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
     if (activeProcess() != processIdentifier) {
         return false;
     }
-    const auto control = keycodeOf(kControlL);
-    const auto letter = keycodeOf(shortcut == Shortcut::copy ? kLetterC : kLetterV);
+    const auto control = x_->keycodeOf(kControlL);
+    const auto letter = x_->keycodeOf(shortcut == Shortcut::copy ? kLetterC : kLetterV);
     if (!control || !letter) {
         return false;
     }

@@ -33,7 +33,6 @@ public:
 private:
     explicit XTestKeyEvents(std::unique_ptr<XcbConnection> connection);
 
-    std::optional<xcb_keycode_t> keycodeOf(xcb_keysym_t keysym);
     std::optional<qint32> activeProcess();
     void fake(std::uint8_t type, xcb_keycode_t keycode);
 

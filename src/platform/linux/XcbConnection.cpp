@@ -115,6 +115,27 @@ QList<xcb_window_t> XcbConnection::windowList(xcb_window_t window, const char* n
     return windows;
 }
 
+std::optional<xcb_keycode_t> XcbConnection::keycodeOf(std::uint32_t keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(connection_);
+    const xcb_keycode_t first = setup->min_keycode;
+    const auto count = static_cast<std::uint8_t>(setup->max_keycode - first + 1);
+    const auto mapping = own(xcb_get_keyboard_mapping_reply(
+        connection_, xcb_get_keyboard_mapping(connection_, first, count), nullptr));
+    if (!mapping || mapping->keysyms_per_keycode == 0) {
+        return std::nullopt;
+    }
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(mapping.get());
+    const int total = xcb_get_keyboard_mapping_keysyms_length(mapping.get());
+    const int perKeycode = mapping->keysyms_per_keycode;
+    // The unshifted symbol of a key is its first column.
+    for (int index = 0; index + perKeycode <= total; index += perKeycode) {
+        if (keysyms[index] == keysym) {
+            return static_cast<xcb_keycode_t>(first + index / perKeycode);
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::int32_t> XcbConnection::processOf(xcb_window_t window) {
     if (const auto pid = cardinal(window, "_NET_WM_PID"); pid && *pid > 0) {
         return static_cast<std::int32_t>(*pid);

@@ -34,6 +34,9 @@ public:
     std::optional<xcb_window_t> windowProperty(xcb_window_t window, const char* property);
     QList<xcb_window_t> windowList(xcb_window_t window, const char* property);
 
+    // The keycode whose unshifted symbol is `keysym` in the current keyboard mapping, or none.
+    std::optional<xcb_keycode_t> keycodeOf(std::uint32_t keysym);
+
     // The process that owns a client window: _NET_WM_PID, else the X server's own record of
     // the client (X-Resource), which needs no cooperation from the application.
     std::optional<std::int32_t> processOf(xcb_window_t window);
