@@ -6,7 +6,9 @@
 #include "platform/linux/X11HotKeys.h"
 #include "support/EventLoop.h"
 
+#include <QKeyEvent>
 #include <QProcess>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +88,25 @@ TEST_F(X11HotKeysTest, AChordAnotherClientHoldsIsRefusedAndLeavesNothingGrabbed)
     holder.unregister();
     EXPECT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftSpace));
     EXPECT_TRUE(heard(u"alt+shift+space"_s));
+}
+
+TEST_F(X11HotKeysTest, KeyPressesInsideTidywordAreWatchedToo) {
+    ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
+    QWidget window;
+    const auto send = [&](Qt::KeyboardModifiers modifiers, bool repeat) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_D, modifiers, u"D"_s, repeat);
+        QCoreApplication::sendEvent(&window, &press);
+        return press.isAccepted();
+    };
+    send(Qt::AltModifier | Qt::ShiftModifier, false);
+    EXPECT_EQ(presses, 1);
+    send(Qt::AltModifier | Qt::ShiftModifier, true);  // the key held down: swallowed, no call
+    test::processEventsFor(200ms);
+    send(Qt::AltModifier | Qt::ShiftModifier | Qt::ControlModifier, false);  // another chord
+    EXPECT_EQ(presses, 1);
+    hotKey.unregister();
+    send(Qt::AltModifier | Qt::ShiftModifier, false);
+    EXPECT_EQ(presses, 1);
 }
 
 TEST(MacKeyMappingTest, LettersAndSpaceMapBothWays) {
