@@ -34,7 +34,7 @@ void showOnEveryDesktop(QWindow& window) {
     if (desktop == XCB_ATOM_NONE) {
         return;
     }
-    // The all-desktops value of the specification.
+    // EWMH's desktop number for "every desktop".
     const std::uint32_t everyDesktop = 0xFFFFFFFF;
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE,
                         static_cast<xcb_window_t>(window.winId()), desktop, XCB_ATOM_CARDINAL, 32,

@@ -140,15 +140,17 @@ std::optional<std::int32_t> XcbConnection::processOf(xcb_window_t window) {
     if (const auto pid = cardinal(window, "_NET_WM_PID"); pid && *pid > 0) {
         return static_cast<std::int32_t>(*pid);
     }
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     const auto reply = own(xcb_res_query_client_ids_reply(
-        connection_, xcb_res_query_client_ids(connection_, 1, &spec), nullptr));
+        connection_, xcb_res_query_client_ids(connection_, 1, &wanted), nullptr));
     if (!reply) {
         return std::nullopt;
     }
     for (auto ids = xcb_res_query_client_ids_ids_iterator(reply.get()); ids.rem > 0;
          xcb_res_client_id_value_next(&ids)) {
-        if ((ids.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
+        // Each value opens with the description of the client it answers for.
+        const auto* client = reinterpret_cast<const xcb_res_client_id_spec_t*>(ids.data);
+        if ((client->mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
             xcb_res_client_id_value_value_length(ids.data) >= 1) {
             return static_cast<std::int32_t>(*xcb_res_client_id_value_value(ids.data));
         }
