@@ -29,6 +29,9 @@ using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
 using platform::Accessibility;
 
+// Far more than any step needs, so that a busy machine only slows the test down.
+constexpr std::chrono::milliseconds kPatience{30'000};
+
 const QString kDraft = u"i dont want to wait in order to ship"_s;
 const QString kRewrite = u"I don't want to wait in order to ship."_s;
 const QString kUsersClipboard = u"what the user had copied"_s;
@@ -80,7 +83,7 @@ protected:
         tidyword.start(executable(), {});
         ASSERT_TRUE(tidyword.waitForStarted());
         ui.emplace(tidyword.processId());
-        test::pollUntil([this] { return ui->shows(u"Save settings"_s); }, 50ms);
+        test::pollUntil([this] { return ui->shows(u"Save settings"_s); }, 50ms, kPatience);
     }
 
     void signIn() {
@@ -89,7 +92,7 @@ protected:
             [this] {
                 return ui->labelText(u"Requests"_s) == u"50 of 50 free requests remaining"_s;
             },
-            50ms);
+            50ms, kPatience);
     }
 
     // Opens the draft in mousepad with all of it selected.
@@ -100,7 +103,7 @@ protected:
         file.close();
         editor.start(u"mousepad"_s, {file.fileName()});
         ASSERT_TRUE(editor.waitForStarted());
-        test::pollUntil([this] { return editorText() == kDraft; }, 50ms);
+        test::pollUntil([this] { return editorText() == kDraft; }, 50ms, kPatience);
         xdotool({u"key"_s, u"ctrl+a"_s});
     }
 
@@ -146,13 +149,13 @@ TEST_F(TidywordE2ETest, TheShortcutImprovesTheSelectionAndReplaceWritesItBack) {
     ASSERT_TRUE(clipboard->setString(kUsersClipboard));
     pressShortcut();
     test::pollUntil([this] { return ui->labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; },
-                    50ms);
+                    50ms, kPatience);
     EXPECT_EQ(ui->labelText(u"Source"_s), u"Mousepad"_s);
     ASSERT_TRUE(ui->press(u"Replace selection"_s));
-    test::pollUntil([this] { return editorText() == kRewrite; }, 50ms);
-    test::pollUntil([this] { return editorInFront(); }, 50ms);
+    test::pollUntil([this] { return editorText() == kRewrite; }, 50ms, kPatience);
+    test::pollUntil([this] { return editorInFront(); }, 50ms, kPatience);
     // Tidyword puts the clipboard back once its own read-back has seen the rewrite.
-    test::pollUntil([this] { return clipboard->string() == kUsersClipboard; }, 50ms);
+    test::pollUntil([this] { return clipboard->string() == kUsersClipboard; }, 50ms, kPatience);
     EXPECT_FALSE(ui->shows(u"Dismiss"_s));  // the popup has closed
 }
 
@@ -163,20 +166,21 @@ TEST_F(TidywordE2ETest, ASpentQuotaIsShownInThePopupAndTheSettings) {
     openDraft();
     pressShortcut();
     const QString spent = BetaError(BetaError::quotaExceeded).errorDescription();
-    test::pollUntil([&] { return ui->labelText(u"Error"_s) == spent; }, 50ms);
+    test::pollUntil([&] { return ui->labelText(u"Error"_s) == spent; }, 50ms, kPatience);
     test::pollUntil(
         [this] { return ui->labelText(u"Requests"_s) == u"0 of 50 free requests remaining"_s; },
-        50ms);
+        50ms, kPatience);
 }
 
 TEST_F(TidywordE2ETest, TheShortcutClosesThePopupAndTheEditorComesBack) {
     startTidyword();
     openDraft();
     pressShortcut();
-    test::pollUntil([this] { return ui->shows(u"Dismiss"_s); }, 50ms);
+    test::pollUntil([this] { return ui->shows(u"Dismiss"_s); }, 50ms, kPatience);
     test::processEventsFor(300ms);  // past the debounce
     pressShortcut();
-    test::pollUntil([this] { return !ui->shows(u"Dismiss"_s) && editorInFront(); }, 50ms);
+    test::pollUntil([this] { return !ui->shows(u"Dismiss"_s) && editorInFront(); }, 50ms,
+                    kPatience);
 }
 
 // Opens the tray icon's menu with a click, as a user would.
@@ -218,14 +222,15 @@ TEST_F(TidywordE2ETest, AShortcutAnotherClientHoldsIsReported) {
             return ui->labelText(u"Shortcut error"_s) ==
                    HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD, 10).errorDescription();
         },
-        50ms);
+        50ms, kPatience);
     // The rest of Tidyword works without it: the tray menu improves the selection.
     openDraft();
     openTrayMenu();
     // A popup menu is not in the accessibility tree: choose its first item by keyboard.
     test::processEventsFor(300ms);
     xdotool({u"key"_s, u"Down"_s, u"Return"_s});
-    test::pollUntil([this] { return ui->labelText(u"Source"_s) == u"Mousepad"_s; }, 50ms);
+    test::pollUntil([this] { return ui->labelText(u"Source"_s) == u"Mousepad"_s; }, 50ms,
+                    kPatience);
 }
 
 }  // namespace

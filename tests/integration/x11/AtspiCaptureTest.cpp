@@ -51,13 +51,15 @@ protected:
         file.write(text.toUtf8());
         file.close();
         const qint32 editor = applications.startInFront(u"mousepad"_s, {file.fileName()});
-        test::pollUntil([&] {
-            const auto application = accessibility->applicationElement(editor);
-            const auto field = accessibility->elementAttribute(
-                application, Accessibility::Attribute::focusedElement);
-            return field &&
-                   accessibility->stringAttribute(*field, Accessibility::Attribute::value) == text;
-        });
+        test::pollUntil(
+            [&] {
+                const auto application = accessibility->applicationElement(editor);
+                const auto field = accessibility->elementAttribute(
+                    application, Accessibility::Attribute::focusedElement);
+                return field && accessibility->stringAttribute(
+                                    *field, Accessibility::Attribute::value) == text;
+            },
+            20ms, test::kDesktopPatience);
         return editor;
     }
 
@@ -126,7 +128,8 @@ TEST_F(AtspiCaptureTest, AClipboardManagerSeesThePasteTextMarkedSecret) {
     openEditor(kDraft);
     QProcess watcher;
     watcher.start(QStringLiteral(TIDYWORD_CLIPBOARD_PEER), {u"watch"_s});
-    test::pollUntil([&] { return watcher.canReadLine() || watcher.waitForReadyRead(10); });
+    test::pollUntil([&] { return watcher.canReadLine() || watcher.waitForReadyRead(10); }, 20ms,
+                    test::kDesktopPatience);
     ASSERT_EQ(watcher.readLine().trimmed(), "ready");
 
     ASSERT_TRUE(clipboard.setString(u"the user's own words"_s));
@@ -160,11 +163,13 @@ TEST_F(AtspiCaptureTest, AFieldThatHidesItsSelectionIsCopiedWithTheClipboardRest
     clipboard.writeItems({{{u"text/plain"_s, "theirs"_ba}, {u"image/png"_s, image}}});
     const qint32 field =
         applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD), {u"Copy me if you can"_s});
-    test::pollUntil([&] {
-        const auto focused = accessibility->elementAttribute(
-            accessibility->applicationElement(field), Accessibility::Attribute::focusedElement);
-        return focused.has_value();
-    });
+    test::pollUntil(
+        [&] {
+            const auto focused = accessibility->elementAttribute(
+                accessibility->applicationElement(field), Accessibility::Attribute::focusedElement);
+            return focused.has_value();
+        },
+        20ms, test::kDesktopPatience);
     selectWithKeys(5, 2);
 
     const TextSelection selection = capture();
@@ -202,12 +207,14 @@ TEST_F(AtspiCaptureTest, AnEditorStartedAgainIsNotTheSource) {
 TEST_F(AtspiCaptureTest, AQtFieldCountsInUtf16AndComesBackExactly) {
     const qint32 field =
         applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD), {u"--open"_s, kDraft});
-    test::pollUntil([&] {
-        const auto focused = accessibility->elementAttribute(
-            accessibility->applicationElement(field), Accessibility::Attribute::focusedElement);
-        return focused &&
-               accessibility->stringAttribute(*focused, Accessibility::Attribute::value) == kDraft;
-    });
+    test::pollUntil(
+        [&] {
+            const auto focused = accessibility->elementAttribute(
+                accessibility->applicationElement(field), Accessibility::Attribute::focusedElement);
+            return focused && accessibility->stringAttribute(
+                                  *focused, Accessibility::Attribute::value) == kDraft;
+        },
+        20ms, test::kDesktopPatience);
     selectWithKeys(7, 5);
     const TextSelection selection = capture();
     EXPECT_EQ(selection.text, u"cr\u00e8me"_s);
@@ -220,12 +227,15 @@ TEST_F(AtspiCaptureTest, AQtFieldCountsInUtf16AndComesBackExactly) {
 TEST_F(AtspiCaptureTest, APasswordFieldIsNeverRead) {
     const qint32 dialog = applications.startInFront(u"zenity"_s, {u"--password"_s});
     // The user types once the field has the keyboard, as the accessibility tree shows it.
-    test::pollUntil([&] {
-        const auto field = accessibility->elementAttribute(
-            accessibility->applicationElement(dialog), Accessibility::Attribute::focusedElement);
-        return field && accessibility->stringAttribute(*field, Accessibility::Attribute::role) ==
-                            u"AXTextField"_s;
-    });
+    test::pollUntil(
+        [&] {
+            const auto field =
+                accessibility->elementAttribute(accessibility->applicationElement(dialog),
+                                                Accessibility::Attribute::focusedElement);
+            return field && accessibility->stringAttribute(
+                                *field, Accessibility::Attribute::role) == u"AXTextField"_s;
+        },
+        20ms, test::kDesktopPatience);
     xdotool({u"type"_s, u"hunter2"_s});
     EXPECT_EQ(test::codeThrownBy<TextBridgeError>([this] { capture(); }),
               TextBridgeError::secureField);

@@ -13,6 +13,10 @@
 
 namespace tidyword::test {
 
+// How long a test waits for a real application to start, map and take the keyboard: far more
+// than it needs, so that a busy machine (a sanitizer build, tests in parallel) only slows it.
+inline constexpr std::chrono::milliseconds kDesktopPatience{30'000};
+
 class DesktopApplications {
 public:
     explicit DesktopApplications(platform::Workspace& workspace) : workspace_(workspace) {}
@@ -28,11 +32,13 @@ public:
     qint32 startInFront(const QString& program, const QStringList& arguments = {}) {
         const qint32 pid = start(program, arguments);
         int inFront = 0;
-        pollUntil([&] {
-            const auto front = workspace_.frontmostApplication();
-            inFront = front && front->processIdentifier == pid ? inFront + 1 : 0;
-            return inFront >= kSettledLooks;
-        });
+        pollUntil(
+            [&] {
+                const auto front = workspace_.frontmostApplication();
+                inFront = front && front->processIdentifier == pid ? inFront + 1 : 0;
+                return inFront >= kSettledLooks;
+            },
+            std::chrono::milliseconds(20), kDesktopPatience);
         return pid;
     }
 
