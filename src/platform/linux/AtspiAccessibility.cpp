@@ -82,13 +82,44 @@ QString busName(AtspiAccessible* accessible) {
     return object->app ? QString::fromUtf8(object->app->bus_name) : QString();
 }
 
+// The element's states as it reports them now. The library's cached states follow the
+// application's events, and one missed event would leave a stale FOCUSED forever; this asks
+// the application, without dispatching anything else meanwhile (the library's own handlers
+// must not run inside one of our requests).
 std::optional<bool> hasState(AtspiAccessible* accessible, AtspiStateType state) {
-    AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
-    if (!states) {
+    const auto* object = reinterpret_cast<const AtspiObject*>(accessible);
+    DBusConnection* bus = atspi_get_a11y_bus();
+    if (!bus || !object->app || !object->app->bus_name || !object->path) {
         return std::nullopt;
     }
-    const bool contains = atspi_state_set_contains(states, state);
-    g_object_unref(states);
+    DBusMessage* request = dbus_message_new_method_call(object->app->bus_name, object->path,
+                                                        "org.a11y.atspi.Accessible", "GetState");
+    if (!request) {
+        return std::nullopt;
+    }
+    DBusMessage* reply = dbus_connection_send_with_reply_and_block(
+        bus, request, static_cast<int>(AtspiAccessibility::defaultTimeout.count()), nullptr);
+    dbus_message_unref(request);
+    if (!reply) {
+        return std::nullopt;
+    }
+    std::optional<bool> contains;
+    DBusMessageIter reading;
+    DBusMessageIter words;
+    if (dbus_message_iter_init(reply, &reading) &&
+        dbus_message_iter_get_arg_type(&reading) == DBUS_TYPE_ARRAY) {
+        dbus_message_iter_recurse(&reading, &words);
+        // The states are bits of two 32-bit words, in the order of AtspiStateType.
+        for (int word = 0; dbus_message_iter_get_arg_type(&words) == DBUS_TYPE_UINT32; ++word) {
+            dbus_uint32_t bits = 0;
+            dbus_message_iter_get_basic(&words, &bits);
+            if (word == state / 32) {
+                contains = (bits & (1U << (state % 32))) != 0;
+            }
+            dbus_message_iter_next(&words);
+        }
+    }
+    dbus_message_unref(reply);
     return contains;
 }
 
@@ -348,6 +379,15 @@ AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* applicati
     const QString key = busName(application);
     AtspiAccessible* last = lastFocused_.value(key);
     if (last && hasState(last, ATSPI_STATE_FOCUSED) == true) {
+        // Some toolkits (Qt) announce the window's focus after the field's: the field inside
+        // it is the focused element.
+        const auto role = roleOf(last);
+        if (role && isWindowRole(*role)) {
+            if (AtspiAccessible* inside = searchFocused(last)) {
+                remember(key, inside);
+                return inside;
+            }
+        }
         return static_cast<AtspiAccessible*>(g_object_ref(last));
     }
     if (AtspiAccessible* found = searchFocused(application)) {
@@ -370,14 +410,15 @@ void AtspiAccessibility::remember(const QString& application, AtspiAccessible* f
     lastFocused_.insert(application, static_cast<AtspiAccessible*>(g_object_ref(focused)));
 }
 
-AtspiAccessible* AtspiAccessibility::searchFocused(AtspiAccessible* application) {
-    // No event told us (we started after the focus moved): look for it, within bounds.
+AtspiAccessible* AtspiAccessibility::searchFocused(AtspiAccessible* root) {
+    // No event told us where the focus is (we started after it moved, or only its window
+    // said): look for it below `root`, within bounds.
     std::deque<Held> queue;
-    queue.push_back(hold(static_cast<AtspiAccessible*>(g_object_ref(application))));
+    queue.push_back(hold(static_cast<AtspiAccessible*>(g_object_ref(root))));
     for (int visited = 0; !queue.empty() && visited < searchLimit; ++visited) {
         Held current = std::move(queue.front());
         queue.pop_front();
-        if (current.get() != application && hasState(current.get(), ATSPI_STATE_FOCUSED) == true) {
+        if (current.get() != root && hasState(current.get(), ATSPI_STATE_FOCUSED) == true) {
             return current.release();
         }
         GError* error = nullptr;

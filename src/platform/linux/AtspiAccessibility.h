@@ -8,7 +8,8 @@
 // | seam                 | AT-SPI                                                          |
 // |----------------------|-----------------------------------------------------------------|
 // | application element  | the desktop's child application whose process id is the pid    |
-// | focusedElement       | the accessible that last reported focus and still has FOCUSED,  |
+// | focusedElement       | the accessible that last reported focus and still has FOCUSED   |
+// |                      | (a FOCUSED one inside it when that is a window),                |
 // |                      | else the first FOCUSED one of a bounded search of the tree,     |
 // |                      | else (the application is in the background) the last one that   |
 // |                      | had the focus, while it is still showing                        |
@@ -87,7 +88,7 @@ private:
     static void focusEvent(AtspiEvent* event, void* self);
 
     AtspiAccessible* focusedElementOf(AtspiAccessible* application);
-    AtspiAccessible* searchFocused(AtspiAccessible* application);
+    AtspiAccessible* searchFocused(AtspiAccessible* root);
     void remember(const QString& application, AtspiAccessible* focused);
     AtspiAccessible* focusedWindowOf(AtspiAccessible* application);
 

@@ -167,7 +167,8 @@ TEST_F(AtspiCaptureTest, AFieldThatHidesItsSelectionIsCopiedWithTheClipboardRest
         [&] {
             const auto focused = accessibility->elementAttribute(
                 accessibility->applicationElement(field), Accessibility::Attribute::focusedElement);
-            return focused.has_value();
+            return focused && accessibility->stringAttribute(
+                                  *focused, Accessibility::Attribute::role) == u"AXTextArea"_s;
         },
         20ms, test::kDesktopPatience);
     selectWithKeys(5, 2);
