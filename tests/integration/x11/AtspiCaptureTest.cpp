@@ -44,6 +44,19 @@ protected:
         ASSERT_EQ(QProcess::execute(u"xdotool"_s, arguments), 0);
     }
 
+    // Waits until the focused element of the application `pid`, as AT-SPI reports it, has
+    // `expected` as `attribute`: the user acts once the field has the keyboard.
+    void awaitFocused(qint32 pid, Accessibility::Attribute attribute, const QString& expected) {
+        test::pollUntil(
+            [&] {
+                const auto focused =
+                    accessibility->elementAttribute(accessibility->applicationElement(pid),
+                                                    Accessibility::Attribute::focusedElement);
+                return focused && accessibility->stringAttribute(*focused, attribute) == expected;
+            },
+            20ms, test::kDesktopPatience);
+    }
+
     // Opens `text` in mousepad, waits until its text field is what AT-SPI reports focused.
     qint32 openEditor(const QString& text) {
         QFile file(directory.filePath(u"draft.txt"_s));
@@ -51,15 +64,7 @@ protected:
         file.write(text.toUtf8());
         file.close();
         const qint32 editor = applications.startInFront(u"mousepad"_s, {file.fileName()});
-        test::pollUntil(
-            [&] {
-                const auto application = accessibility->applicationElement(editor);
-                const auto field = accessibility->elementAttribute(
-                    application, Accessibility::Attribute::focusedElement);
-                return field && accessibility->stringAttribute(
-                                    *field, Accessibility::Attribute::value) == text;
-            },
-            20ms, test::kDesktopPatience);
+        awaitFocused(editor, Accessibility::Attribute::value, text);
         return editor;
     }
 
@@ -163,14 +168,7 @@ TEST_F(AtspiCaptureTest, AFieldThatHidesItsSelectionIsCopiedWithTheClipboardRest
     clipboard.writeItems({{{u"text/plain"_s, "theirs"_ba}, {u"image/png"_s, image}}});
     const qint32 field =
         applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD), {u"Copy me if you can"_s});
-    test::pollUntil(
-        [&] {
-            const auto focused = accessibility->elementAttribute(
-                accessibility->applicationElement(field), Accessibility::Attribute::focusedElement);
-            return focused && accessibility->stringAttribute(
-                                  *focused, Accessibility::Attribute::role) == u"AXTextArea"_s;
-        },
-        20ms, test::kDesktopPatience);
+    awaitFocused(field, Accessibility::Attribute::role, u"AXTextArea"_s);
     selectWithKeys(5, 2);
 
     const TextSelection selection = capture();
@@ -208,14 +206,7 @@ TEST_F(AtspiCaptureTest, AnEditorStartedAgainIsNotTheSource) {
 TEST_F(AtspiCaptureTest, AQtFieldCountsInUtf16AndComesBackExactly) {
     const qint32 field =
         applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD), {u"--open"_s, kDraft});
-    test::pollUntil(
-        [&] {
-            const auto focused = accessibility->elementAttribute(
-                accessibility->applicationElement(field), Accessibility::Attribute::focusedElement);
-            return focused && accessibility->stringAttribute(
-                                  *focused, Accessibility::Attribute::value) == kDraft;
-        },
-        20ms, test::kDesktopPatience);
+    awaitFocused(field, Accessibility::Attribute::value, kDraft);
     selectWithKeys(7, 5);
     const TextSelection selection = capture();
     EXPECT_EQ(selection.text, u"cr\u00e8me"_s);
@@ -228,15 +219,7 @@ TEST_F(AtspiCaptureTest, AQtFieldCountsInUtf16AndComesBackExactly) {
 TEST_F(AtspiCaptureTest, APasswordFieldIsNeverRead) {
     const qint32 dialog = applications.startInFront(u"zenity"_s, {u"--password"_s});
     // The user types once the field has the keyboard, as the accessibility tree shows it.
-    test::pollUntil(
-        [&] {
-            const auto field =
-                accessibility->elementAttribute(accessibility->applicationElement(dialog),
-                                                Accessibility::Attribute::focusedElement);
-            return field && accessibility->stringAttribute(
-                                *field, Accessibility::Attribute::role) == u"AXTextField"_s;
-        },
-        20ms, test::kDesktopPatience);
+    awaitFocused(dialog, Accessibility::Attribute::role, u"AXTextField"_s);
     xdotool({u"type"_s, u"hunter2"_s});
     EXPECT_EQ(test::codeThrownBy<TextBridgeError>([this] { capture(); }),
               TextBridgeError::secureField);
