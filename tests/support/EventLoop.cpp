@@ -10,7 +10,8 @@
 
 namespace tidyword::test {
 
-void runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds watchdog) {
+void runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds watchdog,
+                       std::source_location caller) {
     bool expired = false;
     QTimer timer;
     timer.setSingleShot(true);
@@ -21,9 +22,10 @@ void runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseco
             // The suspended task still points into this test's stack, so the program cannot
             // safely go on to the next test.
             const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-            std::fprintf(stderr, "%s.%s: the awaited work did not finish within %lld ms\n",
+            std::fprintf(stderr, "%s.%s: the awaited work did not finish within %lld ms (%s:%u)\n",
                          test ? test->test_suite_name() : "?", test ? test->name() : "?",
-                         static_cast<long long>(watchdog.count()));
+                         static_cast<long long>(watchdog.count()), caller.file_name(),
+                         static_cast<unsigned>(caller.line()));
             std::abort();
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -31,10 +33,10 @@ void runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseco
 }
 
 void pollUntil(const std::function<bool()>& done, std::chrono::milliseconds interval,
-               std::chrono::milliseconds watchdog) {
+               std::chrono::milliseconds watchdog, std::source_location caller) {
     QTimer ticks;
     ticks.start(interval);  // each tick wakes the loop to look again
-    runEventLoopUntil(done, watchdog);
+    runEventLoopUntil(done, watchdog, caller);
 }
 
 void processEventsFor(std::chrono::milliseconds duration) {

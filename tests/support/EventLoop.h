@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <source_location>
 #include <type_traits>
 #include <variant>
 
@@ -15,15 +16,17 @@ namespace tidyword::test {
 
 inline constexpr std::chrono::milliseconds kWatchdog{10'000};
 
-// Processes events until `done()` holds.
+// Processes events until `done()` holds. A watchdog message names `caller`, the wait that hung.
 void runEventLoopUntil(const std::function<bool()>& done,
-                       std::chrono::milliseconds watchdog = kWatchdog);
+                       std::chrono::milliseconds watchdog = kWatchdog,
+                       std::source_location caller = std::source_location::current());
 
 // Like runEventLoopUntil, for conditions that change outside this process's events (another
 // program's window, the X server): looks again every `interval`.
 void pollUntil(const std::function<bool()>& done,
                std::chrono::milliseconds interval = std::chrono::milliseconds(20),
-               std::chrono::milliseconds watchdog = kWatchdog);
+               std::chrono::milliseconds watchdog = kWatchdog,
+               std::source_location caller = std::source_location::current());
 
 // Processes events for `duration` of real time, for work that happens outside this process.
 void processEventsFor(std::chrono::milliseconds duration);
@@ -64,10 +67,11 @@ QCoro::Task<void> observe(QCoro::Task<T> task, Outcome<T>& outcome) {
 
 // Drives `task` to its end and returns its value, or rethrows what it threw.
 template <typename T>
-T runToCompletion(QCoro::Task<T> task, std::chrono::milliseconds watchdog = kWatchdog) {
+T runToCompletion(QCoro::Task<T> task, std::chrono::milliseconds watchdog = kWatchdog,
+                  std::source_location caller = std::source_location::current()) {
     Outcome<T> outcome;
     auto observer = observe(std::move(task), outcome);
-    runEventLoopUntil([&outcome] { return outcome.finished; }, watchdog);
+    runEventLoopUntil([&outcome] { return outcome.finished; }, watchdog, caller);
     return outcome.take();
 }
 

@@ -375,6 +375,31 @@ void AtspiAccessibility::setMessagingTimeout(const AccessibleElement& /*applicat
     atspi_set_timeout(static_cast<gint>(timeout.count()), static_cast<gint>(timeout.count()));
 }
 
+namespace {
+
+// Qt reports a widget that forwards its focus to another (a scroll area's viewport, for one)
+// as FOCUSED too, though it cannot take the keyboard itself: the element that has the focus
+// is then its nearest FOCUSED and FOCUSABLE ancestor. A new reference.
+AtspiAccessible* focusOwner(AtspiAccessible* claimant) {
+    if (hasState(claimant, ATSPI_STATE_FOCUSABLE) != false) {
+        return static_cast<AtspiAccessible*>(g_object_ref(claimant));
+    }
+    GError* error = nullptr;
+    Held ancestor = hold(atspi_accessible_get_parent(claimant, &error));
+    for (int depth = 0; !failed(error) && ancestor && depth < 16; ++depth) {
+        if (hasState(ancestor.get(), ATSPI_STATE_FOCUSED) != true) {
+            break;
+        }
+        if (hasState(ancestor.get(), ATSPI_STATE_FOCUSABLE) == true) {
+            return ancestor.release();
+        }
+        ancestor = hold(atspi_accessible_get_parent(ancestor.get(), &error));
+    }
+    return static_cast<AtspiAccessible*>(g_object_ref(claimant));
+}
+
+}  // namespace
+
 AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* application) {
     const QString key = busName(application);
     AtspiAccessible* last = lastFocused_.value(key);
@@ -388,7 +413,9 @@ AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* applicati
                 return inside;
             }
         }
-        return static_cast<AtspiAccessible*>(g_object_ref(last));
+        AtspiAccessible* owner = focusOwner(last);
+        remember(key, owner);
+        return owner;
     }
     if (AtspiAccessible* found = searchFocused(application)) {
         remember(key, found);

@@ -9,7 +9,8 @@
 // |----------------------|-----------------------------------------------------------------|
 // | application element  | the desktop's child application whose process id is the pid    |
 // | focusedElement       | the accessible that last reported focus and still has FOCUSED   |
-// |                      | (a FOCUSED one inside it when that is a window),                |
+// |                      | (a FOCUSED one inside it when that is a window; its FOCUSED and |
+// |                      | FOCUSABLE ancestor when it is not FOCUSABLE itself),           |
 // |                      | else the first FOCUSED one of a bounded search of the tree,     |
 // |                      | else (the application is in the background) the last one that   |
 // |                      | had the focus, while it is still showing                        |

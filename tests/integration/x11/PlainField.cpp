@@ -1,11 +1,14 @@
 // A Qt text field on the accessibility bus, for the tests:
 //   plain-field <text>           shows its text but does not publish it, nor its selection
 //                                (as some toolkits' custom editors do), so Tidyword has to copy
-//   plain-field --open <text>    publishes both, as Qt does, with offsets in UTF-16 units
+//   plain-field --open <text>    publishes both, as Qt does, with offsets in UTF-16 units; and
+//                                while the field has the focus, its viewport keeps announcing
+//                                focus too, as Qt's own events sometimes do after the field's
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 namespace {
 
@@ -35,12 +38,25 @@ int main(int argc, char** argv) {
     qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
     QApplication application(argc, argv);
     QStringList arguments = QApplication::arguments().mid(1);
-    if (arguments.value(0) == QLatin1String("--open")) {
+    const bool open = arguments.value(0) == QLatin1String("--open");
+    if (open) {
         arguments.removeFirst();
     } else {
         QAccessible::installFactory(&opaqueEditors);
     }
     QPlainTextEdit field;
+    QTimer viewportFocus;
+    if (open) {
+        // The viewport forwards its focus to the field, so Qt calls it focused too; its
+        // announcements often come after the field's, which this makes sure of.
+        QObject::connect(&viewportFocus, &QTimer::timeout, &field, [&field] {
+            if (field.hasFocus()) {
+                QAccessibleEvent focus(field.viewport(), QAccessible::Focus);
+                QAccessible::updateAccessibility(&focus);
+            }
+        });
+        viewportFocus.start(50);
+    }
     field.setWindowTitle(QStringLiteral("Plain field"));
     field.setPlainText(arguments.value(0));
     field.resize(480, 200);
