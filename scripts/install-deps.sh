@@ -17,8 +17,9 @@ packages=(
     # integration tests: a private session bus and a real Secret Service
     dbus-daemon dbus-bin gnome-keyring
     # integration tests on a private desktop: window manager, accessibility bus, real
-    # applications to read from and write into, and a way to press keys as a user would
-    openbox trayer x11-utils at-spi2-core mousepad zenity xdotool
+    # applications to read from and write into, a way to press keys as a user would, and
+    # another keyboard layout to switch to
+    openbox trayer x11-utils at-spi2-core mousepad zenity xdotool x11-xkb-utils
     # fuzzing: clang with libFuzzer
     clang libclang-rt-14-dev
 )

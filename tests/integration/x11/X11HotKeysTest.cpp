@@ -8,6 +8,7 @@
 
 #include <QKeyEvent>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -88,6 +89,23 @@ TEST_F(X11HotKeysTest, AChordAnotherClientHoldsIsRefusedAndLeavesNothingGrabbed)
     holder.unregister();
     EXPECT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftSpace));
     EXPECT_TRUE(heard(u"alt+shift+space"_s));
+}
+
+TEST_F(X11HotKeysTest, TheChordFollowsItsKeyToAnotherKeyboardLayout) {
+    ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
+    ASSERT_TRUE(heard(u"alt+shift+d"_s));
+    const auto useLayout = [](const QStringList& layout) {
+        ASSERT_EQ(QProcess::execute(u"setxkbmap"_s, layout), 0);
+        test::processEventsFor(200ms);  // the mapping change reaches every client
+    };
+    // The other tests in this program expect QWERTY, whatever happens here.
+    const auto restore = qScopeGuard([&] { useLayout({u"-layout"_s, u"us"_s}); });
+    // Dvorak puts D where QWERTY has H: the grab has to move with it.
+    useLayout({u"-layout"_s, u"us"_s, u"-variant"_s, u"dvorak"_s});
+    EXPECT_TRUE(heard(u"alt+shift+d"_s));
+    EXPECT_FALSE(heard(u"alt+shift+e"_s));  // where D was on QWERTY
+    useLayout({u"-layout"_s, u"us"_s});
+    EXPECT_TRUE(heard(u"alt+shift+d"_s));
 }
 
 TEST_F(X11HotKeysTest, KeyPressesInsideTidywordAreWatchedToo) {
