@@ -4,6 +4,7 @@
 //     from mousepad, over 30 presses (the popup is closed again with the shortcut);
 //   - CPU time and resident memory over 60 idle seconds.
 // Run it on a desktop of its own:  bench/app-x11.sh <build folder>
+#include "EditorDraft.h"
 #include "Figures.h"
 #include "platform/linux/XcbConnection.h"
 
@@ -145,10 +146,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     QTemporaryDir directory;
-    QFile draft(directory.filePath(u"draft.txt"_s));
-    draft.open(QIODevice::WriteOnly);
-    draft.write("Please review the draft before friday and tell me what you think.");
-    draft.close();
+    const QString draft = tidyword::bench::writeEditorDraft(directory);
 
     QProcess tidyword;
     tidyword.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -159,7 +157,7 @@ int main(int argc, char** argv) {
     std::printf("%-22s %.1f ms\n", "start to window", window);
 
     QProcess editor;
-    editor.start(u"mousepad"_s, {draft.fileName()});
+    editor.start(u"mousepad"_s, {draft});
     millisecondsUntil([&] { return shown(*x, QByteArray("draft.txt - Mousepad")); });
     QThread::msleep(500);
     QProcess::execute(u"xdotool"_s, {u"key"_s, u"ctrl+a"_s});

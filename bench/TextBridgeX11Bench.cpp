@@ -2,6 +2,7 @@
 // mousepad (its selection read through AT-SPI2), and a verified replacement (activation,
 // clipboard snapshot, synthetic paste, read-back, restore). Run it on a desktop of its own:
 //   bench/textbridge-x11.sh <build folder>
+#include "EditorDraft.h"
 #include "Figures.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/AtspiAccessibility.h"
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -98,12 +98,9 @@ int main(int argc, char** argv) {
     TextBridge bridge({*accessibility, *workspace, clipboard, *keys, clock});
 
     QTemporaryDir directory;
-    QFile draft(directory.filePath(u"draft.txt"_s));
-    draft.open(QIODevice::WriteOnly);
-    draft.write("Please review the draft before friday and tell me what you think.");
-    draft.close();
+    const QString draft = tidyword::bench::writeEditorDraft(directory);
     QProcess editor;
-    editor.start(u"mousepad"_s, {draft.fileName()});
+    editor.start(u"mousepad"_s, {draft});
     editor.waitForStarted();
     for (int attempt = 0; attempt < 500; ++attempt) {
         const auto front = workspace->frontmostApplication();

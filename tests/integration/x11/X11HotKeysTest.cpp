@@ -99,11 +99,12 @@ TEST_F(X11HotKeysTest, TheChordFollowsItsKeyToAnotherKeyboardLayout) {
         test::processEventsFor(200ms);  // the mapping change reaches every client
     };
     // The other tests in this program expect QWERTY, whatever happens here.
-    const auto restore = qScopeGuard([&] { useLayout({u"-layout"_s, u"us"_s}); });
+    auto restore = qScopeGuard([&] { useLayout({u"-layout"_s, u"us"_s}); });
     // Dvorak puts D where QWERTY has H: the grab has to move with it.
     useLayout({u"-layout"_s, u"us"_s, u"-variant"_s, u"dvorak"_s});
     EXPECT_TRUE(heard(u"alt+shift+d"_s));
     EXPECT_FALSE(heard(u"alt+shift+e"_s));  // where D was on QWERTY
+    restore.dismiss();
     useLayout({u"-layout"_s, u"us"_s});
     EXPECT_TRUE(heard(u"alt+shift+d"_s));
 }
