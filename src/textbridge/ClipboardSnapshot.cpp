@@ -4,46 +4,49 @@
 
 namespace tidyword {
 
+bool ClipboardMark::isHeldBy(platform::Pasteboard& pasteboard) const {
+    // Reading the count first also brings the clipboard's idea of its owner up to date.
+    const bool unchanged = pasteboard.changeCount() == changeCount;
+    // The text decides where it is known: a writer that got in between our write and our
+    // reading of the count left the count looking like ours.
+    return text ? pasteboard.string() == text : unchanged;
+}
+
 ClipboardSnapshot ClipboardSnapshot::take(platform::Pasteboard& pasteboard) {
+    const auto fail = [] { throw TextBridgeError(TextBridgeError::clipboardUnavailable); };
     ClipboardSnapshot snapshot;
     snapshot.changeCount = pasteboard.changeCount();
     qint64 total = 0;
-    const QList<QStringList> types = pasteboard.itemTypes();
-    for (int item = 0; item < types.size(); ++item) {
-        QMap<QString, QByteArray> saved;
-        for (const QString& type : types[item]) {
+    const std::optional<QList<QStringList>> types = pasteboard.itemTypes();
+    if (!types) {
+        fail();
+    }
+    for (int item = 0; item < types->size(); ++item) {
+        platform::Pasteboard::Item saved;
+        for (const QString& type : types->at(item)) {
             // What is left of the allowance bounds each read.
             const auto data = pasteboard.data(item, type, maximumBytes - total);
             if (!data) {
-                throw TextBridgeError(TextBridgeError::clipboardUnavailable);
+                fail();
             }
-            total += data->size();
-            saved.insert(type, *data);
+            total += data->bytes.size();
+            saved.append({type, *data});
         }
         snapshot.items.append(saved);
     }
     if (pasteboard.changeCount() != snapshot.changeCount) {
-        throw TextBridgeError(TextBridgeError::clipboardUnavailable);
+        fail();
     }
     return snapshot;
 }
 
-void ClipboardSnapshot::restore(platform::Pasteboard& pasteboard,
-                                qint64 onlyIfUnchangedSince) const {
-    if (pasteboard.changeCount() != onlyIfUnchangedSince) {
+void ClipboardSnapshot::restore(platform::Pasteboard& pasteboard, const ClipboardMark& ours) const {
+    if (!ours.isHeldBy(pasteboard)) {
         return;
     }
-    QList<platform::Pasteboard::Item> written;
-    for (const auto& item : items) {
-        platform::Pasteboard::Item types;
-        for (auto type = item.begin(); type != item.end(); ++type) {
-            types.append({type.key(), type.value()});
-        }
-        written.append(types);
-    }
     pasteboard.clearContents();
-    if (!written.isEmpty()) {
-        pasteboard.writeItems(written);
+    if (!items.isEmpty()) {
+        pasteboard.writeItems(items);
     }
 }
 

@@ -247,7 +247,7 @@ QCoro::Task<QString> TextBridge::copySelection(platform::RunningApplication appl
         const std::optional<QString> copied = pasteboard.string();
         const qint64 afterReading = pasteboard.changeCount();
         // The user's clipboard goes back before any check can fail.
-        snapshot.restore(pasteboard, copiedAt);
+        snapshot.restore(pasteboard, {copiedAt, copied});
         cancellation.throwIfCancelled();
         if (afterReading != copiedAt || hasTerminated(source) ||
             !sameFocusedTarget(applicationElement, element, window) || !isFrontmost(source)) {
@@ -320,13 +320,13 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
         fail(TextBridgeError::clipboardUnavailable);
     }
     if (!pasteboard.setTransientString(replacement)) {
-        snapshot.restore(pasteboard, pasteboard.changeCount());
+        snapshot.restore(pasteboard, {pasteboard.changeCount(), std::nullopt});
         fail(TextBridgeError::clipboardUnavailable);
     }
     // From here every exit puts the user's clipboard back, unless someone else wrote since.
-    const qint64 written = pasteboard.changeCount();
+    const ClipboardMark ours{pasteboard.changeCount(), replacement};
     const auto failRestoring = [&](TextBridgeError::Code code) {
-        snapshot.restore(pasteboard, written);
+        snapshot.restore(pasteboard, ours);
         fail(code);
     };
     try {
@@ -337,20 +337,32 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
     if (!isFrontmost(source)) {
         failRestoring(TextBridgeError::staleSelection);
     }
+    // The last moment to notice a writer that got in after ours: once the key is posted, the
+    // application pastes whatever the clipboard holds. What is there now is not ours to replace.
+    if (!ours.isHeldBy(pasteboard)) {
+        fail(TextBridgeError::clipboardChanged);
+    }
     if (!platform_.keys.post(platform::KeyEvents::Shortcut::paste, source)) {
         failRestoring(TextBridgeError::replacementUnavailable);
     }
 
     const TextRange range = *selection.range;
-    const QString expected = selection.originalValue->left(range.location) + replacement +
-                             selection.originalValue->mid(range.location + range.length);
+    const QString& original = *selection.originalValue;
+    const QString expected =
+        original.left(range.location) + replacement + original.mid(range.location + range.length);
     for (int read = 1;; ++read) {
         co_await sleep(platform_.clock, verificationInterval);
-        if (boundedValue(selection.element) == expected) {
-            snapshot.restore(pasteboard, written);
+        const auto value = boundedValue(selection.element);
+        if (value == expected) {
+            snapshot.restore(pasteboard, ours);
             co_return;
         }
-        if (pasteboard.changeCount() != written || read >= verificationReads) {
+        if (!ours.isHeldBy(pasteboard)) {
+            // Someone else's contents may be what the application pasted.
+            failRestoring(value && *value != original ? TextBridgeError::foreignPaste
+                                                      : TextBridgeError::pasteUnverified);
+        }
+        if (read >= verificationReads) {
             failRestoring(TextBridgeError::pasteUnverified);
         }
     }

@@ -45,9 +45,9 @@ public:
 
     // Puts `replacement` in place of the captured selection. Throws TextBridgeError
     // (accessibilityRequired, replacementUnavailable, sourceClosed, staleSelection,
-    // clipboardUnavailable, pasteUnverified), or Cancelled during the pause before the paste.
-    // However it ends, the user's clipboard holds what it held, unless another program wrote
-    // to it meanwhile.
+    // clipboardUnavailable, clipboardChanged, pasteUnverified, foreignPaste), or Cancelled
+    // during the pause before the paste. However it ends, the user's clipboard holds what it
+    // held, unless another program wrote to it meanwhile.
     QCoro::Task<void> replace(TextSelection selection, QString replacement,
                               CancellationToken cancellation = {});
 

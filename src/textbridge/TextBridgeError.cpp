@@ -34,6 +34,13 @@ const char* message(TextBridgeError::Code code) {
         case TextBridgeError::pasteUnverified:
             return "The paste was sent, but Tidyword could not verify the result. Check the "
                    "original draft before trying again. You can use that app’s Undo if needed.";
+        case TextBridgeError::clipboardChanged:
+            return "Another program changed the clipboard just before the paste, so nothing was "
+                   "replaced. Copy the suggestion or try again.";
+        case TextBridgeError::foreignPaste:
+            return "Another program changed the clipboard during the paste, so its content may "
+                   "have been pasted into your draft. Check the draft and use that app’s Undo if "
+                   "needed.";
     }
     Q_UNREACHABLE();
 }

@@ -19,6 +19,12 @@ public:
         clipboardUnavailable,
         replacementUnavailable,
         pasteUnverified,
+        // Another program wrote to the clipboard between our write and the paste: nothing was
+        // pasted.
+        clipboardChanged,
+        // Another program wrote to the clipboard after the paste was sent, and the field now
+        // holds text that is neither the draft nor the suggestion.
+        foreignPaste,
     };
 
     explicit TextBridgeError(Code code) noexcept;

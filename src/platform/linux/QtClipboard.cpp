@@ -30,15 +30,16 @@ qint64 QtClipboard::changeCount() {
     return changeCount_;
 }
 
-QList<QStringList> QtClipboard::itemTypes() {
+std::optional<QList<QStringList>> QtClipboard::itemTypes() {
     const QMimeData* contents = clipboard()->mimeData();
     if (!contents || contents->formats().isEmpty()) {
-        return {};
+        return QList<QStringList>{};
     }
-    return {contents->formats()};
+    return QList<QStringList>{contents->formats()};
 }
 
-std::optional<QByteArray> QtClipboard::data(int item, const QString& type, qint64 maximumSize) {
+std::optional<Pasteboard::Data> QtClipboard::data(int item, const QString& type,
+                                                  qint64 maximumSize) {
     const QMimeData* contents = clipboard()->mimeData();
     if (item != 0 || !contents || !contents->hasFormat(type)) {
         return std::nullopt;
@@ -47,7 +48,7 @@ std::optional<QByteArray> QtClipboard::data(int item, const QString& type, qint6
     if (bytes.size() > maximumSize) {
         return std::nullopt;
     }
-    return bytes;
+    return Data(std::move(bytes));
 }
 
 void QtClipboard::clearContents() {
@@ -61,8 +62,8 @@ void QtClipboard::writeItems(const QList<Item>& items) {
         return;
     }
     auto* contents = new QMimeData;
-    for (const auto& [type, bytes] : items.front()) {
-        contents->setData(type, bytes);
+    for (const auto& [type, data] : items.front()) {
+        contents->setData(type, data.bytes);
     }
     clipboard()->setMimeData(contents);
 }
@@ -80,6 +81,10 @@ bool QtClipboard::setTransientString(const QString& text) {
     contents->setData(QString::fromUtf16(transientMarkType), QByteArrayLiteral("secret"));
     clipboard()->setMimeData(contents);
     return true;
+}
+
+void QtClipboard::keepAfterExit() {
+    // Qt's own clipboard hands its contents to the clipboard manager as the application ends.
 }
 
 std::optional<QString> QtClipboard::string() {

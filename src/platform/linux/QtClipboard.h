@@ -16,13 +16,14 @@ public:
     ~QtClipboard() override;
 
     qint64 changeCount() override;
-    QList<QStringList> itemTypes() override;
-    std::optional<QByteArray> data(int item, const QString& type, qint64 maximumSize) override;
+    std::optional<QList<QStringList>> itemTypes() override;
+    std::optional<Data> data(int item, const QString& type, qint64 maximumSize) override;
     void clearContents() override;
     void writeItems(const QList<Item>& items) override;
     bool setString(const QString& text) override;
     bool setTransientString(const QString& text) override;
     std::optional<QString> string() override;
+    void keepAfterExit() override;
 
 private:
     qint64 changeCount_ = 0;

@@ -26,12 +26,18 @@ std::uint8_t kind(const xcb_generic_event_t* event) {
     return event->response_type & 0x7f;
 }
 
+// A property's length counts units of its format, not bytes.
+std::uint32_t units(qsizetype bytes, int format) {
+    return static_cast<std::uint32_t>(bytes / (format / 8));
+}
+
 }  // namespace
 
 struct XcbClipboard::Outgoing {
     xcb_window_t requestor;
     xcb_atom_t property;
-    xcb_atom_t target;
+    xcb_atom_t type;
+    int format;
     QByteArray data;
     qsizetype sent = 0;
 };
@@ -143,21 +149,24 @@ void XcbClipboard::serve(const xcb_selection_request_event_t& request) {
                     return x_->atom(entry.first.toUtf8().constData()) == request.target;
                 });
             if (found != served_.cend()) {
-                const QByteArray& bytes = found->second;
-                if (bytes.size() <= kChunkSize) {
-                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, property,
-                                        request.target, 8, static_cast<std::uint32_t>(bytes.size()),
-                                        bytes.constData());
+                const Data& data = found->second;
+                const xcb_atom_t type = data.encoding.isEmpty()
+                                            ? request.target
+                                            : x_->atom(data.encoding.toUtf8().constData());
+                if (data.bytes.size() <= kChunkSize) {
+                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, property, type,
+                                        data.format, units(data.bytes.size(), data.format),
+                                        data.bytes.constData());
                 } else {
                     // Too large for one request: announce INCR and send parts as the
                     // requestor deletes each one.
                     const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
                     xcb_change_window_attributes(c, request.requestor, XCB_CW_EVENT_MASK, &events);
-                    const auto size = static_cast<std::uint32_t>(bytes.size());
+                    const auto size = static_cast<std::uint32_t>(data.bytes.size());
                     xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, property,
                                         x_->atom("INCR"), 32, 1, &size);
                     outgoing_.append(std::make_shared<Outgoing>(
-                        Outgoing{request.requestor, property, request.target, bytes}));
+                        Outgoing{request.requestor, property, type, data.format, data.bytes}));
                 }
                 answer.property = property;
             }
@@ -180,7 +189,7 @@ void XcbClipboard::continueOutgoing(const xcb_property_notify_event_t& notify) {
         const qsizetype length = std::min(kChunkSize, part.data.size() - part.sent);
         // The last part is empty: it tells the requestor that the transfer is complete.
         xcb_change_property(x_->get(), XCB_PROP_MODE_REPLACE, part.requestor, part.property,
-                            part.target, 8, static_cast<std::uint32_t>(length),
+                            part.type, part.format, units(length, part.format),
                             part.data.constData() + part.sent);
         xcb_flush(x_->get());
         if (length == 0) {
@@ -192,9 +201,9 @@ void XcbClipboard::continueOutgoing(const xcb_property_notify_event_t& notify) {
     }
 }
 
-xcb_generic_event_t* XcbClipboard::waitFor(
-    const std::function<bool(xcb_generic_event_t*)>& wanted) {
-    const auto deadline = std::chrono::steady_clock::now() + answerWait;
+xcb_generic_event_t* XcbClipboard::waitFor(const std::function<bool(xcb_generic_event_t*)>& wanted,
+                                           std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
     while (true) {
         while (xcb_generic_event_t* event = xcb_poll_for_event(x_->get())) {
             if (wanted(event)) {
@@ -271,7 +280,7 @@ QString XcbClipboard::atomName(xcb_atom_t atom) {
     return name;
 }
 
-std::optional<QByteArray> XcbClipboard::convert(xcb_atom_t target, qint64 maximumSize) {
+std::optional<Pasteboard::Data> XcbClipboard::convert(xcb_atom_t target, qint64 maximumSize) {
     xcb_connection_t* c = x_->get();
     const xcb_atom_t clipboard = x_->atom("CLIPBOARD");
     const xcb_atom_t property = x_->atom("TIDYWORD_SELECTION");
@@ -306,6 +315,11 @@ std::optional<QByteArray> XcbClipboard::convert(xcb_atom_t target, qint64 maximu
                                                     XCB_GET_PROPERTY_TYPE_ANY, 0, (bytes + 3) / 4),
                                    nullptr));
     };
+    // How the owner typed the bytes, kept so that a restore serves them the same way.
+    const auto typed = [&](QByteArray bytes, xcb_atom_t type, std::uint8_t format) {
+        return Data(std::move(bytes), type == target ? QString() : atomName(type),
+                    format == 0 ? 8 : format);
+    };
     if (header->type != x_->atom("INCR")) {
         if (static_cast<qint64>(header->bytes_after) > maximumSize) {
             xcb_delete_property(c, window_, property);
@@ -316,8 +330,9 @@ std::optional<QByteArray> XcbClipboard::convert(xcb_atom_t target, qint64 maximu
         if (!value) {
             return std::nullopt;
         }
-        return QByteArray(static_cast<const char*>(xcb_get_property_value(value.get())),
-                          xcb_get_property_value_length(value.get()));
+        return typed(QByteArray(static_cast<const char*>(xcb_get_property_value(value.get())),
+                                xcb_get_property_value_length(value.get())),
+                     value->type, value->format);
     }
 
     // INCR: deleting the announcement asks for the first part; each deletion for the next.
@@ -357,7 +372,7 @@ std::optional<QByteArray> XcbClipboard::convert(xcb_atom_t target, qint64 maximu
         }
         const int length = xcb_get_property_value_length(value.get());
         if (length == 0) {
-            return collected;
+            return typed(collected, size->type, size->format);
         }
         collected.append(static_cast<const char*>(xcb_get_property_value(value.get())), length);
     }
@@ -370,18 +385,23 @@ qint64 XcbClipboard::changeCount() {
     return changeCount_;
 }
 
-QList<QStringList> XcbClipboard::itemTypes() {
+std::optional<QList<QStringList>> XcbClipboard::itemTypes() {
     pump();
     QStringList types;
     if (owning_) {
-        for (const auto& [name, bytes] : std::as_const(served_)) {
+        for (const auto& [name, data] : std::as_const(served_)) {
             types << name;
         }
     } else if (owner()) {
+        // An owner that does not say what it holds is unreadable, never empty: taken for empty,
+        // its contents would be lost to the next restore.
         const auto targets = convert(x_->atom("TARGETS"), kLongestTargetList * 4);
-        for (qsizetype offset = 0; targets && offset + 4 <= targets->size(); offset += 4) {
+        if (!targets) {
+            return std::nullopt;
+        }
+        for (qsizetype offset = 0; offset + 4 <= targets->bytes.size(); offset += 4) {
             xcb_atom_t atom = XCB_ATOM_NONE;
-            std::memcpy(&atom, targets->constData() + offset, sizeof atom);
+            std::memcpy(&atom, targets->bytes.constData() + offset, sizeof atom);
             const QString name = atomName(atom);
             if (!name.isEmpty() && !metaTargets().contains(name) && !types.contains(name)) {
                 types << name;
@@ -392,15 +412,16 @@ QList<QStringList> XcbClipboard::itemTypes() {
     return types.isEmpty() ? QList<QStringList>{} : QList<QStringList>{types};
 }
 
-std::optional<QByteArray> XcbClipboard::data(int item, const QString& type, qint64 maximumSize) {
+std::optional<Pasteboard::Data> XcbClipboard::data(int item, const QString& type,
+                                                   qint64 maximumSize) {
     if (item != 0 || metaTargets().contains(type)) {
         return std::nullopt;
     }
-    std::optional<QByteArray> found;
+    std::optional<Data> found;
     if (owning_) {
-        for (const auto& [name, bytes] : std::as_const(served_)) {
-            if (name == type && bytes.size() <= maximumSize) {
-                found = bytes;
+        for (const auto& [name, data] : std::as_const(served_)) {
+            if (name == type && data.bytes.size() <= maximumSize) {
+                found = data;
             }
         }
     } else {
@@ -455,14 +476,38 @@ bool XcbClipboard::setTransientString(const QString& text) {
 
 std::optional<QString> XcbClipboard::string() {
     for (const char16_t* type : {u"UTF8_STRING", u"text/plain;charset=utf-8"}) {
-        if (const auto bytes = data(0, QString::fromUtf16(type), longestString)) {
-            return QString::fromUtf8(*bytes);
+        if (const auto text = data(0, QString::fromUtf16(type), longestString)) {
+            return QString::fromUtf8(text->bytes);
         }
     }
-    if (const auto bytes = data(0, u"STRING"_qs, longestString)) {
-        return QString::fromLatin1(*bytes);
+    if (const auto text = data(0, u"STRING"_qs, longestString)) {
+        return QString::fromLatin1(text->bytes);
     }
     return std::nullopt;
+}
+
+void XcbClipboard::keepAfterExit() {
+    pump();
+    xcb_connection_t* c = x_->get();
+    const xcb_atom_t manager = x_->atom("CLIPBOARD_MANAGER");
+    const auto managed =
+        owned(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, manager), nullptr));
+    if (!owning_ || !managed || managed->owner == XCB_WINDOW_NONE) {
+        return;
+    }
+    // The manager answers SAVE_TARGETS once it has read our contents, which it asks us for
+    // meanwhile: the wait serves them.
+    xcb_convert_selection(c, window_, manager, x_->atom("SAVE_TARGETS"), x_->atom("TIDYWORD_SAVED"),
+                          XCB_CURRENT_TIME);
+    xcb_flush(c);
+    const Event saved(
+        waitFor(
+            [&](xcb_generic_event_t* event) {
+                return kind(event) == XCB_SELECTION_NOTIFY &&
+                       reinterpret_cast<xcb_selection_notify_event_t*>(event)->selection == manager;
+            },
+            handOverWait),
+        &std::free);
 }
 
 }  // namespace tidyword::platform::linux_desktop

@@ -25,6 +25,8 @@ class XcbClipboard final : public Pasteboard {
 public:
     // How long a read waits for the owner's answer, and for each part of a large one.
     static constexpr std::chrono::milliseconds answerWait{1000};
+    // How long the end of the process waits for the clipboard manager to take our contents.
+    static constexpr std::chrono::milliseconds handOverWait{3000};
     // The most a string() read takes in.
     static constexpr qint64 longestString = 32 * 1024 * 1024;
     // Targets that describe the selection rather than hold its contents.
@@ -35,13 +37,16 @@ public:
     ~XcbClipboard() override;
 
     qint64 changeCount() override;
-    QList<QStringList> itemTypes() override;
-    std::optional<QByteArray> data(int item, const QString& type, qint64 maximumSize) override;
+    std::optional<QList<QStringList>> itemTypes() override;
+    std::optional<Data> data(int item, const QString& type, qint64 maximumSize) override;
     void clearContents() override;
     void writeItems(const QList<Item>& items) override;
     bool setString(const QString& text) override;
     bool setTransientString(const QString& text) override;
     std::optional<QString> string() override;
+    // Asks the clipboard manager (the CLIPBOARD_MANAGER selection's owner) to save what we
+    // serve, and serves it until the manager says it has, or handOverWait has passed.
+    void keepAfterExit() override;
 
 private:
     struct Outgoing;  // a large answer sent in parts
@@ -54,11 +59,12 @@ private:
     void serve(const xcb_selection_request_event_t& request);
     void continueOutgoing(const xcb_property_notify_event_t& notify);
     // Waits for an event that `wanted` accepts, handling every other one; none on time-out.
-    xcb_generic_event_t* waitFor(const std::function<bool(xcb_generic_event_t*)>& wanted);
+    xcb_generic_event_t* waitFor(const std::function<bool(xcb_generic_event_t*)>& wanted,
+                                 std::chrono::milliseconds wait = answerWait);
     xcb_timestamp_t serverTime();
     bool takeOwnership(const Item& contents);
     std::optional<xcb_window_t> owner();
-    std::optional<QByteArray> convert(xcb_atom_t target, qint64 maximumSize);
+    std::optional<Data> convert(xcb_atom_t target, qint64 maximumSize);
     QString atomName(xcb_atom_t atom);
 
     std::unique_ptr<XcbConnection> x_;

@@ -120,6 +120,22 @@ void SimulatedDesktop::at(std::chrono::milliseconds delay, std::function<void()>
     scheduled_.push_back(clock_.setAlarm(delay, std::move(event)));
 }
 
+void SimulatedDesktop::onNext(Moment moment, std::function<void()> event) {
+    moments_.emplace(moment, std::move(event));
+}
+
+void SimulatedDesktop::happen(Moment moment) {
+    auto [first, last] = moments_.equal_range(moment);
+    std::vector<std::function<void()>> events;
+    for (auto event = first; event != last; ++event) {
+        events.push_back(std::move(event->second));
+    }
+    moments_.erase(moment);
+    for (const auto& event : events) {
+        event();
+    }
+}
+
 std::optional<QString> SimulatedDesktop::text(ElementId element) const {
     const auto& attributes = elements_.at(element).attributes;
     const auto value = attributes.find(Attribute::value);
@@ -266,7 +282,10 @@ bool SimulatedDesktop::activate(qint32 processIdentifier) {
 
 // --- Pasteboard
 
-QList<QStringList> SimulatedDesktop::itemTypes() {
+std::optional<QList<QStringList>> SimulatedDesktop::itemTypes() {
+    if (refuseListing_) {
+        return std::nullopt;
+    }
     QList<QStringList> types;
     for (const auto& item : items_) {
         QStringList names;
@@ -275,17 +294,18 @@ QList<QStringList> SimulatedDesktop::itemTypes() {
         }
         types << names;
     }
+    happen(Moment::clipboardListed);
     return types;
 }
 
-std::optional<QByteArray> SimulatedDesktop::data(int item, const QString& type,
-                                                 qint64 maximumSize) {
+std::optional<Pasteboard::Data> SimulatedDesktop::data(int item, const QString& type,
+                                                       qint64 maximumSize) {
     if (item < 0 || item >= items_.size()) {
         return std::nullopt;
     }
     for (const auto& [name, data] : items_[item]) {
         if (name == type) {
-            return data && data->size() <= maximumSize ? data : std::nullopt;
+            return data && data->bytes.size() <= maximumSize ? data : std::nullopt;
         }
     }
     return std::nullopt;
@@ -305,6 +325,7 @@ void SimulatedDesktop::writeItems(const QList<Item>& items) {
         written << scripted;
     }
     writeClipboard(written);
+    happen(Moment::clipboardWritten);
 }
 
 bool SimulatedDesktop::setString(const QString& text) {
@@ -312,6 +333,7 @@ bool SimulatedDesktop::setString(const QString& text) {
         return false;
     }
     writeClipboard({{{QString::fromUtf16(plainTextType), text.toUtf8()}}});
+    happen(Moment::clipboardWritten);
     return true;
 }
 
@@ -321,20 +343,24 @@ bool SimulatedDesktop::setTransientString(const QString& text) {
     }
     writeClipboard({{{QString::fromUtf16(plainTextType), text.toUtf8()},
                      {QString::fromUtf16(transientMarkType), QByteArrayLiteral("secret")}}});
+    happen(Moment::clipboardWritten);
     return true;
 }
 
-std::optional<QString> SimulatedDesktop::string() {
-    std::optional<QString> found;
-    for (int item = 0; item < items_.size() && !found; ++item) {
-        if (const auto text =
-                data(item, QString::fromUtf16(plainTextType), std::numeric_limits<qint64>::max())) {
-            found = QString::fromUtf8(*text);
+std::optional<QString> SimulatedDesktop::plainText() const {
+    for (const auto& item : items_) {
+        for (const auto& [name, data] : item) {
+            if (name == QString::fromUtf16(plainTextType) && data) {
+                return QString::fromUtf8(data->bytes);
+            }
         }
     }
-    if (writeOnRead_) {
-        writeClipboard(*std::exchange(writeOnRead_, std::nullopt));
-    }
+    return std::nullopt;
+}
+
+std::optional<QString> SimulatedDesktop::string() {
+    const std::optional<QString> found = plainText();
+    happen(Moment::stringRead);
     return found;
 }
 
@@ -369,6 +395,7 @@ bool SimulatedDesktop::post(Shortcut shortcut, qint32 processIdentifier) {
             shortcut == Shortcut::copy ? copyFrom(processIdentifier) : pasteInto(processIdentifier);
         });
     }
+    happen(Moment::keyPosted);
     return true;
 }
 
@@ -380,13 +407,14 @@ void SimulatedDesktop::copyFrom(qint32 processIdentifier) {
     const auto& attributes = elements_.at(*element).attributes;
     const auto selected = attributes.find(Attribute::selectedText);
     if (selected != attributes.end() && std::holds_alternative<QString>(selected->second)) {
-        setString(std::get<QString>(selected->second));
+        writeClipboard(
+            {{{QString::fromUtf16(plainTextType), std::get<QString>(selected->second).toUtf8()}}});
     }
 }
 
 void SimulatedDesktop::pasteInto(qint32 processIdentifier) {
     const auto element = focusedElement(processIdentifier);
-    const auto pasted = string();
+    const auto pasted = plainText();
     if (!element || !pasted || !text(*element)) {
         return;
     }

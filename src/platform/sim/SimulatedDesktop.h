@@ -52,7 +52,15 @@ public:
         std::function<QString(const QString&)> transform;
     };
     // A clipboard item as a test writes it: none for data that cannot be read.
-    using ScriptedItem = QList<QPair<QString, std::optional<QByteArray>>>;
+    using ScriptedItem = QList<QPair<QString, std::optional<Data>>>;
+    // Moments inside Tidyword's own use of the desktop at which a test can make something
+    // happen: the races between two checks that no timed event can produce.
+    enum class Moment {
+        clipboardListed,   // right after the clipboard's types were read
+        clipboardWritten,  // right after a write of ours
+        stringRead,        // right after a read of the plain-text string
+        keyPosted,         // right after a key shortcut was posted
+    };
 
     explicit SimulatedDesktop(VirtualClock& clock, qint32 ownProcessIdentifier = 1);
     ~SimulatedDesktop() override;
@@ -89,13 +97,13 @@ public:
     // Another program writes these items.
     void writeClipboard(const QList<ScriptedItem>& items);
     void refuseStrings(bool refuse) { refuseStrings_ = refuse; }
-    // Another program writes these items right after the next read of the plain-text string:
-    // a race no timed event can produce.
-    void writeClipboardDuringNextRead(const QList<ScriptedItem>& items) { writeOnRead_ = items; }
+    // The clipboard's owner will not say what it holds, as one that never answers.
+    void refuseListing(bool refuse) { refuseListing_ = refuse; }
     QList<ScriptedItem> clipboard() const { return items_; }
 
-    // --- Events at virtual times, from now.
+    // --- Events at virtual times, from now, or at the next such moment.
     void at(std::chrono::milliseconds delay, std::function<void()> event);
+    void onNext(Moment moment, std::function<void()> event);
 
     // --- What happened.
     const QList<qint32>& activations() const { return activations_; }
@@ -129,13 +137,15 @@ public:
 
     // --- Pasteboard
     qint64 changeCount() override { return changeCount_; }
-    QList<QStringList> itemTypes() override;
-    std::optional<QByteArray> data(int item, const QString& type, qint64 maximumSize) override;
+    std::optional<QList<QStringList>> itemTypes() override;
+    std::optional<Data> data(int item, const QString& type, qint64 maximumSize) override;
     void clearContents() override;
     void writeItems(const QList<Item>& items) override;
     bool setString(const QString& text) override;
     bool setTransientString(const QString& text) override;
     std::optional<QString> string() override;
+    void keepAfterExit() override { keptAfterExit_ = true; }
+    bool keptAfterExit() const { return keptAfterExit_; }
 
     // --- KeyEvents
     bool post(Shortcut shortcut, qint32 processIdentifier) override;
@@ -169,19 +179,23 @@ private:
     std::optional<ElementId> focusedElement(qint32 processIdentifier) const;
     void copyFrom(qint32 processIdentifier);
     void pasteInto(qint32 processIdentifier);
+    std::optional<QString> plainText() const;
+    void happen(Moment moment);
 
     VirtualClock& clock_;
     qint32 ownProcessIdentifier_;
     bool trusted_ = true;
     bool refuseKeys_ = false;
     bool refuseStrings_ = false;
+    bool refuseListing_ = false;
+    bool keptAfterExit_ = false;
     std::map<qint32, Application> applications_;
     std::map<ElementId, Element> elements_;
     ElementId nextElement_ = 1;
     std::optional<qint32> frontmost_;
     QList<ScreenRect> screens_{ScreenRect{0, 0, 1440, 900}};
     QList<ScriptedItem> items_;
-    std::optional<QList<ScriptedItem>> writeOnRead_;
+    std::multimap<Moment, std::function<void()>> moments_;
     qint64 changeCount_ = 1;
     QList<qint32> activations_;
     QList<std::pair<Shortcut, qint32>> posted_;

@@ -78,7 +78,7 @@ TEST_F(XcbClipboardTest, EveryTargetOfAnotherOwnerIsReadByteForByte) {
     peerOwns({{u"text/plain"_s, "theirs"_ba},
               {u"image/png"_s, kLarge},
               {u"application/x-tidyword-test"_s, kBinary}});
-    const QList<QStringList> items = clipboard->itemTypes();
+    const QList<QStringList> items = clipboard->itemTypes().value_or(QList<QStringList>{});
     ASSERT_EQ(items.size(), 1);
     for (const QString& type : {u"image/png"_s, u"application/x-tidyword-test"_s}) {
         EXPECT_TRUE(items[0].contains(type)) << type.toStdString();
@@ -141,7 +141,7 @@ TEST_F(XcbClipboardTest, TheChangeCountRisesWithEveryNewOwnerAndNotWithReads) {
     const qint64 ours = clipboard->changeCount();
     clipboard->clearContents();
     EXPECT_GT(clipboard->changeCount(), ours);
-    EXPECT_TRUE(clipboard->itemTypes().isEmpty());
+    EXPECT_EQ(clipboard->itemTypes(), QList<QStringList>{});
     EXPECT_EQ(clipboard->string(), std::nullopt);
 }
 

@@ -18,13 +18,13 @@ TEST(QtClipboardTest, EveryWriteCountsAndReadsDoNot) {
     const qint64 afterOne = clipboard.changeCount();
     EXPECT_GT(afterOne, before);
     EXPECT_EQ(clipboard.string(), u"first"_s);
-    EXPECT_EQ(clipboard.itemTypes().size(), 1);
+    EXPECT_EQ(clipboard.itemTypes().value().size(), 1);
     EXPECT_EQ(clipboard.changeCount(), afterOne);
 
     clipboard.clearContents();
     EXPECT_GT(clipboard.changeCount(), afterOne);
     EXPECT_EQ(clipboard.string(), std::nullopt);
-    EXPECT_TRUE(clipboard.itemTypes().isEmpty());
+    EXPECT_EQ(clipboard.itemTypes(), QList<QStringList>{});
 }
 
 TEST(QtClipboardTest, ItemsComeBackByteForByteWithinTheBound) {
@@ -32,7 +32,7 @@ TEST(QtClipboardTest, ItemsComeBackByteForByteWithinTheBound) {
     const QByteArray image("\x89PNG\r\n\x1a\n\0\0binary", 16);
     clipboard.writeItems({{{u"text/plain"_s, "text"_ba}, {u"image/png"_s, image}}});
 
-    const QList<QStringList> types = clipboard.itemTypes();
+    const QList<QStringList> types = clipboard.itemTypes().value();
     ASSERT_EQ(types.size(), 1);
     EXPECT_TRUE(types[0].contains(u"image/png"_s));
     EXPECT_TRUE(types[0].contains(u"text/plain"_s));

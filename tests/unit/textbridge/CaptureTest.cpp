@@ -2,6 +2,7 @@
 #include "unit/textbridge/EditorDesktop.h"
 
 #include <functional>
+#include <tuple>
 
 namespace tidyword {
 namespace {
@@ -279,15 +280,24 @@ TEST(CaptureTest, ApplicationThatNeverCopiesIsPolled16TimesAndLeftAlone) {
     EXPECT_EQ(editor.clock.uptime() - start, 640ms);
 }
 
-TEST(CaptureTest, SomeoneElseWritingAfterTheCopyKeepsTheirContents) {
-    EditorDesktop editor;
-    editor.hideSelection();
-    // The copy lands, and another program writes while the bridge reads it.
-    editor.desktop.setCopyEffect(kEditor, {40ms});
+TEST(CaptureTest, WritesWhileTheCopyIsReadAreTheirsUnlessTheyServeTheCopy) {
+    using Moment = SimulatedDesktop::Moment;
     const QList<SimulatedDesktop::ScriptedItem> theirs{{{kPlainText, QByteArray("theirs")}}};
-    editor.desktop.writeClipboardDuringNextRead(theirs);
-    EXPECT_EQ(editor.captureError(), TextBridgeError::staleSelection);
-    EXPECT_EQ(editor.desktop.clipboard(), theirs);
+    // A clipboard manager takes each new owner's contents over unchanged.
+    const QList<SimulatedDesktop::ScriptedItem> copiedAgain{{{kPlainText, QByteArray("bad")}}};
+    for (const auto& [name, written, usersAfter] :
+         {std::tuple{"AnotherProgram", theirs, false}, std::tuple{"Manager", copiedAgain, true}}) {
+        EditorDesktop editor;
+        editor.hideSelection();
+        editor.desktop.setCopyEffect(kEditor, {40ms});
+        editor.desktop.onNext(Moment::stringRead,
+                              [&, items = written] { editor.desktop.writeClipboard(items); });
+        EXPECT_EQ(editor.captureError(), TextBridgeError::staleSelection) << name;
+        EXPECT_EQ(editor.clipboardIsTheUsers(), usersAfter) << name;
+        if (!usersAfter) {
+            EXPECT_EQ(editor.desktop.clipboard(), written) << name;
+        }
+    }
 }
 
 TEST(CaptureTest, CancellationAfterTheCopyLandsRestoresAndStops) {

@@ -11,6 +11,7 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 using namespace test;
 using Shortcut = platform::KeyEvents::Shortcut;
+using Moment = SimulatedDesktop::Moment;
 
 // What the clipboard holds afterwards, compared with what it held when the replacement began.
 enum class ClipboardAfter { users, untouched, theirs };
@@ -76,112 +77,220 @@ constexpr auto clipboardUnavailable = TextBridgeError::clipboardUnavailable;
 constexpr auto untouched = ClipboardAfter::untouched;
 constexpr auto users = ClipboardAfter::users;
 
+// Something happens at `moment`, inside the replacement.
+std::function<void(EditorDesktop&)> atMoment(SimulatedDesktop::Moment moment,
+                                             std::function<void(EditorDesktop&)> event) {
+    return
+        [moment, event](EditorDesktop& e) { e.desktop.onNext(moment, [&e, event] { event(e); }); };
+}
+
+void selectionMoves(EditorDesktop& e) {
+    e.desktop.setAttribute(e.field, Attribute::selectedRange, TextRange{4, 2});
+}
+
+void anotherProgramWrites(EditorDesktop& e) {
+    e.desktop.writeClipboard(kTheirs);
+}
+
 // The application pastes after 10 ms, passing the text through `transform`.
 std::function<void(EditorDesktop&)> pastingAs(
     const std::function<QString(const QString&)>& transform) {
     return [transform](EditorDesktop& e) { e.desktop.setPasteEffect(kEditor, {10ms, transform}); };
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replacements, ReplaceTest,
-    ::testing::Values(
-        ReplaceCase{"Replaced", [](EditorDesktop&) {}, std::nullopt, users, true},
-        ReplaceCase{"EmptyClipboardIsEmptyAgain",
-                    [](EditorDesktop& e) { e.desktop.writeClipboard({}); }, std::nullopt, users,
-                    true},
-        ReplaceCase{"NotTrusted", [](EditorDesktop& e) { e.desktop.setTrusted(false); },
-                    TextBridgeError::accessibilityRequired, untouched, false},
-        ReplaceCase{"CharacterTypedAfterTheCapture",
-                    [](EditorDesktop& e) { e.desktop.type(e.field, u"!"_s); }, stale, untouched,
-                    false},
-        ReplaceCase{"ApplicationQuit", [](EditorDesktop& e) { e.desktop.quit(kEditor); }, closed,
-                    untouched, false},
-        ReplaceCase{"RelaunchedWithTheSameProcessIdentifier",
-                    [](EditorDesktop& e) { e.desktop.relaunch(kEditor, e.launched.addSecs(60)); },
-                    closed, untouched, false},
-        ReplaceCase{"ActivationRefused",
-                    [](EditorDesktop& e) { e.desktop.refuseActivation(kEditor, true); }, closed,
-                    untouched, false},
-        ReplaceCase{"WindowRetitled",
-                    [](EditorDesktop& e) {
-                        e.desktop.setAttribute(e.window, Attribute::title, u"Draft 2"_s);
-                    },
-                    stale, untouched, false},
-        ReplaceCase{"DocumentGone",
-                    [](EditorDesktop& e) {
-                        e.desktop.setAttribute(e.window, Attribute::document, std::nullopt);
-                    },
-                    stale, untouched, false},
-        ReplaceCase{"SelectionMoved",
-                    [](EditorDesktop& e) {
-                        e.desktop.setAttribute(e.field, Attribute::selectedRange, TextRange{4, 2});
-                    },
-                    stale, untouched, false},
-        ReplaceCase{"SelectedTextDisagrees",
-                    [](EditorDesktop& e) {
-                        e.desktop.setAttribute(e.field, Attribute::selectedText, u"ba"_s);
-                    },
-                    stale, untouched, false},
-        ReplaceCase{"FieldBecameProtected",
-                    [](EditorDesktop& e) {
-                        e.desktop.setAttribute(e.field, Attribute::protectedContent, true);
-                    },
-                    stale, untouched, false},
-        ReplaceCase{"FocusMovesDuringThePause",
-                    [](EditorDesktop& e) {
-                        const ElementId other = e.desktop.addElement(kEditor, {});
-                        e.desktop.at(60ms,
-                                     [&e, other] { e.desktop.focus(kEditor, other, e.window); });
-                    },
-                    stale, untouched, false},
-        ReplaceCase{"AnotherApplicationInFrontAfterThePause",
-                    [](EditorDesktop& e) {
-                        e.desktop.addApplication({77, u"com.example.other"_s, {}, {}});
-                        e.desktop.at(60ms, [&e] { e.desktop.setFrontmost(77); });
-                    },
-                    stale, untouched, false},
-        ReplaceCase{
-            "ClipboardOver32MiB",
-            [](EditorDesktop& e) {
-                e.desktop.writeClipboard(
-                    {{{kPlainText, QByteArray(ClipboardSnapshot::maximumBytes / 2, 'a')}},
-                     {{kPlainText, QByteArray(ClipboardSnapshot::maximumBytes / 2 + 1, 'b')}}});
-            },
-            clipboardUnavailable, untouched, false},
-        ReplaceCase{"UnreadableClipboardItem",
-                    [](EditorDesktop& e) {
-                        auto items = e.usersClipboard;
-                        items[1].append({u"application/x-private"_s, std::nullopt});
-                        e.desktop.writeClipboard(items);
-                    },
-                    clipboardUnavailable, untouched, false},
-        ReplaceCase{"StringRefused", [](EditorDesktop& e) { e.desktop.refuseStrings(true); },
-                    clipboardUnavailable, users, false},
-        ReplaceCase{"PasteCannotBePosted",
-                    [](EditorDesktop& e) { e.desktop.refuseKeyEvents(true); },
-                    TextBridgeError::replacementUnavailable, users, false},
-        ReplaceCase{"LineEndingsChanged",
-                    pastingAs([](const QString& text) { return text + u"\r\n"_s; }), unverified,
-                    users, true},
-        ReplaceCase{"TypographicQuotes",
-                    pastingAs([](const QString&) { return u"\u2018good\u2019"_s; }), unverified,
-                    users, true},
-        ReplaceCase{"ApplicationIgnoresThePaste",
-                    [](EditorDesktop& e) {
-                        e.desktop.setPasteEffect(kEditor, {std::nullopt, {}});
-                    },
-                    unverified, users, true},
-        ReplaceCase{"AnotherProgramCopiesDuringVerification",
-                    [](EditorDesktop& e) {
-                        e.desktop.setPasteEffect(kEditor, {std::nullopt, {}});
-                        e.desktop.at(210ms, [&e] { e.desktop.writeClipboard(kTheirs); });
-                    },
-                    unverified, ClipboardAfter::theirs, true},
-        ReplaceCase{
-            "NoSelectedTextAttribute",
-            [](EditorDesktop& e) { e.desktop.makeUnreadable(e.field, Attribute::selectedText); },
-            std::nullopt, users, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Replacements, ReplaceTest,
+                         ::
+                             testing::
+                                 Values(ReplaceCase{"Replaced", [](EditorDesktop&) {}, std::nullopt,
+                                                    users, true},
+                                        ReplaceCase{
+                                            "EmptyClipboardIsEmptyAgain",
+                                            [](EditorDesktop& e) { e.desktop.writeClipboard({}); },
+                                            std::nullopt, users, true},
+                                        ReplaceCase{
+                                            "NotTrusted",
+                                            [](EditorDesktop& e) { e.desktop.setTrusted(false); },
+                                            TextBridgeError::accessibilityRequired, untouched,
+                                            false},
+                                        ReplaceCase{"CharacterTypedAfterTheCapture",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.type(e.field, u"!"_s);
+                                                    },
+                                                    stale, untouched, false},
+                                        ReplaceCase{
+                                            "ApplicationQuit",
+                                            [](EditorDesktop& e) { e.desktop.quit(kEditor); },
+                                            closed, untouched, false},
+                                        ReplaceCase{"RelaunchedWithTheSameProcessIdentifier",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.relaunch(kEditor,
+                                                                           e.launched.addSecs(60));
+                                                    },
+                                                    closed, untouched, false},
+                                        ReplaceCase{"ActivationRefused",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.refuseActivation(kEditor, true);
+                                                    },
+                                                    closed, untouched, false},
+                                        ReplaceCase{"WindowRetitled",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.setAttribute(e.window,
+                                                                               Attribute::title,
+                                                                               u"Draft 2"_s);
+                                                    },
+                                                    stale, untouched, false},
+                                        ReplaceCase{"DocumentGone",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.setAttribute(e.window,
+                                                                               Attribute::document,
+                                                                               std::nullopt);
+                                                    },
+                                                    stale, untouched, false},
+                                        ReplaceCase{"SelectionMoved",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.setAttribute(
+                                                            e.field, Attribute::selectedRange,
+                                                            TextRange{4, 2});
+                                                    },
+                                                    stale, untouched, false},
+                                        ReplaceCase{"SelectedTextDisagrees",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.setAttribute(
+                                                            e.field, Attribute::selectedText,
+                                                            u"ba"_s);
+                                                    },
+                                                    stale, untouched, false},
+                                        ReplaceCase{"FieldBecameProtected",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.setAttribute(
+                                                            e.field, Attribute::protectedContent,
+                                                            true);
+                                                    },
+                                                    stale, untouched, false},
+                                        ReplaceCase{"FocusMovesDuringThePause",
+                                                    [](EditorDesktop& e) {
+                                                        const ElementId other =
+                                                            e.desktop.addElement(kEditor, {});
+                                                        e.desktop.at(60ms, [&e, other] {
+                                                            e.desktop.focus(kEditor, other,
+                                                                            e.window);
+                                                        });
+                                                    },
+                                                    stale, untouched, false},
+                                        ReplaceCase{"AnotherApplicationInFrontAfterThePause",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.addApplication(
+                                                            {77, u"com.example.other"_s, {}, {}});
+                                                        e.desktop.at(60ms, [&e] {
+                                                            e.desktop.setFrontmost(77);
+                                                        });
+                                                    },
+                                                    stale, untouched, false},
+                                        ReplaceCase{
+                                            "ClipboardOver32MiB",
+                                            [](EditorDesktop& e) {
+                                                e.desktop.writeClipboard(
+                                                    {{{kPlainText,
+                                                       QByteArray(
+                                                           ClipboardSnapshot::maximumBytes / 2,
+                                                           'a')}},
+                                                     {{kPlainText,
+                                                       QByteArray(
+                                                           ClipboardSnapshot::maximumBytes / 2 + 1,
+                                                           'b')}}});
+                                            },
+                                            clipboardUnavailable, untouched, false},
+                                        ReplaceCase{
+                                            "ClipboardOwnerDoesNotSayWhatItHolds",
+                                            [](EditorDesktop& e) { e.desktop.refuseListing(true); },
+                                            clipboardUnavailable, untouched, false},
+                                        ReplaceCase{
+                                            "SelectionMovesRightAfterTheSnapshot",
+                                            atMoment(Moment::clipboardListed, selectionMoves),
+                                            stale, untouched, false},
+                                        ReplaceCase{
+                                            "SelectionMovesRightAfterOurWrite",
+                                            atMoment(Moment::clipboardWritten, selectionMoves),
+                                            stale, users, false},
+                                        ReplaceCase{
+                                            "AnotherApplicationInFrontRightAfterOurWrite",
+                                            atMoment(Moment::clipboardWritten,
+                                                     [](EditorDesktop& e) {
+                                                         e.desktop.addApplication(
+                                                             {77, u"com.example.other"_s, {}, {}});
+                                                         e.desktop.setFrontmost(77);
+                                                     }),
+                                            stale, users, false},
+                                        ReplaceCase{"AnotherProgramWritesRightAfterOurWrite",
+                                                    atMoment(Moment::clipboardWritten,
+                                                             anotherProgramWrites),
+                                                    TextBridgeError::clipboardChanged,
+                                                    ClipboardAfter::theirs, false},
+                                        ReplaceCase{"ClipboardManagerServesOurTextInstead",
+                                                    atMoment(Moment::keyPosted,
+                                                             [](EditorDesktop& e) {
+                                                                 e.desktop.writeClipboard(
+                                                                     {{{kPlainText, "good"_ba}}});
+                                                             }),
+                                                    std::nullopt, users, true},
+                                        ReplaceCase{
+                                            "AnotherProgramWritesRightAfterThePasteKey",
+                                            [](EditorDesktop& e) {
+                                                e.desktop.setPasteEffect(kEditor, {10ms, {}});
+                                                atMoment(Moment::keyPosted,
+                                                         anotherProgramWrites)(e);
+                                            },
+                                            TextBridgeError::foreignPaste, ClipboardAfter::theirs,
+                                            true},
+                                        ReplaceCase{"UnreadableClipboardItem",
+                                                    [](EditorDesktop& e) {
+                                                        auto items = e.usersClipboard;
+                                                        items[1].append({u"application/x-private"_s,
+                                                                         std::nullopt});
+                                                        e.desktop.writeClipboard(items);
+                                                    },
+                                                    clipboardUnavailable, untouched, false},
+                                        ReplaceCase{
+                                            "StringRefused",
+                                            [](EditorDesktop& e) { e.desktop.refuseStrings(true); },
+                                            clipboardUnavailable, users, false},
+                                        ReplaceCase{"PasteCannotBePosted",
+                                                    [](EditorDesktop&
+                                                           e) { e.desktop.refuseKeyEvents(true); },
+                                                    TextBridgeError::replacementUnavailable, users,
+                                                    false},
+                                        ReplaceCase{"LineEndingsChanged",
+                                                    pastingAs([](const QString& text) {
+                                                        return text + u"\r\n"_s;
+                                                    }),
+                                                    unverified, users, true},
+                                        ReplaceCase{"TypographicQuotes",
+                                                    pastingAs([](const QString&) {
+                                                        return u"\u2018good\u2019"_s;
+                                                    }),
+                                                    unverified, users, true},
+                                        ReplaceCase{"ApplicationIgnoresThePaste",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.setPasteEffect(
+                                                            kEditor, {std::nullopt, {}});
+                                                    },
+                                                    unverified, users, true},
+                                        ReplaceCase{"AnotherProgramCopiesDuringVerification",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.setPasteEffect(
+                                                            kEditor, {std::nullopt, {}});
+                                                        e.desktop.at(210ms, [&e] {
+                                                            e.desktop.writeClipboard(kTheirs);
+                                                        });
+                                                    },
+                                                    unverified, ClipboardAfter::theirs, true},
+                                        ReplaceCase{"NoSelectedTextAttribute",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.makeUnreadable(
+                                                            e.field, Attribute::selectedText);
+                                                    },
+                                                    std::nullopt, users, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReplaceRefusalTest, SelectionThatCannotBeReplacedIsRefusedUntouched) {
     EditorDesktop editor;

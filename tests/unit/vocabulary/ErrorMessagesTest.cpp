@@ -52,6 +52,10 @@ const std::vector<const char*> kTextBridgeMessages{
     "suggestion and paste it into your draft.",
     "The paste was sent, but Tidyword could not verify the result. Check the original draft "
     "before trying again. You can use that app\u2019s Undo if needed.",
+    "Another program changed the clipboard just before the paste, so nothing was replaced. Copy "
+    "the suggestion or try again.",
+    "Another program changed the clipboard during the paste, so its content may have been pasted "
+    "into your draft. Check the draft and use that app\u2019s Undo if needed.",
 };
 
 // Checks every case's message and that equality and hashing follow the case alone.
@@ -78,7 +82,7 @@ TEST(ErrorMessagesTest, BetaErrorMessagesAreExact) {
 }
 
 TEST(ErrorMessagesTest, TextBridgeErrorMessagesAreExact) {
-    expectMessagesInOrder<TextBridgeError>(kTextBridgeMessages, TextBridgeError::pasteUnverified);
+    expectMessagesInOrder<TextBridgeError>(kTextBridgeMessages, TextBridgeError::foreignPaste);
 }
 
 TEST(ErrorMessagesTest, HotKeyErrorMessagesAreExact) {
