@@ -20,6 +20,9 @@ packages=(
     # applications to read from and write into, a way to press keys as a user would, and
     # another keyboard layout to switch to
     openbox trayer x11-utils at-spi2-core mousepad zenity xdotool x11-xkb-utils
+    # a clipboard client that speaks the selection protocol itself (slow owners, typed data,
+    # a clipboard manager)
+    python3-xlib
     # fuzzing: clang with libFuzzer
     clang libclang-rt-14-dev
 )

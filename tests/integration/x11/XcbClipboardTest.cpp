@@ -38,10 +38,27 @@ class XcbClipboardTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(clipboard, nullptr); }
     void TearDown() override {
-        if (owner.state() != QProcess::NotRunning) {
-            owner.kill();
-            owner.waitForFinished();
+        for (QProcess* process : {&owner, &peer}) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished();
+            }
         }
+    }
+
+    // A client that speaks the selection protocol itself starts in `mode` and says `ready`.
+    void startPeer(const QStringList& arguments, const QByteArray& ready) {
+        peer.start(QStringLiteral(TIDYWORD_SELECTION_PEER), arguments);
+        ASSERT_TRUE(peer.waitForReadyRead(5000)) << peer.readAllStandardError().toStdString();
+        ASSERT_EQ(peer.readLine().trimmed(), ready);
+    }
+
+    // What that client reads of these targets: per target its type, format and value.
+    QJsonObject peerReadsTyped(const QStringList& targets) {
+        QProcess reader;
+        reader.start(QStringLiteral(TIDYWORD_SELECTION_PEER), QStringList{u"read"_s} + targets);
+        test::pollUntil([&] { return reader.state() == QProcess::NotRunning; });
+        return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
     }
 
     // Another program takes the clipboard with these contents.
@@ -68,6 +85,7 @@ protected:
 
     QTemporaryDir directory;
     QProcess owner;
+    QProcess peer;
     std::unique_ptr<XcbClipboard> clipboard = XcbClipboard::open();
 };
 
@@ -143,6 +161,63 @@ TEST_F(XcbClipboardTest, TheChangeCountRisesWithEveryNewOwnerAndNotWithReads) {
     EXPECT_GT(clipboard->changeCount(), ours);
     EXPECT_EQ(clipboard->itemTypes(), QList<QStringList>{});
     EXPECT_EQ(clipboard->string(), std::nullopt);
+}
+
+TEST_F(XcbClipboardTest, AnOwnerThatDoesNotAnswerInTimeIsUnreadableNeverEmpty) {
+    const struct {
+        const char* name;
+        QStringList options;
+        bool listed;  // whether the types can be read, and only the text cannot
+    } cases[] = {
+        {"TypesAfter1.5s", {u"--targets-after"_s, u"1.5"_s}, false},
+        {"TypesNever", {u"--silent-targets"_s}, false},
+        {"TextAfter1.5s", {u"--slow"_s, u"TEXT"_s, u"1.5"_s}, true},
+    };
+    for (const auto& test : cases) {
+        startPeer(QStringList{u"own"_s} + test.options + QStringList{u"TEXT=TEXT/8:theirs"_s},
+                  "owned");
+        const auto types = clipboard->itemTypes();
+        if (test.listed) {
+            EXPECT_EQ(types, QList<QStringList>{{u"TEXT"_s}}) << test.name;
+        } else {
+            EXPECT_EQ(types, std::nullopt) << test.name;
+        }
+        EXPECT_EQ(clipboard->data(0, u"TEXT"_s, 1024).has_value(), !test.listed) << test.name;
+        peer.kill();
+        peer.waitForFinished();
+    }
+}
+
+TEST_F(XcbClipboardTest, RestoredDataKeepsTheTypeAndFormatItsOwnerGaveIt) {
+    startPeer({u"own"_s, u"TEXT=UTF8_STRING/8:words"_s, u"X-NUMBERS=INTEGER/32:7,65536"_s},
+              "owned");
+    const auto text = clipboard->data(0, u"TEXT"_s, 1024);
+    const auto numbers = clipboard->data(0, u"X-NUMBERS"_s, 1024);
+    ASSERT_TRUE(text && numbers);
+    peer.kill();
+    peer.waitForFinished();
+
+    clipboard->writeItems({{{u"TEXT"_s, *text}, {u"X-NUMBERS"_s, *numbers}}});
+    const QJsonObject read = peerReadsTyped({u"TEXT"_s, u"X-NUMBERS"_s});
+    EXPECT_EQ(
+        read.value(u"TEXT").toObject(),
+        (QJsonObject{{u"type"_s, u"UTF8_STRING"_s}, {u"format"_s, 8}, {u"value"_s, u"words"_s}}));
+    EXPECT_EQ(
+        read.value(u"X-NUMBERS").toObject(),
+        (QJsonObject{
+            {u"type"_s, u"INTEGER"_s}, {u"format"_s, 32}, {u"value"_s, QJsonArray{7, 65536}}}));
+}
+
+TEST_F(XcbClipboardTest, AtExitTheClipboardManagerKeepsWhatWeServe) {
+    startPeer({u"manager"_s}, "managing");
+    clipboard->writeItems({{{u"UTF8_STRING"_s, "kept"_ba}, {u"image/png"_s, kBinary}}});
+    clipboard->keepAfterExit();
+    ASSERT_TRUE(peer.waitForReadyRead(5000));
+    EXPECT_EQ(QJsonDocument::fromJson(peer.readLine()).object().value(u"saved").toArray(),
+              (QJsonArray{u"UTF8_STRING"_s, u"image/png"_s}));
+    clipboard.reset();
+    EXPECT_EQ(peerReadsTyped({u"UTF8_STRING"_s}).value(u"UTF8_STRING").toObject().value(u"value"),
+              u"kept"_s);
 }
 
 }  // namespace
