@@ -4,6 +4,7 @@
 // `tidyword <callback URL>` hands a sign-in callback to the running instance; and
 // `tidyword --screenshots <folder>` saves pictures of both windows and exits, for machines
 // without a display of their own.
+#include "app/TerminationSignals.h"
 #include "model/AppModel.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/CallbackHandoff.h"
@@ -116,6 +117,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("tidyword"));
     // A tray application lives on with every window closed.
     QApplication::setQuitOnLastWindowClosed(false);
+    const app::QuitOnTerminationSignals quitOnSignals;
 
     // Pictures for a headless machine must not touch this user's running Tidyword or settings.
     QTemporaryDir privateState;
@@ -174,5 +176,8 @@ int main(int argc, char** argv) {
     const int status = QApplication::exec();
     // The shell goes first: its windows observe the model.
     delegate.reset();
+    // Every way out but a crash comes through here: the user's clipboard, which this process may
+    // be serving since a replacement restored it, must outlive us.
+    linux.pasteboard().keepAfterExit();
     return status;
 }
