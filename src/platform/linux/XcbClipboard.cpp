@@ -492,7 +492,11 @@ void XcbClipboard::keepAfterExit() {
     const xcb_atom_t manager = x_->atom("CLIPBOARD_MANAGER");
     const auto managed =
         owned(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, manager), nullptr));
-    if (!owning_ || !managed || managed->owner == XCB_WINDOW_NONE) {
+    // A paste text of ours is only ever meant to live for the paste.
+    const bool transient = std::any_of(served_.cbegin(), served_.cend(), [](const auto& entry) {
+        return entry.first == QString::fromUtf16(transientMarkType);
+    });
+    if (!owning_ || transient || !managed || managed->owner == XCB_WINDOW_NONE) {
         return;
     }
     // The manager answers SAVE_TARGETS once it has read our contents, which it asks us for
