@@ -98,16 +98,18 @@ int main(int argc, char** argv) {
         if (!line) {
             return kUsageError;
         }
-        if (line->callback) {
-            if (!desktop::deliverCallback(*line->callback)) {
-                std::fprintf(stderr, "Tidyword is not running: start it and sign in again.\n");
+        // One instance per user: a second start shows the first one's settings window, and only
+        // when none runs goes on to become the instance.
+        if (line->callback || !line->screenshots) {
+            const desktop::Delivery delivery =
+                desktop::deliverCallback(line->callback.value_or(desktop::reopenRequest()));
+            if (delivery == desktop::Delivery::delivered) {
+                return 0;
+            }
+            if (line->callback || delivery != desktop::Delivery::notRunning) {
+                std::fprintf(stderr, "%s\n", qPrintable(desktop::describe(delivery)));
                 return 1;
             }
-            return 0;
-        }
-        // One instance per user: a second start shows the first one's settings window.
-        if (!line->screenshots && desktop::deliverCallback(desktop::reopenRequest())) {
-            return 0;
         }
     }
 

@@ -192,8 +192,13 @@ QWidget* PopupView::buildBody() {
         displayButtons_->addButton(segment, static_cast<int>(display));
         segments->addWidget(segment);
     }
-    QObject::connect(displayButtons_, &QButtonGroup::idClicked, this,
-                     [this](int id) { model_.setDisplayMode(static_cast<PreviewDisplay>(id)); });
+    // Assistive technology checks a segment without clicking it, so the view follows the checked
+    // segment, not the click.
+    QObject::connect(displayButtons_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) {
+            model_.setDisplayMode(static_cast<PreviewDisplay>(id));
+        }
+    });
     heading->addWidget(displayPicker_);
     result->addLayout(heading);
     result->addWidget(buildResultPanel());
@@ -386,6 +391,7 @@ void PopupView::render() {
                                                : QStringLiteral("YOUR DRAFT, REFINED"));
     displayPicker_->setVisible(hasSuggestion);
     if (auto* current = displayButtons_->button(static_cast<int>(model.displayMode()))) {
+        const QSignalBlocker quiet(displayButtons_);
         current->setChecked(true);
     }
     renderResultPanel();

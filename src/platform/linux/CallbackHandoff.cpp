@@ -11,6 +11,19 @@ namespace {
 constexpr int kClientWaitMilliseconds = 2000;
 constexpr int kIdleConnectionMilliseconds = 5000;
 
+// The running instance's answers, one line each.
+const QByteArray kAccepted = QByteArrayLiteral("accepted\n");
+const QByteArray kTooLong = QByteArrayLiteral("too long\n");
+// Room for either answer; whatever does not fit is no answer of ours.
+constexpr qint64 kAnswerLimit = 16;
+
+// The connection's last word: nothing more it sends is read.
+void answer(QLocalSocket* connection, const QByteArray& line) {
+    QObject::disconnect(connection, &QLocalSocket::readyRead, nullptr, nullptr);
+    connection->write(line);
+    connection->disconnectFromServer();
+}
+
 }  // namespace
 
 QString defaultCallbackSocket() {
@@ -22,19 +35,43 @@ QUrl reopenRequest() {
     return QUrl(QStringLiteral("tidyword-instance:reopen"));
 }
 
-bool deliverCallback(const QUrl& url, const QString& socket) {
+QString describe(Delivery delivery) {
+    switch (delivery) {
+        case Delivery::delivered:
+            return QStringLiteral("Tidyword received the URL.");
+        case Delivery::notRunning:
+            return QStringLiteral("Tidyword is not running: start it and sign in again.");
+        case Delivery::refused:
+            return QStringLiteral("Tidyword refused the URL: it is longer than %1 characters.")
+                .arg(CallbackReceiver::maximumURLLength);
+        case Delivery::unconfirmed:
+            return QStringLiteral("Tidyword is running but did not answer: try again.");
+    }
+    return {};
+}
+
+Delivery deliverCallback(const QUrl& url, const QString& socket) {
     QLocalSocket connection;
     connection.connectToServer(socket);
     if (!connection.waitForConnected(kClientWaitMilliseconds)) {
-        return false;
+        return Delivery::notRunning;
     }
+    connection.setReadBufferSize(kAnswerLimit);
     connection.write(url.toEncoded() + '\n');
-    const bool written = connection.waitForBytesWritten(kClientWaitMilliseconds);
-    connection.disconnectFromServer();
-    if (connection.state() != QLocalSocket::UnconnectedState) {
-        connection.waitForDisconnected(kClientWaitMilliseconds);
+    // The URL goes out while this waits. An instance that closes without a word may have
+    // dropped it, so only its answer counts.
+    while (!connection.canReadLine() && connection.bytesAvailable() < kAnswerLimit &&
+           connection.waitForReadyRead(kClientWaitMilliseconds)) {
     }
-    return written;
+    const QByteArray reply = connection.readLine(kAnswerLimit + 1);
+    connection.abort();
+    if (reply == kAccepted) {
+        return Delivery::delivered;
+    }
+    if (reply == kTooLong) {
+        return Delivery::refused;
+    }
+    return Delivery::unconfirmed;
 }
 
 CallbackReceiver::CallbackReceiver(std::function<void(const QUrl&)> received, const QString& socket)
@@ -66,17 +103,16 @@ void CallbackReceiver::accept() {
                          &QObject::deleteLater);
         QTimer::singleShot(kIdleConnectionMilliseconds, connection,
                            [connection] { connection->abort(); });
+        // Qt takes no more than a URL and its line end off the socket.
+        connection->setReadBufferSize(maximumURLLength + 1);
         QObject::connect(connection, &QLocalSocket::readyRead, connection, [this, connection] {
-            if (connection->bytesAvailable() > maximumURLLength + 1) {
-                connection->abort();
-                return;
+            if (connection->canReadLine()) {
+                const QByteArray line = connection->readLine(maximumURLLength + 2).trimmed();
+                answer(connection, kAccepted);
+                received_(QUrl::fromEncoded(line));
+            } else if (connection->bytesAvailable() > maximumURLLength) {
+                answer(connection, kTooLong);
             }
-            if (!connection->canReadLine()) {
-                return;
-            }
-            const QByteArray line = connection->readLine(maximumURLLength + 2).trimmed();
-            connection->disconnectFromServer();
-            received_(QUrl::fromEncoded(line));
         });
     }
 }

@@ -19,14 +19,26 @@ QString defaultCallbackSocket();
 // settings window, the desktop's way of reopening an application.
 QUrl reopenRequest();
 
+// How a hand-off ended, as the second process can tell it: the running instance answers each
+// URL with one line, so a URL it dropped is not mistaken for one it took.
+enum class Delivery {
+    delivered,    // the running instance took the URL
+    notRunning,   // nobody listens on the socket
+    refused,      // the running instance answered that the URL is too long
+    unconfirmed,  // it could not be sent, or no answer that it arrived came back in time
+};
+
+// The one-line reason a hand-off that was not delivered gives the user.
+QString describe(Delivery delivery);
+
 // The second process's side: delivers `url` (a callback or the reopen request) to the running
-// instance. False when no instance
-// listens or the URL could not be written within a couple of seconds.
-bool deliverCallback(const QUrl& url, const QString& socket = defaultCallbackSocket());
+// instance and waits a couple of seconds at most for each step.
+Delivery deliverCallback(const QUrl& url, const QString& socket = defaultCallbackSocket());
 
 // The running instance's side: listens on the socket and passes each URL it receives to
-// `received`, on the main thread. A connection that sends more than a callback can be long,
-// or nothing for a while, is dropped unread.
+// `received`, on the main thread, after answering that it took it. A connection that sends more
+// than a callback can be long is answered with a refusal and dropped unread; one that sends
+// nothing for a while is dropped.
 class CallbackReceiver {
 public:
     static constexpr qint64 maximumURLLength = 65'536;

@@ -6,6 +6,8 @@
 #include "support/Printers.h"
 
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -17,6 +19,10 @@ namespace {
 using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
 using platform::WebAuthenticator;
+using platform::linux_desktop::CallbackReceiver;
+using platform::linux_desktop::defaultCallbackSocket;
+using platform::linux_desktop::Delivery;
+using platform::linux_desktop::describe;
 using platform::linux_desktop::SystemBrowserAuthenticator;
 
 const QUrl kCallback(u"com.tidyword.beta://oauth/callback?state=S&code=C%2B1"_s);
@@ -32,14 +38,18 @@ class CallbackHandoffTest : public ::testing::Test {
 protected:
     int handOff(const QUrl& url) { return startSecond({QString::fromUtf8(url.toEncoded())}); }
 
-    // Runs a second tidyword with `arguments` and returns its exit status.
+    // Runs a second tidyword with `arguments` and returns its exit status; what it said on
+    // standard error is kept in `complaint`.
     int startSecond(const QStringList& arguments) {
         QProcess second;
         second.start(QStringLiteral(TIDYWORD_EXECUTABLE), arguments);
         test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
         test::processEventsFor(50ms);  // the instance reads what was handed over
+        complaint = QString::fromUtf8(second.readAllStandardError());
         return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
     }
+
+    QString complaint;
 
     RuntimeDirectory runtime;  // first: the authenticator listens in it
     QList<QUrl> opened;
@@ -101,8 +111,32 @@ TEST_F(CallbackHandoffTest, ASecondStartShowsTheRunningInstance) {
     EXPECT_EQ(reopened, 1);
 }
 
+// A callback URL of `length` encoded characters.
+QUrl callbackOfLength(qint64 length) {
+    QByteArray encoded = kCallback.toEncoded() + "&pad=";
+    encoded.append(length - encoded.size(), 'a');
+    return QUrl::fromEncoded(encoded);
+}
+
+TEST_F(CallbackHandoffTest, ACallbackPastTheBoundIsRefusedAndSaysSo) {
+    const auto attempt =
+        authenticator.start(QUrl(u"https://login.example/"_s), u"com.tidyword.beta"_s, record);
+    const qint64 bound = CallbackReceiver::maximumURLLength;
+
+    const QUrl tooLong = callbackOfLength(bound + 1);
+    EXPECT_EQ(handOff(tooLong), 1);
+    EXPECT_EQ(complaint, describe(Delivery::refused) + u'\n');
+    EXPECT_TRUE(reports.isEmpty());
+
+    const QUrl longest = callbackOfLength(bound);
+    EXPECT_EQ(handOff(longest), 0);
+    EXPECT_EQ(complaint, QString());
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(std::get<QUrl>(reports[0]), longest);
+}
+
 TEST_F(CallbackHandoffTest, SocketIsForThisUserOnly) {
-    const QFileInfo socket(platform::linux_desktop::defaultCallbackSocket());
+    const QFileInfo socket(defaultCallbackSocket());
     ASSERT_TRUE(socket.exists());
     EXPECT_FALSE(socket.permissions() &
                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
@@ -114,6 +148,27 @@ TEST(CallbackHandoffWithoutInstanceTest, SecondProcessFailsWhenNoInstanceRuns) {
     second.start(QStringLiteral(TIDYWORD_EXECUTABLE), {QString::fromUtf8(kCallback.toEncoded())});
     test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
     EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(second.readAllStandardError()),
+              describe(Delivery::notRunning) + u'\n');
+}
+
+// Whatever listens must say it took the URL: one that reads it and hangs up may have dropped it.
+TEST(CallbackHandoffWithoutInstanceTest, AnInstanceThatDoesNotConfirmIsAFailure) {
+    const RuntimeDirectory runtime;
+    QLocalServer silent;
+    ASSERT_TRUE(silent.listen(defaultCallbackSocket()));
+    QObject::connect(&silent, &QLocalServer::newConnection, &silent, [&silent] {
+        QLocalSocket* connection = silent.nextPendingConnection();
+        QObject::connect(connection, &QLocalSocket::readyRead, connection,
+                         [connection] { connection->disconnectFromServer(); });
+    });
+
+    QProcess second;
+    second.start(QStringLiteral(TIDYWORD_EXECUTABLE), {QString::fromUtf8(kCallback.toEncoded())});
+    test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(second.readAllStandardError()),
+              describe(Delivery::unconfirmed) + u'\n');
 }
 
 TEST(BrowserOpeningTest, BrowserThatCannotOpenMeansNoAttempt) {

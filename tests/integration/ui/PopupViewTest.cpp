@@ -4,9 +4,11 @@
 #include "model/DemoSamples.h"
 #include "service/BetaError.h"
 #include "ui/PopupView.h"
+#include "ui/ResultText.h"
 #include "ui/Style.h"
 #include "ui/Symbols.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -126,6 +128,30 @@ TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
     EXPECT_FALSE(findNamed<QComboBox>(view.get(), u"Improve as"_s)->isEnabled());
     harness.advanceUntil([this] { return !harness.model->replacing(); });
     EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"I don't mind."_s);
+}
+
+// A screen reader toggles a segment through its action, which checks it without a click.
+TEST_F(PopupViewTest, TheDisplayFollowsASegmentToggledThroughAccessibility) {
+    harness.openSignedIn();
+    openView();
+    setDraft(u"i dont mind"_s);
+    harness.captureAndWait();
+    ASSERT_EQ(harness.model->displayMode(), PreviewDisplay::changes);
+
+    // In this order each toggle checks a segment that is not checked yet.
+    for (const PreviewDisplay display :
+         {PreviewDisplay::improved, PreviewDisplay::original, PreviewDisplay::changes}) {
+        SCOPED_TRACE(rawValue(display).toStdString());
+        QPushButton* segment = button(rawValue(display));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(segment);
+        ASSERT_TRUE(accessible && accessible->actionInterface());
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+
+        EXPECT_TRUE(segment->isChecked());
+        EXPECT_EQ(harness.model->displayMode(), display);
+        EXPECT_EQ(label(u"Text"_s)->text(),
+                  resultHtml(harness.model->original(), harness.model->suggestion(), display));
+    }
 }
 
 TEST_F(PopupViewTest, AFailedRequestShowsItsErrorAndRetries) {
