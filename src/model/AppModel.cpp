@@ -188,7 +188,8 @@ void AppModel::generate() {
     }
     assign(busy_, true, Field::busy);
 
-    // The same request again (a retry) keeps its idempotency key; anything else gets a new one.
+    // The same request again after it failed (a retry) keeps its idempotency key; anything else,
+    // the same request after a success included, gets a new one.
     const RequestFingerprint fingerprint{original_, mode_, instruction};
     if (!lastRequest_ || !(*lastRequest_ == fingerprint)) {
         idempotencyID_ = QUuid::createUuid();
@@ -214,6 +215,10 @@ QCoro::Task<void> AppModel::runGeneration(QString text, EditMode mode, QString i
         const BetaAPI api(session->config(), environment_.transport);
         const BetaEditResult result =
             co_await api.improve(text, mode, instruction, token, idempotencyKey, cancellation);
+        // The key is spent: only a retry of a request that did not succeed may reuse it.
+        if (idempotencyKey == idempotencyID_) {
+            lastRequest_.reset();
+        }
         if (current()) {
             assign(suggestion_, result.text, Field::suggestion);
             assign(usage_, std::optional(result.usage), Field::usage);

@@ -116,7 +116,7 @@ TEST_F(AppModelTest, DismissingDuringAGenerationDropsItsAnswer) {
     EXPECT_EQ(harness.editor.desktop.activations(), QList<qint32>{kEditor});
 }
 
-TEST_F(AppModelTest, RetryKeepsTheIdempotencyKeyAndANewCaptureDrawsANewOne) {
+TEST_F(AppModelTest, OnlyARetryAfterAFailureKeepsTheIdempotencyKey) {
     harness.openSignedIn();
     harness.server.queueFault({{u"path"_s, u"v1/improve"_s}, {u"status"_s, 503}});
     harness.captureAndWait();
@@ -124,12 +124,17 @@ TEST_F(AppModelTest, RetryKeepsTheIdempotencyKeyAndANewCaptureDrawsANewOne) {
     model->generate();
     runEventLoopUntil([this] { return !model->busy(); });
     EXPECT_FALSE(model->suggestion().isEmpty());
+    // The same text, mode and instruction again after a success is a new request.
+    model->generate();
+    runEventLoopUntil([this] { return !model->busy(); });
+    EXPECT_EQ(model->errorMessage(), std::nullopt);
     harness.captureAndWait();
 
     const QStringList keys = harness.idempotencyKeys();
-    ASSERT_EQ(keys.size(), 3);
+    ASSERT_EQ(keys.size(), 4);
     EXPECT_EQ(keys[0], keys[1]);
     EXPECT_NE(keys[2], keys[1]);
+    EXPECT_NE(keys[3], keys[2]);
 }
 
 TEST_F(AppModelTest, CustomWaitsForValidInstructions) {
