@@ -124,7 +124,7 @@ void AppModel::capture() {
         return;
     }
     capturing_ = true;
-    generation_.cancel();
+    // What the popup shows stays, its request included, until a new selection replaces it.
     runCapture();  // runs on by itself; it always ends by clearing capturing_
 }
 
@@ -132,9 +132,22 @@ QCoro::Task<void> AppModel::runCapture() {
     std::optional<TextSelection> captured;
     std::optional<QString> failure;
     try {
+        // The popup may have the focus (the tray menu works while it is up): the source of
+        // what it shows is still the application to read from.
+        if (selection_) {
+            co_await environment_.bridge.returnTo(*selection_);
+        }
         captured = co_await environment_.bridge.captureSelection();
     } catch (...) {
         failure = describe(std::current_exception());
+    }
+    if (!captured && selection_) {
+        // A suggestion the user has not dismissed outlives a capture that found nothing new.
+        if (failure) {
+            assign(errorMessage_, failure, Field::errorMessage);
+        }
+        capturing_ = false;
+        co_return;
     }
     reset();
     if (captured) {

@@ -368,6 +368,18 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
     }
 }
 
+QCoro::Task<void> TextBridge::returnTo(TextSelection shown) {
+    const auto frontmost = platform_.workspace.frontmostApplication();
+    if (!frontmost ||
+        frontmost->processIdentifier != platform_.workspace.currentProcessIdentifier()) {
+        co_return;
+    }
+    restoreFocus(shown);
+    for (int poll = 0; poll < copyPolls && !isFrontmost(shown.processIdentifier); ++poll) {
+        co_await sleep(platform_.clock, copyPollInterval);
+    }
+}
+
 void TextBridge::restoreFocus(const TextSelection& selection) {
     const auto application = platform_.workspace.runningApplication(selection.processIdentifier);
     if (application && !application->terminated &&

@@ -54,6 +54,12 @@ public:
     // Brings the source application back to the front, if that same instance still runs.
     void restoreFocus(const TextSelection& selection);
 
+    // When Tidyword's own window (the popup) has taken the focus from the source of `shown`,
+    // gives it back and waits, within the copy polling's time, until that application is in
+    // front, so that a capture reads from it rather than from us. Never fails: a capture after
+    // it reports whatever is then in front.
+    QCoro::Task<void> returnTo(TextSelection shown);
+
 private:
     using Element = platform::AccessibleElement;
 

@@ -82,6 +82,39 @@ TEST_F(AppModelTest, FailedCaptureShowsTheBridgesMessage) {
     EXPECT_FALSE(model->selection().has_value());
 }
 
+TEST_F(AppModelTest, CaptureWhileThePopupHasTheFocusReadsFromItsSource) {
+    for (const bool sourceQuits : {false, true}) {
+        SCOPED_TRACE(sourceQuits ? "SourceQuit" : "SourceRuns");
+        ModelHarness harness;
+        auto& model = harness.model;
+        harness.openSignedIn();
+        harness.captureAndWait();
+        const QString suggestion = model->suggestion();
+        ASSERT_FALSE(suggestion.isEmpty());
+        // The tray menu is used while the popup, Tidyword's own window, has the focus.
+        harness.editor.desktop.addApplication({1, u"com.tidyword"_s, u"Tidyword"_s, {}});
+        harness.editor.desktop.setFrontmost(1);
+        harness.editor.desktop.setText(harness.editor.field, u"Not bad at all"_s, {0, 3});
+        if (sourceQuits) {
+            harness.editor.desktop.quit(kEditor);
+        }
+        model->capture();
+        harness.advanceUntil([&] {
+            return model->errorMessage() || (model->original() == u"Not" && !model->busy());
+        });
+
+        if (sourceQuits) {
+            EXPECT_EQ(model->errorMessage(), message(TextBridgeError::noApplication));
+            EXPECT_EQ(model->suggestion(), suggestion);
+            EXPECT_EQ(model->original(), u"bad"_s);
+        } else {
+            EXPECT_EQ(model->errorMessage(), std::nullopt);
+            EXPECT_EQ(model->original(), u"Not"_s);
+            EXPECT_EQ(harness.editor.desktop.activations(), QList<qint32>{kEditor});
+        }
+    }
+}
+
 TEST_F(AppModelTest, AnswerToAModeTheUserLeftIsDiscarded) {
     harness.openSignedIn();
     setDraft(u"i dont want to wait in order to ship"_s, {0, 36});
