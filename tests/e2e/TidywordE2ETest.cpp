@@ -183,6 +183,32 @@ TEST_F(TidywordE2ETest, TheShortcutClosesThePopupAndTheEditorComesBack) {
                     kPatience);
 }
 
+TEST_F(TidywordE2ETest, AfterAReplacementTheUsersClipboardOutlivesTidyword) {
+    startTidyword();
+    signIn();
+    openDraft();
+    ASSERT_TRUE(clipboard->setString(kUsersClipboard));
+    pressShortcut();
+    test::pollUntil([this] { return ui->labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; },
+                    50ms, kPatience);
+    ASSERT_TRUE(ui->press(u"Replace selection"_s));
+    test::pollUntil([this] { return editorText() == kRewrite; }, 50ms, kPatience);
+    test::pollUntil([this] { return clipboard->string() == kUsersClipboard; }, 50ms, kPatience);
+
+    // Tidyword serves the restored clipboard now; a clipboard manager runs, and the session
+    // ends Tidyword as a logout does.
+    QProcess manager;
+    manager.start(QStringLiteral(TIDYWORD_SELECTION_PEER), {u"manager"_s});
+    ASSERT_TRUE(manager.waitForReadyRead(kPatience.count()));
+    ASSERT_EQ(manager.readLine().trimmed(), "managing");
+    tidyword.terminate();
+    ASSERT_TRUE(tidyword.waitForFinished(kPatience.count()));
+    EXPECT_EQ(tidyword.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(clipboard->string(), kUsersClipboard);
+    manager.kill();
+    manager.waitForFinished();
+}
+
 // Opens the tray icon's menu with a click, as a user would.
 void openTrayMenu() {
     QProcess search;
@@ -231,6 +257,41 @@ TEST_F(TidywordE2ETest, AShortcutAnotherClientHoldsIsReported) {
     xdotool({u"key"_s, u"Down"_s, u"Return"_s});
     test::pollUntil([this] { return ui->labelText(u"Source"_s) == u"Mousepad"_s; }, 50ms,
                     kPatience);
+}
+
+TEST_F(TidywordE2ETest, TheTrayMenuWhileThePopupHasTheFocusImprovesTheSourceSelection) {
+    startTidyword();
+    signIn();
+    openDraft();
+    pressShortcut();
+    test::pollUntil([this] { return ui->labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; },
+                    50ms, kPatience);
+    // The popup has the keyboard, so Tidyword is the application in front.
+    xdotool({u"search"_s, u"--pid"_s, QString::number(tidyword.processId()), u"--onlyvisible"_s,
+             u"--name"_s, u"Tidyword"_s, u"windowactivate"_s, u"--sync"_s});
+    test::pollUntil(
+        [this] {
+            const auto front = workspace->frontmostApplication();
+            return front && front->processIdentifier == tidyword.processId();
+        },
+        50ms, kPatience);
+
+    test::pollUntil(
+        [this] { return ui->labelText(u"Requests"_s) == u"49 of 50 free requests remaining"_s; },
+        50ms, kPatience);
+
+    openTrayMenu();
+    test::processEventsFor(300ms);
+    xdotool({u"key"_s, u"Down"_s, u"Return"_s});
+    // Either the capture fails, or it reads the editor's selection again and asks once more.
+    test::pollUntil(
+        [this] {
+            return !ui->labelText(u"Error"_s).value_or(QString()).isEmpty() ||
+                   ui->labelText(u"Requests"_s) == u"48 of 50 free requests remaining"_s;
+        },
+        50ms, kPatience);
+    EXPECT_EQ(ui->labelText(u"Error"_s).value_or(QString()), QString());
+    EXPECT_EQ(ui->labelText(u"Source"_s), u"Mousepad"_s);
 }
 
 }  // namespace
