@@ -1,5 +1,7 @@
 #include "ui/SuggestionPanel.h"
 
+#include "platform/DesktopSpace.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -10,41 +12,26 @@ namespace tidyword::ui {
 
 namespace {
 
-// Bottom-left space is measured from the primary screen's bottom edge.
-int primaryBottom() {
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    return primary ? primary->geometry().y() + primary->geometry().height() : 0;
-}
-
-platform::ScreenRect toBottomLeft(const QRect& rect) {
-    return {static_cast<double>(rect.x()),
-            static_cast<double>(primaryBottom() - (rect.y() + rect.height())),
+platform::ScreenRect screenRect(const QRect& rect) {
+    return {static_cast<double>(rect.x()), static_cast<double>(rect.y()),
             static_cast<double>(rect.width()), static_cast<double>(rect.height())};
 }
 
-}  // namespace
-
-QList<ScreenArea> desktopScreens() {
+// The desktop's screens in bottom-left space, the primary one first.
+QList<ScreenArea> desktopScreens(const platform::ScreenRect& primaryFrame) {
     QList<QScreen*> screens = QGuiApplication::screens();
-    if (QScreen* primary = QGuiApplication::primaryScreen()) {
-        screens.removeAll(primary);
-        screens.prepend(primary);
-    }
+    screens.removeAll(QGuiApplication::primaryScreen());
+    screens.prepend(QGuiApplication::primaryScreen());
     QList<ScreenArea> areas;
     for (const QScreen* screen : screens) {
-        areas.append({toBottomLeft(screen->geometry()), toBottomLeft(screen->availableGeometry())});
+        areas.append(
+            {platform::toDesktopSpace(screenRect(screen->geometry()), primaryFrame),
+             platform::toDesktopSpace(screenRect(screen->availableGeometry()), primaryFrame)});
     }
     return areas;
 }
 
-QPointF toBottomLeftSpace(QPoint topLeft, int height) {
-    return {static_cast<double>(topLeft.x()),
-            static_cast<double>(primaryBottom() - (topLeft.y() + height))};
-}
-
-QPoint toTopLeftSpace(QPointF bottomLeft, int height) {
-    return {qRound(bottomLeft.x()), qRound(primaryBottom() - bottomLeft.y()) - height};
-}
+}  // namespace
 
 SuggestionPanel::SuggestionPanel(AppModel& model, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -75,10 +62,19 @@ void SuggestionPanel::present(std::optional<platform::ScreenRect> selection) {
     const int height = fittingHeight();
     resize(PopupView::width, height);
 
-    const QPointF pointer = toBottomLeftSpace(QCursor::pos(), 0);
-    if (const auto origin =
-            panelOrigin(QSizeF(PopupView::width, height), selection, pointer, desktopScreens())) {
-        move(toTopLeftSpace(*origin, height));
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        const platform::ScreenRect primaryFrame = screenRect(primary->geometry());
+        const QPoint cursor = QCursor::pos();
+        const platform::ScreenRect pointer = platform::toDesktopSpace(
+            {static_cast<double>(cursor.x()), static_cast<double>(cursor.y()), 0, 0}, primaryFrame);
+        if (const auto origin =
+                panelOrigin(QSizeF(PopupView::width, height), selection,
+                            QPointF(pointer.x, pointer.y), desktopScreens(primaryFrame))) {
+            const platform::ScreenRect frame = platform::toWindowSystemSpace(
+                {origin->x(), origin->y(), PopupView::width, static_cast<double>(height)},
+                primaryFrame);
+            move(qRound(frame.x), qRound(frame.y));
+        }
     }
     show();
     raise();

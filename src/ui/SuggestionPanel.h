@@ -38,10 +38,4 @@ private:
     std::optional<QPoint> dragOffset_;
 };
 
-// The desktop's screens in bottom-left-origin points, the primary one first; and conversions of
-// a window's top-left origin between Qt's top-left desktop space and that one.
-QList<ScreenArea> desktopScreens();
-QPointF toBottomLeftSpace(QPoint topLeft, int height);
-QPoint toTopLeftSpace(QPointF bottomLeft, int height);
-
 }  // namespace tidyword::ui

@@ -1,11 +1,13 @@
 // The shell over the model, the simulated hot keys and the simulated desktop: launch, the
 // shortcut opening and closing the popup, registration failures, and the permission poll.
 #include "integration/model/ModelHarness.h"
+#include "platform/linux/X11Workspace.h"
 #include "platform/sim/SimulatedHotKeys.h"
 #include "ui/AppDelegate.h"
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
+using platform::ScreenRect;
 
 class AppDelegateTest : public ::testing::Test {
 protected:
@@ -98,6 +101,24 @@ TEST_F(AppDelegateTest, TallContentNeverNarrowsThePanel) {
     harness.advanceUntil([this] { return popupShown() && !harness.model->busy(); });
     EXPECT_EQ(delegate->popup()->width(), 620);
     EXPECT_GE(delegate->popup()->height(), 410);
+}
+
+// The ctest entries ScreenLayout.* run this on desktops of several monitors as well: the
+// selection's rectangle, as the desktop reports it, and the panel's placement agree on each.
+TEST_F(AppDelegateTest, ThePanelOpensOnTheMonitorOfTheSelection) {
+    launch();
+    harness.editor.desktop.setScreens(platform::linux_desktop::qtScreenFrames());
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        harness.editor.desktop.setBounds(harness.editor.field,
+                                         ScreenRect{area.x() + 100.0, area.y() + 100.0, 80, 20});
+        triggerMenuItem(u"Improve selected text"_s);
+        harness.advanceUntil([this] { return popupShown() && !harness.model->busy(); });
+        EXPECT_EQ(delegate->popup()->pos(), QPoint(area.x() + 100, area.y() + 130))
+            << screen->name().toStdString();
+        harness.model->dismiss();
+        harness.advanceUntil([this] { return !popupShown(); });
+    }
 }
 
 TEST_F(AppDelegateTest, ThePanelFitsWhatArrivesAfterItIsShown) {
