@@ -32,8 +32,8 @@ public:
     // True when the application was made frontmost.
     virtual bool activate(qint32 processIdentifier) = 0;
     virtual qint32 currentProcessIdentifier() = 0;
-    // Screen frames in bottom-left-origin points; the first is the screen whose top edge is the
-    // accessibility service's origin.
+    // Screen frames in the window system's space, the one the accessibility service reports
+    // selections in (platform/DesktopSpace.h); the primary screen first.
     virtual QList<ScreenRect> screenFrames() = 0;
 };
 

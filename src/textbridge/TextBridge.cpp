@@ -1,6 +1,7 @@
 #include "textbridge/TextBridge.h"
 
 #include "async/Sleep.h"
+#include "platform/DesktopSpace.h"
 #include "textbridge/ClipboardSnapshot.h"
 #include "textbridge/TextBridgeError.h"
 
@@ -131,10 +132,7 @@ std::optional<platform::ScreenRect> TextBridge::selectionBounds(
     if (screens.isEmpty()) {
         return std::nullopt;
     }
-    // From the accessibility space (top-left origin, y down) to the desktop's (bottom-left, y up).
-    const double top = screens.front().y + screens.front().height;
-    return platform::ScreenRect{bounds->x, top - (bounds->y + bounds->height), bounds->width,
-                                bounds->height};
+    return platform::toDesktopSpace(*bounds, screens.front());
 }
 
 bool TextBridge::isFrontmost(qint32 processIdentifier) {

@@ -28,19 +28,24 @@ constexpr int kResultMaximumHeight = 260;
 
 const QString kTagline = QStringLiteral("A little clarity, wherever you write.");
 
-// A scroll area as tall as its content, within the result panel's bounds.
+// A scroll area as tall as its content, within the result panel's bounds. It answers for any
+// width, so that the popup can be measured before it has ever been laid out.
 class FittingScrollArea : public QScrollArea {
 public:
     using QScrollArea::QScrollArea;
 
-    QSize sizeHint() const override {
-        const int contentWidth = viewport()->width() > 0 ? viewport()->width() : 560;
+    bool hasHeightForWidth() const override { return true; }
+
+    int heightForWidth(int width) const override {
         int height = kResultMinimumHeight;
         if (widget() && widget()->layout()) {
-            height = widget()->layout()->totalHeightForWidth(contentWidth);
+            height = widget()->layout()->totalHeightForWidth(width - 2 * frameWidth());
         }
-        return {QScrollArea::sizeHint().width(),
-                std::clamp(height + 2 * frameWidth(), kResultMinimumHeight, kResultMaximumHeight)};
+        return std::clamp(height + 2 * frameWidth(), kResultMinimumHeight, kResultMaximumHeight);
+    }
+
+    QSize sizeHint() const override {
+        return {QScrollArea::sizeHint().width(), heightForWidth(width())};
     }
 };
 

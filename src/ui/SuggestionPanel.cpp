@@ -1,5 +1,7 @@
 #include "ui/SuggestionPanel.h"
 
+#include "platform/DesktopSpace.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -10,41 +12,26 @@ namespace tidyword::ui {
 
 namespace {
 
-// Bottom-left space is measured from the primary screen's bottom edge.
-int primaryBottom() {
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    return primary ? primary->geometry().y() + primary->geometry().height() : 0;
-}
-
-platform::ScreenRect toBottomLeft(const QRect& rect) {
-    return {static_cast<double>(rect.x()),
-            static_cast<double>(primaryBottom() - (rect.y() + rect.height())),
+platform::ScreenRect screenRect(const QRect& rect) {
+    return {static_cast<double>(rect.x()), static_cast<double>(rect.y()),
             static_cast<double>(rect.width()), static_cast<double>(rect.height())};
 }
 
-}  // namespace
-
-QList<ScreenArea> desktopScreens() {
+// The desktop's screens in bottom-left space, the primary one first.
+QList<ScreenArea> desktopScreens(const platform::ScreenRect& primaryFrame) {
     QList<QScreen*> screens = QGuiApplication::screens();
-    if (QScreen* primary = QGuiApplication::primaryScreen()) {
-        screens.removeAll(primary);
-        screens.prepend(primary);
-    }
+    screens.removeAll(QGuiApplication::primaryScreen());
+    screens.prepend(QGuiApplication::primaryScreen());
     QList<ScreenArea> areas;
     for (const QScreen* screen : screens) {
-        areas.append({toBottomLeft(screen->geometry()), toBottomLeft(screen->availableGeometry())});
+        areas.append(
+            {platform::toDesktopSpace(screenRect(screen->geometry()), primaryFrame),
+             platform::toDesktopSpace(screenRect(screen->availableGeometry()), primaryFrame)});
     }
     return areas;
 }
 
-QPointF toBottomLeftSpace(QPoint topLeft, int height) {
-    return {static_cast<double>(topLeft.x()),
-            static_cast<double>(primaryBottom() - (topLeft.y() + height))};
-}
-
-QPoint toTopLeftSpace(QPointF bottomLeft, int height) {
-    return {qRound(bottomLeft.x()), qRound(primaryBottom() - bottomLeft.y()) - height};
-}
+}  // namespace
 
 SuggestionPanel::SuggestionPanel(AppModel& model, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -55,31 +42,62 @@ SuggestionPanel::SuggestionPanel(AppModel& model, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
     layout->setSizeConstraint(QLayout::SetNoConstraint);
-    // What arrives after the panel is shown (a suggestion, an error box) changes its height,
-    // once the view has laid itself out again; the top edge stays where it is.
+    // What arrives after the panel is shown (a suggestion, an error box) changes its height, once
+    // the view has rendered it. Growing downwards from the old top edge would cross the screen's
+    // margin near the bottom, so the panel is placed again as if it had opened at that height.
     QObject::connect(&model, &AppModel::changed, this, [this] {
         if (isVisible()) {
             QMetaObject::invokeMethod(
-                this, [this] { resize(PopupView::width, fittingHeight()); }, Qt::QueuedConnection);
+                this,
+                [this] {
+                    if (!isVisible() || fittingHeight() == height()) {
+                        return;
+                    }
+                    if (anchor_) {
+                        place(*anchor_);
+                    } else {
+                        resize(PopupView::width, fittingHeight());
+                    }
+                },
+                Qt::QueuedConnection);
         }
     });
 }
 
+// From the content at the width it will have, not from the view's current layout, which before
+// the first show is that of a narrow window.
 int SuggestionPanel::fittingHeight() const {
-    return std::max(view_->sizeHint().height(), minimumHeight);
+    const int content = view_->hasHeightForWidth() ? view_->heightForWidth(PopupView::width)
+                                                   : view_->sizeHint().height();
+    return std::max(content, minimumHeight);
+}
+
+void SuggestionPanel::place(const Anchor& anchor) {
+    const int height = fittingHeight();
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (!primary) {
+        resize(PopupView::width, height);
+        return;
+    }
+    const platform::ScreenRect primaryFrame = screenRect(primary->geometry());
+    const platform::ScreenRect pointer = platform::toDesktopSpace(
+        {static_cast<double>(anchor.pointer.x()), static_cast<double>(anchor.pointer.y()), 0, 0},
+        primaryFrame);
+    const auto origin = panelOrigin(QSizeF(PopupView::width, height), anchor.selection,
+                                    QPointF(pointer.x, pointer.y), desktopScreens(primaryFrame));
+    if (!origin) {
+        resize(PopupView::width, height);
+        return;
+    }
+    const platform::ScreenRect frame = platform::toWindowSystemSpace(
+        {origin->x(), origin->y(), PopupView::width, static_cast<double>(height)}, primaryFrame);
+    setGeometry(qRound(frame.x), qRound(frame.y), PopupView::width, height);
 }
 
 void SuggestionPanel::present(std::optional<platform::ScreenRect> selection) {
     view_->render();
-    view_->adjustSize();
-    const int height = fittingHeight();
-    resize(PopupView::width, height);
-
-    const QPointF pointer = toBottomLeftSpace(QCursor::pos(), 0);
-    if (const auto origin =
-            panelOrigin(QSizeF(PopupView::width, height), selection, pointer, desktopScreens())) {
-        move(toTopLeftSpace(*origin, height));
-    }
+    anchor_ = Anchor{selection, QCursor::pos()};
+    place(*anchor_);
     show();
     raise();
     activateWindow();
@@ -94,6 +112,7 @@ void SuggestionPanel::mousePressEvent(QMouseEvent* event) {
 
 void SuggestionPanel::mouseMoveEvent(QMouseEvent* event) {
     if (dragOffset_ && (event->buttons() & Qt::LeftButton)) {
+        anchor_.reset();  // where the user puts the panel wins over the placement rule
         move(event->globalPosition().toPoint() - *dragOffset_);
     }
     QWidget::mouseMoveEvent(event);

@@ -23,7 +23,8 @@ public:
     PopupView& view() { return *view_; }
 
     // Sizes the panel to its content (620 wide, at least 410 high), places it for `selection`
-    // (or the pointer) and shows it with the keyboard focus.
+    // (or the pointer) and shows it with the keyboard focus. While it stays up, a change of
+    // height places it again by the same rule, until the user moves it.
     void present(std::optional<platform::ScreenRect> selection);
 
 protected:
@@ -32,16 +33,19 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // What the panel was presented for: the selection in bottom-left space, else the pointer in
+    // the window system's.
+    struct Anchor {
+        std::optional<platform::ScreenRect> selection;
+        QPoint pointer;
+    };
+
     int fittingHeight() const;
+    void place(const Anchor& anchor);
 
     PopupView* view_;
+    std::optional<Anchor> anchor_;  // none once the user has dragged the panel elsewhere
     std::optional<QPoint> dragOffset_;
 };
-
-// The desktop's screens in bottom-left-origin points, the primary one first; and conversions of
-// a window's top-left origin between Qt's top-left desktop space and that one.
-QList<ScreenArea> desktopScreens();
-QPointF toBottomLeftSpace(QPoint topLeft, int height);
-QPoint toTopLeftSpace(QPointF bottomLeft, int height);
 
 }  // namespace tidyword::ui

@@ -93,12 +93,10 @@ QList<ScreenRect> qtScreenFrames() {
     }
     screens.removeAll(primary);
     screens.prepend(primary);
-    const int bottom = primary->geometry().y() + primary->geometry().height();
     QList<ScreenRect> frames;
     for (const QScreen* screen : screens) {
         const QRect frame = screen->geometry();
-        frames.append({static_cast<double>(frame.x()),
-                       static_cast<double>(bottom - (frame.y() + frame.height())),
+        frames.append({static_cast<double>(frame.x()), static_cast<double>(frame.y()),
                        static_cast<double>(frame.width()), static_cast<double>(frame.height())});
     }
     return frames;

@@ -45,7 +45,7 @@ struct ProcessRecord {
 };
 std::optional<ProcessRecord> processRecord(qint32 processIdentifier);
 
-// The desktop's screens in the seam's bottom-left space, the primary one first.
+// The desktop's screens in the window system's space, the primary one first.
 QList<ScreenRect> qtScreenFrames();
 
 }  // namespace tidyword::platform::linux_desktop

@@ -1,11 +1,15 @@
 // The shell over the model, the simulated hot keys and the simulated desktop: launch, the
 // shortcut opening and closing the popup, registration failures, and the permission poll.
 #include "integration/model/ModelHarness.h"
+#include "integration/ui/Widgets.h"
+#include "platform/linux/X11Workspace.h"
 #include "platform/sim/SimulatedHotKeys.h"
 #include "ui/AppDelegate.h"
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -15,9 +19,10 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
+using platform::ScreenRect;
 
 class AppDelegateTest : public ::testing::Test {
-protected:
+public:
     void launch(bool preview = false) {
         if (!harness.model) {
             harness.open();
@@ -100,21 +105,73 @@ TEST_F(AppDelegateTest, TallContentNeverNarrowsThePanel) {
     EXPECT_GE(delegate->popup()->height(), 410);
 }
 
-TEST_F(AppDelegateTest, ThePanelFitsWhatArrivesAfterItIsShown) {
-    harness.openSignedIn();
+// The ctest entries ScreenLayout.* run this on desktops of several monitors as well: the
+// selection's rectangle, as the desktop reports it, and the panel's placement agree on each.
+TEST_F(AppDelegateTest, ThePanelOpensOnTheMonitorOfTheSelection) {
     launch();
-    harness.server.control(
-        "POST", u"faults"_s,
-        QJsonDocument(QJsonObject{{u"path"_s, u"v1/improve"_s}, {u"status"_s, 503}}));
-    harness.editor.desktop.setText(harness.editor.field,
-                                   QString(40, u'w').replace(u'w', u"word "_s), {0, 200});
-    triggerMenuItem(u"Improve selected text"_s);
-    harness.advanceUntil([this] { return popupShown() && harness.model->errorMessage(); });
-    test::processEventsFor(50ms);
-    EXPECT_EQ(delegate->popup()->width(), 620);
-    EXPECT_EQ(delegate->popup()->height(),
-              std::max(410, delegate->popup()->view().sizeHint().height()));
+    harness.editor.desktop.setScreens(platform::linux_desktop::qtScreenFrames());
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        harness.editor.desktop.setBounds(harness.editor.field,
+                                         ScreenRect{area.x() + 100.0, area.y() + 100.0, 80, 20});
+        triggerMenuItem(u"Improve selected text"_s);
+        harness.advanceUntil([this] { return popupShown() && !harness.model->busy(); });
+        EXPECT_EQ(delegate->popup()->pos(), QPoint(area.x() + 100, area.y() + 130))
+            << screen->name().toStdString();
+        harness.model->dismiss();
+        harness.advanceUntil([this] { return !popupShown(); });
+    }
 }
+
+// Whatever the panel shows first or later, it has the height of that content and stands where
+// presenting it afresh would put it, inside the screen's margin.
+struct Fit {
+    const char* name;
+    std::function<void(AppDelegateTest&)> open;
+};
+
+class PanelFitTest : public AppDelegateTest, public ::testing::WithParamInterface<Fit> {};
+
+TEST_P(PanelFitTest, HeightAndPlaceFollowTheContent) {
+    GetParam().open(*this);
+    QCoreApplication::processEvents();  // the queued fitting after the last change
+    const QRect shown = delegate->popup()->geometry();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(shown.width(), 620);
+    EXPECT_TRUE(area.adjusted(16, 16, -16, -16).contains(shown))
+        << shown.y() << "+" << shown.height();
+    // No blank space in the result box beyond its least height.
+    const auto* result = test::findNamed<QScrollArea>(delegate->popup(), u"Result"_s);
+    const int content =
+        result->widget()->heightForWidth(result->viewport()->width()) + 2 * result->frameWidth();
+    EXPECT_EQ(result->height(), std::max(result->minimumHeight(), content));
+    delegate->showPopup();
+    EXPECT_EQ(delegate->popup()->geometry(), shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Content, PanelFitTest,
+    ::testing::Values(
+        Fit{"TheDemoAtFirstShow", [](AppDelegateTest& t) { t.launch(true); }},
+        // The error box arrives after the panel was pushed up to the bottom margin.
+        Fit{"AnErrorArrivingNearTheBottom",
+            [](AppDelegateTest& t) {
+                t.harness.openSignedIn();
+                t.launch();
+                t.harness.server.control(
+                    "POST", u"faults"_s,
+                    QJsonDocument(QJsonObject{{u"path"_s, u"v1/improve"_s}, {u"status"_s, 503}}));
+                t.harness.editor.desktop.setScreens(platform::linux_desktop::qtScreenFrames());
+                const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+                t.harness.editor.desktop.setBounds(t.harness.editor.field,
+                                                   ScreenRect{100, area.bottom() - 40.0, 80, 20});
+                t.harness.editor.desktop.setText(
+                    t.harness.editor.field, QString(40, u'w').replace(u'w', u"word "_s), {0, 200});
+                t.triggerMenuItem(u"Improve selected text"_s);
+                t.harness.advanceUntil(
+                    [&t] { return t.popupShown() && t.harness.model->errorMessage(); });
+            }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AppDelegateTest, ARefusedShortcutKeepsTheOldTooltipAndTheMenuWorks) {
     launch();

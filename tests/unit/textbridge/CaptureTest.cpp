@@ -188,6 +188,14 @@ TEST(CaptureTest, NoWindowMeansNoTitleNoDocumentAndNoReplacement) {
     EXPECT_FALSE(selection.canReplace);
 }
 
+// The anchor's y grows upwards from the primary screen's bottom edge, here 2160 below the top
+// of the monitor above it that holds the selection.
+TEST(CaptureTest, TheAnchorIsMeasuredFromThePrimaryScreen) {
+    EditorDesktop editor;
+    editor.desktop.setScreens({ScreenRect{0, 1080, 1920, 1080}, ScreenRect{0, 0, 1920, 1080}});
+    EXPECT_EQ(editor.capture().anchorRect, (ScreenRect{100, 1940, 50, 20}));
+}
+
 TEST(CaptureTest, DegenerateBoundsOrNoScreensGiveNoAnchor) {
     const std::function<void(EditorDesktop&)> arrangements[] = {
         [](EditorDesktop& e) {
