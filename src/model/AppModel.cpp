@@ -349,10 +349,12 @@ void AppModel::reset() {
 // --- Account
 
 void AppModel::signIn() {
-    if (accountBusy_ || !session_) {
+    // A refresh runs to its end; a sign-in left waiting in the browser is started over.
+    if ((accountBusy_ && !signingIn_) || !session_) {
         return;
     }
     assign(accountBusy_, true, Field::accountBusy);
+    assign(signingIn_, true, Field::signingIn);
     const QUuid revision = QUuid::createUuid();
     accountRevision_ = revision;
     // The token a running generation would use is about to change.
@@ -372,6 +374,7 @@ QCoro::Task<void> AppModel::runSignIn(QUuid revision) {
     if (accountRevision_ != revision) {
         co_return;  // a sign-out or a newer sign-in took over
     }
+    assign(signingIn_, false, Field::signingIn);
     if (error) {
         setAccountStatus(describe(error).value_or(QString()), true);
     } else {
@@ -383,9 +386,20 @@ QCoro::Task<void> AppModel::runSignIn(QUuid revision) {
     }
 }
 
+void AppModel::cancelSignIn() {
+    if (!signingIn_) {
+        return;
+    }
+    signOut();
+    if (!accountStatusIsError_) {
+        setAccountStatus(u"Sign-in cancelled."_s, false);
+    }
+}
+
 void AppModel::signOut() {
     accountRevision_ = QUuid::createUuid();
     assign(accountBusy_, false, Field::accountBusy);
+    assign(signingIn_, false, Field::signingIn);
     generation_.cancel();
     reset();
     assign(signedIn_, false, Field::signedIn);

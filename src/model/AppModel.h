@@ -54,6 +54,7 @@ public:
         copyLabel,
         displayMode,
         canReplace,
+        signingIn,
     };
     Q_ENUM(Field)
 
@@ -77,6 +78,8 @@ public:
     bool signedIn() const { return signedIn_; }
     bool configured() const { return configured_; }
     bool accountBusy() const { return accountBusy_; }
+    // A sign-in waits for the browser: it can be cancelled, or started over.
+    bool signingIn() const { return signingIn_; }
     const std::optional<BetaUsage>& usage() const { return usage_; }
     const QString& customInstruction() const { return customInstruction_; }
     ShortcutPreset shortcut() const { return shortcut_; }
@@ -116,7 +119,10 @@ public:
     void replaceSuggestion();
     void copySuggestion();
     void dismiss();
+    // Starts a sign-in in the browser; while one waits there, starts it over.
     void signIn();
+    // Abandons a sign-in that waits for the browser, as signing out does.
+    void cancelSignIn();
     void signOut();
     QCoro::Task<void> refreshAccount();
     void saveSettings();
@@ -157,6 +163,7 @@ private:
     bool signedIn_ = false;
     bool configured_ = false;
     bool accountBusy_ = false;
+    bool signingIn_ = false;
     std::optional<BetaUsage> usage_;
     QString customInstruction_;
     ShortcutPreset shortcut_ = ShortcutPreset::optionShiftD;

@@ -47,6 +47,8 @@ const char* message(BetaError::Code code) {
         case BetaError::alreadyReceived:
             return "This request has already been received. Check your remaining requests, then "
                    "select the text again to start a new request.";
+        case BetaError::signInTimedOut:
+            return "Signing in took too long. Select Sign in to try again.";
     }
     Q_UNREACHABLE();
 }

@@ -29,6 +29,8 @@ public:
         invalidResponse,
         rejected,
         alreadyReceived,
+        // The browser never came back with the sign-in.
+        signInTimedOut,
     };
 
     explicit BetaError(Code code) noexcept;

@@ -79,7 +79,7 @@ void OAuthBrowser::begin(const QUrl& url, const QString& scheme, const QUuid& id
         return;
     }
     timeout_ =
-        clock_.setAlarm(watchdog, [this, id] { finish(BetaError(BetaError::timedOut), id); });
+        clock_.setAlarm(watchdog, [this, id] { finish(BetaError(BetaError::signInTimedOut), id); });
 }
 
 void OAuthBrowser::finish(const Outcome& outcome, const QUuid& id) {

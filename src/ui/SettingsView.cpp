@@ -154,7 +154,7 @@ QWidget* SettingsView::buildAccount() {
         12, QFont::Normal, toneColor(Tone::secondary), section)));
 
     auto* buttons = row(8);
-    signInButton_ = new QPushButton(section);
+    signInButton_ = new QPushButton(QStringLiteral("Sign in"), section);
     makeProminent(signInButton_);
     makeLarge(signInButton_);
     QObject::connect(signInButton_, &QPushButton::clicked, this, [this] { model_.signIn(); });
@@ -164,6 +164,13 @@ QWidget* SettingsView::buildAccount() {
     QObject::connect(refreshButton_, &QPushButton::clicked, this,
                      [this] { model_.refreshAccount(); });  // runs on by itself
     buttons->addWidget(refreshButton_);
+    cancelSignInButton_ = new QPushButton(QStringLiteral("Cancel"), section);
+    cancelSignInButton_->setObjectName(QStringLiteral("cancelSignInButton"));
+    makeLarge(cancelSignInButton_);
+    QObject::connect(cancelSignInButton_, &QPushButton::clicked, this,
+                     [this] { model_.cancelSignIn(); });
+    buttons->addWidget(cancelSignInButton_);
+
     signOutButton_ = new QPushButton(QStringLiteral("Sign out"), section);
     makeLarge(signOutButton_);
     QObject::connect(signOutButton_, &QPushButton::clicked, this, [this] { model_.signOut(); });
@@ -238,9 +245,9 @@ void SettingsView::render() {
     resetLabel_->setVisible(!reset.isEmpty());
 
     signInButton_->setVisible(!model.signedIn());
-    signInButton_->setText(model.accountBusy() ? QStringLiteral("Signing in…")
-                                               : QStringLiteral("Sign in"));
-    signInButton_->setEnabled(model.configured() && !model.accountBusy());
+    // While the browser waits, "Sign in" starts the attempt over and "Cancel" abandons it.
+    signInButton_->setEnabled(model.configured() && (!model.accountBusy() || model.signingIn()));
+    cancelSignInButton_->setVisible(model.signingIn());
     refreshButton_->setVisible(model.signedIn());
     signOutButton_->setVisible(model.signedIn());
     accountSpinner_->setVisible(model.accountBusy());

@@ -50,6 +50,7 @@ private:
     QLabel* resetLabel_ = nullptr;
     QPushButton* signInButton_ = nullptr;
     QPushButton* refreshButton_ = nullptr;
+    QPushButton* cancelSignInButton_ = nullptr;
     QPushButton* signOutButton_ = nullptr;
     Spinner* accountSpinner_ = nullptr;
     SymbolLabel* accessSymbol_ = nullptr;

@@ -259,10 +259,10 @@ TEST_F(AppModelTest, SignInRunsOneBrowserFlowAndShowsTheQuota) {
     EXPECT_EQ(model->accountStatus(), u"Sign in to start using your free beta requests."_s);
     EXPECT_EQ(model->usageLabel(), u"Free beta"_s);
     model->signIn();
-    model->signIn();
     EXPECT_EQ(model->accountStatus(), u"Finish signing in in your browser\u2026"_s);
     runEventLoopUntil([this] { return !model->accountBusy(); });
     EXPECT_EQ(harness.authenticator.shown().size(), 1);
+    EXPECT_FALSE(model->signingIn());
     EXPECT_TRUE(model->signedIn());
     EXPECT_EQ(model->accountStatus(), u"Signed in. Your free requests are ready."_s);
     EXPECT_EQ(model->usageLabel(), u"50 of 50 free requests remaining"_s);

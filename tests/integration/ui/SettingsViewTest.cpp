@@ -53,7 +53,6 @@ TEST_F(SettingsViewTest, SigningInShowsProgressThenTheAccountControls) {
     EXPECT_FALSE(shown(label(u"Reset date"_s)));  // nothing to reset before an account is known
     EXPECT_FALSE(spinning());
     QTest::mouseClick(button(u"Sign in"_s), Qt::LeftButton);
-    EXPECT_EQ(button(u"Signing in…"_s)->isEnabled(), false);
     EXPECT_TRUE(spinning());
 
     test::runEventLoopUntil(
@@ -75,6 +74,29 @@ TEST_F(SettingsViewTest, SigningInShowsProgressThenTheAccountControls) {
     QTest::mouseClick(button(u"Sign out"_s), Qt::LeftButton);
     test::runEventLoopUntil([this] { return !harness.model->signedIn(); });
     EXPECT_TRUE(shown(button(u"Sign in"_s)));
+}
+
+TEST_F(SettingsViewTest, ASignInLeftInTheBrowserCanBeStartedOverOrCancelled) {
+    harness.followBrowser = false;
+    harness.open();
+    openView();
+    EXPECT_FALSE(shown(button(u"Cancel"_s)));
+    QTest::mouseClick(button(u"Sign in"_s), Qt::LeftButton);
+    test::runEventLoopUntil([this] { return harness.authenticator.shown().size() == 1; });
+    EXPECT_TRUE(shown(button(u"Cancel"_s)));
+
+    // "Sign in" again opens a new attempt in place of the one left in the browser.
+    ASSERT_TRUE(button(u"Sign in"_s)->isEnabled());
+    QTest::mouseClick(button(u"Sign in"_s), Qt::LeftButton);
+    test::runEventLoopUntil([this] { return harness.authenticator.shown().size() == 2; });
+    EXPECT_TRUE(harness.authenticator.isShowing());
+
+    QTest::mouseClick(button(u"Cancel"_s), Qt::LeftButton);
+    EXPECT_FALSE(harness.authenticator.isShowing());
+    EXPECT_FALSE(harness.model->accountBusy());
+    EXPECT_FALSE(shown(button(u"Cancel"_s)));
+    EXPECT_EQ(label(u"Status"_s)->text(), u"Sign-in cancelled."_s);
+    EXPECT_TRUE(button(u"Sign in"_s)->isEnabled());
 }
 
 TEST_F(SettingsViewTest, TheAccessibilityRowFollowsTheTrust) {

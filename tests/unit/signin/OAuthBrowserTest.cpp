@@ -102,12 +102,12 @@ TEST_F(OAuthBrowserTest, WatchdogEndsAnAttemptAfter180SecondsAndIgnoresTheLateRe
 
     clock.advance(1s);
     settle();
-    EXPECT_EQ(errorOutcome(), BetaError::timedOut);
+    EXPECT_EQ(errorOutcome(), BetaError::signInTimedOut);
     EXPECT_FALSE(authenticator.isShowing());
 
     authenticator.reportAlthoughClosed(Failure::userCancelled);
     settle();
-    EXPECT_EQ(errorOutcome(), BetaError::timedOut);
+    EXPECT_EQ(errorOutcome(), BetaError::signInTimedOut);
     EXPECT_EQ(resumed, 1);
 }
 

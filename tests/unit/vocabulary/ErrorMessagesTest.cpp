@@ -33,6 +33,7 @@ const std::vector<const char*> kBetaMessages{
     "Tidyword could not improve this selection. Try a shorter passage.",
     ("This request has already been received. Check your remaining requests, then select the text "
      "again to start a new request."),
+    "Signing in took too long. Select Sign in to try again.",
 };
 
 const std::vector<const char*> kTextBridgeMessages{
@@ -77,7 +78,7 @@ void expectMessagesInOrder(const std::vector<const char*>& expected, typename Er
 }
 
 TEST(ErrorMessagesTest, BetaErrorMessagesAreExact) {
-    expectMessagesInOrder<BetaError>(kBetaMessages, BetaError::alreadyReceived);
+    expectMessagesInOrder<BetaError>(kBetaMessages, BetaError::signInTimedOut);
     EXPECT_FALSE(BetaError(BetaError::network) == BetaError(BetaError::timedOut));
 }
 
