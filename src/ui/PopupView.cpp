@@ -127,6 +127,8 @@ QWidget* PopupView::buildBody() {
     auto* modeTitle =
         makeLabel(QStringLiteral("Improve as"), 13, QFont::Normal, toneColor(Tone::primary), body);
     modePicker_ = new QComboBox(body);
+    modePicker_->setObjectName(QStringLiteral("modePicker"));
+    keepFromStrayWheel(modePicker_);
     for (const EditMode mode : allCases<EditMode>()) {
         modePicker_->addItem(title(mode), static_cast<int>(mode));
     }

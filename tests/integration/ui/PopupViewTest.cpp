@@ -200,6 +200,48 @@ TEST_F(PopupViewTest, CustomInstructionsCountPastTheLimit) {
               BetaError(BetaError::customInstruction).errorDescription());
 }
 
+// Every change of mode is a paid request: the wheel may change it only once the user chose the
+// picker, never because the pointer passed over it or the window put the focus there.
+TEST_F(PopupViewTest, TheWheelChangesTheModeOnlyOnceTheUserFocusedThePicker) {
+    harness.openSignedIn();
+    openView();
+    view->show();
+    QApplication::setActiveWindow(view.get());
+    harness.captureAndWait();
+    auto* picker = view->findChild<QComboBox*>(u"modePicker"_s);
+    ASSERT_NE(picker, nullptr);
+    struct Step {
+        const char* name;
+        std::function<void()> before;
+        bool changes;
+    };
+    const auto reopen = [this] {
+        view->hide();
+        view->show();
+        QApplication::setActiveWindow(view.get());
+    };
+    int requests = 1;
+    for (const Step& step :
+         {Step{"PointerResting", [] {}, false},
+          Step{"FocusedOnOpening", [picker] { picker->setFocus(Qt::OtherFocusReason); }, false},
+          Step{"Clicked",
+               [picker] {
+                   QTest::mouseClick(picker, Qt::LeftButton);
+                   picker->hidePopup();
+               },
+               true},
+          Step{"Reopened", reopen, false}}) {
+        SCOPED_TRACE(step.name);
+        step.before();
+        const EditMode before = harness.model->mode();
+        test::wheelOver(picker);
+        test::runEventLoopUntil([this] { return !harness.model->busy(); });
+        requests += step.changes ? 1 : 0;
+        EXPECT_EQ(harness.model->mode() != before, step.changes);
+        EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), requests);
+    }
+}
+
 TEST_F(PopupViewTest, TheEmptyStateNamesTheShortcutAndTheTagline) {
     harness.open();
     harness.model->setShortcut(ShortcutPreset::controlOptionSpace);
