@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollArea;
+class QTextEdit;
 class QToolButton;
 
 namespace tidyword::ui {
@@ -63,7 +64,7 @@ private:
     QWidget* noCorrections_ = nullptr;
     QWidget* emptyState_ = nullptr;
     QLabel* emptyStateHint_ = nullptr;
-    QLabel* resultText_ = nullptr;
+    QTextEdit* resultText_ = nullptr;
 
     QFrame* errorBox_ = nullptr;
     QLabel* errorText_ = nullptr;

@@ -12,7 +12,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
+#include <QTextEdit>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -35,6 +37,7 @@ protected:
 
     QPushButton* button(const QString& name) { return findNamed<QPushButton>(view.get(), name); }
     QLabel* label(const QString& name) { return findNamed<QLabel>(view.get(), name); }
+    QTextEdit* resultText() { return view->findChild<QTextEdit*>(u"resultText"_s); }
     bool shown(const QWidget* widget) { return shownIn(widget, view.get()); }
 
     // The buttons of the action bar that are shown, left to right.
@@ -110,12 +113,12 @@ TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
     EXPECT_EQ(label(u"Caption"_s)->text(), u"YOUR DRAFT, REFINED"_s);
     EXPECT_FALSE(shown(label(u"No corrections needed."_s)));
     EXPECT_TRUE(shown(findNamed<QWidget>(view.get(), u"Preview"_s)));
-    EXPECT_TRUE(label(u"Text"_s)->text().contains(u"line-through"_s));
+    EXPECT_TRUE(resultText()->toHtml().contains(u"line-through"_s));
     EXPECT_TRUE(button(u"Replace selection"_s)->isEnabled());
 
     QTest::mouseClick(button(u"Improved"_s), Qt::LeftButton);
     EXPECT_EQ(harness.model->displayMode(), PreviewDisplay::improved);
-    EXPECT_FALSE(label(u"Text"_s)->text().contains(u"line-through"_s));
+    EXPECT_FALSE(resultText()->toHtml().contains(u"line-through"_s));
 
     QTest::mouseClick(button(u"Copy"_s), Qt::LeftButton);
     EXPECT_EQ(harness.editor.desktop.string(), u"I don't mind."_s);
@@ -149,8 +152,31 @@ TEST_F(PopupViewTest, TheDisplayFollowsASegmentToggledThroughAccessibility) {
 
         EXPECT_TRUE(segment->isChecked());
         EXPECT_EQ(harness.model->displayMode(), display);
-        EXPECT_EQ(label(u"Text"_s)->text(),
-                  resultHtml(harness.model->original(), harness.model->suggestion(), display));
+        QTextDocument expected;
+        expected.setHtml(
+            resultHtml(harness.model->original(), harness.model->suggestion(), display));
+        EXPECT_EQ(resultText()->toPlainText(), expected.toPlainText());
+    }
+}
+
+// A URL longer than the panel is wide breaks inside itself; nothing of it is out of view.
+TEST_F(PopupViewTest, ALongWordWrapsInEveryDisplay) {
+    harness.openSignedIn();
+    openView();
+    view->show();
+    setDraft(u"i dont mind https://example.com/"_s + QString(180, u'x') + u" today"_s);
+    harness.captureAndWait();
+    ASSERT_FALSE(harness.model->suggestion().isEmpty());
+    QTextEdit* text = resultText();
+    ASSERT_NE(text, nullptr);
+    const QWidget* visible = view->findChild<QScrollArea*>(u"resultPanel"_s)->viewport();
+    for (const PreviewDisplay display : allCases<PreviewDisplay>()) {
+        SCOPED_TRACE(rawValue(display).toStdString());
+        harness.model->setDisplayMode(display);
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        EXPECT_LE(text->mapTo(visible, QPoint(text->width(), 0)).x(), visible->width());
+        EXPECT_LE(text->document()->idealWidth(), text->viewport()->width());
+        EXPECT_GE(text->viewport()->height(), text->document()->size().height());
     }
 }
 
