@@ -123,6 +123,7 @@ QWidget* PopupView::buildHeader() {
     layout->addWidget(badge_, 0, Qt::AlignVCenter);
 
     settingsButton_ = new QToolButton(header);
+    settingsButton_->setObjectName(QStringLiteral("settingsButton"));
     settingsButton_->setIcon(
         symbolIcon(QStringLiteral("gearshape"), 14, toneColor(Tone::secondary)));
     settingsButton_->setIconSize(QSize(14, 14));
@@ -195,6 +196,7 @@ QWidget* PopupView::buildBody() {
     custom->addWidget(makeLabel(QStringLiteral("How should this text change?"), 12, QFont::Medium,
                                 toneColor(Tone::primary), customSection_));
     instructionField_ = new QLineEdit(customSection_);
+    instructionField_->setObjectName(QStringLiteral("instructionField"));
     instructionField_->setPlaceholderText(QStringLiteral("For example: make it warm and concise"));
     instructionField_->setAccessibleName(QStringLiteral("How should this text change?"));
     instructionField_->setMinimumHeight(28);
@@ -481,6 +483,22 @@ void PopupView::render() {
     replaceButton_->setMinimumWidth(std::max(125, replaceButton_->layout()->sizeHint().width()));
     replaceButton_->setEnabled(model.canReplace() && hasSuggestion && !model.busy() &&
                                !model.replacing() && !model.unchanged());
+}
+
+void PopupView::focusFirstControl() {
+    QWidget* const first = model_.mode() == EditMode::custom
+                               ? static_cast<QWidget*>(instructionField_)
+                               : static_cast<QWidget*>(modePicker_);
+    QWidget* candidate = first;
+    do {
+        if (candidate != settingsButton_ && candidate != dismissButton_ &&
+            isAncestorOf(candidate) && candidate->isEnabled() && candidate->isVisibleTo(this) &&
+            (candidate->focusPolicy() & Qt::TabFocus) != 0) {
+            candidate->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        candidate = candidate->nextInFocusChain();
+    } while (candidate != first);
 }
 
 void PopupView::renderResultPanel() {

@@ -35,6 +35,11 @@ public:
     // Reads every field of the model again.
     void render();
 
+    // Puts the keyboard focus on the first control worth pressing keys on: the instruction field
+    // in Custom, otherwise the mode picker, or the next one that can take it; never the header's
+    // settings and dismiss buttons, where a Space meant for the draft would act.
+    void focusFirstControl();
+
 private:
     QWidget* buildHeader();
     QWidget* buildBody();

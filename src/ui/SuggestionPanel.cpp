@@ -81,6 +81,7 @@ void SuggestionPanel::present(std::optional<platform::ScreenRect> selection) {
         move(toTopLeftSpace(*origin, height));
     }
     show();
+    view_->focusFirstControl();
     raise();
     activateWindow();
 }

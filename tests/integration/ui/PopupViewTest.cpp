@@ -6,6 +6,7 @@
 #include "ui/PopupView.h"
 #include "ui/ResultText.h"
 #include "ui/Style.h"
+#include "ui/SuggestionPanel.h"
 #include "ui/Symbols.h"
 
 #include <QAccessible>
@@ -265,6 +266,51 @@ TEST_F(PopupViewTest, TheWheelChangesTheModeOnlyOnceTheUserFocusedThePicker) {
         requests += step.changes ? 1 : 0;
         EXPECT_EQ(harness.model->mode() != before, step.changes);
         EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), requests);
+    }
+}
+
+// A Space typed right after the shortcut must not open the settings.
+TEST_F(PopupViewTest, ThePopupOpensWithTheFocusOnItsFirstControl) {
+    harness.openSignedIn();
+    SuggestionPanel panel(*harness.model);
+    harness.model->onShowPopup = [&panel] { panel.present(std::nullopt); };
+    harness.model->onDismissPopup = [&panel] { panel.hide(); };
+    const auto capture = [this](const QString& draft) {
+        setDraft(draft);
+        harness.captureAndWait();
+    };
+    struct Opening {
+        const char* name;
+        std::function<void()> open;
+        QString focused;
+    };
+    for (const Opening& opening : {
+             Opening{"AfterTheShortcut", [&] { capture(u"i dont mind"_s); }, u"modePicker"_s},
+             Opening{
+                 "AfterTheGearHadTheFocus",
+                 [&] {
+                     capture(u"i dont mind"_s);
+                     panel.findChild<QWidget*>(u"settingsButton"_s)->setFocus(Qt::TabFocusReason);
+                     harness.model->dismiss();
+                     capture(u"i dont mind"_s);
+                 },
+                 u"modePicker"_s},
+             Opening{"InCustom",
+                     [&] {
+                         capture(u"i dont mind"_s);
+                         harness.model->chooseMode(EditMode::custom);
+                         panel.present(std::nullopt);
+                     },
+                     u"instructionField"_s},
+             // With nothing to improve the picker is off; the panel with the message is next.
+             Opening{"WithoutASelection", [&] { capture(QString()); }, u"resultPanel"_s},
+         }) {
+        SCOPED_TRACE(opening.name);
+        opening.open();
+        QApplication::setActiveWindow(&panel);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), opening.focused);
+        harness.model->dismiss();
     }
 }
 
