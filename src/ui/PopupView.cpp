@@ -7,6 +7,7 @@
 #include "ui/Style.h"
 #include "ui/Symbols.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFrame>
@@ -16,8 +17,13 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QtMath>
+
+#include <memory>
 
 namespace tidyword::ui {
 
@@ -47,6 +53,40 @@ public:
     QSize sizeHint() const override {
         return {QScrollArea::sizeHint().width(), heightForWidth(width())};
     }
+};
+
+// The result text: selectable, as tall as its text at any width, never scrolling by itself.
+// A word longer than the line (a URL, a path) breaks where it must, so nothing the user may
+// paste is cut off at the right edge.
+class ResultTextView : public QTextEdit {
+public:
+    explicit ResultTextView(QWidget* parent) : QTextEdit(parent) {
+        setReadOnly(true);
+        setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        setTabChangesFocus(true);
+        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setFrameShape(QFrame::NoFrame);
+        viewport()->setAutoFillBackground(false);
+        document()->setDocumentMargin(0);
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+        QObject::connect(document()->documentLayout(),
+                         &QAbstractTextDocumentLayout::documentSizeChanged, this,
+                         [this] { updateGeometry(); });
+    }
+
+    bool hasHeightForWidth() const override { return true; }
+
+    int heightForWidth(int width) const override {
+        const std::unique_ptr<QTextDocument> copy(document()->clone());
+        copy->setTextWidth(std::max(width - 2 * frameWidth(), 1));
+        return qCeil(copy->size().height()) + 2 * frameWidth();
+    }
+
+    QSize minimumSizeHint() const override { return {0, 0}; }
 };
 
 }  // namespace
@@ -88,6 +128,7 @@ QWidget* PopupView::buildHeader() {
     layout->addWidget(badge_, 0, Qt::AlignVCenter);
 
     settingsButton_ = new QToolButton(header);
+    settingsButton_->setObjectName(QStringLiteral("settingsButton"));
     settingsButton_->setIcon(
         symbolIcon(QStringLiteral("gearshape"), 14, toneColor(Tone::secondary)));
     settingsButton_->setIconSize(QSize(14, 14));
@@ -132,6 +173,8 @@ QWidget* PopupView::buildBody() {
     auto* modeTitle =
         makeLabel(QStringLiteral("Improve as"), 13, QFont::Normal, toneColor(Tone::primary), body);
     modePicker_ = new QComboBox(body);
+    modePicker_->setObjectName(QStringLiteral("modePicker"));
+    keepFromStrayWheel(modePicker_);
     for (const EditMode mode : allCases<EditMode>()) {
         modePicker_->addItem(title(mode), static_cast<int>(mode));
     }
@@ -158,6 +201,7 @@ QWidget* PopupView::buildBody() {
     custom->addWidget(makeLabel(QStringLiteral("How should this text change?"), 12, QFont::Medium,
                                 toneColor(Tone::primary), customSection_));
     instructionField_ = new QLineEdit(customSection_);
+    instructionField_->setObjectName(QStringLiteral("instructionField"));
     instructionField_->setPlaceholderText(QStringLiteral("For example: make it warm and concise"));
     instructionField_->setAccessibleName(QStringLiteral("How should this text change?"));
     instructionField_->setMinimumHeight(28);
@@ -290,13 +334,9 @@ QWidget* PopupView::buildResultPanel() {
     empty->addWidget(emptyStateHint_);
     layout->addWidget(emptyState_);
 
-    resultText_ = new QLabel(content);
+    resultText_ = new ResultTextView(content);
+    resultText_->setObjectName(QStringLiteral("resultText"));
     resultText_->setFont(textFont(kResultFontSize));
-    resultText_->setWordWrap(true);
-    resultText_->setTextFormat(Qt::RichText);
-    resultText_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    resultText_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    resultText_->setAccessibleName(QStringLiteral("Text"));
     layout->addWidget(resultText_);
     layout->addStretch(1);
 
@@ -399,6 +439,8 @@ void PopupView::render() {
         const QSignalBlocker quiet(displayButtons_);
         current->setChecked(true);
     }
+    // The text's own name is the heading over it.
+    resultText_->setAccessibleName(caption_->text());
     renderResultPanel();
 
     // Error and footer.
@@ -448,6 +490,22 @@ void PopupView::render() {
                                !model.replacing() && !model.unchanged());
 }
 
+void PopupView::focusFirstControl() {
+    QWidget* const first = model_.mode() == EditMode::custom
+                               ? static_cast<QWidget*>(instructionField_)
+                               : static_cast<QWidget*>(modePicker_);
+    QWidget* candidate = first;
+    do {
+        if (candidate != settingsButton_ && candidate != dismissButton_ &&
+            isAncestorOf(candidate) && candidate->isEnabled() && candidate->isVisibleTo(this) &&
+            (candidate->focusPolicy() & Qt::TabFocus) != 0) {
+            candidate->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        candidate = candidate->nextInFocusChain();
+    } while (candidate != first);
+}
+
 void PopupView::renderResultPanel() {
     const AppModel& model = model_;
     const bool busy = model.busy();
@@ -465,13 +523,13 @@ void PopupView::renderResultPanel() {
     if (busy) {
         // The draft stays in view, quieter, while the service works.
         setTextColor(resultText_, toneColor(Tone::secondary));
-        resultText_->setText(resultHtml(model.original(), {}, PreviewDisplay::original));
+        resultText_->setHtml(resultHtml(model.original(), {}, PreviewDisplay::original));
     } else if (hasSuggestion) {
         setTextColor(resultText_, toneColor(Tone::primary));
-        resultText_->setText(resultHtml(model.original(), model.suggestion(), model.displayMode()));
+        resultText_->setHtml(resultHtml(model.original(), model.suggestion(), model.displayMode()));
     } else {
         setTextColor(resultText_, toneColor(Tone::primary));
-        resultText_->setText(resultHtml(model.original(), {}, PreviewDisplay::original));
+        resultText_->setHtml(resultHtml(model.original(), {}, PreviewDisplay::original));
     }
     resultText_->setVisible(busy || hasOriginal || hasSuggestion);
     resultScroll_->updateGeometry();

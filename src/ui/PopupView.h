@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollArea;
+class QTextEdit;
 class QToolButton;
 
 namespace tidyword::ui {
@@ -33,6 +34,11 @@ public:
 
     // Reads every field of the model again.
     void render();
+
+    // Puts the keyboard focus on the first control worth pressing keys on: the instruction field
+    // in Custom, otherwise the mode picker, or the next one that can take it; never the header's
+    // settings and dismiss buttons, where a Space meant for the draft would act.
+    void focusFirstControl();
 
 private:
     QWidget* buildHeader();
@@ -63,7 +69,7 @@ private:
     QWidget* noCorrections_ = nullptr;
     QWidget* emptyState_ = nullptr;
     QLabel* emptyStateHint_ = nullptr;
-    QLabel* resultText_ = nullptr;
+    QTextEdit* resultText_ = nullptr;
 
     QFrame* errorBox_ = nullptr;
     QLabel* errorText_ = nullptr;

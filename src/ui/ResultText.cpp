@@ -23,8 +23,8 @@ void appendChanges(QTextCursor& cursor, const QString& original, const QString& 
     QTextCharFormat removed = coloured(removedText());
     removed.setFontStrikeOut(true);
     QTextCharFormat added = coloured(addedText());
+    // Neither line has a colour of its own: each is drawn in the colour of the run it marks.
     added.setFontUnderline(true);
-    added.setUnderlineColor(toneColor(Tone::primary));
     const QTextCharFormat arrow = coloured(toneColor(Tone::secondary));
 
     bool afterRemoval = false;

@@ -213,6 +213,8 @@ QWidget* SettingsView::buildAccess() {
                                   toneColor(Tone::primary), section));
     shortcut->addStretch(1);
     shortcutPicker_ = new QComboBox(section);
+    shortcutPicker_->setObjectName(QStringLiteral("shortcutPicker"));
+    keepFromStrayWheel(shortcutPicker_);
     shortcutPicker_->setFixedWidth(170);
     shortcutPicker_->setAccessibleName(QStringLiteral("Global shortcut"));
     for (const ShortcutPreset preset : allCases<ShortcutPreset>()) {

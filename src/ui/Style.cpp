@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QComboBox>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QPalette>
@@ -98,6 +100,65 @@ void makeLarge(QPushButton* button, int minimumWidth) {
     button->setMinimumHeight(32);
     button->setMinimumWidth(minimumWidth);
     button->setFont(textFont(13, button->font().weight()));
+}
+
+namespace {
+
+class WheelGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::FocusIn:
+                // Focus that comes back with the window or from the picker's own list keeps
+                // what it was; focus the program gave (as on opening) is not the user's choice.
+                switch (static_cast<QFocusEvent*>(event)->reason()) {
+                    case Qt::MouseFocusReason:
+                    case Qt::TabFocusReason:
+                    case Qt::BacktabFocusReason:
+                    case Qt::ShortcutFocusReason:
+                        chosen_ = true;
+                        break;
+                    case Qt::ActiveWindowFocusReason:
+                    case Qt::PopupFocusReason:
+                        break;
+                    default:
+                        chosen_ = false;
+                        break;
+                }
+                break;
+            case QEvent::MouseButtonPress:
+                // A click on the picker that already had the focus chooses it too.
+                chosen_ = true;
+                break;
+            case QEvent::Hide:
+                chosen_ = false;
+                break;
+            case QEvent::Wheel:
+                if (!chosen_ || !static_cast<QWidget*>(watched)->hasFocus()) {
+                    // Ignored, the wheel goes on to whatever scrolls around the picker.
+                    event->ignore();
+                    return true;
+                }
+                break;
+            default:
+                break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool chosen_ = false;
+};
+
+}  // namespace
+
+void keepFromStrayWheel(QComboBox* picker) {
+    // A combo box takes the focus from the wheel itself by default, which would count as chosen.
+    picker->setFocusPolicy(Qt::StrongFocus);
+    picker->installEventFilter(new WheelGuard(picker));
 }
 
 QHBoxLayout* row(int spacing, QWidget* owner) {

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QString>
 
+class QComboBox;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
@@ -44,6 +45,11 @@ void setLabelText(QLabel* label, const QString& text);
 void makeProminent(QPushButton* button);
 // The large control size: a taller button with a wider minimum.
 void makeLarge(QPushButton* button, int minimumWidth = 0);
+
+// A picker that changes on the wheel only after the user put the focus on it (a click, Tab, its
+// mnemonic). A pointer on its way to scroll past it, or the focus a window gives it on opening,
+// must not change a choice that may cost a request.
+void keepFromStrayWheel(QComboBox* picker);
 
 // Rows and columns without margins, and the hairline between sections.
 QHBoxLayout* row(int spacing, QWidget* owner = nullptr);

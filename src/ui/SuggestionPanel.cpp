@@ -99,6 +99,7 @@ void SuggestionPanel::present(std::optional<platform::ScreenRect> selection) {
     anchor_ = Anchor{selection, QCursor::pos()};
     place(*anchor_);
     show();
+    view_->focusFirstControl();
     raise();
     activateWindow();
 }

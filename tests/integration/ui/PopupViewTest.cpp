@@ -6,13 +6,16 @@
 #include "ui/PopupView.h"
 #include "ui/ResultText.h"
 #include "ui/Style.h"
+#include "ui/SuggestionPanel.h"
 #include "ui/Symbols.h"
 
 #include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
+#include <QTextEdit>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -35,6 +38,7 @@ protected:
 
     QPushButton* button(const QString& name) { return findNamed<QPushButton>(view.get(), name); }
     QLabel* label(const QString& name) { return findNamed<QLabel>(view.get(), name); }
+    QTextEdit* resultText() { return view->findChild<QTextEdit*>(u"resultText"_s); }
     bool shown(const QWidget* widget) { return shownIn(widget, view.get()); }
 
     // The buttons of the action bar that are shown, left to right.
@@ -110,12 +114,12 @@ TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
     EXPECT_EQ(label(u"Caption"_s)->text(), u"YOUR DRAFT, REFINED"_s);
     EXPECT_FALSE(shown(label(u"No corrections needed."_s)));
     EXPECT_TRUE(shown(findNamed<QWidget>(view.get(), u"Preview"_s)));
-    EXPECT_TRUE(label(u"Text"_s)->text().contains(u"line-through"_s));
+    EXPECT_TRUE(resultText()->toHtml().contains(u"line-through"_s));
     EXPECT_TRUE(button(u"Replace selection"_s)->isEnabled());
 
     QTest::mouseClick(button(u"Improved"_s), Qt::LeftButton);
     EXPECT_EQ(harness.model->displayMode(), PreviewDisplay::improved);
-    EXPECT_FALSE(label(u"Text"_s)->text().contains(u"line-through"_s));
+    EXPECT_FALSE(resultText()->toHtml().contains(u"line-through"_s));
 
     QTest::mouseClick(button(u"Copy"_s), Qt::LeftButton);
     EXPECT_EQ(harness.editor.desktop.string(), u"I don't mind."_s);
@@ -149,8 +153,31 @@ TEST_F(PopupViewTest, TheDisplayFollowsASegmentToggledThroughAccessibility) {
 
         EXPECT_TRUE(segment->isChecked());
         EXPECT_EQ(harness.model->displayMode(), display);
-        EXPECT_EQ(label(u"Text"_s)->text(),
-                  resultHtml(harness.model->original(), harness.model->suggestion(), display));
+        QTextDocument expected;
+        expected.setHtml(
+            resultHtml(harness.model->original(), harness.model->suggestion(), display));
+        EXPECT_EQ(resultText()->toPlainText(), expected.toPlainText());
+    }
+}
+
+// A URL longer than the panel is wide breaks inside itself; nothing of it is out of view.
+TEST_F(PopupViewTest, ALongWordWrapsInEveryDisplay) {
+    harness.openSignedIn();
+    openView();
+    view->show();
+    setDraft(u"i dont mind https://example.com/"_s + QString(180, u'x') + u" today"_s);
+    harness.captureAndWait();
+    ASSERT_FALSE(harness.model->suggestion().isEmpty());
+    QTextEdit* text = resultText();
+    ASSERT_NE(text, nullptr);
+    const QWidget* visible = view->findChild<QScrollArea*>(u"resultPanel"_s)->viewport();
+    for (const PreviewDisplay display : allCases<PreviewDisplay>()) {
+        SCOPED_TRACE(rawValue(display).toStdString());
+        harness.model->setDisplayMode(display);
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        EXPECT_LE(text->mapTo(visible, QPoint(text->width(), 0)).x(), visible->width());
+        EXPECT_LE(text->document()->idealWidth(), text->viewport()->width());
+        EXPECT_GE(text->viewport()->height(), text->document()->size().height());
     }
 }
 
@@ -198,6 +225,93 @@ TEST_F(PopupViewTest, CustomInstructionsCountPastTheLimit) {
     QTest::mouseClick(button(u"Apply instructions"_s), Qt::LeftButton);
     EXPECT_EQ(label(u"Error"_s)->text(),
               BetaError(BetaError::customInstruction).errorDescription());
+}
+
+// Every change of mode is a paid request: the wheel may change it only once the user chose the
+// picker, never because the pointer passed over it or the window put the focus there.
+TEST_F(PopupViewTest, TheWheelChangesTheModeOnlyOnceTheUserFocusedThePicker) {
+    harness.openSignedIn();
+    openView();
+    view->show();
+    QApplication::setActiveWindow(view.get());
+    harness.captureAndWait();
+    auto* picker = view->findChild<QComboBox*>(u"modePicker"_s);
+    ASSERT_NE(picker, nullptr);
+    struct Step {
+        const char* name;
+        std::function<void()> before;
+        bool changes;
+    };
+    const auto reopen = [this] {
+        view->hide();
+        view->show();
+        QApplication::setActiveWindow(view.get());
+    };
+    int requests = 1;
+    for (const Step& step :
+         {Step{"PointerResting", [] {}, false},
+          Step{"FocusedOnOpening", [picker] { picker->setFocus(Qt::OtherFocusReason); }, false},
+          Step{"Clicked",
+               [picker] {
+                   QTest::mouseClick(picker, Qt::LeftButton);
+                   picker->hidePopup();
+               },
+               true},
+          Step{"Reopened", reopen, false}}) {
+        SCOPED_TRACE(step.name);
+        step.before();
+        const EditMode before = harness.model->mode();
+        test::wheelOver(picker);
+        test::runEventLoopUntil([this] { return !harness.model->busy(); });
+        requests += step.changes ? 1 : 0;
+        EXPECT_EQ(harness.model->mode() != before, step.changes);
+        EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), requests);
+    }
+}
+
+// A Space typed right after the shortcut must not open the settings.
+TEST_F(PopupViewTest, ThePopupOpensWithTheFocusOnItsFirstControl) {
+    harness.openSignedIn();
+    SuggestionPanel panel(*harness.model);
+    harness.model->onShowPopup = [&panel] { panel.present(std::nullopt); };
+    harness.model->onDismissPopup = [&panel] { panel.hide(); };
+    const auto capture = [this](const QString& draft) {
+        setDraft(draft);
+        harness.captureAndWait();
+    };
+    struct Opening {
+        const char* name;
+        std::function<void()> open;
+        QString focused;
+    };
+    for (const Opening& opening : {
+             Opening{"AfterTheShortcut", [&] { capture(u"i dont mind"_s); }, u"modePicker"_s},
+             Opening{
+                 "AfterTheGearHadTheFocus",
+                 [&] {
+                     capture(u"i dont mind"_s);
+                     panel.findChild<QWidget*>(u"settingsButton"_s)->setFocus(Qt::TabFocusReason);
+                     harness.model->dismiss();
+                     capture(u"i dont mind"_s);
+                 },
+                 u"modePicker"_s},
+             Opening{"InCustom",
+                     [&] {
+                         capture(u"i dont mind"_s);
+                         harness.model->chooseMode(EditMode::custom);
+                         panel.present(std::nullopt);
+                     },
+                     u"instructionField"_s},
+             // With nothing to improve the picker is off; the panel with the message is next.
+             Opening{"WithoutASelection", [&] { capture(QString()); }, u"resultPanel"_s},
+         }) {
+        SCOPED_TRACE(opening.name);
+        opening.open();
+        QApplication::setActiveWindow(&panel);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), opening.focused);
+        harness.model->dismiss();
+    }
 }
 
 TEST_F(PopupViewTest, TheEmptyStateNamesTheShortcutAndTheTagline) {

@@ -140,6 +140,21 @@ TEST_F(SettingsViewTest, AChosenShortcutShowsAtOnceAndIsKeptOnlyBySaving) {
     EXPECT_EQ(label(u"Status"_s)->text(), harness.model->accountStatus());
 }
 
+TEST_F(SettingsViewTest, TheWheelChangesTheShortcutOnlyOnceTheUserFocusedThePicker) {
+    harness.open();
+    openView();
+    view->show();
+    QApplication::setActiveWindow(view.get());
+    auto* picker = view->findChild<QComboBox*>(u"shortcutPicker"_s);
+    ASSERT_NE(picker, nullptr);
+    const ShortcutPreset first = harness.model->shortcut();
+    test::wheelOver(picker);
+    EXPECT_EQ(harness.model->shortcut(), first);
+    picker->setFocus(Qt::TabFocusReason);
+    test::wheelOver(picker);
+    EXPECT_NE(harness.model->shortcut(), first);
+}
+
 TEST_F(SettingsViewTest, AShortcutErrorShowsUnderThePicker) {
     harness.open();
     openView();

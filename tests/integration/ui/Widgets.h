@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -27,6 +29,14 @@ T* findNamed(QWidget* root, const QString& name) {
     }
     EXPECT_EQ(found.size(), 1) << "controls named " << name.toStdString();
     return found.value(0);
+}
+
+// One step of the mouse wheel (towards the user) with the pointer resting on `widget`.
+inline void wheelOver(QWidget* widget) {
+    const QPointF centre = QRectF(widget->rect()).center();
+    QWheelEvent wheel(centre, widget->mapToGlobal(centre), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
 }
 
 // Shown when its window is: not hidden itself, nor any parent up to `root`.

@@ -37,6 +37,9 @@ Look lookOf(const QTextCharFormat& format) {
     }
     if (format.fontUnderline()) {
         EXPECT_TRUE(sameColour(color, addedText()));
+        // Without a colour of its own the line is drawn in the run's.
+        EXPECT_FALSE(format.underlineColor().isValid() &&
+                     !sameColour(format.underlineColor(), addedText()));
         return Look::added;
     }
     if (format.hasProperty(QTextFormat::ForegroundBrush) &&
