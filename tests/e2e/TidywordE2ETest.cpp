@@ -122,6 +122,28 @@ protected:
 
     void pressShortcut() { xdotool({u"key"_s, u"alt+shift+d"_s}); }
 
+    // Gives the popup the keyboard, as a click on it would: Tidyword is then in front.
+    void activatePopup() {
+        xdotool({u"search"_s, u"--name"_s, u"Improve text"_s, u"windowactivate"_s, u"--sync"_s});
+        test::pollUntil(
+            [this] {
+                const auto front = workspace->frontmostApplication();
+                return front && front->processIdentifier == tidyword.processId();
+            },
+            50ms, kPatience);
+    }
+
+    // Waits until the settings window counts `remaining` free requests, or an error shows.
+    void awaitRemainingOrError(int remaining) {
+        const QString expected = u"%1 of 50 free requests remaining"_s.arg(remaining);
+        test::pollUntil(
+            [&] {
+                return !ui->labelText(u"Error"_s).value_or(QString()).isEmpty() ||
+                       ui->labelText(u"Requests"_s) == expected;
+            },
+            50ms, kPatience);
+    }
+
     std::unique_ptr<platform::linux_desktop::AtspiAccessibility> accessibility =
         platform::linux_desktop::AtspiAccessibility::open();
     std::unique_ptr<platform::linux_desktop::X11Workspace> workspace =
@@ -266,32 +288,34 @@ TEST_F(TidywordE2ETest, TheTrayMenuWhileThePopupHasTheFocusImprovesTheSourceSele
     pressShortcut();
     test::pollUntil([this] { return ui->labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; },
                     50ms, kPatience);
-    // The popup has the keyboard, so Tidyword is the application in front.
-    xdotool({u"search"_s, u"--pid"_s, QString::number(tidyword.processId()), u"--onlyvisible"_s,
-             u"--name"_s, u"Tidyword"_s, u"windowactivate"_s, u"--sync"_s});
-    test::pollUntil(
-        [this] {
-            const auto front = workspace->frontmostApplication();
-            return front && front->processIdentifier == tidyword.processId();
-        },
-        50ms, kPatience);
+    activatePopup();
 
-    test::pollUntil(
-        [this] { return ui->labelText(u"Requests"_s) == u"49 of 50 free requests remaining"_s; },
-        50ms, kPatience);
+    awaitRemainingOrError(49);
 
     openTrayMenu();
     test::processEventsFor(300ms);
     xdotool({u"key"_s, u"Down"_s, u"Return"_s});
     // Either the capture fails, or it reads the editor's selection again and asks once more.
-    test::pollUntil(
-        [this] {
-            return !ui->labelText(u"Error"_s).value_or(QString()).isEmpty() ||
-                   ui->labelText(u"Requests"_s) == u"48 of 50 free requests remaining"_s;
-        },
-        50ms, kPatience);
+    awaitRemainingOrError(48);
     EXPECT_EQ(ui->labelText(u"Error"_s).value_or(QString()), QString());
     EXPECT_EQ(ui->labelText(u"Source"_s), u"Mousepad"_s);
+}
+
+TEST_F(TidywordE2ETest, ChoosingAModeAgainAfterASuccessIsANewRequest) {
+    startTidyword();
+    signIn();
+    openDraft();
+    pressShortcut();
+    awaitRemainingOrError(49);
+    // The popup opens with the keyboard on "Improve as": Custom (which waits for instructions,
+    // so it sends nothing), then Grammar again.
+    activatePopup();
+    xdotool({u"key"_s, u"End"_s});
+    test::pollUntil([this] { return ui->shows(u"Apply instructions"_s); }, 50ms, kPatience);
+    xdotool({u"key"_s, u"Home"_s});
+    awaitRemainingOrError(48);
+    EXPECT_EQ(ui->labelText(u"Error"_s).value_or(QString()), QString());
+    EXPECT_EQ(ui->labelText(u"Requests"_s), u"48 of 50 free requests remaining"_s);
 }
 
 }  // namespace
