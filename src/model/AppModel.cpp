@@ -65,6 +65,8 @@ AppModel::AppModel(Environment environment, QObject* parent)
     assign(signedIn_, session_->hasTokens(), Field::signedIn);
     if (signedIn_) {
         refreshAccount();  // runs on by itself
+    } else if (session_->storedSetUnread()) {
+        setAccountStatus(BetaError(BetaError::keychain).errorDescription(), true);
     } else {
         setAccountStatus(u"Sign in to start using your free beta requests."_s, false);
     }
@@ -171,7 +173,8 @@ void AppModel::generate() {
         assign(busy_, false, Field::busy);
         assign(errorMessage_, std::optional(message), Field::errorMessage);
     };
-    if (!signedIn_ || !session_) {
+    // A keyring that could not be read may have a sign-in waiting: the request reads it again.
+    if (!session_ || (!signedIn_ && !session_->storedSetUnread())) {
         refuse(BetaError(configured_ ? BetaError::signInRequired : BetaError::notConfigured)
                    .errorDescription());
         return;
@@ -218,6 +221,11 @@ QCoro::Task<void> AppModel::runGeneration(QString text, EditMode mode, QString i
             assign(suggestion_, result.text, Field::suggestion);
             assign(usage_, std::optional(result.usage), Field::usage);
             assign(busy_, false, Field::busy);
+            if (!signedIn_) {
+                // The sign-in came back from a keyring that could not be read before.
+                assign(signedIn_, true, Field::signedIn);
+                setAccountStatus(u"Signed in. Your free requests are ready."_s, false);
+            }
         }
     } catch (...) {
         error = std::current_exception();

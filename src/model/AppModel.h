@@ -65,7 +65,7 @@ public:
         QSettings& settings;                     // holds the "shortcut" setting
         // The deployment configuration's bytes, or none when the file is missing or unreadable.
         std::function<std::optional<QByteArray>()> readConfiguration;
-        // Creates the session for a configuration; may throw BetaError(keychain).
+        // Creates the session for a configuration.
         std::function<std::unique_ptr<BetaSession>(const BetaConfig&)> openSession;
         HTTPTransport transport;  // for the service's requests
     };

@@ -192,6 +192,64 @@ TEST_F(AppModelTest, RefusedTokenSignsTheUserOut) {
     EXPECT_FALSE(model->signedIn());
 }
 
+// A keyring that is locked or not running: every operation of the store fails until it is back.
+void setKeyringAvailable(platform::sim::SimulatedSecretStore& secrets, bool available) {
+    using Operation = platform::sim::SimulatedSecretStore::Operation;
+    for (const auto operation :
+         {Operation::find, Operation::update, Operation::add, Operation::remove}) {
+        secrets.failWith(operation, available
+                                        ? std::nullopt
+                                        : std::optional(platform::SecretStore::Status::failure));
+    }
+}
+
+TEST_F(AppModelTest, KeyringLockedAtStartIsTriedAgainByTheNextRequest) {
+    harness.storeSignIn();
+    setKeyringAvailable(harness.secrets, false);
+    harness.open();
+    EXPECT_TRUE(model->configured());
+    EXPECT_FALSE(model->signedIn());
+    EXPECT_EQ(model->accountStatus(), message(BetaError::keychain));
+    EXPECT_TRUE(model->accountStatusIsError());
+
+    harness.captureAndWait();
+    EXPECT_EQ(model->errorMessage(), message(BetaError::keychain));
+
+    setKeyringAvailable(harness.secrets, true);
+    harness.captureAndWait();
+    EXPECT_EQ(model->errorMessage(), std::nullopt);
+    EXPECT_FALSE(model->suggestion().isEmpty());
+    EXPECT_TRUE(model->signedIn());
+    EXPECT_EQ(model->accountStatus(), u"Signed in. Your free requests are ready."_s);
+}
+
+TEST_F(AppModelTest, SignInTriesTheKeyringAgainAndKeepsNoSignInItCannotSave) {
+    setKeyringAvailable(harness.secrets, false);
+    harness.open();
+    const auto signIn = [this] {
+        model->signIn();
+        runEventLoopUntil([this] { return !model->accountBusy(); });
+    };
+    signIn();
+    EXPECT_EQ(model->accountStatus(), message(BetaError::keychain));
+    EXPECT_TRUE(harness.authenticator.shown().isEmpty());
+
+    // Writable no more: the browser sign-in succeeds, and is not kept.
+    setKeyringAvailable(harness.secrets, true);
+    harness.secrets.failWith(platform::sim::SimulatedSecretStore::Operation::add,
+                             platform::SecretStore::Status::failure);
+    signIn();
+    EXPECT_EQ(harness.authenticator.shown().size(), 1);
+    EXPECT_EQ(model->accountStatus(), message(BetaError::keychain));
+    EXPECT_FALSE(model->signedIn());
+    EXPECT_TRUE(harness.secrets.items().isEmpty());
+
+    setKeyringAvailable(harness.secrets, true);
+    signIn();
+    EXPECT_TRUE(model->signedIn());
+    EXPECT_EQ(model->accountStatus(), u"Signed in. Your free requests are ready."_s);
+}
+
 TEST_F(AppModelTest, WithoutAConfigurationNothingReachesTheService) {
     harness.configuration = std::nullopt;
     harness.open();
