@@ -99,6 +99,11 @@ void AppModel::setAccountStatus(const QString& status, bool isError) {
     assign(accountStatusIsError_, isError, Field::accountStatusIsError);
 }
 
+void AppModel::signedOutBy(const QString& message) {
+    assign(signedIn_, false, Field::signedIn);
+    setAccountStatus(message, true);
+}
+
 void AppModel::call(const std::function<void()>& callback) const {
     if (callback) {
         callback();
@@ -212,8 +217,9 @@ QCoro::Task<void> AppModel::runGeneration(QString text, EditMode mode, QString i
         return !cancellation.isCancelled() && requestID_ == request;
     };
     std::exception_ptr error;
+    QString token;
     try {
-        const QString token = co_await session->accessToken();
+        token = co_await session->accessToken();
         const BetaAPI api(session->config(), environment_.transport);
         const BetaEditResult result =
             co_await api.improve(text, mode, instruction, token, idempotencyKey, cancellation);
@@ -240,7 +246,8 @@ QCoro::Task<void> AppModel::runGeneration(QString text, EditMode mode, QString i
     assign(busy_, false, Field::busy);
     assign(errorMessage_, message, Field::errorMessage);
     if (isBetaError(error, BetaError::signInRequired)) {
-        assign(signedIn_, false, Field::signedIn);
+        session->tokenRefused(token);
+        signedOutBy(*message);
     }
     if (isBetaError(error, BetaError::quotaExceeded) ||
         isBetaError(error, BetaError::alreadyReceived)) {
@@ -399,8 +406,9 @@ QCoro::Task<void> AppModel::refreshAccount() {
     const QUuid revision = accountRevision_;
     std::optional<BetaUsage> fetched;
     std::exception_ptr error;
+    QString token;
     try {
-        const QString token = co_await session->accessToken();
+        token = co_await session->accessToken();
         const BetaAPI api(session->config(), environment_.transport);
         fetched = co_await api.account(token);
     } catch (...) {
@@ -420,7 +428,9 @@ QCoro::Task<void> AppModel::refreshAccount() {
         co_return;
     }
     if (isBetaError(error, BetaError::signInRequired)) {
-        assign(signedIn_, false, Field::signedIn);
+        session->tokenRefused(token);
+        signedOutBy(*message);
+        co_return;
     }
     setAccountStatus(*message, true);
 }

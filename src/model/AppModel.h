@@ -143,6 +143,8 @@ private:
     void updateDemo();
     void abandonGeneration();
     void setAccountStatus(const QString& status, bool isError);
+    // The service or the session no longer accepts the sign-in: every view says so.
+    void signedOutBy(const QString& message);
     void call(const std::function<void()>& callback) const;
 
     QCoro::Task<void> runCapture();

@@ -96,6 +96,16 @@ void BetaSession::signOut() {
     }
 }
 
+void BetaSession::tokenRefused(const QString& accessToken) {
+    if (!tokens_ || tokens_->accessToken != accessToken) {
+        return;  // a newer set took its place meanwhile
+    }
+    tokens_.reset();
+    // Whether the item goes or not, the user is signed out now; a set left behind is refused
+    // again at the next start.
+    store_.deleteItem();
+}
+
 QCoro::Task<QString> BetaSession::accessToken() {
     const QUuid generation = revision_;
     if (!refreshTask_.isEmpty()) {

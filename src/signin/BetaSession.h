@@ -63,6 +63,9 @@ public:
     // A bearer token valid for more than refreshMargin. Throws BetaError(signInRequired,
     // keychain), or Cancelled when the sign-in state changed while it waited.
     QCoro::Task<QString> accessToken();
+    // The service refused `accessToken` (HTTP 401): when it is still the current token, the set
+    // is forgotten here and in the store, so that the next start does not begin signed in.
+    void tokenRefused(const QString& accessToken);
 
     using FormFields = QList<std::pair<QString, QString>>;
     // Fields sorted by name, each name and value percent-encoded (all but the RFC 3986

@@ -184,12 +184,44 @@ TEST_F(AppModelTest, SpentQuotaShowsItsMessageAndRefreshesTheAccount) {
     EXPECT_EQ(model->usageLabel(), u"0 of 3 free requests remaining"_s);
 }
 
-TEST_F(AppModelTest, RefusedTokenSignsTheUserOut) {
-    harness.openSignedIn();
-    harness.server.control("POST", u"expire-tokens"_s);
-    harness.captureAndWait();
-    EXPECT_EQ(model->errorMessage(), message(BetaError::signInRequired));
-    EXPECT_FALSE(model->signedIn());
+TEST(AppModelSignOutTest, RefusedSignInSignsOutEverywhereAndForgetsTheStoredSet) {
+    const struct {
+        const char* name;
+        std::function<void(ModelHarness&)> refuse;
+        bool throughCapture;
+    } cases[] = {
+        {"ServiceRefusesTheToken",
+         [](ModelHarness& harness) { harness.server.control("POST", u"expire-tokens"_s); }, true},
+        {"RefreshIsRefused",
+         [](ModelHarness& harness) {
+             harness.editor.clock.advance(3600s);
+             harness.server.queueFault({{u"path"_s, u"token"_s}, {u"status"_s, 401}});
+         },
+         true},
+        {"AccountCallRefusesTheToken",
+         [](ModelHarness& harness) { harness.server.control("POST", u"expire-tokens"_s); }, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        ModelHarness harness;
+        const auto& model = harness.model;
+        harness.openSignedIn();
+        test.refuse(harness);
+        if (test.throughCapture) {
+            harness.captureAndWait();
+            EXPECT_EQ(model->errorMessage(), message(BetaError::signInRequired));
+        } else {
+            model->refreshAccount();
+            runEventLoopUntil([&model] { return !model->signedIn(); });
+        }
+        EXPECT_FALSE(model->signedIn());
+        EXPECT_EQ(model->accountStatus(), message(BetaError::signInRequired));
+        EXPECT_TRUE(model->accountStatusIsError());
+        EXPECT_TRUE(harness.secrets.items().isEmpty());
+
+        harness.open();  // the next start
+        EXPECT_FALSE(model->signedIn());
+    }
 }
 
 // A keyring that is locked or not running: every operation of the store fails until it is back.
