@@ -255,6 +255,18 @@ TEST_F(AppModelTest, KeyringLockedAtStartIsTriedAgainByTheNextRequest) {
     EXPECT_EQ(model->accountStatus(), u"Signed in. Your free requests are ready."_s);
 }
 
+TEST_F(AppModelTest, SignOutWhileTheKeyringIsLockedIsNotUndoneWhenItOpens) {
+    harness.storeSignIn();
+    setKeyringAvailable(harness.secrets, false);
+    harness.open();
+    model->signOut();
+
+    setKeyringAvailable(harness.secrets, true);
+    harness.captureAndWait();
+    EXPECT_EQ(model->errorMessage(), message(BetaError::signInRequired));
+    EXPECT_FALSE(model->signedIn());
+}
+
 TEST_F(AppModelTest, SignInTriesTheKeyringAgainAndKeepsNoSignInItCannotSave) {
     setKeyringAvailable(harness.secrets, false);
     harness.open();
