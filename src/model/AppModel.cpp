@@ -65,6 +65,8 @@ AppModel::AppModel(Environment environment, QObject* parent)
     assign(signedIn_, session_->hasTokens(), Field::signedIn);
     if (signedIn_) {
         refreshAccount();  // runs on by itself
+    } else if (session_->storedSetUnread()) {
+        setAccountStatus(BetaError(BetaError::keychain).errorDescription(), true);
     } else {
         setAccountStatus(u"Sign in to start using your free beta requests."_s, false);
     }
@@ -95,6 +97,11 @@ void AppModel::setAccessibilityGranted(bool granted) {
 void AppModel::setAccountStatus(const QString& status, bool isError) {
     assign(accountStatus_, status, Field::accountStatus);
     assign(accountStatusIsError_, isError, Field::accountStatusIsError);
+}
+
+void AppModel::signedOutBy(const QString& message) {
+    assign(signedIn_, false, Field::signedIn);
+    setAccountStatus(message, true);
 }
 
 void AppModel::call(const std::function<void()>& callback) const {
@@ -184,7 +191,8 @@ void AppModel::generate() {
         assign(busy_, false, Field::busy);
         assign(errorMessage_, std::optional(message), Field::errorMessage);
     };
-    if (!signedIn_ || !session_) {
+    // A keyring that could not be read may have a sign-in waiting: the request reads it again.
+    if (!session_ || (!signedIn_ && !session_->storedSetUnread())) {
         refuse(BetaError(configured_ ? BetaError::signInRequired : BetaError::notConfigured)
                    .errorDescription());
         return;
@@ -223,8 +231,9 @@ QCoro::Task<void> AppModel::runGeneration(QString text, EditMode mode, QString i
         return !cancellation.isCancelled() && requestID_ == request;
     };
     std::exception_ptr error;
+    QString token;
     try {
-        const QString token = co_await session->accessToken();
+        token = co_await session->accessToken();
         const BetaAPI api(session->config(), environment_.transport);
         const BetaEditResult result =
             co_await api.improve(text, mode, instruction, token, idempotencyKey, cancellation);
@@ -236,6 +245,11 @@ QCoro::Task<void> AppModel::runGeneration(QString text, EditMode mode, QString i
             assign(suggestion_, result.text, Field::suggestion);
             assign(usage_, std::optional(result.usage), Field::usage);
             assign(busy_, false, Field::busy);
+            if (!signedIn_) {
+                // The sign-in came back from a keyring that could not be read before.
+                assign(signedIn_, true, Field::signedIn);
+                setAccountStatus(u"Signed in. Your free requests are ready."_s, false);
+            }
         }
     } catch (...) {
         error = std::current_exception();
@@ -250,7 +264,8 @@ QCoro::Task<void> AppModel::runGeneration(QString text, EditMode mode, QString i
     assign(busy_, false, Field::busy);
     assign(errorMessage_, message, Field::errorMessage);
     if (isBetaError(error, BetaError::signInRequired)) {
-        assign(signedIn_, false, Field::signedIn);
+        session->tokenRefused(token);
+        signedOutBy(*message);
     }
     if (isBetaError(error, BetaError::quotaExceeded) ||
         isBetaError(error, BetaError::alreadyReceived)) {
@@ -423,8 +438,9 @@ QCoro::Task<void> AppModel::refreshAccount() {
     const QUuid revision = accountRevision_;
     std::optional<BetaUsage> fetched;
     std::exception_ptr error;
+    QString token;
     try {
-        const QString token = co_await session->accessToken();
+        token = co_await session->accessToken();
         const BetaAPI api(session->config(), environment_.transport);
         fetched = co_await api.account(token);
     } catch (...) {
@@ -444,7 +460,9 @@ QCoro::Task<void> AppModel::refreshAccount() {
         co_return;
     }
     if (isBetaError(error, BetaError::signInRequired)) {
-        assign(signedIn_, false, Field::signedIn);
+        session->tokenRefused(token);
+        signedOutBy(*message);
+        co_return;
     }
     setAccountStatus(*message, true);
 }

@@ -66,7 +66,7 @@ public:
         QSettings& settings;                     // holds the "shortcut" setting
         // The deployment configuration's bytes, or none when the file is missing or unreadable.
         std::function<std::optional<QByteArray>()> readConfiguration;
-        // Creates the session for a configuration; may throw BetaError(keychain).
+        // Creates the session for a configuration.
         std::function<std::unique_ptr<BetaSession>(const BetaConfig&)> openSession;
         HTTPTransport transport;  // for the service's requests
     };
@@ -149,6 +149,8 @@ private:
     void updateDemo();
     void abandonGeneration();
     void setAccountStatus(const QString& status, bool isError);
+    // The service or the session no longer accepts the sign-in: every view says so.
+    void signedOutBy(const QString& message);
     void call(const std::function<void()>& callback) const;
 
     QCoro::Task<void> runCapture();

@@ -25,8 +25,9 @@ public:
 
     virtual ~SecretStore() = default;
 
-    // Every operation is synchronous and ends within a few seconds: a store that is locked, would
-    // ask the user, or does not answer ends with `failure`.
+    // Every operation is synchronous and ends within a few seconds: a locked store may ask the
+    // user to unlock it through its own prompt, and one that stays locked or does not answer in
+    // time ends with `failure`.
 
     // The data of the item, or notFound when there is no such item.
     virtual FoundSecret find(const SecretItemIdentity& item) = 0;

@@ -18,7 +18,8 @@ const char* message(BetaError::Code code) {
         case BetaError::signInFailed:
             return "Could not complete sign-in. Please try again.";
         case BetaError::keychain:
-            return "Tidyword could not access the saved sign-in in macOS Keychain.";
+            return "Tidyword could not read or keep your sign-in in the Secret Service. Check that "
+                   "a keyring such as GNOME Keyring or KWallet is running and unlocked.";
         case BetaError::emptyInput:
             return "Select a sentence or paragraph to improve.";
         case BetaError::inputTooLong:

@@ -34,7 +34,18 @@ BetaSession::BetaSession(BetaConfig config, Platform platform)
       random_(platform.random),
       transport_(std::move(platform.transport)),
       browser_(platform.authenticator, platform.clock, std::move(platform.anchor)) {
+    try {
+        loadStoredSet();
+    } catch (const BetaError&) {
+        // A keyring that is locked or missing at start is no reason to give up the sign-in for
+        // the whole run: the set is read again once a token is needed.
+        storedSetUnread_ = true;
+    }
+}
+
+void BetaSession::loadStoredSet() {
     auto stored = store_.load();
+    storedSetUnread_ = false;
     // A set obtained under another configuration is left where it is, unused.
     if (stored && stored->configuration == config_.sessionIdentifier()) {
         tokens_ = std::move(stored);
@@ -50,6 +61,7 @@ QCoro::Task<void> BetaSession::signIn() {
     if (!store_.deleteItem()) {
         fail(BetaError::keychain);
     }
+    storedSetUnread_ = false;
     tokens_.reset();
 
     OAuthChallenge challenge;
@@ -76,9 +88,22 @@ void BetaSession::signOut() {
     refreshTask_.cancel();
     refreshTask_ = {};
     tokens_.reset();
+    // Signed out means signed out: a set the store could not hand over earlier must not sign the
+    // user back in once it can.
+    storedSetUnread_ = false;
     if (!store_.deleteItem()) {
         fail(BetaError::keychain);
     }
+}
+
+void BetaSession::tokenRefused(const QString& accessToken) {
+    if (!tokens_ || tokens_->accessToken != accessToken) {
+        return;  // a newer set took its place meanwhile
+    }
+    tokens_.reset();
+    // Whether the item goes or not, the user is signed out now; a set left behind is refused
+    // again at the next start.
+    store_.deleteItem();
 }
 
 QCoro::Task<QString> BetaSession::accessToken() {
@@ -91,6 +116,9 @@ QCoro::Task<QString> BetaSession::accessToken() {
             throw Cancelled{};
         }
         co_return refreshed.accessToken;
+    }
+    if (!tokens_ && storedSetUnread_) {
+        loadStoredSet();
     }
     if (!tokens_) {
         fail(BetaError::signInRequired);

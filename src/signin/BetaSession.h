@@ -40,14 +40,18 @@ public:
         OAuthBrowser::AnchorQuery anchor;
     };
 
-    // Loads a stored token set and uses it when it belongs to `config`. Throws
-    // BetaError(keychain) when the stored item cannot be read.
+    // Loads a stored token set and uses it when it belongs to `config`. A store that cannot be
+    // read now (no Secret Service, a locked keyring) leaves the session signed out and is read
+    // again when a token is next asked for.
     BetaSession(BetaConfig config, Platform platform);
     BetaSession(const BetaSession&) = delete;
     BetaSession& operator=(const BetaSession&) = delete;
 
     const BetaConfig& config() const { return config_; }
     bool hasTokens() const { return tokens_.has_value(); }
+    // Whether a stored token set may still be waiting in a store that could not be read; the
+    // next accessToken() reads it again.
+    bool storedSetUnread() const { return storedSetUnread_; }
 
     // Signs in afresh in the browser. Throws BetaError (keychain, the browser's and the
     // callback's errors, the exchange's), or Cancelled when a newer sign-in or a sign-out ran
@@ -59,6 +63,9 @@ public:
     // A bearer token valid for more than refreshMargin. Throws BetaError(signInRequired,
     // keychain), or Cancelled when the sign-in state changed while it waited.
     QCoro::Task<QString> accessToken();
+    // The service refused `accessToken` (HTTP 401): when it is still the current token, the set
+    // is forgotten here and in the store, so that the next start does not begin signed in.
+    void tokenRefused(const QString& accessToken);
 
     using FormFields = QList<std::pair<QString, QString>>;
     // Fields sorted by name, each name and value percent-encoded (all but the RFC 3986
@@ -70,6 +77,8 @@ public:
                                        const QDateTime& now);
 
 private:
+    // Adopts the stored set when it belongs to this configuration. Throws BetaError(keychain).
+    void loadStoredSet();
     QCoro::Task<OAuthTokens> exchange(FormFields fields, std::optional<QString> previousRefresh,
                                       CancellationToken cancellation);
     QCoro::Task<OAuthTokens> refresh(QUuid generation, QString refreshToken,
@@ -82,6 +91,7 @@ private:
     HTTPTransport transport_;
     OAuthBrowser browser_;
     std::optional<OAuthTokens> tokens_;
+    bool storedSetUnread_ = false;
     QUuid revision_ = QUuid::createUuid();
     TaskHandle<OAuthTokens> refreshTask_;  // empty when no refresh runs
 };

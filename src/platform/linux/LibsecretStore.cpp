@@ -1,10 +1,13 @@
 #include "platform/linux/LibsecretStore.h"
 
+#include <QByteArrayList>
+
 #include <libsecret/secret.h>
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace tidyword::platform::linux_desktop {
@@ -12,6 +15,8 @@ namespace tidyword::platform::linux_desktop {
 namespace {
 
 using Status = SecretStore::Status;
+
+constexpr const char* kServiceName = "org.freedesktop.secrets";
 
 // Cancels the operation's libsecret calls once it outlives its time. libsecret's synchronous
 // calls run a private main loop, so the watch has to come from another thread.
@@ -122,9 +127,57 @@ public:
     SecretService* service() const { return service_.get(); }
 
     // The matching items, with success; notFound when there are none; failure when the service
-    // cannot be reached or the search fails.
+    // cannot be reached or the search fails. Locked items are unlocked first, through the
+    // service's own prompt.
     std::pair<Status, ItemList> search(const SecretItemIdentity& item,
                                        SecretSearchFlags flags) const {
+        auto found = searchOnce(item, flags);
+        QByteArrayList locked;
+        for (GList* node = found.second.get(); node; node = node->next) {
+            auto* candidate = static_cast<SecretItem*>(node->data);
+            if (secret_item_get_locked(candidate)) {
+                locked << g_dbus_proxy_get_object_path(G_DBUS_PROXY(candidate));
+            }
+        }
+        if (locked.isEmpty()) {
+            return found;
+        }
+        if (!unlock(locked)) {
+            return {Status::failure, ItemList(nullptr, &freeItems)};
+        }
+        return searchOnce(item, flags);  // the items as they are now, with their secrets
+    }
+
+    // Whether the objects are unlocked, asking the Secret Service to unlock them when they are
+    // not. libsecret's own unlock cannot be given up while its prompt shows (the call never
+    // returns once cancelled), so the prompt is run here, under this operation's deadline.
+    bool unlock(const QByteArrayList& paths) const {
+        GDBusConnection* bus = g_dbus_proxy_get_connection(G_DBUS_PROXY(service_.get()));
+        GVariantBuilder objects;
+        g_variant_builder_init(&objects, G_VARIANT_TYPE("ao"));
+        for (const QByteArray& path : paths) {
+            g_variant_builder_add(&objects, "o", path.constData());
+        }
+        ErrorSlot error;
+        GVariant* reply = g_dbus_connection_call_sync(
+            bus, kServiceName, "/org/freedesktop/secrets", "org.freedesktop.Secret.Service",
+            "Unlock", g_variant_new("(ao)", &objects), G_VARIANT_TYPE("(aoo)"),
+            G_DBUS_CALL_FLAGS_NONE, -1, cancellable(), &error);
+        if (!reply) {
+            return false;
+        }
+        GVariant* unlocked = nullptr;
+        const gchar* prompt = nullptr;
+        g_variant_get(reply, "(@ao&o)", &unlocked, &prompt);
+        const auto unlockedCount = static_cast<qsizetype>(g_variant_n_children(unlocked));
+        const QByteArray promptPath(prompt);
+        g_variant_unref(unlocked);
+        g_variant_unref(reply);
+        return promptPath == "/" ? unlockedCount == paths.size() : runPrompt(bus, promptPath);
+    }
+
+    std::pair<Status, ItemList> searchOnce(const SecretItemIdentity& item,
+                                           SecretSearchFlags flags) const {
         if (!service_) {
             return {Status::failure, ItemList(nullptr, &freeItems)};
         }
@@ -140,6 +193,61 @@ public:
     }
 
 private:
+    // Shows the prompt and waits for its answer until the deadline; true when the user unlocked.
+    bool runPrompt(GDBusConnection* bus, const QByteArray& path) const {
+        struct Answer {
+            GMainLoop* loop;
+            std::optional<bool> unlocked;
+        };
+        GMainContext* context = g_main_context_new();
+        g_main_context_push_thread_default(context);
+        Answer answer{g_main_loop_new(context, FALSE), std::nullopt};
+        const guint subscription = g_dbus_connection_signal_subscribe(
+            bus, nullptr, "org.freedesktop.Secret.Prompt", "Completed", path.constData(), nullptr,
+            G_DBUS_SIGNAL_FLAGS_NONE,
+            [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+               GVariant* parameters, gpointer data) {
+                auto* answer = static_cast<Answer*>(data);
+                gboolean dismissed = TRUE;
+                g_variant_get_child(parameters, 0, "b", &dismissed);
+                answer->unlocked = !dismissed;
+                g_main_loop_quit(answer->loop);
+            },
+            &answer, nullptr);
+        GSource* deadline = g_cancellable_source_new(cancellable());
+        // A cancellable's source calls back with the cancellable first; GLib's own cast.
+        const auto quit = +[](GCancellable*, gpointer loop) -> gboolean {
+            g_main_loop_quit(static_cast<GMainLoop*>(loop));
+            return G_SOURCE_REMOVE;
+        };
+        g_source_set_callback(deadline, reinterpret_cast<GSourceFunc>(G_CALLBACK(quit)),
+                              answer.loop, nullptr);
+        g_source_attach(deadline, context);
+
+        ErrorSlot error;
+        // No window of ours to attach the prompt to: the service places it itself.
+        if (GVariant* shown = g_dbus_connection_call_sync(
+                bus, kServiceName, path.constData(), "org.freedesktop.Secret.Prompt", "Prompt",
+                g_variant_new("(s)", ""), nullptr, G_DBUS_CALL_FLAGS_NONE, -1, cancellable(),
+                &error)) {
+            g_variant_unref(shown);
+            g_main_loop_run(answer.loop);
+        }
+        if (!answer.unlocked) {
+            // Out of time: the prompt goes away instead of waiting for a request that gave up.
+            g_dbus_connection_call(bus, kServiceName, path.constData(),
+                                   "org.freedesktop.Secret.Prompt", "Dismiss", nullptr, nullptr,
+                                   G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+        }
+        g_source_destroy(deadline);
+        g_source_unref(deadline);
+        g_dbus_connection_signal_unsubscribe(bus, subscription);
+        g_main_loop_unref(answer.loop);
+        g_main_context_pop_thread_default(context);
+        g_main_context_unref(context);
+        return answer.unlocked.value_or(false);
+    }
+
     Deadline deadline_;
     GObjectPointer<SecretService> service_;
 };
@@ -155,7 +263,6 @@ LibsecretStore::LibsecretStore(std::chrono::milliseconds timeLimit) : timeLimit_
 
 SecretStore::FoundSecret LibsecretStore::find(const SecretItemIdentity& item) {
     const Operation operation(timeLimit_);
-    // Secrets load only from unlocked items; nothing here unlocks, so nothing prompts.
     const auto [status, items] = operation.search(item, SECRET_SEARCH_LOAD_SECRETS);
     if (status != Status::success) {
         return {status, {}};
@@ -196,7 +303,9 @@ SecretStore::Status LibsecretStore::add(const SecretItemIdentity& item, const QS
     const auto collection = owned(
         secret_collection_for_alias_sync(operation.service(), SECRET_COLLECTION_DEFAULT,
                                          SECRET_COLLECTION_NONE, operation.cancellable(), &error));
-    if (!collection || secret_collection_get_locked(collection.get())) {
+    if (!collection ||
+        (secret_collection_get_locked(collection.get()) &&
+         !operation.unlock({g_dbus_proxy_get_object_path(G_DBUS_PROXY(collection.get()))}))) {
         return Status::failure;
     }
     const Attributes attributes(item);

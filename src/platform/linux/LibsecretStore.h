@@ -1,7 +1,8 @@
 // The secret store on the freedesktop Secret Service (GNOME Keyring, KWallet), through
-// libsecret. Items go to the default collection, which is local to this machine. Nothing ever
-// asks the user: a locked collection or item is a failure, and a call that takes longer than a
-// few seconds (a service that does not answer) is cancelled and fails.
+// libsecret. Items go to the default collection, which is local to this machine. A locked
+// collection or item is unlocked through the service's own prompt; a call that takes longer than
+// the time limit (a prompt left unanswered, a service that does not answer) is cancelled and
+// fails.
 #pragma once
 
 #include "platform/SecretStore.h"

@@ -222,12 +222,114 @@ TEST_F(AppModelTest, SpentQuotaShowsItsMessageAndRefreshesTheAccount) {
     EXPECT_EQ(model->usageLabel(), u"0 of 3 free requests remaining"_s);
 }
 
-TEST_F(AppModelTest, RefusedTokenSignsTheUserOut) {
-    harness.openSignedIn();
-    harness.server.control("POST", u"expire-tokens"_s);
+TEST(AppModelSignOutTest, RefusedSignInSignsOutEverywhereAndForgetsTheStoredSet) {
+    const struct {
+        const char* name;
+        std::function<void(ModelHarness&)> refuse;
+        bool throughCapture;
+    } cases[] = {
+        {"ServiceRefusesTheToken",
+         [](ModelHarness& harness) { harness.server.control("POST", u"expire-tokens"_s); }, true},
+        {"RefreshIsRefused",
+         [](ModelHarness& harness) {
+             harness.editor.clock.advance(3600s);
+             harness.server.queueFault({{u"path"_s, u"token"_s}, {u"status"_s, 401}});
+         },
+         true},
+        {"AccountCallRefusesTheToken",
+         [](ModelHarness& harness) { harness.server.control("POST", u"expire-tokens"_s); }, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        ModelHarness harness;
+        const auto& model = harness.model;
+        harness.openSignedIn();
+        test.refuse(harness);
+        if (test.throughCapture) {
+            harness.captureAndWait();
+            EXPECT_EQ(model->errorMessage(), message(BetaError::signInRequired));
+        } else {
+            model->refreshAccount();
+            runEventLoopUntil([&model] { return !model->signedIn(); });
+        }
+        EXPECT_FALSE(model->signedIn());
+        EXPECT_EQ(model->accountStatus(), message(BetaError::signInRequired));
+        EXPECT_TRUE(model->accountStatusIsError());
+        EXPECT_TRUE(harness.secrets.items().isEmpty());
+
+        harness.open();  // the next start
+        EXPECT_FALSE(model->signedIn());
+    }
+}
+
+// A keyring that is locked or not running: every operation of the store fails until it is back.
+void setKeyringAvailable(platform::sim::SimulatedSecretStore& secrets, bool available) {
+    using Operation = platform::sim::SimulatedSecretStore::Operation;
+    for (const auto operation :
+         {Operation::find, Operation::update, Operation::add, Operation::remove}) {
+        secrets.failWith(operation, available
+                                        ? std::nullopt
+                                        : std::optional(platform::SecretStore::Status::failure));
+    }
+}
+
+TEST_F(AppModelTest, KeyringLockedAtStartIsTriedAgainByTheNextRequest) {
+    harness.storeSignIn();
+    setKeyringAvailable(harness.secrets, false);
+    harness.open();
+    EXPECT_TRUE(model->configured());
+    EXPECT_FALSE(model->signedIn());
+    EXPECT_EQ(model->accountStatus(), message(BetaError::keychain));
+    EXPECT_TRUE(model->accountStatusIsError());
+
+    harness.captureAndWait();
+    EXPECT_EQ(model->errorMessage(), message(BetaError::keychain));
+
+    setKeyringAvailable(harness.secrets, true);
+    harness.captureAndWait();
+    EXPECT_EQ(model->errorMessage(), std::nullopt);
+    EXPECT_FALSE(model->suggestion().isEmpty());
+    EXPECT_TRUE(model->signedIn());
+    EXPECT_EQ(model->accountStatus(), u"Signed in. Your free requests are ready."_s);
+}
+
+TEST_F(AppModelTest, SignOutWhileTheKeyringIsLockedIsNotUndoneWhenItOpens) {
+    harness.storeSignIn();
+    setKeyringAvailable(harness.secrets, false);
+    harness.open();
+    model->signOut();
+
+    setKeyringAvailable(harness.secrets, true);
     harness.captureAndWait();
     EXPECT_EQ(model->errorMessage(), message(BetaError::signInRequired));
     EXPECT_FALSE(model->signedIn());
+}
+
+TEST_F(AppModelTest, SignInTriesTheKeyringAgainAndKeepsNoSignInItCannotSave) {
+    setKeyringAvailable(harness.secrets, false);
+    harness.open();
+    const auto signIn = [this] {
+        model->signIn();
+        runEventLoopUntil([this] { return !model->accountBusy(); });
+    };
+    signIn();
+    EXPECT_EQ(model->accountStatus(), message(BetaError::keychain));
+    EXPECT_TRUE(harness.authenticator.shown().isEmpty());
+
+    // Writable no more: the browser sign-in succeeds, and is not kept.
+    setKeyringAvailable(harness.secrets, true);
+    harness.secrets.failWith(platform::sim::SimulatedSecretStore::Operation::add,
+                             platform::SecretStore::Status::failure);
+    signIn();
+    EXPECT_EQ(harness.authenticator.shown().size(), 1);
+    EXPECT_EQ(model->accountStatus(), message(BetaError::keychain));
+    EXPECT_FALSE(model->signedIn());
+    EXPECT_TRUE(harness.secrets.items().isEmpty());
+
+    setKeyringAvailable(harness.secrets, true);
+    signIn();
+    EXPECT_TRUE(model->signedIn());
+    EXPECT_EQ(model->accountStatus(), u"Signed in. Your free requests are ready."_s);
 }
 
 TEST_F(AppModelTest, WithoutAConfigurationNothingReachesTheService) {

@@ -3,7 +3,10 @@
 #include "service/BetaError.h"
 #include "signin/SessionTokenStore.h"
 #include "support/Errors.h"
+#include "support/EventLoop.h"
 #include "support/Printers.h"
+
+#include <QProcess>
 
 #include <gtest/gtest.h>
 #include <libsecret/secret.h>
@@ -50,6 +53,18 @@ QStringList storedLabels() {
     return labels;
 }
 
+bool defaultCollectionLocked() {
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, nullptr);
+    SecretCollection* collection = secret_collection_for_alias_sync(
+        service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, nullptr);
+    const bool locked = collection && secret_collection_get_locked(collection);
+    if (collection) {
+        g_object_unref(collection);
+    }
+    g_object_unref(service);
+    return locked;
+}
+
 void lockDefaultCollection() {
     GError* error = nullptr;
     SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
@@ -84,7 +99,8 @@ TEST(WithKeyring, TokenSetIsSavedLoadedOverwrittenAndDeleted) {
     EXPECT_TRUE(storedLabels().isEmpty());
 }
 
-TEST(WithKeyring, LockedCollectionFailsWithoutAskingTheUser) {
+// No prompter runs on this bus, so the keyring cannot ask for its password.
+TEST(WithKeyring, LockedCollectionThatCannotPromptFails) {
     LibsecretStore secrets;
     const SessionTokenStore store(secrets);
     store.save(tokens(u"first"_s, std::nullopt));
@@ -93,6 +109,95 @@ TEST(WithKeyring, LockedCollectionFailsWithoutAskingTheUser) {
     EXPECT_TRUE(failsWithKeychain([&store] { store.load(); }));
     EXPECT_TRUE(failsWithKeychain([&store] { store.save(tokens(u"second"_s, std::nullopt)); }));
     EXPECT_FALSE(store.deleteItem());
+}
+
+bool nameHasOwner(const char* name) {
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
+        -1, nullptr, &error);
+    gboolean owned = FALSE;
+    if (reply) {
+        g_variant_get(reply, "(b)", &owned);
+        g_variant_unref(reply);
+    }
+    g_object_unref(bus);
+    return owned;
+}
+
+// GNOME Keyring's own password prompt on the private desktop, and a user who answers it.
+class Prompter {
+public:
+    Prompter() {
+        prompter_.start(u"/usr/libexec/gcr-prompter"_s, {});
+        test::pollUntil([] { return nameHasOwner("org.gnome.keyring.SystemPrompter"); });
+    }
+    ~Prompter() {
+        for (QProcess* process : {&user_, &prompter_}) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
+
+    // Answers the next prompt with `keys` (xdotool commands), again until it closes: keys
+    // typed before the prompt holds the keyboard are lost.
+    void answerWith(const QString& keys) {
+        user_.waitForFinished();
+        const QString visible = u"xdotool search --onlyvisible --class gcr-prompter >/dev/null"_s;
+        user_.start(u"bash"_s, {u"-c"_s,
+                                u"xdotool search --sync --onlyvisible --class "
+                                u"gcr-prompter >/dev/null; while "_s +
+                                    visible + u"; do "_s + keys + u"; sleep 0.2; done"_s});
+    }
+
+private:
+    QProcess prompter_;
+    QProcess user_;
+};
+
+TEST(WithPrompter, LockedCollectionIsUnlockedThroughTheKeyringsPrompt) {
+    const QString password = u"xdotool key ctrl+a; xdotool type pw; xdotool key Return"_s;
+    // Longer than the user needs here, unless the prompt is to be left unanswered.
+    const std::chrono::milliseconds answered = std::chrono::seconds(60);
+    const struct {
+        const char* name;
+        bool alreadyStored;
+        QString answer;
+        std::chrono::milliseconds timeLimit;
+        bool unlocked;
+    } cases[] = {
+        {"LoadAfterThePassword", true, password, answered, true},
+        {"FirstSaveAfterThePassword", false, password, answered, true},
+        {"LoadWithThePromptDismissed", true, u"xdotool key Escape"_s, answered, false},
+        {"LoadWithThePromptUnanswered", true, u"true"_s, std::chrono::milliseconds(500), false},
+    };
+    Prompter prompter;
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        LibsecretStore secrets(test.timeLimit);
+        const SessionTokenStore store(secrets);
+        // A row that left the collection locked left its item in it too.
+        if (!defaultCollectionLocked()) {
+            ASSERT_TRUE(store.deleteItem());
+            if (test.alreadyStored) {
+                store.save(tokens(u"first"_s, std::nullopt));
+            }
+            lockDefaultCollection();
+        }
+        prompter.answerWith(test.answer);
+        if (test.alreadyStored) {
+            std::optional<OAuthTokens> loaded;
+            const bool failed = failsWithKeychain([&] { loaded = store.load(); });
+            EXPECT_EQ(failed, !test.unlocked);
+            EXPECT_EQ(loaded.has_value(), test.unlocked);
+        } else {
+            EXPECT_FALSE(
+                failsWithKeychain([&store] { store.save(tokens(u"second"_s, std::nullopt)); }));
+            EXPECT_EQ(store.load(), tokens(u"second"_s, std::nullopt));
+        }
+    }
 }
 
 // Owns the Secret Service's name on the bus and never answers a call: what a hung keyring

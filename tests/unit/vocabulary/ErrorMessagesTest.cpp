@@ -18,7 +18,8 @@ const std::vector<const char*> kBetaMessages{
     "Sign-in was cancelled.",
     "The sign-in response could not be verified. Please sign in again.",
     "Could not complete sign-in. Please try again.",
-    "Tidyword could not access the saved sign-in in macOS Keychain.",
+    ("Tidyword could not read or keep your sign-in in the Secret Service. Check that a keyring "
+     "such as GNOME Keyring or KWallet is running and unlocked."),
     "Select a sentence or paragraph to improve.",
     "Select up to 4,000 characters at a time.",
     "Enter editing instructions of up to 2,000 characters.",
