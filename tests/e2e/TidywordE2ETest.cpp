@@ -122,6 +122,19 @@ protected:
 
     void pressShortcut() { xdotool({u"key"_s, u"alt+shift+d"_s}); }
 
+    // The user has something on the clipboard, improves the selected draft and replaces it.
+    void replaceTheDraftOverTheUsersClipboard() {
+        ASSERT_TRUE(clipboard->setString(kUsersClipboard));
+        pressShortcut();
+        test::pollUntil([this] { return ui->labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; },
+                        50ms, kPatience);
+        EXPECT_EQ(ui->labelText(u"Source"_s), u"Mousepad"_s);
+        ASSERT_TRUE(ui->press(u"Replace selection"_s));
+        test::pollUntil([this] { return editorText() == kRewrite; }, 50ms, kPatience);
+        // Tidyword puts the clipboard back once its own read-back has seen the rewrite.
+        test::pollUntil([this] { return clipboard->string() == kUsersClipboard; }, 50ms, kPatience);
+    }
+
     // Gives the popup the keyboard, as a click on it would: Tidyword is then in front.
     void activatePopup() {
         xdotool({u"search"_s, u"--name"_s, u"Improve text"_s, u"windowactivate"_s, u"--sync"_s});
@@ -168,16 +181,8 @@ TEST_F(TidywordE2ETest, TheShortcutImprovesTheSelectionAndReplaceWritesItBack) {
     startTidyword();
     signIn();
     openDraft();
-    ASSERT_TRUE(clipboard->setString(kUsersClipboard));
-    pressShortcut();
-    test::pollUntil([this] { return ui->labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; },
-                    50ms, kPatience);
-    EXPECT_EQ(ui->labelText(u"Source"_s), u"Mousepad"_s);
-    ASSERT_TRUE(ui->press(u"Replace selection"_s));
-    test::pollUntil([this] { return editorText() == kRewrite; }, 50ms, kPatience);
+    replaceTheDraftOverTheUsersClipboard();
     test::pollUntil([this] { return editorInFront(); }, 50ms, kPatience);
-    // Tidyword puts the clipboard back once its own read-back has seen the rewrite.
-    test::pollUntil([this] { return clipboard->string() == kUsersClipboard; }, 50ms, kPatience);
     EXPECT_FALSE(ui->shows(u"Dismiss"_s));  // the popup has closed
 }
 
@@ -209,13 +214,7 @@ TEST_F(TidywordE2ETest, AfterAReplacementTheUsersClipboardOutlivesTidyword) {
     startTidyword();
     signIn();
     openDraft();
-    ASSERT_TRUE(clipboard->setString(kUsersClipboard));
-    pressShortcut();
-    test::pollUntil([this] { return ui->labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; },
-                    50ms, kPatience);
-    ASSERT_TRUE(ui->press(u"Replace selection"_s));
-    test::pollUntil([this] { return editorText() == kRewrite; }, 50ms, kPatience);
-    test::pollUntil([this] { return clipboard->string() == kUsersClipboard; }, 50ms, kPatience);
+    replaceTheDraftOverTheUsersClipboard();
 
     // Tidyword serves the restored clipboard now; a clipboard manager runs, and the session
     // ends Tidyword as a logout does.
