@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QPointer>
 #include <QRegularExpression>
 
 namespace tidyword {
@@ -380,13 +381,15 @@ void AppModel::signIn() {
 }
 
 QCoro::Task<void> AppModel::runSignIn(QUuid revision) {
+    // A sign-in abandoned in the browser is resumed later, maybe after the model is gone.
+    const QPointer<AppModel> alive(this);
     std::exception_ptr error;
     try {
         co_await session_->signIn();
     } catch (...) {
         error = std::current_exception();
     }
-    if (accountRevision_ != revision) {
+    if (!alive || accountRevision_ != revision) {
         co_return;  // a sign-out or a newer sign-in took over
     }
     assign(signingIn_, false, Field::signingIn);

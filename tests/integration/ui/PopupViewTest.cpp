@@ -275,9 +275,15 @@ TEST_F(PopupViewTest, ThePopupOpensWithTheFocusOnItsFirstControl) {
     SuggestionPanel panel(*harness.model);
     harness.model->onShowPopup = [&panel] { panel.present(std::nullopt); };
     harness.model->onDismissPopup = [&panel] { panel.hide(); };
+    // Until the capture has ended, with a suggestion or a message: an empty draft goes through
+    // the copy fallback, which waits on the virtual clock.
     const auto capture = [this](const QString& draft) {
         setDraft(draft);
-        harness.captureAndWait();
+        harness.model->capture();
+        harness.advanceUntil([this] {
+            const AppModel& model = *harness.model;
+            return !model.busy() && (model.errorMessage() || !model.suggestion().isEmpty());
+        });
     };
     struct Opening {
         const char* name;

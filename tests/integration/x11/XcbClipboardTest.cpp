@@ -223,5 +223,13 @@ TEST_F(XcbClipboardTest, AtExitTheClipboardManagerKeepsWhatWeServeButNeverAPaste
               u"kept"_s);
 }
 
+TEST_F(XcbClipboardTest, AManagerThatNeverAnswersHoldsTheExitUpOnlyForTheBound) {
+    startPeer({u"manager"_s, u"--silent"_s}, "managing");
+    clipboard->writeItems({{{u"UTF8_STRING"_s, "kept"_ba}}});
+    clipboard->keepAfterExit();  // without its bound, this never returns
+    EXPECT_EQ(peerReadsTyped({u"UTF8_STRING"_s}).value(u"UTF8_STRING").toObject().value(u"value"),
+              u"kept"_s);
+}
+
 }  // namespace
 }  // namespace tidyword::platform::linux_desktop

@@ -9,10 +9,11 @@ can be the owner or manager that toolkits never are: slow, silent, or typing its
       or never; answers one TARGET after a delay. Prints "owned", then serves until killed.
   selection-peer.py read TARGET...
       prints one JSON line: per TARGET its type, format and value (text, or a list of numbers)
-  selection-peer.py manager
+  selection-peer.py manager [--silent]
       owns CLIPBOARD_MANAGER; on SAVE_TARGETS it reads every target of the clipboard's owner,
       takes CLIPBOARD over serving them unchanged, answers, and prints one JSON line with the
-      targets saved. Prints "managing" first, then serves until killed.
+      targets saved; or, silent, never answers. Prints "managing" first, then serves until
+      killed.
 """
 import json
 import select
@@ -165,13 +166,16 @@ def read(peer, targets):
     say(json.dumps(result))
 
 
-def manager(peer):
+def manager(peer, arguments):
     manager_atom = peer.atom("CLIPBOARD_MANAGER")
     save = peer.atom("SAVE_TARGETS")
+    silent = "--silent" in arguments
 
     def on_request(e):
         if e.selection != manager_atom:
             return False
+        if silent:
+            return True
         if e.target != save:
             peer.answer(e, None)
             return True
@@ -206,7 +210,7 @@ def main():
     elif mode == "read":
         read(peer, arguments)
     elif mode == "manager":
-        manager(peer)
+        manager(peer, arguments)
     else:
         sys.exit(2)
 
