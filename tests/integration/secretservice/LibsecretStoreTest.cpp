@@ -142,14 +142,19 @@ public:
     }
 
     // Answers the next prompt with `keys` (xdotool commands), again until it closes: keys
-    // typed before the prompt holds the keyboard are lost.
+    // typed before the prompt holds the keyboard are lost, and the window manager need not
+    // give it the keyboard by itself, so each round gives it first.
     void answerWith(const QString& keys) {
         user_.waitForFinished();
         const QString visible = u"xdotool search --onlyvisible --class gcr-prompter >/dev/null"_s;
-        user_.start(u"bash"_s, {u"-c"_s,
-                                u"xdotool search --sync --onlyvisible --class "
-                                u"gcr-prompter >/dev/null; while "_s +
-                                    visible + u"; do "_s + keys + u"; sleep 0.2; done"_s});
+        const QString focus =
+            u"xdotool search --onlyvisible --class gcr-prompter windowactivate --sync "
+            u"2>/dev/null"_s;
+        user_.start(u"bash"_s,
+                    {u"-c"_s,
+                     u"xdotool search --sync --onlyvisible --class "
+                     u"gcr-prompter >/dev/null; while "_s +
+                         visible + u"; do "_s + focus + u"; "_s + keys + u"; sleep 0.2; done"_s});
     }
 
 private:
