@@ -26,10 +26,11 @@ public:
     bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
 };
 
-// Qt reports 4xx and 5xx answers as errors (400 as an invalid operation, the others in the
-// content and server ranges); they are answers all the same.
+// Qt reports 4xx and 5xx answers as errors (400 as an invalid operation, 407 as a proxy's,
+// the others in the content and server ranges); they are answers all the same.
 bool isStatusError(QNetworkReply::NetworkError error) {
     return error == QNetworkReply::ProtocolInvalidOperationError ||
+           error == QNetworkReply::ProxyAuthenticationRequiredError ||
            (error >= QNetworkReply::ContentAccessDenied &&
             error <= QNetworkReply::UnknownContentError) ||
            (error >= QNetworkReply::InternalServerError &&

@@ -32,7 +32,7 @@ QString queryComponent(const QString& text) {
 
 struct QueryItem {
     QString name;
-    std::optional<QString> value;
+    std::optional<QString> value;  // none without "=", or when it is not UTF-8 once decoded
 };
 
 // The callback's query items; a "+" is a space, as the provider may write it form-style.
@@ -42,13 +42,18 @@ QList<QueryItem> queryItems(const QUrl& url) {
     QList<QueryItem> items;
     for (const QString& part : encoded.split(u'&', Qt::SkipEmptyParts)) {
         const qsizetype equals = part.indexOf(u'=');
-        const auto decode = [](QStringView text) {
-            return QUrl::fromPercentEncoding(text.toLatin1());
+        // Bytes that are not UTF-8 would decode to U+FFFD: such a value says nothing.
+        const auto decode = [](QStringView text) -> std::optional<QString> {
+            const QByteArray bytes = QByteArray::fromPercentEncoding(text.toLatin1());
+            if (!QUtf8StringView(bytes).isValidUtf8()) {
+                return std::nullopt;
+            }
+            return QString::fromUtf8(bytes);
         };
         if (equals < 0) {
-            items.append({decode(part), std::nullopt});
+            items.append({decode(part).value_or(QString()), std::nullopt});
         } else {
-            items.append({decode(QStringView(part).left(equals)),
+            items.append({decode(QStringView(part).left(equals)).value_or(QString()),
                           decode(QStringView(part).sliced(equals + 1))});
         }
     }

@@ -172,6 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{
             "Redirect", {{u"redirect"_s, u"https://example.invalid/"_s}}, BetaError::rejected},
         StatusCase{"NotFound", status(404), BetaError::rejected},
+        StatusCase{"ProxyAuthenticationRequired", status(407), BetaError::rejected},
         StatusCase{"TooLarge", status(413), BetaError::rejected},
         StatusCase{"BadRequest", status(400, u"invalid_request"_s), BetaError::rejected},
         StatusCase{"Informational600", status(600), BetaError::rejected}),

@@ -168,6 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
         accepted("PlusIsSpace", true, kRedirect + "?code=a+b&" + kState, "a b"),
         accepted("Code16384", false, kRedirect + "?" + kState + "&code=" + QString(16'384, u'c'),
                  QString(16'384, u'c')),
+        accepted("CodeOfUtf8", false, kRedirect + "?" + kState + "&code=a%C3%A9", u"a\u00e9"_s),
+        refused("CodeNotUtf8", false, kRedirect + "?" + kState + "&code=a%C3", invalid),
         refused("Code16385", false, kRedirect + "?" + kState + "&code=" + QString(16'385, u'c'),
                 invalid),
         refused("OtherHost", false, "com.tidyword.beta://other/callback?" + kState + "&code=abc",
