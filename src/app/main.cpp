@@ -145,11 +145,9 @@ int main(int argc, char** argv) {
                     [configuration] { return readConfigurationFile(configuration); },
                     [&](const BetaConfig& config) {
                         return std::make_unique<BetaSession>(
-                            config, BetaSession::Platform{
-                                        secrets, browser, clock, random, http.transport(),
-                                        [&delegate]() -> QObject* {
-                                            return delegate ? delegate->preferences() : nullptr;
-                                        }});
+                            config,
+                            BetaSession::Platform{secrets, browser, clock, random, http.transport(),
+                                                  [] { return ui::AppDelegate::signInAnchor(); }});
                     },
                     http.transport()});
 

@@ -9,6 +9,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tidyword::ui {
 
 namespace {
@@ -208,6 +210,16 @@ void AppDelegate::addWindowShortcuts(QWidget* window) {
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     QObject::connect(quit, &QAction::triggered, qApp, &QApplication::quit);
     window->addActions({settings, quit});
+}
+
+QWidget* AppDelegate::signInAnchor() {
+    if (QWidget* active = QApplication::activeWindow()) {
+        return active;
+    }
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto shown =
+        std::find_if(windows.cbegin(), windows.cend(), [](QWidget* w) { return w->isVisible(); });
+    return shown == windows.cend() ? nullptr : *shown;
 }
 
 }  // namespace tidyword::ui

@@ -61,6 +61,9 @@ public:
     QMenu* statusMenu() const { return statusMenu_.get(); }
     SuggestionPanel* popup() const { return popup_.get(); }
     QWidget* preferences() const { return preferences_.get(); }
+    // The window a sign-in belongs to: the active window of ours, else the first one shown;
+    // none while no window of ours is shown.
+    static QWidget* signInAnchor();
     SettingsView* settingsView() const { return settingsView_; }
     const QTimer& permissionTimer() const { return permissionTimer_; }
 

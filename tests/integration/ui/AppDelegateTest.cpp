@@ -78,6 +78,17 @@ TEST_F(AppDelegateTest, PreviewLaunchOpensTheDemoAndReopenTheSettings) {
     EXPECT_TRUE(settingsShown());
 }
 
+TEST_F(AppDelegateTest, ASignInBelongsToAWindowThatIsShown) {
+    launch(true);
+    EXPECT_EQ(AppDelegate::signInAnchor(), delegate->popup());
+    delegate->reopen();
+    delegate->popup()->hide();
+    EXPECT_EQ(AppDelegate::signInAnchor(), delegate->preferences());
+    // A settings window that was closed is no window to show a sign-in over.
+    delegate->preferences()->hide();
+    EXPECT_EQ(AppDelegate::signInAnchor(), nullptr);
+}
+
 TEST_F(AppDelegateTest, TheShortcutOpensAndClosesThePopup) {
     harness.openSignedIn();
     launch();
