@@ -8,9 +8,10 @@
 // A grab that another client holds fails with BadAccess, whose X error code (10) is the
 // status. Holding the chord down is one press: the keyboard's auto-repeat activates the grab
 // again with each repeated press, so a press of the key already handled is ignored until the
-// key is released. Releases are seen as XInput 2 raw events on the root window, which reach us
-// whoever has the focus or a grab; without XInput 2.1 every press counts. The in-app monitor is an
-// application-wide event filter on Qt's key presses.
+// key is released. Releases are seen as XInput 2 raw events on the root window whoever has the
+// focus, or as our own grab's release; XKB's detectable auto-repeat keeps the server from
+// inventing one before each repeat. Without XInput 2.1 every press counts. The in-app monitor
+// is an application-wide event filter on Qt's key presses.
 #pragma once
 
 #include "platform/HotKeys.h"
