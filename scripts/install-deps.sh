@@ -8,7 +8,8 @@ packages=(
     g++ make cmake ninja-build pkg-config clang-format
     # libraries
     qt6-base-dev qt6-svg-dev qcoro-qt6-dev libicu-dev libsecret-1-dev
-    libxcb1-dev libxcb-res0-dev libxcb-xtest0-dev libxcb-xfixes0-dev
+    libxcb1-dev libxcb-res0-dev libxcb-xtest0-dev libxcb-xfixes0-dev libxcb-xinput-dev
+    libxcb-xkb-dev
     libatspi2.0-dev
     # the application's windows: a font, and a private X server for machines without a display
     fonts-dejavu-core xvfb xauth

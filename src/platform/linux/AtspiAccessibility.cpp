@@ -402,7 +402,12 @@ AtspiAccessible* focusOwner(AtspiAccessible* claimant) {
 
 AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* application) {
     const QString key = busName(application);
-    AtspiAccessible* last = lastFocused_.value(key);
+    // Each request below runs the main loop, where the focus listener may replace, and so
+    // release, the element remembered for this application.
+    AtspiAccessible* remembered = lastFocused_.value(key);
+    const Held held =
+        hold(remembered ? static_cast<AtspiAccessible*>(g_object_ref(remembered)) : nullptr);
+    AtspiAccessible* last = held.get();
     if (last && hasState(last, ATSPI_STATE_FOCUSED) == true) {
         // Some toolkits (Qt) announce the window's focus after the field's: the field inside
         // it is the focused element.

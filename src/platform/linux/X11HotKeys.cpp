@@ -3,6 +3,12 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 
+#include <xcb/xinput.h>
+// xkb.h names two members "explicit", a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+
 #include <array>
 #include <cstdlib>
 
@@ -125,6 +131,52 @@ X11HotKeys::X11HotKeys(std::unique_ptr<XcbConnection> connection) : x_(std::move
                                                   QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
                      [this] { pump(); });
+    inputOpcode_ = watchReleases();
+    // Without it, each repeated press comes to us after a made-up release of the key.
+    const auto xkb = owned(xcb_xkb_use_extension_reply(
+        x_->get(), xcb_xkb_use_extension(x_->get(), XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION),
+        nullptr));
+    if (xkb && xkb->supported) {
+        // An XKB client hears of a new keyboard mapping through XKB alone.
+        constexpr std::uint16_t mappingEvents =
+            XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
+        constexpr std::uint16_t mapParts =
+            XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
+        xcb_xkb_select_events(x_->get(), XCB_XKB_ID_USE_CORE_KBD, mappingEvents, 0, mappingEvents,
+                              mapParts, mapParts, nullptr);
+        xkbEvent_ = xcb_get_extension_data(x_->get(), &xcb_xkb_id)->first_event;
+        std::free(xcb_xkb_per_client_flags_reply(
+            x_->get(),
+            xcb_xkb_per_client_flags(x_->get(), XCB_XKB_ID_USE_CORE_KBD,
+                                     XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
+                                     XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0),
+            nullptr));
+    }
+}
+
+std::optional<std::uint8_t> X11HotKeys::watchReleases() {
+    const xcb_query_extension_reply_t* input = xcb_get_extension_data(x_->get(), &xcb_input_id);
+    if (!input || !input->present) {
+        return std::nullopt;
+    }
+    // Before 2.1 a grab of another client would keep raw events from us.
+    const auto version = owned(xcb_input_xi_query_version_reply(
+        x_->get(), xcb_input_xi_query_version(x_->get(), 2, 2), nullptr));
+    if (!version || version->major_version < 2 ||
+        (version->major_version == 2 && version->minor_version < 1)) {
+        return std::nullopt;
+    }
+    struct {
+        xcb_input_event_mask_t head;
+        std::uint32_t mask;
+    } releases{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE};
+    xcb_generic_error_t* error = xcb_request_check(
+        x_->get(), xcb_input_xi_select_events_checked(x_->get(), x_->root(), 1, &releases.head));
+    if (error) {
+        std::free(error);
+        return std::nullopt;
+    }
+    return input->major_opcode;
 }
 
 X11HotKeys::~X11HotKeys() {
@@ -239,14 +291,34 @@ void X11HotKeys::pump() {
                 std::any_of(grab_->grabbed.cbegin(), grab_->grabbed.cend(), [&](const auto& entry) {
                     return entry.first == press->detail && entry.second == press->state;
                 });
+            if (ours && inputOpcode_) {
+                if (held_ == press->detail) {
+                    std::free(event);
+                    continue;  // the key held down, repeating
+                }
+                held_ = press->detail;
+            }
             if (ours && handler_ && *handler_) {
                 const auto handler = handler_;  // the handler may unregister us
                 (*handler)(grab_->identifier);
             }
-        } else if (type == XCB_MAPPING_NOTIFY && grab_) {
+        } else if (type == XCB_KEY_RELEASE) {
+            // A quick tap lets go while our grab is still active: then the release comes here,
+            // and no raw event comes for it.
+            if (held_ == reinterpret_cast<xcb_key_release_event_t*>(event)->detail) {
+                held_.reset();
+            }
+        } else if (type == XCB_GE_GENERIC && inputOpcode_) {
+            const auto* generic = reinterpret_cast<xcb_ge_generic_event_t*>(event);
+            const auto* release = reinterpret_cast<xcb_input_raw_key_release_event_t*>(event);
+            if (generic->extension == *inputOpcode_ &&
+                generic->event_type == XCB_INPUT_RAW_KEY_RELEASE && held_ == release->detail) {
+                held_.reset();
+            }
+        } else if ((type == XCB_MAPPING_NOTIFY || (xkbEvent_ && type == *xkbEvent_)) && grab_) {
             // Another keyboard layout may put the key or Num Lock elsewhere.
             const auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event);
-            if (mapping->request != XCB_MAPPING_POINTER) {
+            if (type != XCB_MAPPING_NOTIFY || mapping->request != XCB_MAPPING_POINTER) {
                 ungrab(*grab_);
                 grab(*grab_);
             }

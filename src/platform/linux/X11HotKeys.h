@@ -6,7 +6,12 @@
 // The seam's key codes and masks are the classic Mac ones; here they map to keysyms (letters
 // and Space) and to Shift, Control, Mod1 (Alt, the Option key) and Mod4 (Super, Command).
 // A grab that another client holds fails with BadAccess, whose X error code (10) is the
-// status. The in-app monitor is an application-wide event filter on Qt's key presses.
+// status. Holding the chord down is one press: the keyboard's auto-repeat activates the grab
+// again with each repeated press, so a press of the key already handled is ignored until the
+// key is released. Releases are seen as XInput 2 raw events on the root window whoever has the
+// focus, or as our own grab's release; XKB's detectable auto-repeat keeps the server from
+// inventing one before each repeat. Without XInput 2.1 every press counts. The in-app monitor
+// is an application-wide event filter on Qt's key presses.
 #pragma once
 
 #include "platform/HotKeys.h"
@@ -50,11 +55,15 @@ private:
     void ungrab(Grab& grab);
     void pump();
     std::uint16_t numLockMask();
+    std::optional<std::uint8_t> watchReleases();  // XInput's opcode, or none
 
     std::unique_ptr<XcbConnection> x_;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::shared_ptr<PressHandler> handler_;
     std::shared_ptr<Grab> grab_;
+    std::optional<std::uint8_t> inputOpcode_;  // XInput's, once its raw releases reach us
+    std::optional<std::uint8_t> xkbEvent_;     // the first of XKB's event codes, if in use
+    std::optional<xcb_keycode_t> held_;        // the chord's key, handled and not yet released
 };
 
 // The keysym of a Mac virtual key code (letters and Space), or none.

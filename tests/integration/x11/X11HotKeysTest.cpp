@@ -109,6 +109,21 @@ TEST_F(X11HotKeysTest, TheChordFollowsItsKeyToAnotherKeyboardLayout) {
     EXPECT_TRUE(heard(u"alt+shift+d"_s));
 }
 
+TEST_F(X11HotKeysTest, AChordHeldDownIsOnePress) {
+    ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
+    xdotool({u"keydown"_s, u"alt+shift+d"_s});
+    test::processEventsFor(250ms);
+    // What the keyboard's auto-repeat sends while the key stays down, each past the debounce.
+    for (int repeat = 0; repeat < 2; ++repeat) {
+        xdotool({u"keydown"_s, u"d"_s});
+        test::processEventsFor(250ms);
+    }
+    xdotool({u"keyup"_s, u"d"_s});
+    EXPECT_EQ(presses, 1);
+    EXPECT_TRUE(heard(u"d"_s));  // pressed again while the modifiers are still down
+    xdotool({u"keyup"_s, u"alt+shift"_s});
+}
+
 TEST_F(X11HotKeysTest, KeyPressesInsideTidywordAreWatchedToo) {
     ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
     QWidget window;
