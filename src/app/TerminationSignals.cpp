@@ -41,8 +41,6 @@ QuitOnTerminationSignals::QuitOnTerminationSignals() {
     }
 }
 
-QuitOnTerminationSignals::~QuitOnTerminationSignals() {
-    notifier_.reset();
-}
+QuitOnTerminationSignals::~QuitOnTerminationSignals() = default;
 
 }  // namespace tidyword::app

@@ -241,9 +241,9 @@ xcb_timestamp_t XcbClipboard::serverTime() {
                  : XCB_CURRENT_TIME;
 }
 
-std::optional<xcb_window_t> XcbClipboard::owner() {
+std::optional<xcb_window_t> XcbClipboard::owner(const char* selection) {
     const auto reply = owned(xcb_get_selection_owner_reply(
-        x_->get(), xcb_get_selection_owner(x_->get(), x_->atom("CLIPBOARD")), nullptr));
+        x_->get(), xcb_get_selection_owner(x_->get(), x_->atom(selection)), nullptr));
     if (!reply || reply->owner == XCB_WINDOW_NONE) {
         return std::nullopt;
     }
@@ -490,13 +490,11 @@ void XcbClipboard::keepAfterExit() {
     pump();
     xcb_connection_t* c = x_->get();
     const xcb_atom_t manager = x_->atom("CLIPBOARD_MANAGER");
-    const auto managed =
-        owned(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, manager), nullptr));
     // A paste text of ours is only ever meant to live for the paste.
     const bool transient = std::any_of(served_.cbegin(), served_.cend(), [](const auto& entry) {
         return entry.first == QString::fromUtf16(transientMarkType);
     });
-    if (!owning_ || transient || !managed || managed->owner == XCB_WINDOW_NONE) {
+    if (!owning_ || transient || !owner("CLIPBOARD_MANAGER")) {
         return;
     }
     // The manager answers SAVE_TARGETS once it has read our contents, which it asks us for

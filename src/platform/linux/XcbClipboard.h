@@ -63,7 +63,8 @@ private:
                                  std::chrono::milliseconds wait = answerWait);
     xcb_timestamp_t serverTime();
     bool takeOwnership(const Item& contents);
-    std::optional<xcb_window_t> owner();
+    // The selection's owner, CLIPBOARD unless another is named; none when nobody owns it.
+    std::optional<xcb_window_t> owner(const char* selection = "CLIPBOARD");
     std::optional<Data> convert(xcb_atom_t target, qint64 maximumSize);
     QString atomName(xcb_atom_t atom);
 
