@@ -49,6 +49,34 @@ void control(const QString& what, const QByteArray& body) {
               0);
 }
 
+// Clicks the tray icon, as a user would to open its menu.
+void clickTrayIcon() {
+    QProcess search;
+    search.start(u"xdotool"_s, {u"search"_s, u"--class"_s, u"trayer"_s, u"getwindowgeometry"_s,
+                                u"--shell"_s, u"%@"_s});
+    search.waitForFinished();
+    // trayer has more than one window; the panel is the widest.
+    QMap<QString, int> geometry;
+    QMap<QString, int> current;
+    for (const QByteArray& line : search.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> pair = line.split('=');
+        if (pair.size() != 2) {
+            continue;
+        }
+        if (pair[0] == "WINDOW") {
+            current.clear();
+        }
+        current.insert(QString::fromLatin1(pair[0]), pair[1].toInt());
+        if (pair[0] == "HEIGHT" && current.value(u"WIDTH"_s) > geometry.value(u"WIDTH"_s)) {
+            geometry = current;
+        }
+    }
+    // The tray's only icon sits at its right end.
+    const int x = geometry.value(u"X"_s) + geometry.value(u"WIDTH"_s) - 12;
+    const int y = geometry.value(u"Y"_s) + geometry.value(u"HEIGHT"_s) / 2;
+    xdotool({u"mousemove"_s, QString::number(x), QString::number(y), u"click"_s, u"1"_s});
+}
+
 class TidywordE2ETest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -146,6 +174,24 @@ protected:
             50ms, kPatience);
     }
 
+    // How many windows Tidyword shows: its tray menu is one more.
+    int windowsShown() {
+        QProcess search;
+        search.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s,
+                                    QString::number(tidyword.processId())});
+        search.waitForFinished();
+        return static_cast<int>(search.readAllStandardOutput().count('\n'));
+    }
+
+    // Opens the tray menu and chooses its first item by keyboard: a popup menu is not in the
+    // accessibility tree, and keys sent before it shows go elsewhere.
+    void chooseFirstTrayMenuItem() {
+        const int before = windowsShown();
+        clickTrayIcon();
+        test::pollUntil([&] { return windowsShown() > before; }, 50ms, kPatience);
+        xdotool({u"key"_s, u"Down"_s, u"Return"_s});
+    }
+
     // Waits until the settings window counts `remaining` free requests, or an error shows.
     void awaitRemainingOrError(int remaining) {
         const QString expected = u"%1 of 50 free requests remaining"_s.arg(remaining);
@@ -230,34 +276,6 @@ TEST_F(TidywordE2ETest, AfterAReplacementTheUsersClipboardOutlivesTidyword) {
     manager.waitForFinished();
 }
 
-// Opens the tray icon's menu with a click, as a user would.
-void openTrayMenu() {
-    QProcess search;
-    search.start(u"xdotool"_s, {u"search"_s, u"--class"_s, u"trayer"_s, u"getwindowgeometry"_s,
-                                u"--shell"_s, u"%@"_s});
-    search.waitForFinished();
-    // trayer has more than one window; the panel is the widest.
-    QMap<QString, int> geometry;
-    QMap<QString, int> current;
-    for (const QByteArray& line : search.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> pair = line.split('=');
-        if (pair.size() != 2) {
-            continue;
-        }
-        if (pair[0] == "WINDOW") {
-            current.clear();
-        }
-        current.insert(QString::fromLatin1(pair[0]), pair[1].toInt());
-        if (pair[0] == "HEIGHT" && current.value(u"WIDTH"_s) > geometry.value(u"WIDTH"_s)) {
-            geometry = current;
-        }
-    }
-    // The tray's only icon sits at its right end.
-    const int x = geometry.value(u"X"_s) + geometry.value(u"WIDTH"_s) - 12;
-    const int y = geometry.value(u"Y"_s) + geometry.value(u"HEIGHT"_s) / 2;
-    xdotool({u"mousemove"_s, QString::number(x), QString::number(y), u"click"_s, u"1"_s});
-}
-
 TEST_F(TidywordE2ETest, AShortcutAnotherClientHoldsIsReported) {
     platform::SystemClock clock;
     auto other = platform::linux_desktop::X11HotKeys::open();
@@ -272,10 +290,7 @@ TEST_F(TidywordE2ETest, AShortcutAnotherClientHoldsIsReported) {
         50ms, kPatience);
     // The rest of Tidyword works without it: the tray menu improves the selection.
     openDraft();
-    openTrayMenu();
-    // A popup menu is not in the accessibility tree: choose its first item by keyboard.
-    test::processEventsFor(300ms);
-    xdotool({u"key"_s, u"Down"_s, u"Return"_s});
+    chooseFirstTrayMenuItem();
     test::pollUntil([this] { return ui->labelText(u"Source"_s) == u"Mousepad"_s; }, 50ms,
                     kPatience);
 }
@@ -291,9 +306,7 @@ TEST_F(TidywordE2ETest, TheTrayMenuWhileThePopupHasTheFocusImprovesTheSourceSele
 
     awaitRemainingOrError(49);
 
-    openTrayMenu();
-    test::processEventsFor(300ms);
-    xdotool({u"key"_s, u"Down"_s, u"Return"_s});
+    chooseFirstTrayMenuItem();
     // Either the capture fails, or it reads the editor's selection again and asks once more.
     awaitRemainingOrError(48);
     EXPECT_EQ(ui->labelText(u"Error"_s).value_or(QString()), QString());
