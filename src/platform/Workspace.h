@@ -29,7 +29,8 @@ public:
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
     // That application while it runs, or none.
     virtual std::optional<RunningApplication> runningApplication(qint32 processIdentifier) = 0;
-    // True when the application was made frontmost.
+    // True when the request to bring the application to the front was made. The window
+    // system grants it in its own time, or not at all: frontmostApplication() tells which.
     virtual bool activate(qint32 processIdentifier) = 0;
     virtual qint32 currentProcessIdentifier() = 0;
     // Screen frames in the window system's space, the one the accessibility service reports

@@ -306,6 +306,9 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
     if (!platform_.workspace.runningApplication(source) || !platform_.workspace.activate(source)) {
         fail(TextBridgeError::sourceClosed);
     }
+    for (int poll = 0; poll < copyPolls && !isFrontmost(source); ++poll) {
+        co_await sleep(platform_.clock, copyPollInterval, cancellation);
+    }
     co_await sleep(platform_.clock, pauseBeforePaste, cancellation);
     cancellation.throwIfCancelled();
     if (!isFrontmost(source)) {

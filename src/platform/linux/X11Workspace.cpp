@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QThread>
 
 #include <cstring>
 #include <unistd.h>
@@ -76,7 +75,9 @@ std::optional<ProcessRecord> processRecord(qint32 processIdentifier) {
     record.executable = QFileInfo(directory + QStringLiteral("exe")).symLinkTarget();
     bool ok = false;
     const qint64 ticks = fields[kStartTime].toLongLong(&ok);
-    const auto boot = bootTime();
+    // Read once: the kernel derives it from the wall clock, so it moves whenever the clock is
+    // stepped, and the same process would seem to have been launched again.
+    static const auto boot = bootTime();
     const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     if (ok && boot && ticksPerSecond > 0) {
         record.started =
@@ -131,7 +132,11 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() {
         return std::nullopt;
     }
     const auto pid = x_->processOf(*window);
-    return pid ? runningApplication(*pid) : std::nullopt;
+    if (!pid) {
+        return std::nullopt;
+    }
+    lastInFront_.insert(*pid, *window);
+    return runningApplication(*pid);
 }
 
 std::optional<RunningApplication> X11Workspace::runningApplication(qint32 processIdentifier) {
@@ -167,7 +172,8 @@ bool X11Workspace::activate(qint32 processIdentifier) {
     if (windows.isEmpty()) {
         return false;
     }
-    const xcb_window_t window = windows.front();
+    const xcb_window_t remembered = lastInFront_.value(processIdentifier, XCB_WINDOW_NONE);
+    const xcb_window_t window = windows.contains(remembered) ? remembered : windows.front();
     xcb_client_message_event_t request{};
     request.response_type = XCB_CLIENT_MESSAGE;
     request.format = 32;
@@ -179,17 +185,7 @@ bool X11Workspace::activate(qint32 processIdentifier) {
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&request));
     xcb_flush(x_->get());
-
-    // The window manager may refuse (focus stealing prevention): only what it did counts.
-    const auto deadline = std::chrono::steady_clock::now() + activationWait;
-    do {
-        const auto active = activeWindow();
-        if (active && x_->processOf(*active) == processIdentifier) {
-            return true;
-        }
-        QThread::msleep(10);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+    return true;
 }
 
 qint32 X11Workspace::currentProcessIdentifier() {

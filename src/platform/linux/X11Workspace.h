@@ -2,22 +2,21 @@
 // window (the window manager's _NET_ACTIVE_WINDOW, or the input focus where no window manager
 // says), applications are processes (their launch date is the process start time, which tells
 // a new process on a reused pid apart), and activation asks the window manager to activate the
-// application's topmost window, then checks that it did.
+// window the application was last seen in front with (its topmost one when that is gone),
+// without waiting for it: the caller watches frontmostApplication().
 #pragma once
 
 #include "platform/Workspace.h"
 #include "platform/linux/XcbConnection.h"
 
-#include <chrono>
+#include <QHash>
+
 #include <memory>
 
 namespace tidyword::platform::linux_desktop {
 
 class X11Workspace final : public Workspace {
 public:
-    // How long activate() waits for the window manager to follow the request.
-    static constexpr std::chrono::milliseconds activationWait{500};
-
     // None without an X server.
     static std::unique_ptr<X11Workspace> open();
 
@@ -34,6 +33,8 @@ private:
     explicit X11Workspace(std::unique_ptr<XcbConnection> connection);
 
     std::unique_ptr<XcbConnection> x_;
+    // Per process, the window it last had in front: the one a capture came from.
+    QHash<qint32, xcb_window_t> lastInFront_;
 };
 
 // What the process table says of one process: none when it does not exist.

@@ -137,23 +137,24 @@ std::optional<xcb_keycode_t> XcbConnection::keycodeOf(std::uint32_t keysym) {
 }
 
 std::optional<std::int32_t> XcbConnection::processOf(xcb_window_t window) {
-    if (const auto pid = cardinal(window, "_NET_WM_PID"); pid && *pid > 0) {
-        return static_cast<std::int32_t>(*pid);
-    }
+    // The server's record comes first: a sandboxed application writes a pid of its own
+    // namespace into _NET_WM_PID, which names some other process here.
     xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     const auto reply = own(xcb_res_query_client_ids_reply(
         connection_, xcb_res_query_client_ids(connection_, 1, &wanted), nullptr));
-    if (!reply) {
-        return std::nullopt;
-    }
-    for (auto ids = xcb_res_query_client_ids_ids_iterator(reply.get()); ids.rem > 0;
-         xcb_res_client_id_value_next(&ids)) {
+    for (auto ids = reply ? xcb_res_query_client_ids_ids_iterator(reply.get())
+                          : xcb_res_client_id_value_iterator_t{};
+         ids.rem > 0; xcb_res_client_id_value_next(&ids)) {
         // Each value opens with the description of the client it answers for.
         const auto* client = reinterpret_cast<const xcb_res_client_id_spec_t*>(ids.data);
         if ((client->mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) != 0 &&
             xcb_res_client_id_value_value_length(ids.data) >= 1) {
             return static_cast<std::int32_t>(*xcb_res_client_id_value_value(ids.data));
         }
+    }
+    // A client of another machine has no local pid on record; only its own word is left.
+    if (const auto pid = cardinal(window, "_NET_WM_PID"); pid && *pid > 0) {
+        return static_cast<std::int32_t>(*pid);
     }
     return std::nullopt;
 }

@@ -37,8 +37,8 @@ public:
     // The keycode whose unshifted symbol is `keysym` in the current keyboard mapping, or none.
     std::optional<xcb_keycode_t> keycodeOf(std::uint32_t keysym);
 
-    // The process that owns a client window: _NET_WM_PID, else the X server's own record of
-    // the client (X-Resource), which needs no cooperation from the application.
+    // The process that owns a client window: the X server's own record of the client
+    // (X-Resource), which needs no cooperation from the application, else _NET_WM_PID.
     std::optional<std::int32_t> processOf(xcb_window_t window);
     // The top-level client windows of `pid`, topmost first.
     QList<xcb_window_t> clientWindowsOf(std::int32_t pid);

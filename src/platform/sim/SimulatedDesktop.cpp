@@ -90,6 +90,10 @@ void SimulatedDesktop::refuseActivation(qint32 processIdentifier, bool refuse) {
     applications_.at(processIdentifier).refuseActivation = refuse;
 }
 
+void SimulatedDesktop::setActivationLag(qint32 processIdentifier, std::chrono::milliseconds lag) {
+    applications_.at(processIdentifier).activationLag = lag;
+}
+
 void SimulatedDesktop::quit(qint32 processIdentifier) {
     applications_.at(processIdentifier).terminated = true;
     if (frontmost_ == processIdentifier) {
@@ -276,7 +280,12 @@ bool SimulatedDesktop::activate(qint32 processIdentifier) {
         return false;
     }
     activations_.append(processIdentifier);
-    frontmost_ = processIdentifier;
+    if (application->second.activationLag.count() > 0) {
+        at(application->second.activationLag,
+           [this, processIdentifier] { frontmost_ = processIdentifier; });
+    } else {
+        frontmost_ = processIdentifier;
+    }
     return true;
 }
 

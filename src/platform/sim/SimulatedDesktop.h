@@ -85,6 +85,8 @@ public:
     void setFrontmost(std::optional<qint32> processIdentifier);
     void setTrusted(bool trusted) { trusted_ = trusted; }
     void refuseActivation(qint32 processIdentifier, bool refuse);
+    // The window manager takes this long to bring the application to the front.
+    void setActivationLag(qint32 processIdentifier, std::chrono::milliseconds lag);
     void quit(qint32 processIdentifier);
     // The same process identifier, a new launch date: another instance of the application.
     void relaunch(qint32 processIdentifier, const QDateTime& launchDate);
@@ -163,6 +165,7 @@ private:
         ElementId element = 0;
         bool terminated = false;
         bool refuseActivation = false;
+        std::chrono::milliseconds activationLag{0};
         CopyEffect copy;
         PasteEffect paste;
     };

@@ -2,6 +2,8 @@
 #include "integration/x11/DesktopApplications.h"
 #include "platform/linux/X11Workspace.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace tidyword::platform::linux_desktop {
@@ -33,15 +35,66 @@ TEST_F(X11WorkspaceTest, TheFrontmostApplicationIsTheActiveWindowsProcess) {
     EXPECT_EQ(workspace->runningApplication(editor)->launchDate, front->launchDate);
 }
 
+TEST_F(X11WorkspaceTest, TheServersRecordOfTheProcessOutranksWhatItsWindowClaims) {
+    const qint32 editor = applications.startInFront(u"mousepad"_s);
+    // A sandboxed application's _NET_WM_PID counts in its own namespace.
+    const auto x = XcbConnection::open();
+    const std::uint32_t elsewhere = 2;
+    xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, *workspace->activeWindow(),
+                        x->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &elsewhere);
+    ASSERT_EQ(x->cardinal(*workspace->activeWindow(), "_NET_WM_PID"), elsewhere);
+    EXPECT_EQ(workspace->frontmostApplication()->processIdentifier, editor);
+}
+
 TEST_F(X11WorkspaceTest, ActivationBringsAnApplicationBackToTheFront) {
     const qint32 editor = applications.startInFront(u"mousepad"_s);
     const qint32 dialog = applications.startInFront(u"zenity"_s, {u"--entry"_s});
     ASSERT_EQ(workspace->frontmostApplication()->processIdentifier, dialog);
 
-    EXPECT_TRUE(workspace->activate(editor));
-    EXPECT_EQ(workspace->frontmostApplication()->processIdentifier, editor);
-    EXPECT_TRUE(workspace->activate(dialog));
-    EXPECT_EQ(workspace->frontmostApplication()->processIdentifier, dialog);
+    for (const qint32 wanted : {editor, dialog}) {
+        EXPECT_TRUE(workspace->activate(wanted));
+        test::pollUntil(
+            [&] { return workspace->frontmostApplication()->processIdentifier == wanted; },
+            std::chrono::milliseconds(20), test::kDesktopPatience);
+    }
+}
+
+TEST_F(X11WorkspaceTest, ActivationBringsBackTheWindowLastSeenInFrontNotTheTopmostOne) {
+    QTemporaryDir directory;
+    const qint32 editor = applications.startInFront(
+        u"mousepad"_s, {u"--disable-server"_s, u"--opening-mode=window"_s,
+                        directory.filePath(u"one.txt"_s), directory.filePath(u"two.txt"_s)});
+    ASSERT_EQ(workspace->frontmostApplication()->processIdentifier, editor);
+    const xcb_window_t captured = *workspace->activeWindow();
+    // The user goes to the editor's other window, then to another application.
+    QProcess search;
+    search.start(u"xdotool"_s,
+                 {u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(editor)});
+    search.waitForFinished();
+    std::optional<xcb_window_t> other;
+    for (const QByteArray& line : search.readAllStandardOutput().split('\n')) {
+        const auto window = static_cast<xcb_window_t>(line.toULong());
+        if (window != 0 && window != captured && workspace->activeWindow() != window &&
+            QProcess::execute(u"xdotool"_s,
+                              {u"windowactivate"_s, u"--sync"_s, QString::fromLatin1(line)}) == 0) {
+            other = window;
+            break;
+        }
+    }
+    ASSERT_TRUE(other.has_value());
+    // Watched without asking for the frontmost application, which Tidyword does not do
+    // while the user is elsewhere.
+    applications.start(u"zenity"_s, {u"--entry"_s});
+    test::pollUntil(
+        [&] {
+            const auto active = workspace->activeWindow();
+            return active && *active != captured && *active != *other;
+        },
+        std::chrono::milliseconds(20), test::kDesktopPatience);
+
+    ASSERT_TRUE(workspace->activate(editor));
+    test::pollUntil([&] { return workspace->activeWindow() == captured; },
+                    std::chrono::milliseconds(20), test::kDesktopPatience);
 }
 
 TEST_F(X11WorkspaceTest, AProcessWithoutWindowsCannotBeActivated) {

@@ -132,6 +132,18 @@ INSTANTIATE_TEST_SUITE_P(Replacements, ReplaceTest,
                                                         e.desktop.refuseActivation(kEditor, true);
                                                     },
                                                     closed, untouched, false},
+                                        ReplaceCase{"BroughtToTheFrontLate",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.setFrontmost(std::nullopt);
+                                                        e.desktop.setActivationLag(kEditor, 400ms);
+                                                    },
+                                                    std::nullopt, users, true},
+                                        ReplaceCase{"NeverBroughtToTheFront",
+                                                    [](EditorDesktop& e) {
+                                                        e.desktop.setFrontmost(std::nullopt);
+                                                        e.desktop.setActivationLag(kEditor, 5s);
+                                                    },
+                                                    stale, untouched, false},
                                         ReplaceCase{"WindowRetitled",
                                                     [](EditorDesktop& e) {
                                                         e.desktop.setAttribute(e.window,
@@ -240,8 +252,8 @@ INSTANTIATE_TEST_SUITE_P(Replacements, ReplaceTest,
                                                 atMoment(Moment::keyPosted,
                                                          anotherProgramWrites)(e);
                                             },
-                                            TextBridgeError::foreignPaste, ClipboardAfter::theirs,
-                                            true},
+                                            TextBridgeError::foreignPaste,
+                                            ClipboardAfter::theirs, true},
                                         ReplaceCase{"UnreadableClipboardItem",
                                                     [](EditorDesktop& e) {
                                                         auto items = e.usersClipboard;
