@@ -61,6 +61,38 @@ std::optional<qint32> XTestKeyEvents::activeProcess() {
     return active ? x_->processOf(*active) : std::nullopt;
 }
 
+bool XTestKeyEvents::keyboardGrabbedByAnother() {
+    // X tells of a grab only by refusing another: a grab of ours that succeeds is let go at once.
+    const auto grab =
+        own(xcb_grab_keyboard_reply(x_->get(),
+                                    xcb_grab_keyboard(x_->get(), 0, x_->root(), XCB_CURRENT_TIME,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                    nullptr));
+    if (!grab) {
+        return true;
+    }
+    if (grab->status == XCB_GRAB_STATUS_SUCCESS) {
+        xcb_ungrab_keyboard(x_->get(), XCB_CURRENT_TIME);
+        xcb_flush(x_->get());
+        return false;
+    }
+    return true;
+}
+
+bool XTestKeyEvents::keysWouldReach(qint32 processIdentifier) {
+    if (activeProcess() != processIdentifier) {
+        return false;
+    }
+    const auto focus =
+        own(xcb_get_input_focus_reply(x_->get(), xcb_get_input_focus(x_->get()), nullptr));
+    // With the focus following the pointer, the keys go wherever the pointer happens to be.
+    if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
+        return false;
+    }
+    const auto client = x_->clientWindowOf(focus->focus);
+    return client && x_->processOf(*client) == processIdentifier && !keyboardGrabbedByAnother();
+}
+
 void XTestKeyEvents::fake(std::uint8_t type, xcb_keycode_t keycode) {
     xcb_test_fake_input(x_->get(), type, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     xcb_flush(x_->get());
@@ -75,16 +107,14 @@ bool XTestKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
     if (!control || !letter) {
         return false;
     }
+    // The user lets go of the shortcut's keys in their own time, and an application takes the
+    // focus a little after the window manager names its window the active one.
     const auto deadline = std::chrono::steady_clock::now() + modifierWait;
-    while (modifiersHeld()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+    while (modifiersHeld() || !keysWouldReach(processIdentifier)) {
+        if (std::chrono::steady_clock::now() >= deadline || activeProcess() != processIdentifier) {
             return false;
         }
         QThread::msleep(static_cast<unsigned long>(kModifierPoll.count()));
-    }
-    // The wait may have let another application come to the front.
-    if (activeProcess() != processIdentifier) {
-        return false;
     }
     fake(XCB_KEY_PRESS, *control);
     fake(XCB_KEY_PRESS, *letter);

@@ -3,6 +3,7 @@
 #include "integration/x11/DesktopApplications.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeyEvents.h"
+#include "platform/linux/XcbConnection.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -26,6 +27,9 @@ protected:
         file.write("hello");
         file.close();
         editor = applications.startInFront(u"mousepad"_s, {draft()});
+        // The window manager names the active window before the application takes the focus.
+        test::pollUntil([this] { return keys->keysWouldReach(editor); }, 20ms,
+                        test::kDesktopPatience);
     }
 
     QString draft() const { return directory.filePath(u"draft.txt"_s); }
@@ -76,6 +80,40 @@ TEST_F(XTestKeyEventsTest, NothingIsPostedToAnApplicationThatIsNotInFront) {
     EXPECT_FALSE(keys->post(Shortcut::paste, editor));
     EXPECT_TRUE(keys->post(Shortcut::paste, dialog));
     EXPECT_FALSE(keys->post(Shortcut::copy, 0));
+}
+
+TEST_F(XTestKeyEventsTest, NothingIsPostedWhereTheKeysWouldNotLand) {
+    const auto other = XcbConnection::open();
+    xcb_connection_t* c = other->get();
+    // Another client holds the keyboard, as an open menu does.
+    std::free(xcb_grab_keyboard_reply(c,
+                                      xcb_grab_keyboard(c, 0, other->root(), XCB_CURRENT_TIME,
+                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                      nullptr));
+    EXPECT_FALSE(keys->post(Shortcut::paste, editor));
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+
+    // The input focus goes to a window the window manager does not manage, while the root
+    // still names the editor's window as the active one.
+    const xcb_window_t editorWindow = *workspace->activeWindow();
+    const xcb_window_t popup = xcb_generate_id(c);
+    const std::uint32_t overrideRedirect = 1;
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, popup, other->root(), 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
+                      &overrideRedirect);
+    xcb_map_window(c, popup);
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, popup, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    test::processEventsFor(std::chrono::milliseconds(300));  // the window manager's answer
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, other->root(), other->atom("_NET_ACTIVE_WINDOW"),
+                        XCB_ATOM_WINDOW, 32, 1, &editorWindow);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    const bool premise = workspace->frontmostApplication()->processIdentifier == editor;
+    EXPECT_TRUE(premise && !keys->post(Shortcut::paste, editor)) << premise;
+    // The window manager takes the editor back in front for the tests that follow.
+    xcb_destroy_window(c, popup);
+    xcb_flush(c);
+    xdotool({u"windowactivate"_s, u"--sync"_s, QString::number(editorWindow)});
 }
 
 TEST_F(XTestKeyEventsTest, ModifiersReleasedSoonLetTheChordsLandPlain) {
