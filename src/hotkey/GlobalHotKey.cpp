@@ -31,6 +31,16 @@ void GlobalHotKey::registerPreset(ShortcutPreset preset) {
         throw HotKeyError::hotKeyRefused(preset, hotKeyStatus);
     }
     hotKey_ = std::move(hotKey);
+    hotKeys_.setRenewalHandler([weak = std::weak_ptr<GlobalHotKey*>(self_),
+                                preset](platform::HotKeys::Status status) {
+        const auto self = weak.lock();
+        if (!self || !(*self)->onSystemChange) {
+            return;
+        }
+        (*self)->onSystemChange(status == platform::HotKeys::success
+                                    ? std::nullopt
+                                    : std::optional(HotKeyError::hotKeyRefused(preset, status)));
+    });
 
     localMonitor_ = hotKeys_.addLocalMonitor([weak = std::weak_ptr<GlobalHotKey*>(self_),
                                               preset](const platform::HotKeys::KeyDown& event) {
@@ -45,6 +55,9 @@ void GlobalHotKey::registerPreset(ShortcutPreset preset) {
 
 void GlobalHotKey::unregister() {
     localMonitor_.reset();
+    if (hotKey_) {
+        hotKeys_.setRenewalHandler({});
+    }
     hotKey_.reset();
     eventHandler_.reset();
     // The first press after a new registration always goes through.

@@ -35,6 +35,10 @@ public:
 
     bool isRegistered() const { return hotKey_ != nullptr; }
 
+    // Told when the system takes the installed shortcut away (with the error its registration
+    // would have thrown) or gives it back (with none), as a new keyboard layout can.
+    std::function<void(const std::optional<HotKeyError>&)> onSystemChange;
+
 private:
     platform::HotKeys::Status handlePress(std::optional<platform::HotKeys::Identifier> pressed);
     bool handleKeyDown(ShortcutPreset preset, const platform::HotKeys::KeyDown& event);

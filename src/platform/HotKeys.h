@@ -41,6 +41,10 @@ public:
     using PressHandler = std::function<Status(std::optional<Identifier>)>;
     // Called on the main thread for each key-down event of this application; true swallows it.
     using Monitor = std::function<bool(const KeyDown&)>;
+    // Called on the main thread each time the system makes the registered hot key be installed
+    // anew (a new keyboard layout), with that installation's status: anything but success
+    // means the hot key is gone until the next one.
+    using RenewalHandler = std::function<void(Status)>;
 
     virtual ~HotKeys() = default;
 
@@ -52,6 +56,8 @@ public:
         quint16 keyCode, quint32 modifiers, Identifier identifier) = 0;
     // None when the monitor cannot be added.
     virtual std::unique_ptr<Registration> addLocalMonitor(Monitor monitor) = 0;
+    // Replaces the renewal handler; an empty one stops the reports.
+    virtual void setRenewalHandler(RenewalHandler handler) = 0;
 };
 
 }  // namespace tidyword::platform

@@ -53,6 +53,9 @@ void AppDelegate::launch(bool preview) {
     installCallbacks();
     hotKey_ = std::make_unique<GlobalHotKey>(platform_.hotKeys, platform_.clock,
                                              [this] { shortcutPressed(); });
+    hotKey_->onSystemChange = [this](const std::optional<HotKeyError>& error) {
+        model_.setHotKeyError(error ? std::optional(error->errorDescription()) : std::nullopt);
+    };
     registerShortcut();
 
     permissionTimer_.setInterval(permissionPollInterval);

@@ -62,6 +62,7 @@ public:
         return {hotKeyUnavailable, nullptr};
     }
     std::unique_ptr<Registration> addLocalMonitor(Monitor) override;
+    void setRenewalHandler(RenewalHandler) override {}  // nothing registered, nothing renewed
 };
 
 }  // namespace tidyword::platform::linux_desktop

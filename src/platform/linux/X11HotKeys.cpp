@@ -205,6 +205,10 @@ std::pair<HotKeys::Status, std::unique_ptr<HotKeys::Registration>> X11HotKeys::r
         ungrab(*grab_);
     }
     grab_ = wanted;
+    // The checks read whatever events came meanwhile into xcb's queue, where the socket no
+    // longer tells of them.
+    QMetaObject::invokeMethod(
+        notifier_.get(), [this] { pump(); }, Qt::QueuedConnection);
     return {success, std::make_unique<Undo>([this, wanted] {
                 if (grab_ == wanted) {
                     ungrab(*grab_);
@@ -320,7 +324,10 @@ void X11HotKeys::pump() {
             const auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event);
             if (type != XCB_MAPPING_NOTIFY || mapping->request != XCB_MAPPING_POINTER) {
                 ungrab(*grab_);
-                grab(*grab_);
+                const Status status = grab(*grab_);
+                if (const RenewalHandler report = renewal_) {  // it may replace itself
+                    report(status);
+                }
             }
         }
         std::free(event);

@@ -8,10 +8,11 @@
 // A grab that another client holds fails with BadAccess, whose X error code (10) is the
 // status. Holding the chord down is one press: the keyboard's auto-repeat activates the grab
 // again with each repeated press, so a press of the key already handled is ignored until the
-// key is released. Releases are seen as XInput 2 raw events on the root window whoever has the
-// focus, or as our own grab's release; XKB's detectable auto-repeat keeps the server from
-// inventing one before each repeat. Without XInput 2.1 every press counts. The in-app monitor
-// is an application-wide event filter on Qt's key presses.
+// key is released. A new keyboard mapping grabs the chord anew and reports the result, so a
+// chord that is now taken or has no key is not lost in silence. Releases are seen as XInput 2 raw
+// events on the root window whoever has the focus, or as our own grab's release; XKB's detectable
+// auto-repeat keeps the server from inventing one before each repeat. Without XInput 2.1 every
+// press counts. The in-app monitor is an application-wide event filter on Qt's key presses.
 #pragma once
 
 #include "platform/HotKeys.h"
@@ -38,6 +39,7 @@ public:
                                                                     quint32 modifiers,
                                                                     Identifier identifier) override;
     std::unique_ptr<Registration> addLocalMonitor(Monitor monitor) override;
+    void setRenewalHandler(RenewalHandler handler) override { renewal_ = std::move(handler); }
 
 private:
     struct Grab {
@@ -60,6 +62,7 @@ private:
     std::unique_ptr<XcbConnection> x_;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::shared_ptr<PressHandler> handler_;
+    RenewalHandler renewal_;
     std::shared_ptr<Grab> grab_;
     std::optional<std::uint8_t> inputOpcode_;  // XInput's, once its raw releases reach us
     std::optional<std::uint8_t> xkbEvent_;     // the first of XKB's event codes, if in use

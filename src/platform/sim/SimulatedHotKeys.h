@@ -15,6 +15,8 @@ public:
                                                                     quint32 modifiers,
                                                                     Identifier identifier) override;
     std::unique_ptr<Registration> addLocalMonitor(Monitor monitor) override;
+    // The simulated keyboard never changes its layout.
+    void setRenewalHandler(RenewalHandler) override {}
 
     // Later installs, registrations or monitors fail (none lifts it).
     void refuseHandler(Status status) { handlerRefusal_ = status; }

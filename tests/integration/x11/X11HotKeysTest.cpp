@@ -4,6 +4,7 @@
 #include "hotkey/GlobalHotKey.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/X11HotKeys.h"
+#include "platform/linux/XcbConnection.h"
 #include "support/EventLoop.h"
 
 #include <QKeyEvent>
@@ -107,6 +108,39 @@ TEST_F(X11HotKeysTest, TheChordFollowsItsKeyToAnotherKeyboardLayout) {
     restore.dismiss();
     useLayout({u"-layout"_s, u"us"_s});
     EXPECT_TRUE(heard(u"alt+shift+d"_s));
+}
+
+TEST_F(X11HotKeysTest, ALayoutThatLosesTheChordSaysSoAndTheNextOneBringsItBack) {
+    std::optional<QString> error;
+    hotKey.onSystemChange = [&](const std::optional<HotKeyError>& lost) {
+        error = lost ? std::optional(lost->errorDescription()) : std::nullopt;
+    };
+    ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
+    // Another client holds Alt+Shift on the key where Dvorak puts D, whatever it is called.
+    const auto other = XcbConnection::open();
+    const auto dvorakD = other->keycodeOf('h');
+    ASSERT_TRUE(dvorakD.has_value());
+    xcb_grab_key(other->get(), 1, other->root(), XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT, *dvorakD,
+                 XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_flush(other->get());
+    const struct {
+        QStringList layout;
+        HotKeys::Status status;
+    } cases[] = {
+        {{u"-layout"_s, u"ru"_s}, X11HotKeys::unknownKey},  // no D anywhere
+        {{u"-layout"_s, u"us"_s, u"-variant"_s, u"dvorak"_s}, X11HotKeys::badAccess},
+    };
+    auto restore = qScopeGuard([] { QProcess::execute(u"setxkbmap"_s, {u"-layout"_s, u"us"_s}); });
+    for (const auto& test : cases) {
+        ASSERT_EQ(QProcess::execute(u"setxkbmap"_s, test.layout), 0);
+        const QString expected =
+            HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD, test.status)
+                .errorDescription();
+        test::pollUntil([&] { return error == expected; }, 20ms, 5000ms);
+        ASSERT_EQ(QProcess::execute(u"setxkbmap"_s, {u"-layout"_s, u"us"_s}), 0);
+        test::pollUntil([&] { return !error.has_value(); }, 20ms, 5000ms);
+        EXPECT_TRUE(heard(u"alt+shift+d"_s));
+    }
 }
 
 TEST_F(X11HotKeysTest, AChordHeldDownIsOnePress) {
