@@ -1,8 +1,15 @@
 #include "platform/linux/SystemBrowserAuthenticator.h"
 
 #include <QDesktopServices>
+#include <QUrlQuery>
 
 namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+const QString kState = QStringLiteral("state");
+
+}  // namespace
 
 class SystemBrowserAuthenticator::BrowserAttempt final : public WebAuthenticator::Attempt {
 public:
@@ -32,7 +39,12 @@ std::unique_ptr<WebAuthenticator::Attempt> SystemBrowserAuthenticator::start(con
     if (!opener_(url)) {
         return nullptr;
     }
-    waiting_ = std::make_shared<Waiting>(Waiting{scheme, std::move(report)});
+    const QUrlQuery query(url);
+    waiting_ = std::make_shared<Waiting>(Waiting{
+        scheme,
+        query.hasQueryItem(kState) ? std::optional(query.queryItemValue(kState, QUrl::FullyDecoded))
+                                   : std::nullopt,
+        std::move(report)});
     return std::make_unique<BrowserAttempt>(*this, waiting_);
 }
 
@@ -44,6 +56,11 @@ void SystemBrowserAuthenticator::received(const QUrl& url) {
         return;
     }
     if (!waiting_ || !url.isValid() || url.scheme() != waiting_->scheme) {
+        return;
+    }
+    const QUrlQuery query(url);
+    if (waiting_->state && query.hasQueryItem(kState) &&
+        query.queryItemValue(kState, QUrl::FullyDecoded) != *waiting_->state) {
         return;
     }
     const Report report = std::exchange(waiting_, nullptr)->report;  // one report per attempt

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tidyword::platform::linux_desktop {
 
@@ -34,11 +35,14 @@ public:
 private:
     struct Waiting {
         QString scheme;
+        std::optional<QString> state;  // the anti-forgery state the authorization URL carries
         Report report;
     };
     class BrowserAttempt;
 
-    // Only a URL of the waiting attempt's scheme is taken, and only while one waits.
+    // Only a URL of the waiting attempt's scheme is taken, and only while one waits. A browser
+    // tab left over from an earlier attempt can still deliver that attempt's callback: one with
+    // another state is not this attempt's to end.
     void received(const QUrl& url);
 
     Opener opener_;

@@ -80,9 +80,11 @@ TEST_F(CallbackHandoffTest, SecondProcessDeliversTheCallbackToTheWaitingAttempt)
 
 TEST_F(CallbackHandoffTest, OtherSchemesAndCallbacksNobodyWaitsForChangeNothing) {
     EXPECT_EQ(handOff(kCallback), 0);  // nothing waits yet
-    const auto attempt =
-        authenticator.start(QUrl(u"https://login.example/"_s), u"com.tidyword.beta"_s, record);
+    const auto attempt = authenticator.start(QUrl(u"https://login.example/?state=S"_s),
+                                             u"com.tidyword.beta"_s, record);
     EXPECT_EQ(handOff(QUrl(u"https://evil.example/oauth/callback?code=C"_s)), 0);
+    // The tab of an earlier attempt finishes after this one began.
+    EXPECT_EQ(handOff(QUrl(u"com.tidyword.beta://oauth/callback?state=EARLIER&code=C"_s)), 0);
     EXPECT_TRUE(reports.isEmpty());
 
     // The attempt still waits for its own callback.
