@@ -1,5 +1,7 @@
 #include "hotkey/ShortcutPreset.h"
 
+#include "base/DesktopWords.h"
+
 namespace tidyword {
 
 namespace {
@@ -8,23 +10,19 @@ using namespace ShortcutKeys;
 
 struct PresetKeys {
     const char16_t* rawValue;
-    const char16_t* displayLabel;
     std::uint16_t keyCode;
     std::uint32_t hotKeyModifiers;
     std::uint64_t inAppFlags;
 };
 
 const PresetKeys& keysOf(ShortcutPreset preset) {
-    static constexpr PresetKeys optionShiftD{u"optionShiftD", u"⌥ ⇧ D", keyD,
-                                             hotKeyOption | hotKeyShift, inAppOption | inAppShift};
-    static constexpr PresetKeys optionSpace{u"optionSpace", u"⌥ Space", keySpace, hotKeyOption,
-                                            inAppOption};
-    static constexpr PresetKeys optionShiftSpace{u"optionShiftSpace", u"⌥ ⇧ Space", keySpace,
-                                                 hotKeyOption | hotKeyShift,
-                                                 inAppOption | inAppShift};
-    static constexpr PresetKeys controlOptionSpace{u"controlOptionSpace", u"⌃ ⌥ Space", keySpace,
-                                                   hotKeyControl | hotKeyOption,
-                                                   inAppControl | inAppOption};
+    static constexpr PresetKeys optionShiftD{u"optionShiftD", keyD, hotKeyOption | hotKeyShift,
+                                             inAppOption | inAppShift};
+    static constexpr PresetKeys optionSpace{u"optionSpace", keySpace, hotKeyOption, inAppOption};
+    static constexpr PresetKeys optionShiftSpace{
+        u"optionShiftSpace", keySpace, hotKeyOption | hotKeyShift, inAppOption | inAppShift};
+    static constexpr PresetKeys controlOptionSpace{
+        u"controlOptionSpace", keySpace, hotKeyControl | hotKeyOption, inAppControl | inAppOption};
     switch (preset) {
         case ShortcutPreset::optionShiftD:
             return optionShiftD;
@@ -45,7 +43,7 @@ QString rawValue(ShortcutPreset preset) {
 }
 
 QString displayLabel(ShortcutPreset preset) {
-    return QString::fromUtf16(keysOf(preset).displayLabel);
+    return QString::fromUtf16(desktopWords().shortcutLabels.at(static_cast<std::size_t>(preset)));
 }
 
 std::uint16_t keyCode(ShortcutPreset preset) {

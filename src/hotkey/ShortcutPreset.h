@@ -38,7 +38,7 @@ inline constexpr std::uint64_t inAppRelevantFlags = 0x9E0000;
 
 // The value stored in the "shortcut" setting.
 QString rawValue(ShortcutPreset preset);
-// How every text names the shortcut, e.g. "⌥ ⇧ D".
+// How every text names the shortcut: the keys as this desktop's keyboard labels them.
 QString displayLabel(ShortcutPreset preset);
 std::uint16_t keyCode(ShortcutPreset preset);
 std::uint32_t hotKeyModifiers(ShortcutPreset preset);

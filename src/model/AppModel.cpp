@@ -1,6 +1,7 @@
 #include "model/AppModel.h"
 
 #include "base/Characters.h"
+#include "base/DesktopWords.h"
 #include "model/DemoSamples.h"
 #include "service/BetaError.h"
 #include "textbridge/TextBridgeError.h"
@@ -125,10 +126,9 @@ void AppModel::capture() {
     setAccessibilityGranted(environment_.accessibility.isTrusted());
     if (!accessibilityGranted_) {
         call(onOpenSettings);
-        setAccountStatus(
-            u"Enable Accessibility for Tidyword, then return to your draft and press "_s +
-                displayLabel(shortcut_) + u"."_s,
-            true);
+        setAccountStatus(QString::fromUtf16(desktopWords().grantBeforeShortcut) +
+                             displayLabel(shortcut_) + u"."_s,
+                         true);
         return;
     }
     capturing_ = true;

@@ -1,5 +1,7 @@
 #include "service/BetaError.h"
 
+#include "base/DesktopWords.h"
+
 namespace tidyword {
 
 namespace {
@@ -18,8 +20,7 @@ const char* message(BetaError::Code code) {
         case BetaError::signInFailed:
             return "Could not complete sign-in. Please try again.";
         case BetaError::keychain:
-            return "Tidyword could not read or keep your sign-in in the Secret Service. Check that "
-                   "a keyring such as GNOME Keyring or KWallet is running and unlocked.";
+            return desktopWords().secretStoreFailed;
         case BetaError::emptyInput:
             return "Select a sentence or paragraph to improve.";
         case BetaError::inputTooLong:

@@ -1,5 +1,7 @@
 #include "textbridge/TextBridgeError.h"
 
+#include "base/DesktopWords.h"
+
 namespace tidyword {
 
 namespace {
@@ -7,8 +9,7 @@ namespace {
 const char* message(TextBridgeError::Code code) {
     switch (code) {
         case TextBridgeError::accessibilityRequired:
-            return "Allow Tidyword in System Settings → Privacy & Security → Accessibility, then "
-                   "select text and try again.";
+            return desktopWords().accessibilityRequired;
         case TextBridgeError::noApplication:
             return "Select some text in Slack, ChatGPT, or another app, then use the shortcut.";
         case TextBridgeError::noSelection:

@@ -1,5 +1,6 @@
 #include "ui/SettingsView.h"
 
+#include "base/DesktopWords.h"
 #include "ui/BrandMark.h"
 #include "ui/Spinner.h"
 #include "ui/Style.h"
@@ -185,8 +186,8 @@ QWidget* SettingsView::buildAccount() {
 QWidget* SettingsView::buildAccess() {
     auto* section = new QWidget(this);
     auto* layout = column(12, section);
-    layout->addWidget(
-        sectionTitle(QStringLiteral("cursorarrow.rays"), QStringLiteral("MAC ACCESS"), section));
+    layout->addWidget(sectionTitle(QStringLiteral("cursorarrow.rays"),
+                                   QString::fromUtf16(desktopWords().accessSectionTitle), section));
 
     auto* access = row(10);
     accessSymbol_ = new SymbolLabel(QStringLiteral("circle.dashed"), 19, orange(), section);
@@ -207,6 +208,12 @@ QWidget* SettingsView::buildAccess() {
     });
     access->addWidget(accessButton_, 0, Qt::AlignVCenter);
     layout->addLayout(access);
+    // The button changes a setting of the whole desktop: the user is told before choosing it.
+    enableExplanation_ =
+        wrapping(makeLabel(QString::fromUtf16(desktopWords().enableExplanation), 11, QFont::Normal,
+                           toneColor(Tone::secondary), section));
+    enableExplanation_->setObjectName(QStringLiteral("enableExplanation"));
+    layout->addWidget(enableExplanation_);
 
     auto* shortcut = row(10);
     shortcut->addWidget(makeLabel(QStringLiteral("Global shortcut"), 12, QFont::Medium,
@@ -261,6 +268,7 @@ void SettingsView::render() {
     accessTitle_->setText(granted ? QStringLiteral("Accessibility is enabled")
                                   : QStringLiteral("Enable Accessibility"));
     accessButton_->setText(granted ? QStringLiteral("Open settings") : QStringLiteral("Enable…"));
+    enableExplanation_->setVisible(!granted && !enableExplanation_->text().isEmpty());
 
     {
         const QSignalBlocker quiet(shortcutPicker_);

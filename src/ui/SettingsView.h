@@ -56,6 +56,7 @@ private:
     SymbolLabel* accessSymbol_ = nullptr;
     QLabel* accessTitle_ = nullptr;
     QPushButton* accessButton_ = nullptr;
+    QLabel* enableExplanation_ = nullptr;
     QComboBox* shortcutPicker_ = nullptr;
     QLabel* hotKeyError_ = nullptr;
     QLabel* statusLine_ = nullptr;

@@ -21,6 +21,11 @@ LinuxDesktop::LinuxDesktop() {
 }
 
 bool LinuxDesktop::requestAccessibility() {
+    // The switches are the whole desktop's and stay set: once on, they are left alone.
+    if (accessibility().isTrusted()) {
+        openAccessibilitySettings();
+        return true;
+    }
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (!bus) {
         return false;

@@ -34,8 +34,8 @@ public:
     }
 
     // Asks the desktop to turn accessibility on (org.a11y.Status IsEnabled, and GNOME's
-    // toolkit-accessibility setting where it exists), then opens the desktop's accessibility
-    // settings where it has a page we know; true when the bus took the request.
+    // toolkit-accessibility setting where it exists) unless it is on already, then opens the
+    // desktop's accessibility settings where it has a page we know; true when it is on.
     bool requestAccessibility();
 
 private:

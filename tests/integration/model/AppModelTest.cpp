@@ -492,7 +492,7 @@ TEST_F(AppModelTest, NoAccessibilityOpensTheSettingsWithTheShortcutsHint) {
     EXPECT_EQ(harness.shown, 0);
     EXPECT_EQ(
         model->accountStatus(),
-        u"Enable Accessibility for Tidyword, then return to your draft and press \u2303 \u2325 Space."_s);
+        u"Turn on desktop accessibility for Tidyword, then return to your draft and press Ctrl+Alt+Space."_s);
     EXPECT_TRUE(model->accountStatusIsError());
 }
 

@@ -57,7 +57,7 @@ TEST_F(AppDelegateTest, LaunchRegistersTheShortcutAndShowsTheSettings) {
     launch();
     EXPECT_TRUE(settingsShown());
     EXPECT_FALSE(popupShown());
-    EXPECT_EQ(delegate->statusItem()->toolTip(), u"Tidyword · ⌥ ⇧ D"_s);
+    EXPECT_EQ(delegate->statusItem()->toolTip(), u"Tidyword · Alt+Shift+D"_s);
     EXPECT_EQ(harness.model->hotKeyError(), std::nullopt);
     EXPECT_EQ(delegate->preferences()->size(), QSize(600, 695));
     EXPECT_EQ(delegate->preferences()->windowTitle(), u"Tidyword Settings"_s);
@@ -192,7 +192,7 @@ TEST_F(AppDelegateTest, ARefusedShortcutKeepsTheOldTooltipAndTheMenuWorks) {
 
     EXPECT_EQ(harness.model->hotKeyError(),
               HotKeyError::hotKeyRefused(ShortcutPreset::optionSpace, -9878).errorDescription());
-    EXPECT_EQ(delegate->statusItem()->toolTip(), u"Tidyword · ⌥ ⇧ D"_s);
+    EXPECT_EQ(delegate->statusItem()->toolTip(), u"Tidyword · Alt+Shift+D"_s);
     EXPECT_FALSE(hotKeys.hasHotKey());  // the previous shortcut is gone too
 
     triggerMenuItem(u"Improve selected text"_s);

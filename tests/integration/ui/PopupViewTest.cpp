@@ -328,7 +328,7 @@ TEST_F(PopupViewTest, TheEmptyStateNamesTheShortcutAndTheTagline) {
     EXPECT_TRUE(shown(label(u"Start with a selection."_s)));
     bool namesShortcut = false;
     for (const QLabel* candidate : view->findChildren<QLabel*>()) {
-        namesShortcut |= candidate->text().endsWith(u"Then press ⌃ ⌥ Space."_s);
+        namesShortcut |= candidate->text().endsWith(u"Then press Ctrl+Alt+Space."_s);
     }
     EXPECT_TRUE(namesShortcut);
     EXPECT_EQ(actionBar(), QStringList{u"Sign in"_s});

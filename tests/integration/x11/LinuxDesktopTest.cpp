@@ -4,6 +4,7 @@
 
 #include <QProcess>
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 
 namespace tidyword::platform::linux_desktop {
@@ -29,12 +30,27 @@ TEST(LinuxDesktopTest, AnX11SessionGetsTheRealBackends) {
     EXPECT_NE(dynamic_cast<XcbClipboard*>(&desktop.pasteboard()), nullptr);
 }
 
-TEST(LinuxDesktopTest, AskingForAccessibilityTurnsItOn) {
+// GNOME's own switch, as this process sees it (settings live in its memory here).
+bool toolkitAccessibility() {
+    GSettings* settings = g_settings_new("org.gnome.desktop.interface");
+    const bool on = g_settings_get_boolean(settings, "toolkit-accessibility");
+    g_object_unref(settings);
+    return on;
+}
+
+TEST(LinuxDesktopTest, AskingForAccessibilityTurnsItOnOnlyWhenItIsOff) {
     LinuxDesktop desktop;
-    setAccessibilityEnabled(false);
-    EXPECT_FALSE(desktop.accessibility().isTrusted());
-    EXPECT_TRUE(desktop.requestAccessibility());
-    EXPECT_TRUE(desktop.accessibility().isTrusted());
+    for (const bool onBefore : {true, false}) {
+        GSettings* settings = g_settings_new("org.gnome.desktop.interface");
+        g_settings_set_boolean(settings, "toolkit-accessibility", FALSE);
+        g_object_unref(settings);
+        setAccessibilityEnabled(onBefore);
+        EXPECT_EQ(desktop.accessibility().isTrusted(), onBefore);
+        EXPECT_TRUE(desktop.requestAccessibility());
+        EXPECT_TRUE(desktop.accessibility().isTrusted());
+        // A desktop-wide switch the user did not need is left as it was.
+        EXPECT_EQ(toolkitAccessibility(), !onBefore) << onBefore;
+    }
 }
 
 }  // namespace

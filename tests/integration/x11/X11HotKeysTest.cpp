@@ -82,7 +82,7 @@ TEST_F(X11HotKeysTest, AChordAnotherClientHoldsIsRefusedAndLeavesNothingGrabbed)
         FAIL() << "the chord is held by another client";
     } catch (const HotKeyError& error) {
         EXPECT_EQ(error.errorDescription(),
-                  u"⌥ ⇧ Space is unavailable or is already assigned to another app. Choose a "
+                  u"Alt+Shift+Space is unavailable or is already assigned to another app. Choose a "
                   u"different shortcut in Settings. (10)"_s);
     }
     EXPECT_FALSE(hotKey.isRegistered());

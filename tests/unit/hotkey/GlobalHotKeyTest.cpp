@@ -56,7 +56,7 @@ TEST_F(GlobalHotKeyTest, FailedRegistrationSaysWhyAndLeavesNothingInstalled) {
         {[](auto& keys) { keys.refuseHandler(-50); },
          u"Tidyword could not install its shortcut (-50). Restart the app and try again."_s},
         {[](auto& keys) { keys.refuseHotKey(-9878); },
-         u"\u2325 Space is unavailable or is already assigned to another app. Choose a different "
+         u"Alt+Space is unavailable or is already assigned to another app. Choose a different "
          "shortcut in Settings. (-9878)"_s},
         {[](auto& keys) { keys.refuseMonitor(true); },
          u"Tidyword could not install its in-app shortcut. Restart the app and try again."_s},

@@ -38,8 +38,8 @@ const std::vector<const char*> kBetaMessages{
 };
 
 const std::vector<const char*> kTextBridgeMessages{
-    "Allow Tidyword in System Settings → Privacy & Security → Accessibility, then select text and "
-    "try again.",
+    "Turn on assistive technologies in your desktop’s accessibility settings (or choose Enable… in "
+    "Tidyword’s settings), then select text and try again.",
     "Select some text in Slack, ChatGPT, or another app, then use the shortcut.",
     "No selected text was found. Highlight a sentence in your draft, then use the shortcut again.",
     "This text field does not expose a usable selection. Try selecting text in the message "
@@ -95,10 +95,10 @@ TEST(ErrorMessagesTest, HotKeyErrorMessagesAreExact) {
         {HotKeyError::handlerNotInstalled(-50),
          "Tidyword could not install its shortcut (-50). Restart the app and try again."},
         {HotKeyError::hotKeyRefused(ShortcutPreset::optionSpace, -9878),
-         "⌥ Space is unavailable or is already assigned to another app. Choose a different "
+         "Alt+Space is unavailable or is already assigned to another app. Choose a different "
          "shortcut in Settings. (-9878)"},
         {HotKeyError::hotKeyRefused(ShortcutPreset::controlOptionSpace, 10),
-         "⌃ ⌥ Space is unavailable or is already assigned to another app. Choose a different "
+         "Ctrl+Alt+Space is unavailable or is already assigned to another app. Choose a different "
          "shortcut in Settings. (10)"},
         {HotKeyError::inAppMonitorNotInstalled(),
          "Tidyword could not install its in-app shortcut. Restart the app and try again."},

@@ -50,12 +50,12 @@ TEST(RawValueEnumTest, ShortcutPresetsHaveTheirKeysAndLabels) {
         std::uint64_t inAppFlags;
         QString label;
     } presets[] = {
-        {ShortcutPreset::optionShiftD, "optionShiftD", 2, 0xA00, 0xA0000, u"\u2325 \u21E7 D"_qs},
-        {ShortcutPreset::optionSpace, "optionSpace", 49, 0x800, 0x80000, u"\u2325 Space"_qs},
+        {ShortcutPreset::optionShiftD, "optionShiftD", 2, 0xA00, 0xA0000, u"Alt+Shift+D"_qs},
+        {ShortcutPreset::optionSpace, "optionSpace", 49, 0x800, 0x80000, u"Alt+Space"_qs},
         {ShortcutPreset::optionShiftSpace, "optionShiftSpace", 49, 0xA00, 0xA0000,
-         u"\u2325 \u21E7 Space"_qs},
+         u"Alt+Shift+Space"_qs},
         {ShortcutPreset::controlOptionSpace, "controlOptionSpace", 49, 0x1800, 0xC0000,
-         u"\u2303 \u2325 Space"_qs},
+         u"Ctrl+Alt+Space"_qs},
     };
     std::vector<ShortcutPreset> order;
     QStringList raw;
