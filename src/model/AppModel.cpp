@@ -20,6 +20,7 @@ using namespace Qt::Literals::StringLiterals;
 constexpr qsizetype kLongestText = 4'000;
 constexpr qsizetype kLongestInstruction = 2'000;
 const auto kShortcutKey = u"shortcut"_s;
+const auto kSignedInStatus = u"Signed in. Your free requests are ready."_s;
 
 // The message an error shows the user; none for a cancellation, which is never shown.
 std::optional<QString> describe(const std::exception_ptr& error) {
@@ -249,7 +250,7 @@ QCoro::Task<void> AppModel::runGeneration(QString text, EditMode mode, QString i
             if (!signedIn_) {
                 // The sign-in came back from a keyring that could not be read before.
                 assign(signedIn_, true, Field::signedIn);
-                setAccountStatus(u"Signed in. Your free requests are ready."_s, false);
+                setAccountStatus(kSignedInStatus, false);
             }
         }
     } catch (...) {
@@ -455,7 +456,7 @@ QCoro::Task<void> AppModel::refreshAccount() {
     if (fetched) {
         assign(usage_, fetched, Field::usage);
         assign(signedIn_, true, Field::signedIn);
-        setAccountStatus(u"Signed in. Your free requests are ready."_s, false);
+        setAccountStatus(kSignedInStatus, false);
         co_return;
     }
     const auto message = describe(error);
