@@ -195,34 +195,26 @@ public:
 private:
     // Shows the prompt and waits for its answer until the deadline; true when the user unlocked.
     bool runPrompt(GDBusConnection* bus, const QByteArray& path) const {
-        struct Answer {
-            GMainLoop* loop;
-            std::optional<bool> unlocked;
-        };
         GMainContext* context = g_main_context_new();
         g_main_context_push_thread_default(context);
-        Answer answer{g_main_loop_new(context, FALSE), std::nullopt};
+        std::optional<bool> unlocked;
         const guint subscription = g_dbus_connection_signal_subscribe(
             bus, nullptr, "org.freedesktop.Secret.Prompt", "Completed", path.constData(), nullptr,
             G_DBUS_SIGNAL_FLAGS_NONE,
             [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
                GVariant* parameters, gpointer data) {
-                auto* answer = static_cast<Answer*>(data);
                 gboolean dismissed = TRUE;
                 g_variant_get_child(parameters, 0, "b", &dismissed);
-                answer->unlocked = !dismissed;
-                g_main_loop_quit(answer->loop);
+                *static_cast<std::optional<bool>*>(data) = !dismissed;
             },
-            &answer, nullptr);
-        GSource* deadline = g_cancellable_source_new(cancellable());
-        // A cancellable's source calls back with the cancellable first; GLib's own cast.
-        const auto quit = +[](GCancellable*, gpointer loop) -> gboolean {
-            g_main_loop_quit(static_cast<GMainLoop*>(loop));
-            return G_SOURCE_REMOVE;
-        };
-        g_source_set_callback(deadline, reinterpret_cast<GSourceFunc>(G_CALLBACK(quit)),
-                              answer.loop, nullptr);
-        g_source_attach(deadline, context);
+            &unlocked, nullptr);
+        // The deadline fires on the watchdog's thread and only wakes this context: a cancellable
+        // source would race with its own disposal there and can outlive it.
+        const gulong woken =
+            g_cancellable_connect(cancellable(), G_CALLBACK(+[](GCancellable*, gpointer waiting) {
+                                      g_main_context_wakeup(static_cast<GMainContext*>(waiting));
+                                  }),
+                                  context, nullptr);
 
         ErrorSlot error;
         // No window of ours to attach the prompt to: the service places it itself.
@@ -231,21 +223,25 @@ private:
                 g_variant_new("(s)", ""), nullptr, G_DBUS_CALL_FLAGS_NONE, -1, cancellable(),
                 &error)) {
             g_variant_unref(shown);
-            g_main_loop_run(answer.loop);
+            while (!unlocked && !g_cancellable_is_cancelled(cancellable())) {
+                g_main_context_iteration(context, TRUE);
+            }
         }
-        if (!answer.unlocked) {
+        if (!unlocked) {
             // Out of time: the prompt goes away instead of waiting for a request that gave up.
             g_dbus_connection_call(bus, kServiceName, path.constData(),
                                    "org.freedesktop.Secret.Prompt", "Dismiss", nullptr, nullptr,
                                    G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
         }
-        g_source_destroy(deadline);
-        g_source_unref(deadline);
+        g_cancellable_disconnect(cancellable(), woken);
         g_dbus_connection_signal_unsubscribe(bus, subscription);
-        g_main_loop_unref(answer.loop);
+        // Signals that arrived after the answer wait in this context, each holding its message;
+        // they are let go only when the context runs them.
+        while (g_main_context_iteration(context, FALSE)) {
+        }
         g_main_context_pop_thread_default(context);
         g_main_context_unref(context);
-        return answer.unlocked.value_or(false);
+        return unlocked.value_or(false);
     }
 
     Deadline deadline_;
