@@ -11,6 +11,9 @@ packages=(
     libxcb1-dev libxcb-res0-dev libxcb-xtest0-dev libxcb-xfixes0-dev libxcb-xinput-dev
     libxcb-xkb-dev
     libatspi2.0-dev
+    # Wayland: the compositor's registry for the session probe; Qt's own Wayland platform, so
+    # that the application runs natively rather than through XWayland
+    libwayland-dev qt6-wayland
     # the application's windows: a font, and a private X server for machines without a display
     fonts-dejavu-core xvfb xauth
     # tests and benchmarks; the stand-in service (HTTP(S) server) and a load generator

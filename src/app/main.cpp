@@ -137,8 +137,8 @@ int main(int argc, char** argv) {
     desktop::LinuxDesktop linux;
     BetaHTTP http(clock);
 
-    TextBridge bridge(
-        {linux.accessibility(), linux.workspace(), linux.pasteboard(), linux.keys(), clock});
+    TextBridge bridge({linux.accessibility(), linux.workspace(), linux.pasteboard(), linux.keys(),
+                       clock, linux.textEditing()});
     std::unique_ptr<ui::AppDelegate> delegate;
     const QString configuration = configurationPath();
     AppModel model({bridge, linux.accessibility(), linux.pasteboard(), settings,

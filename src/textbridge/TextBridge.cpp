@@ -47,6 +47,14 @@ bool sameOptional(const std::optional<QString>& lhs, const std::optional<QString
     return lhs == rhs;
 }
 
+// The element's whole text once `replacement` is in place of the captured range.
+QString replacedValue(const TextSelection& selection, const QString& replacement) {
+    const TextRange range = *selection.range;
+    const QString& original = *selection.originalValue;
+    return original.left(range.location) + replacement +
+           original.mid(range.location + range.length);
+}
+
 }  // namespace
 
 TextBridge::TextBridge(Platform platform) : platform_(platform) {}
@@ -315,6 +323,10 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
         fail(TextBridgeError::staleSelection);
     }
     validate(selection);
+    if (platform_.editing) {
+        co_await editInPlace(std::move(selection), std::move(replacement));
+        co_return;
+    }
     const ClipboardSnapshot snapshot = ClipboardSnapshot::take(pasteboard);
     validate(selection);
     if (pasteboard.changeCount() != snapshot.changeCount) {
@@ -347,10 +359,8 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
         failRestoring(TextBridgeError::replacementUnavailable);
     }
 
-    const TextRange range = *selection.range;
     const QString& original = *selection.originalValue;
-    const QString expected =
-        original.left(range.location) + replacement + original.mid(range.location + range.length);
+    const QString expected = replacedValue(selection, replacement);
     for (int read = 1;; ++read) {
         co_await sleep(platform_.clock, verificationInterval);
         const auto value = boundedValue(selection.element);
@@ -365,6 +375,28 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
         }
         if (read >= verificationReads) {
             failRestoring(TextBridgeError::pasteUnverified);
+        }
+    }
+}
+
+// This departs from the paste: with nothing on the clipboard there is no clipboard to guard, and
+// the edit goes to the element itself, so the check right before it is the last one needed.
+QCoro::Task<void> TextBridge::editInPlace(TextSelection selection, QString replacement) {
+    const QString& original = *selection.originalValue;
+    if (!platform_.editing->replaceText(selection.element, *selection.range, replacement)) {
+        // A refusal that left the draft as it was is a plain refusal; one that did not leaves a
+        // draft the user must look at.
+        fail(boundedValue(selection.element) == original ? TextBridgeError::replacementUnavailable
+                                                         : TextBridgeError::editUnverified);
+    }
+    const QString expected = replacedValue(selection, replacement);
+    for (int read = 1;; ++read) {
+        co_await sleep(platform_.clock, verificationInterval);
+        if (boundedValue(selection.element) == expected) {
+            co_return;
+        }
+        if (read >= verificationReads) {
+            fail(TextBridgeError::editUnverified);
         }
     }
 }

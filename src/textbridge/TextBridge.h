@@ -1,7 +1,8 @@
 // The only part of Tidyword that touches another application's text: it reads the selection of
 // the frontmost application (through the accessibility service, or a guarded copy through the
 // clipboard where a control hides it), and replaces it only after proving that nothing about the
-// source has changed, with the user's clipboard saved and put back and the result read back.
+// source has changed, with the result read back: by a paste, with the user's clipboard saved and
+// put back, or, where no paste can reach the source, by editing the field in place.
 #pragma once
 
 #include "async/Cancellation.h"
@@ -9,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/KeyEvents.h"
 #include "platform/Pasteboard.h"
+#include "platform/TextEditing.h"
 #include "platform/Workspace.h"
 #include "textbridge/TextSelection.h"
 
@@ -34,6 +36,10 @@ public:
         platform::Pasteboard& pasteboard;
         platform::KeyEvents& keys;
         platform::Clock& clock;
+        // Given only on sessions without a paste route (no synthetic keys or no clipboard that
+        // proves its writes reach the source): replacements then edit the field through it and
+        // never touch the clipboard.
+        platform::TextEditing* editing = nullptr;
     };
 
     explicit TextBridge(Platform platform);
@@ -45,9 +51,10 @@ public:
 
     // Puts `replacement` in place of the captured selection. Throws TextBridgeError
     // (accessibilityRequired, replacementUnavailable, sourceClosed, staleSelection,
-    // clipboardUnavailable, clipboardChanged, pasteUnverified, foreignPaste), or Cancelled
-    // during the pause before the paste. However it ends, the user's clipboard holds what it
-    // held, unless another program wrote to it meanwhile.
+    // clipboardUnavailable, clipboardChanged, pasteUnverified, foreignPaste; editing in place:
+    // editUnverified instead of the clipboard's and the paste's own), or Cancelled during the
+    // pause before the paste or edit. However it ends, the user's clipboard holds what it held,
+    // unless another program wrote to it meanwhile.
     QCoro::Task<void> replace(TextSelection selection, QString replacement,
                               CancellationToken cancellation = {});
 
@@ -68,6 +75,7 @@ private:
                                        std::optional<Element> window,
                                        CancellationToken cancellation);
     void validate(const TextSelection& selection);
+    QCoro::Task<void> editInPlace(TextSelection selection, QString replacement);
 
     std::optional<platform::TextRange> selectedRange(const Element& element);
     std::optional<QString> boundedValue(const Element& element);

@@ -42,6 +42,9 @@ const char* message(TextBridgeError::Code code) {
             return "Another program changed the clipboard during the paste, so its content may "
                    "have been pasted into your draft. Check the draft and use that app’s Undo if "
                    "needed.";
+        case TextBridgeError::editUnverified:
+            return "The edit was sent, but Tidyword could not verify the result. Check the "
+                   "original draft before trying again. You can use that app’s Undo if needed.";
     }
     Q_UNREACHABLE();
 }

@@ -25,6 +25,9 @@ public:
         // Another program wrote to the clipboard after the paste was sent, and the field now
         // holds text that is neither the draft nor the suggestion.
         foreignPaste,
+        // The field was edited in place, and its text does not read back as the suggestion put
+        // in place of the selection.
+        editUnverified,
     };
 
     explicit TextBridgeError(Code code) noexcept;

@@ -1,5 +1,7 @@
 #include "platform/linux/AtspiAccessibility.h"
 
+#include "platform/linux/AtspiElement.h"
+
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -35,46 +37,11 @@ QString takeString(gchar* text) {
     return result;
 }
 
-class AtspiElement final : public AccessibleElement::Reference {
-public:
-    // Takes over one reference on `accessible`.
-    explicit AtspiElement(AtspiAccessible* accessible) : accessible_(accessible) {}
-    ~AtspiElement() override { g_object_unref(accessible_); }
-    AtspiElement(const AtspiElement&) = delete;
-    AtspiElement& operator=(const AtspiElement&) = delete;
-
-    AtspiAccessible* get() const { return accessible_; }
-
-    // The same object on the bus: the same application and the same path.
-    bool denotesSameObject(const Reference& other) const override {
-        const auto* element = dynamic_cast<const AtspiElement*>(&other);
-        if (!element) {
-            return false;
-        }
-        if (element->accessible_ == accessible_) {
-            return true;
-        }
-        const auto* lhs = reinterpret_cast<const AtspiObject*>(accessible_);
-        const auto* rhs = reinterpret_cast<const AtspiObject*>(element->accessible_);
-        return lhs->app && rhs->app && lhs->path && rhs->path &&
-               g_strcmp0(lhs->app->bus_name, rhs->app->bus_name) == 0 &&
-               g_strcmp0(lhs->path, rhs->path) == 0;
-    }
-
-private:
-    AtspiAccessible* accessible_;
-};
-
 AccessibleElement wrap(Held accessible) {
     if (!accessible) {
         return {};
     }
     return AccessibleElement(std::make_shared<AtspiElement>(accessible.release()));
-}
-
-AtspiAccessible* unwrap(const AccessibleElement& element) {
-    const auto* reference = dynamic_cast<const AtspiElement*>(element.reference());
-    return reference ? reference->get() : nullptr;
 }
 
 QString busName(AtspiAccessible* accessible) {

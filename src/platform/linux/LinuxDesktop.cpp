@@ -10,8 +10,13 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace tidyword::platform::linux_desktop {
 
-LinuxDesktop::LinuxDesktop() {
-    if (QGuiApplication::platformName() == u"xcb") {
+LinuxDesktop::LinuxDesktop() : session_(DesktopSession::decide(probeSession())) {
+    if (session_.isWayland()) {
+        atspi_ = AtspiAccessibility::open();
+        if (session_.replacement == DesktopSession::Replacement::directEdit) {
+            textEditing_ = std::make_unique<AtspiTextEditing>();
+        }
+    } else if (QGuiApplication::platformName() == u"xcb") {
         atspi_ = AtspiAccessibility::open();
         workspace_ = X11Workspace::open();
         keys_ = XTestKeyEvents::open();

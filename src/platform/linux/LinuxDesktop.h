@@ -1,10 +1,15 @@
-// The desktop backends the application runs on, chosen once at start: on an X11 session the
-// real ones (AT-SPI2 accessibility, the X11 workspace, XTest key events, the X11 clipboard and
-// hot key); wherever one cannot start, the refusing stand-in (and Qt's clipboard), so the user
-// reads the usual message instead of a failure.
+// The desktop backends the application runs on, chosen once at start from the probed session
+// (DesktopSession.h): on an X11 session the real ones (AT-SPI2 accessibility, the X11 workspace,
+// XTest key events, the X11 clipboard and hot key). On a Wayland session, even with Qt on
+// XWayland, none of the X11 ones (they would see only XWayland's windows): AT-SPI2 accessibility,
+// and direct edits where the session has no paste route; the Wayland workspace, keys and hot keys
+// are still to come. Wherever one cannot start, the refusing stand-in (and Qt's clipboard), so
+// the user reads the usual message instead of a failure.
 #pragma once
 
 #include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/AtspiTextEditing.h"
+#include "platform/linux/DesktopSession.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/UnavailableDesktop.h"
 #include "platform/linux/X11HotKeys.h"
@@ -32,6 +37,9 @@ public:
     Pasteboard& pasteboard() {
         return x11Clipboard_ ? static_cast<Pasteboard&>(*x11Clipboard_) : qtClipboard_;
     }
+    // For the text bridge: direct edits where the session has no paste route, else none.
+    TextEditing* textEditing() { return textEditing_.get(); }
+    const DesktopSession& session() const { return session_; }
 
     // Asks the desktop to turn accessibility on (org.a11y.Status IsEnabled, and GNOME's
     // toolkit-accessibility setting where it exists) unless it is on already, then opens the
@@ -41,6 +49,7 @@ public:
 private:
     static void openAccessibilitySettings();
 
+    DesktopSession session_;
     UnavailableDesktop unavailable_;
     QtClipboard qtClipboard_;
     std::unique_ptr<XcbClipboard> x11Clipboard_;
@@ -48,6 +57,7 @@ private:
     std::unique_ptr<X11Workspace> workspace_;
     std::unique_ptr<XTestKeyEvents> keys_;
     std::unique_ptr<X11HotKeys> hotKeys_;
+    std::unique_ptr<AtspiTextEditing> textEditing_;
 };
 
 }  // namespace tidyword::platform::linux_desktop

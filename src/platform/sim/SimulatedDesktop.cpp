@@ -115,6 +115,10 @@ void SimulatedDesktop::setPasteEffect(qint32 processIdentifier, PasteEffect effe
     applications_.at(processIdentifier).paste = std::move(effect);
 }
 
+void SimulatedDesktop::setEditEffect(qint32 processIdentifier, EditEffect effect) {
+    applications_.at(processIdentifier).edit = std::move(effect);
+}
+
 void SimulatedDesktop::writeClipboard(const QList<ScriptedItem>& items) {
     items_ = items;
     ++changeCount_;
@@ -429,6 +433,31 @@ void SimulatedDesktop::pasteInto(qint32 processIdentifier) {
     }
     const auto& transform = applications_.at(processIdentifier).paste.transform;
     type(*element, transform ? transform(*pasted) : *pasted);
+}
+
+// --- TextEditing
+
+bool SimulatedDesktop::replaceText(const AccessibleElement& element, TextRange range,
+                                   const QString& text) {
+    const Element* found = live(element);
+    if (!found) {
+        return false;
+    }
+    const ElementId id = static_cast<const Reference*>(element.reference())->id;
+    edits_.append({id, range, text});
+    const auto value = this->text(id);
+    if (!value || range.location < 0 || range.length < 0 ||
+        range.location + range.length > value->size()) {
+        return false;
+    }
+    const EditEffect& effect = applications_.at(found->processIdentifier).edit;
+    const std::optional<QString> inserted = effect.result ? effect.result(text) : text;
+    if (inserted) {
+        setText(id,
+                value->left(range.location) + *inserted + value->mid(range.location + range.length),
+                {range.location + inserted->size(), 0});
+    }
+    return effect.accepted;
 }
 
 }  // namespace tidyword::platform::sim

@@ -1,12 +1,14 @@
 // A scriptable desktop for tests: running applications with accessibility trees, a clipboard
 // with a change count, and applications that react to the copy and paste shortcuts after a
-// chosen (virtual) delay, or never. Events can be scheduled at virtual times: the user types,
-// focus moves, another program writes the clipboard, an application quits or is relaunched.
+// chosen (virtual) delay, or never, and to direct edits of their text as scripted. Events can be
+// scheduled at virtual times: the user types, focus moves, another program writes the clipboard,
+// an application quits or is relaunched.
 #pragma once
 
 #include "platform/Accessibility.h"
 #include "platform/KeyEvents.h"
 #include "platform/Pasteboard.h"
+#include "platform/TextEditing.h"
 #include "platform/Workspace.h"
 #include "platform/sim/VirtualClock.h"
 
@@ -29,7 +31,8 @@ using AttributeValue = std::variant<QString, bool, TextRange, ElementId>;
 class SimulatedDesktop final : public Accessibility,
                                public Workspace,
                                public Pasteboard,
-                               public KeyEvents {
+                               public KeyEvents,
+                               public TextEditing {
 public:
     // The type under which plain text sits on the simulated clipboard.
     static constexpr char16_t plainTextType[] = u"text/plain;charset=utf-8";
@@ -50,6 +53,20 @@ public:
     struct PasteEffect {
         std::optional<std::chrono::milliseconds> after = std::chrono::milliseconds(0);
         std::function<QString(const QString&)> transform;
+    };
+    // What it does with a direct edit of its text: the range gets `result` of the text asked for
+    // (the text itself when there is no `result`; nothing changes when it gives none), and the
+    // edit reports `accepted`.
+    struct EditEffect {
+        std::function<std::optional<QString>(const QString&)> result;
+        bool accepted = true;
+    };
+    // One direct edit asked of an application.
+    struct Edit {
+        ElementId element = 0;
+        TextRange range;
+        QString text;
+        friend bool operator==(const Edit&, const Edit&) = default;
     };
     // A clipboard item as a test writes it: none for data that cannot be read.
     using ScriptedItem = QList<QPair<QString, std::optional<Data>>>;
@@ -93,6 +110,7 @@ public:
     void setScreens(QList<ScreenRect> frames) { screens_ = std::move(frames); }
     void setCopyEffect(qint32 processIdentifier, CopyEffect effect);
     void setPasteEffect(qint32 processIdentifier, PasteEffect effect);
+    void setEditEffect(qint32 processIdentifier, EditEffect effect);
     void refuseKeyEvents(bool refuse) { refuseKeys_ = refuse; }
 
     // --- Scripting the clipboard.
@@ -110,6 +128,7 @@ public:
     // --- What happened.
     const QList<qint32>& activations() const { return activations_; }
     const QList<std::pair<Shortcut, qint32>>& postedKeys() const { return posted_; }
+    const QList<Edit>& edits() const { return edits_; }
     std::optional<QString> text(ElementId element) const;
 
     // --- Accessibility
@@ -152,6 +171,10 @@ public:
     // --- KeyEvents
     bool post(Shortcut shortcut, qint32 processIdentifier) override;
 
+    // --- TextEditing
+    bool replaceText(const AccessibleElement& element, TextRange range,
+                     const QString& text) override;
+
 private:
     struct Element {
         qint32 processIdentifier = 0;
@@ -168,6 +191,7 @@ private:
         std::chrono::milliseconds activationLag{0};
         CopyEffect copy;
         PasteEffect paste;
+        EditEffect edit;
     };
     class Reference;
 
@@ -202,6 +226,7 @@ private:
     qint64 changeCount_ = 1;
     QList<qint32> activations_;
     QList<std::pair<Shortcut, qint32>> posted_;
+    QList<Edit> edits_;
     std::vector<std::unique_ptr<Clock::Alarm>> scheduled_;
 };
 

@@ -28,6 +28,34 @@ TEST(LinuxDesktopTest, AnX11SessionGetsTheRealBackends) {
     EXPECT_NE(dynamic_cast<XTestKeyEvents*>(&desktop.keys()), nullptr);
     EXPECT_NE(dynamic_cast<X11HotKeys*>(&desktop.hotKeys()), nullptr);
     EXPECT_NE(dynamic_cast<XcbClipboard*>(&desktop.pasteboard()), nullptr);
+    // The private desktop's own X server: the paste route, no direct edits.
+    EXPECT_EQ(desktop.session().desktop, DesktopSession::Desktop::x11);
+    EXPECT_EQ(desktop.textEditing(), nullptr);
+}
+
+// Qt on an X server (here the private one, as XWayland would be) in a session that says it is
+// GNOME on Wayland: none of the X11 backends, and replacements edit in place.
+TEST(LinuxDesktopTest, AWaylandSessionTakesTheWaylandBranchThoughQtRunsOnX11) {
+    const QByteArray names[] = {"XDG_SESSION_TYPE", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP"};
+    const QByteArray values[] = {"wayland", "wayland-absent", "GNOME"};
+    std::optional<QByteArray> saved[3];
+    for (int variable = 0; variable < 3; ++variable) {
+        if (qEnvironmentVariableIsSet(names[variable])) {
+            saved[variable] = qgetenv(names[variable]);
+        }
+        qputenv(names[variable], values[variable]);
+    }
+    LinuxDesktop desktop;
+    for (int variable = 0; variable < 3; ++variable) {
+        saved[variable] ? qputenv(names[variable], *saved[variable]) : qunsetenv(names[variable]);
+    }
+    EXPECT_EQ(desktop.session().desktop, DesktopSession::Desktop::gnomeWayland);
+    EXPECT_NE(dynamic_cast<AtspiAccessibility*>(&desktop.accessibility()), nullptr);
+    EXPECT_EQ(dynamic_cast<X11Workspace*>(&desktop.workspace()), nullptr);
+    EXPECT_EQ(dynamic_cast<XTestKeyEvents*>(&desktop.keys()), nullptr);
+    EXPECT_EQ(dynamic_cast<X11HotKeys*>(&desktop.hotKeys()), nullptr);
+    EXPECT_EQ(dynamic_cast<XcbClipboard*>(&desktop.pasteboard()), nullptr);
+    EXPECT_NE(dynamic_cast<AtspiTextEditing*>(desktop.textEditing()), nullptr);
 }
 
 // GNOME's own switch, as this process sees it (settings live in its memory here).

@@ -58,6 +58,8 @@ const std::vector<const char*> kTextBridgeMessages{
     "the suggestion or try again.",
     "Another program changed the clipboard during the paste, so its content may have been pasted "
     "into your draft. Check the draft and use that app\u2019s Undo if needed.",
+    "The edit was sent, but Tidyword could not verify the result. Check the original draft "
+    "before trying again. You can use that app\u2019s Undo if needed.",
 };
 
 // Checks every case's message and that equality and hashing follow the case alone.
@@ -84,7 +86,7 @@ TEST(ErrorMessagesTest, BetaErrorMessagesAreExact) {
 }
 
 TEST(ErrorMessagesTest, TextBridgeErrorMessagesAreExact) {
-    expectMessagesInOrder<TextBridgeError>(kTextBridgeMessages, TextBridgeError::foreignPaste);
+    expectMessagesInOrder<TextBridgeError>(kTextBridgeMessages, TextBridgeError::editUnverified);
 }
 
 TEST(ErrorMessagesTest, HotKeyErrorMessagesAreExact) {

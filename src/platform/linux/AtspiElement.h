@@ -1,0 +1,31 @@
+// The handle the AT-SPI backends keep behind an AccessibleElement: one reference on a libatspi
+// accessible. Shared by every backend that is handed elements the accessibility backend found.
+#pragma once
+
+#include "platform/Accessibility.h"
+
+typedef struct _AtspiAccessible AtspiAccessible;
+
+namespace tidyword::platform::linux_desktop {
+
+class AtspiElement final : public AccessibleElement::Reference {
+public:
+    // Takes over one reference on `accessible`.
+    explicit AtspiElement(AtspiAccessible* accessible) : accessible_(accessible) {}
+    ~AtspiElement() override;
+    AtspiElement(const AtspiElement&) = delete;
+    AtspiElement& operator=(const AtspiElement&) = delete;
+
+    AtspiAccessible* get() const { return accessible_; }
+
+    // The same object on the bus: the same application and the same path.
+    bool denotesSameObject(const Reference& other) const override;
+
+private:
+    AtspiAccessible* accessible_;
+};
+
+// The accessible behind an element of an AT-SPI backend, not referenced; null for any other.
+AtspiAccessible* unwrap(const AccessibleElement& element);
+
+}  // namespace tidyword::platform::linux_desktop

@@ -1,0 +1,116 @@
+#include "platform/linux/AtspiTextEditing.h"
+
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/AtspiElement.h"
+
+#include <atspi/atspi.h>
+
+#include <memory>
+#include <optional>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+template <typename Interface>
+using Held = std::unique_ptr<Interface, decltype(&g_object_unref)>;
+
+// A failed request is a refusal; its error is not news.
+bool failed(GError*& error) {
+    if (!error) {
+        return false;
+    }
+    g_error_free(error);
+    error = nullptr;
+    return true;
+}
+
+std::optional<QString> textBetween(AtspiText* text, qint64 start, qint64 end) {
+    GError* error = nullptr;
+    gchar* value =
+        atspi_text_get_text(text, static_cast<gint>(start), static_cast<gint>(end), &error);
+    if (failed(error) || !value) {
+        return std::nullopt;
+    }
+    QString result = QString::fromUtf8(value);
+    g_free(value);
+    return result;
+}
+
+// GTK and most toolkits count code points, Qt UTF-16 units.
+bool countsCodePoints(AtspiAccessible* accessible) {
+    GError* error = nullptr;
+    const Held<AtspiAccessible> application(atspi_accessible_get_application(accessible, &error),
+                                            &g_object_unref);
+    if (failed(error) || !application) {
+        return true;
+    }
+    gchar* toolkit = atspi_accessible_get_toolkit_name(application.get(), &error);
+    if (failed(error) || !toolkit) {
+        return true;
+    }
+    const bool qt = g_ascii_strncasecmp(toolkit, "qt", 2) == 0;
+    g_free(toolkit);
+    return !qt;
+}
+
+bool insert(AtspiEditableText* editable, qint64 position, const QString& text,
+            bool countsCodePoints) {
+    const QByteArray utf8 = text.toUtf8();
+    const qint64 length = countsCodePoints ? utf8.size() : text.size();
+    GError* error = nullptr;
+    const gboolean inserted = atspi_editable_text_insert_text(
+        editable, static_cast<gint>(position), utf8.constData(), static_cast<gint>(length), &error);
+    return !failed(error) && inserted;
+}
+
+}  // namespace
+
+bool AtspiTextEditing::replaceText(const AccessibleElement& element, TextRange range,
+                                   const QString& replacement) {
+    AtspiAccessible* accessible = unwrap(element);
+    if (!accessible) {
+        return false;
+    }
+    const Held<AtspiText> text(atspi_accessible_get_text_iface(accessible), &g_object_unref);
+    const Held<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(accessible),
+                                           &g_object_unref);
+    if (!text || !editable) {
+        return false;
+    }
+    GError* error = nullptr;
+    const gint count = atspi_text_get_character_count(text.get(), &error);
+    if (failed(error) || count < 0 || count > AtspiAccessibility::longestValue) {
+        return false;
+    }
+    const auto value = textBetween(text.get(), 0, count);
+    if (!value || range.location < 0 || range.length < 0 ||
+        range.length > value->size() - range.location) {
+        return false;
+    }
+    const QString removed = value->mid(range.location, range.length);
+    const bool toolkitCountsCodePoints = countsCodePoints(accessible);
+    for (const bool asCodePoints : {toolkitCountsCodePoints, !toolkitCountsCodePoints}) {
+        const qint64 start =
+            asCodePoints ? codePointOffset(*value, range.location) : range.location;
+        const qint64 end = asCodePoints ? codePointOffset(*value, range.location + range.length)
+                                        : range.location + range.length;
+        if (start < 0 || end < start || textBetween(text.get(), start, end) != removed) {
+            continue;
+        }
+        const gboolean deleted = atspi_editable_text_delete_text(
+            editable.get(), static_cast<gint>(start), static_cast<gint>(end), &error);
+        if (failed(error) || !deleted) {
+            return false;
+        }
+        if (replacement.isEmpty() ||
+            insert(editable.get(), start, replacement, toolkitCountsCodePoints)) {
+            return true;
+        }
+        insert(editable.get(), start, removed, toolkitCountsCodePoints);
+        return false;
+    }
+    return false;
+}
+
+}  // namespace tidyword::platform::linux_desktop

@@ -1,0 +1,158 @@
+// The probe answers from the real session: the environment, the compositor, the session bus.
+#include "platform/linux/DesktopSession.h"
+
+#include <gio/gio.h>
+
+#include <cerrno>
+#include <poll.h>
+#include <wayland-client.h>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void announced(void* globals, wl_registry* /*registry*/, uint32_t /*name*/, const char* interface,
+               uint32_t /*version*/) {
+    static_cast<QSet<QString>*>(globals)->insert(QString::fromUtf8(interface));
+}
+
+void withdrawn(void* /*globals*/, wl_registry* /*registry*/, uint32_t /*name*/) {}
+
+void synced(void* done, wl_callback* /*callback*/, uint32_t /*serial*/) {
+    *static_cast<bool*>(done) = true;
+}
+
+const wl_registry_listener registryListener{&announced, &withdrawn};
+const wl_callback_listener syncListener{&synced};
+
+// The globals of one registry round trip on a connection of our own, or none when the
+// compositor cannot be reached or does not answer in time (wl_display_roundtrip would wait
+// forever on one that hangs).
+std::optional<QSet<QString>> registryGlobals(const QString& display,
+                                             std::chrono::milliseconds patience) {
+    wl_display* connection = wl_display_connect(display.toLocal8Bit().constData());
+    if (!connection) {
+        return std::nullopt;
+    }
+    QSet<QString> globals;
+    bool done = false;
+    wl_registry* registry = wl_display_get_registry(connection);
+    wl_registry_add_listener(registry, &registryListener, &globals);
+    wl_callback* sync = wl_display_sync(connection);
+    wl_callback_add_listener(sync, &syncListener, &done);
+    const Clock::time_point deadline = Clock::now() + patience;
+    while (!done) {
+        if (wl_display_prepare_read(connection) != 0) {
+            if (wl_display_dispatch_pending(connection) < 0) {
+                break;
+            }
+            continue;
+        }
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if ((wl_display_flush(connection) < 0 && errno != EAGAIN) || left <= 0) {
+            wl_display_cancel_read(connection);
+            break;
+        }
+        pollfd readable{wl_display_get_fd(connection), POLLIN, 0};
+        const int ready = poll(&readable, 1, static_cast<int>(left));
+        if (ready <= 0) {
+            wl_display_cancel_read(connection);
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (wl_display_read_events(connection) < 0 || wl_display_dispatch_pending(connection) < 0) {
+            break;
+        }
+    }
+    wl_callback_destroy(sync);
+    wl_registry_destroy(registry);
+    wl_display_disconnect(connection);
+    return done ? std::optional(globals) : std::nullopt;
+}
+
+GVariant* call(GDBusConnection* bus, const char* destination, const char* path,
+               const char* interface, const char* method, const GVariantType* replyType,
+               std::chrono::milliseconds patience) {
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, destination, path, interface, method, nullptr, replyType, G_DBUS_CALL_FLAGS_NONE,
+        static_cast<gint>(patience.count()), nullptr, &error);
+    if (error) {
+        g_error_free(error);
+    }
+    return reply;
+}
+
+QSet<QString> busNames(GDBusConnection* bus, std::chrono::milliseconds patience) {
+    QSet<QString> names;
+    GVariant* reply = call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                           "org.freedesktop.DBus", "ListNames", G_VARIANT_TYPE("(as)"), patience);
+    if (!reply) {
+        return names;
+    }
+    GVariantIter* iterator = nullptr;
+    const gchar* name = nullptr;
+    g_variant_get(reply, "(as)", &iterator);
+    while (g_variant_iter_loop(iterator, "&s", &name)) {
+        names.insert(QString::fromUtf8(name));
+    }
+    g_variant_iter_free(iterator);
+    g_variant_unref(reply);
+    return names;
+}
+
+// The portal is started on demand when it is not running yet, as any portal client starts it.
+QSet<QString> portalInterfaces(GDBusConnection* bus, std::chrono::milliseconds patience) {
+    QSet<QString> interfaces;
+    GVariant* reply =
+        call(bus, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+             "org.freedesktop.DBus.Introspectable", "Introspect", G_VARIANT_TYPE("(s)"), patience);
+    if (!reply) {
+        return interfaces;
+    }
+    const gchar* xml = nullptr;
+    g_variant_get(reply, "(&s)", &xml);
+    GError* error = nullptr;
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, &error);
+    if (error) {
+        g_error_free(error);
+    }
+    for (GDBusInterfaceInfo** interface = node ? node->interfaces : nullptr;
+         interface && *interface; ++interface) {
+        interfaces.insert(QString::fromUtf8((*interface)->name));
+    }
+    if (node) {
+        g_dbus_node_info_unref(node);
+    }
+    g_variant_unref(reply);
+    return interfaces;
+}
+
+}  // namespace
+
+SessionProbe probeSession(std::chrono::milliseconds patience) {
+    SessionProbe probe;
+    probe.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
+    probe.waylandDisplay = qEnvironmentVariable("WAYLAND_DISPLAY");
+    probe.currentDesktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+    probe.x11Display = qEnvironmentVariable("DISPLAY");
+    if (probe.waylandDisplay.isEmpty()) {
+        // No compositor to ask, and an X11 session's choices rest on the environment alone: its
+        // start does not wait on the bus, nor start a portal it has no use for.
+        return probe;
+    }
+    probe.waylandGlobals = registryGlobals(probe.waylandDisplay, patience);
+    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+        probe.busNames = busNames(bus, patience);
+        probe.portalInterfaces = portalInterfaces(bus, patience);
+        g_object_unref(bus);
+    }
+    return probe;
+}
+
+}  // namespace tidyword::platform::linux_desktop
