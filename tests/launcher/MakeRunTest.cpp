@@ -56,6 +56,10 @@ QByteArray contents(const QString& path) {
 class MakeRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // It rewrites the scheme's handler: only ever in the temporary home of a private bus.
+        ASSERT_TRUE(QDir::homePath().startsWith(QDir::tempPath()) &&
+                    mimeapps.startsWith(QDir::homePath()) && entry.startsWith(QDir::homePath()))
+            << "run it with tests/integration/run-on-private-bus.sh";
         ASSERT_TRUE(accessibility && clipboard);
         ASSERT_TRUE(QDir().mkpath(QFileInfo(mimeapps).absolutePath()));
         QFile list(mimeapps);
