@@ -12,12 +12,22 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
+# The debug and sanitizer builds are the ones `make run` and its tests use: they accept the
+# stand-in on loopback as their deployment. No other build does, and none of them installs.
+LOCAL_TEST_SERVICE := -DTIDYWORD_LOCAL_TEST_SERVICE=ON
+
 $(BUILD)/debug/build.ninja: | deps
-	$(CMAKE_CONFIGURE) -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug
+	$(CMAKE_CONFIGURE) -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug $(LOCAL_TEST_SERVICE)
 
 $(BUILD)/asan/build.ninja: | deps
 	$(CMAKE_CONFIGURE) -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DTIDYWORD_SANITIZE=ON \
-		-DTIDYWORD_BUILD_BENCHMARKS=OFF
+		-DTIDYWORD_BUILD_BENCHMARKS=OFF $(LOCAL_TEST_SERVICE)
+
+# A tree configured before the option existed gets it, once.
+define ensure-local-test-service
+	@grep -q '^TIDYWORD_LOCAL_TEST_SERVICE:BOOL=ON' $(1)/CMakeCache.txt || \
+		cmake $(LOCAL_TEST_SERVICE) $(1) >/dev/null
+endef
 
 $(BUILD)/fuzz/build.ninja: | deps
 	CXX=clang++ $(CMAKE_CONFIGURE) -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -28,6 +38,7 @@ $(BUILD)/release/build.ninja: | deps
 		-DTIDYWORD_BUILD_TESTS=OFF
 
 build: $(BUILD)/debug/build.ninja
+	$(call ensure-local-test-service,$(BUILD)/debug)
 	cmake --build $(BUILD)/debug -j $(JOBS)
 
 # Every test, in a plain build and in an AddressSanitizer + UndefinedBehaviorSanitizer build,
@@ -38,6 +49,7 @@ test-debug: build
 	ctest --test-dir $(BUILD)/debug --output-on-failure -j $(JOBS)
 
 test-asan: $(BUILD)/asan/build.ninja
+	$(call ensure-local-test-service,$(BUILD)/asan)
 	cmake --build $(BUILD)/asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --test-dir $(BUILD)/asan --output-on-failure -j $(JOBS)
@@ -65,17 +77,30 @@ bench: $(BUILD)/release/build.ninja
 	bench/textbridge-x11.sh $(BUILD)/release
 	bench/app-x11.sh $(BUILD)/release
 
-# Starts Tidyword in the user's graphical session. Without one, it shows what Tidyword looks
-# like instead: both windows on a private X server, saved under build/screenshots/.
+# Starts Tidyword in the user's graphical session, on the local test service: the stand-in,
+# started beside it and stopped with it (scripts/run-local.py). Without a display, it shows
+# instead what Tidyword looks like and does, on a private X server: both windows, then the
+# whole job against mousepad, in pictures under build/screenshots/.
 SCREENSHOTS := $(BUILD)/screenshots
+RUN_LOCAL := scripts/run-local.py $(BUILD)/debug/bin/tidyword \
+	$(BUILD)/debug/tools/standin/tidyword-standin
 run: build
 	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then \
-		exec $(BUILD)/debug/bin/tidyword; \
+		exec $(RUN_LOCAL); \
 	fi; \
 	echo "No display here: starting a private X server to take screenshots into $(SCREENSHOTS)/ instead."; \
 	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/debug/bin/tidyword --screenshots $(SCREENSHOTS) \
 		2>/dev/null || { echo "Tidyword could not take the screenshots." >&2; exit 1; }; \
-	ls $(SCREENSHOTS)/*.png
+	ls $(SCREENSHOTS)/*.png; \
+	echo "And the job itself, on a private desktop with mousepad and the local test service:"; \
+	log=$(SCREENSHOTS)/job.log; \
+	if TIDYWORD_SCREENSHOTS=$(abspath $(SCREENSHOTS)) QT_QPA_PLATFORM=xcb \
+		tests/integration/run-on-private-bus.sh --keyring --tray -- \
+		$(BUILD)/debug/tests/launcher/launcher_tidyword --gtest_brief=1 > $$log 2>&1; then \
+		grep -E '^(Started|Signed|Selected|Replaced|Quit)' $$log; \
+	else \
+		tail -n 40 $$log >&2; echo "Tidyword could not show the job." >&2; exit 1; \
+	fi
 
 SOURCES = $(shell git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 

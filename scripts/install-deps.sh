@@ -24,6 +24,9 @@ packages=(
     # applications to read from and write into, a way to press keys as a user would, and
     # another keyboard layout to switch to
     openbox trayer x11-utils at-spi2-core mousepad zenity xdotool x11-xkb-utils
+    # `make run`'s browser stand-in on a private desktop opens the sign-in callback through the
+    # scheme's handler, as a browser does
+    libglib2.0-bin
     # a clipboard client that speaks the selection protocol itself (slow owners, typed data,
     # a clipboard manager)
     python3-xlib

@@ -144,6 +144,7 @@ int main(int argc, char** argv) {
     AppModel model({bridge, linux.accessibility(), linux.pasteboard(), settings,
                     [configuration] { return readConfigurationFile(configuration); },
                     [&](const BetaConfig& config) {
+                        http.trustAuthorityOf(config);  // a local test service's own, if any
                         return std::make_unique<BetaSession>(
                             config,
                             BetaSession::Platform{secrets, browser, clock, random, http.transport(),

@@ -479,6 +479,17 @@ QString AppModel::usageLabel() const {
            u" free requests remaining"_s;
 }
 
+QString AppModel::serviceNote() const {
+    if (!session_ || session_->config().provider != IdentityProvider::local) {
+        return {};
+    }
+    const QUrl service = session_->config().apiBaseURL;
+    return u"Connected to a local test service (tidyword-standin at %1:%2), not the Tidyword "
+           "editing service. Its rewrites are examples, and your text stays on this computer."_s
+               .arg(service.host())
+               .arg(service.port());
+}
+
 QString AppModel::resetLabel() const {
     return usage_ ? resetLabelFor(usage_->resetsAt) : QString();
 }

@@ -109,6 +109,9 @@ public:
     // --- Computed
     bool unchanged() const { return !suggestion_.isEmpty() && suggestion_ == original_; }
     QString usageLabel() const;
+    // Says that Tidyword is connected to a local test service, whose rewrites are examples and
+    // must not be taken for the editing service's; empty for any other configuration.
+    QString serviceNote() const;
     QString resetLabel() const;
     const std::optional<TextSelection>& selection() const { return selection_; }
 

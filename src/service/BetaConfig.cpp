@@ -4,6 +4,7 @@
 #include "service/BetaError.h"
 #include "service/StrictJson.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -22,6 +23,15 @@ constexpr auto kAuth0Domain = u"auth0.com";
 
 constexpr qsizetype kMaximumScopeLength = 512;
 constexpr qsizetype kMaximumAudienceLength = 512;
+constexpr qsizetype kMaximumPathLength = 4096;
+
+// Whether this build takes the stand-in on loopback for its deployment: only builds for
+// `make run` and its tests do, and an installed build never has the option.
+#ifdef TIDYWORD_LOCAL_TEST_SERVICE
+constexpr bool kAcceptsLocalTestService = true;
+#else
+constexpr bool kAcceptsLocalTestService = false;
+#endif
 
 [[noreturn]] void reject() {
     throw BetaError(BetaError::notConfigured);
@@ -66,6 +76,20 @@ bool secureURL(const QString& text) {
            !url->hasQuery() && !url->hasFragment() && (url->port() == -1 || url->port() == 443);
 }
 
+// HTTPS to a loopback host name with an explicit port, and nothing else: no credentials, path,
+// query or fragment.
+bool loopbackURL(const QString& text) {
+    const auto url = urlFrom(text);
+    if (!url || !text.startsWith(u"https:") || url->scheme() != u"https" || url->port() <= 0) {
+        return false;
+    }
+    const QString host = url->host(QUrl::FullyEncoded).toLower();
+    const QString path = url->path(QUrl::FullyEncoded);
+    return (host == u"127.0.0.1" || host == u"localhost") &&
+           !url->authority(QUrl::FullyEncoded).contains(u'@') && !url->hasQuery() &&
+           !url->hasFragment() && (path.isEmpty() || path == u"/");
+}
+
 bool validAudience(const QString& audience) {
     if (characterCount(audience) > kMaximumAudienceLength) {
         return false;
@@ -78,11 +102,8 @@ bool containsWhitespace(const QString& text) {
                        [](QChar character) { return character.isSpace(); });
 }
 
-void checkAuth0(const BetaConfig& config, const QString& host) {
-    require(matchesWhole(u"[a-z0-9][a-z0-9-]*(\\.[a-z0-9-]+)?\\."_s + escapedDomain(kAuth0Domain),
-                         host));
-    const QString path = config.authority.path(QUrl::FullyDecoded);
-    require(path.isEmpty() || path == u"/");
+// What Auth0's protocol asks of the client: its identifier, audience and scope.
+void checkAuth0Client(const BetaConfig& config) {
     require(matchesWhole(u"[A-Za-z0-9_-]{1,128}"_s, config.clientID));
     require(config.audience && validAudience(*config.audience));
 
@@ -93,6 +114,28 @@ void checkAuth0(const BetaConfig& config, const QString& host) {
     const QSet<QString> required{u"openid"_s, u"offline_access"_s, u"access_as_user"_s};
     const QSet<QString> allowed = required + QSet<QString>{u"profile"_s, u"email"_s};
     require(distinct.contains(required) && allowed.contains(distinct));
+}
+
+void checkAuth0(const BetaConfig& config, const QString& host) {
+    require(matchesWhole(u"[a-z0-9][a-z0-9-]*(\\.[a-z0-9-]+)?\\."_s + escapedDomain(kAuth0Domain),
+                         host));
+    const QString path = config.authority.path(QUrl::FullyDecoded);
+    require(path.isEmpty() || path == u"/");
+    checkAuth0Client(config);
+}
+
+// The stand-in: service and identity provider on one loopback port, over HTTPS with the
+// certificate authority it made, which the configuration names.
+void checkLocal(const BetaConfig& config, const QString& apiBaseURL, const QString& authority) {
+    require(loopbackURL(apiBaseURL) && loopbackURL(authority));
+    require(config.apiBaseURL.port() == config.authority.port());
+    require(config.certificateAuthority.has_value());
+    const QString& file = *config.certificateAuthority;
+    require(QDir::isAbsolutePath(file) && characterCount(file) <= kMaximumPathLength);
+    require(std::none_of(file.begin(), file.end(), [](QChar character) {
+        return character.category() == QChar::Other_Control;
+    }));
+    checkAuth0Client(config);
 }
 
 void checkEntra(const BetaConfig& config, const QString& host) {
@@ -129,6 +172,8 @@ QString rawValue(IdentityProvider provider) {
             return QStringLiteral("entra");
         case IdentityProvider::auth0:
             return QStringLiteral("auth0");
+        case IdentityProvider::local:
+            return QStringLiteral("local");
     }
     Q_UNREACHABLE();
 }
@@ -138,9 +183,9 @@ BetaConfig BetaConfig::parse(const QByteArray& data) {
     // Shape, value types and keys: one object of strings, with known keys only.
     const auto members = parseStringObject(data);
     require(members.has_value());
-    static const QSet<QString> known{u"provider"_s,    u"api_base_url"_s, u"authority"_s,
-                                     u"client_id"_s,   u"audience"_s,     u"scope"_s,
-                                     u"redirect_uri"_s};
+    static const QSet<QString> known{
+        u"provider"_s, u"api_base_url"_s, u"authority"_s,    u"client_id"_s,
+        u"audience"_s, u"scope"_s,        u"redirect_uri"_s, u"certificate_authority"_s};
     for (const QString& key : members->keys()) {
         require(known.contains(key));
     }
@@ -155,6 +200,7 @@ BetaConfig BetaConfig::parse(const QByteArray& data) {
     if (members->contains(u"provider"_s)) {
         const auto provider = fromRawValue<IdentityProvider>(members->value(u"provider"_s));
         require(provider.has_value());
+        require(*provider != IdentityProvider::local || kAcceptsLocalTestService);
         config.provider = *provider;
     }
     const QString apiBaseURL = member(u"api_base_url"_s);
@@ -165,15 +211,23 @@ BetaConfig BetaConfig::parse(const QByteArray& data) {
     if (members->contains(u"audience"_s)) {
         config.audience = members->value(u"audience"_s);
     }
+    if (members->contains(u"certificate_authority"_s)) {
+        config.certificateAuthority = members->value(u"certificate_authority"_s);
+    }
     config.apiBaseURL = requiredURL(apiBaseURL);
     config.authority = requiredURL(authority);
     config.redirectURI = requiredURL(redirectURI);
 
     // Validation.
-    require(secureURL(apiBaseURL));
-    require(secureURL(authority));
     require(characterCount(config.scope) <= kMaximumScopeLength);
     require(redirectURI == QStringView(requiredRedirectURI));
+    if (config.provider == IdentityProvider::local) {
+        checkLocal(config, apiBaseURL, authority);
+        return config;
+    }
+    require(!config.certificateAuthority);
+    require(secureURL(apiBaseURL));
+    require(secureURL(authority));
     const QString host = config.authority.host(QUrl::FullyEncoded).toLower();
     if (config.provider == IdentityProvider::auth0) {
         checkAuth0(config, host);
@@ -185,12 +239,12 @@ BetaConfig BetaConfig::parse(const QByteArray& data) {
 
 QUrl BetaConfig::authorizationEndpoint() const {
     return appendingPathComponent(
-        authority, provider == IdentityProvider::entra ? u"oauth2/v2.0/authorize" : u"authorize");
+        authority, dialect() == IdentityProvider::entra ? u"oauth2/v2.0/authorize" : u"authorize");
 }
 
 QUrl BetaConfig::tokenEndpoint() const {
     return appendingPathComponent(
-        authority, provider == IdentityProvider::entra ? u"oauth2/v2.0/token" : u"oauth/token");
+        authority, dialect() == IdentityProvider::entra ? u"oauth2/v2.0/token" : u"oauth/token");
 }
 
 QString BetaConfig::sessionIdentifier() const {

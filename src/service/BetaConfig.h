@@ -13,11 +13,14 @@
 
 namespace tidyword {
 
-enum class IdentityProvider { entra, auth0 };
+// `local` is the stand-in on this computer, which only a build made for `make run` and its tests
+// accepts (the TIDYWORD_LOCAL_TEST_SERVICE option); it speaks Auth0's protocol.
+enum class IdentityProvider { entra, auth0, local };
 
 template <>
 struct EnumCases<IdentityProvider> {
-    static constexpr std::array all{IdentityProvider::entra, IdentityProvider::auth0};
+    static constexpr std::array all{IdentityProvider::entra, IdentityProvider::auth0,
+                                    IdentityProvider::local};
 };
 
 QString rawValue(IdentityProvider provider);
@@ -30,6 +33,9 @@ struct BetaConfig {
     std::optional<QString> audience;
     QString scope;
     QUrl redirectURI;
+    // A local test service's own certificate authority (an absolute path): trusted for its
+    // loopback host names only, and never by any other provider's configuration.
+    std::optional<QString> certificateAuthority;
 
     // The largest configuration file read.
     static constexpr qsizetype maximumFileSize = 16'384;
@@ -40,9 +46,14 @@ struct BetaConfig {
     // BetaError(notConfigured) and nothing else is reported.
     static BetaConfig parse(const QByteArray& data);
 
+    // The provider whose protocol this configuration speaks.
+    IdentityProvider dialect() const {
+        return provider == IdentityProvider::local ? IdentityProvider::auth0 : provider;
+    }
     QUrl authorizationEndpoint() const;
     QUrl tokenEndpoint() const;
-    // All seven values joined with "|": a stored sign-in is used only under the same identifier.
+    // The seven values up to the redirect URI joined with "|": a stored sign-in is used only under
+    // the same identifier.
     QString sessionIdentifier() const;
 
     friend bool operator==(const BetaConfig&, const BetaConfig&) = default;

@@ -7,6 +7,7 @@
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslConfiguration>
 #include <qcoro/qcorosignal.h>
 
 #include <algorithm>
@@ -47,8 +48,19 @@ struct ReplyDeleter {
     }
 };
 
-QNetworkRequest outgoingRequest(const HTTPRequest& request) {
+bool isLoopbackName(const QUrl& url) {
+    const QString host = url.host(QUrl::FullyEncoded).toLower();
+    return host == u"127.0.0.1" || host == u"localhost";
+}
+
+QNetworkRequest outgoingRequest(const HTTPRequest& request,
+                                const QList<QSslCertificate>& loopbackAuthorities) {
     QNetworkRequest outgoing(request.url);
+    if (!loopbackAuthorities.isEmpty() && isLoopbackName(request.url)) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setCaCertificates(loopbackAuthorities);
+        outgoing.setSslConfiguration(tls);
+    }
     outgoing.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                           QNetworkRequest::ManualRedirectPolicy);
     outgoing.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
@@ -96,9 +108,21 @@ HTTPTransport BetaHTTP::transport() {
     };
 }
 
+void BetaHTTP::trustAuthorityOf(const BetaConfig& config) {
+    if (!config.certificateAuthority) {
+        return;
+    }
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(
+        *config.certificateAuthority, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+    if (certificates.isEmpty()) {
+        throw BetaError(BetaError::notConfigured);
+    }
+    loopbackAuthorities_ = certificates;
+}
+
 QCoro::Task<HTTPResponse> BetaHTTP::perform(HTTPRequest request, CancellationToken token) {
     token.throwIfCancelled();
-    const QNetworkRequest outgoing = outgoingRequest(request);
+    const QNetworkRequest outgoing = outgoingRequest(request, loopbackAuthorities_);
     const std::unique_ptr<QNetworkReply, ReplyDeleter> reply(
         request.body ? manager().sendCustomRequest(outgoing, request.method, *request.body)
                      : manager().sendCustomRequest(outgoing, request.method));

@@ -5,7 +5,11 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "service/BetaConfig.h"
 #include "service/HTTP.h"
+
+#include <QList>
+#include <QSslCertificate>
 
 #include <memory>
 
@@ -34,11 +38,18 @@ public:
     // perform() as a replaceable transport.
     HTTPTransport transport();
 
+    // Trusts the certificate authority that `config` names (a local test service's), for
+    // requests to 127.0.0.1 and localhost only, and for them instead of the system's: nothing is
+    // added to the system's trust or this process's defaults. Nothing changes for a configuration
+    // without one. Throws BetaError(notConfigured) when the named file holds no certificate.
+    void trustAuthorityOf(const BetaConfig& config);
+
 private:
     QNetworkAccessManager& manager();
 
     platform::Clock& clock_;
     std::unique_ptr<QNetworkAccessManager> manager_;  // created on first use
+    QList<QSslCertificate> loopbackAuthorities_;
 };
 
 }  // namespace tidyword

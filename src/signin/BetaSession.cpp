@@ -256,7 +256,7 @@ OAuthTokens BetaSession::validatedTokens(const QByteArray& body, const BetaConfi
         received = refreshToken.toString();
     }
     std::optional<QString> kept = received ? received : previousRefresh;
-    if (config.provider == IdentityProvider::auth0 &&
+    if (config.dialect() == IdentityProvider::auth0 &&
         (!received || (previousRefresh && *received == *previousRefresh))) {
         // Auth0 rotates refresh tokens: each answer must bring a new one.
         fail(BetaError::invalidSignIn);

@@ -149,7 +149,7 @@ QString OAuthChallenge::authorizationCode(const QUrl& callback, const BetaConfig
     }
 
     if (!itemsNamed(items, u"error").isEmpty()) {
-        if (config.provider == IdentityProvider::auth0 && isUnverifiedEmailSignal(items)) {
+        if (config.dialect() == IdentityProvider::auth0 && isUnverifiedEmailSignal(items)) {
             fail(BetaError::emailVerificationRequired);
         }
         fail(BetaError::signInFailed);

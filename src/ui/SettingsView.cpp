@@ -62,6 +62,9 @@ SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessi
     auto* layout = column(22, this);
     layout->setContentsMargins(28, 28, 28, 28);
     layout->addWidget(buildHeader());
+    serviceNote_ = wrapping(makeLabel(QString(), 12, QFont::Medium, orange(), this));
+    serviceNote_->setAccessibleName(QStringLiteral("Service"));
+    layout->addWidget(serviceNote_);
     layout->addWidget(buildSteps());
     layout->addWidget(buildAccount());
     layout->addWidget(divider(this));
@@ -246,6 +249,8 @@ void SettingsView::setDesktopNote(const QString& note) {
 
 void SettingsView::render() {
     const AppModel& model = model_;
+    setLabelText(serviceNote_, model.serviceNote());
+    serviceNote_->setVisible(!model.serviceNote().isEmpty());
     setLabelText(shortcutStep_, displayLabel(model.shortcut()));
 
     setLabelText(usageLabel_, model.usageLabel());

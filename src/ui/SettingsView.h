@@ -45,6 +45,7 @@ private:
     AppModel& model_;
     std::function<void()> requestAccessibility_;
 
+    QLabel* serviceNote_ = nullptr;
     QLabel* shortcutStep_ = nullptr;
     QLabel* usageLabel_ = nullptr;
     QLabel* resetLabel_ = nullptr;

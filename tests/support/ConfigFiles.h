@@ -36,6 +36,20 @@ inline ConfigMembers auth0Members() {
     };
 }
 
+// The stand-in on loopback, as `make run` writes it.
+inline ConfigMembers localMembers() {
+    return {
+        {"provider", "local"},
+        {"api_base_url", "https://127.0.0.1:8443"},
+        {"authority", "https://127.0.0.1:8443"},
+        {"client_id", "tidyword-local"},
+        {"audience", "urn:tidyword:local"},
+        {"scope", "openid offline_access access_as_user"},
+        {"redirect_uri", "com.tidyword.beta://oauth/callback"},
+        {"certificate_authority", "/run/tidyword-standin/ca.pem"},
+    };
+}
+
 // `members` with `changes` applied: a value replaces the member, none removes it.
 inline QByteArray configFile(ConfigMembers members, const ConfigMembers& changes = {}) {
     for (auto change = changes.begin(); change != changes.end(); ++change) {

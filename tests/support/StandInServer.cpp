@@ -27,7 +27,7 @@ void trustAuthority(const QString& path) {
 }  // namespace
 
 StandInServer::StandInServer(Transport transport, QStringList arguments) {
-    if (transport == Transport::https) {
+    if (transport != Transport::http) {
         arguments << u"--tls-dir"_s << directory_.path();
     }
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -47,7 +47,7 @@ StandInServer::StandInServer(Transport transport, QStringList arguments) {
     }
     baseURL_ = QUrl(match.captured(1) + u'/');
     if (transport == Transport::https) {
-        trustAuthority(directory_.filePath(u"ca.pem"_s));
+        trustAuthority(authorityFile());
     }
 }
 

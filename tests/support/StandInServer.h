@@ -13,10 +13,11 @@ namespace tidyword::test {
 
 class StandInServer {
 public:
-    enum class Transport { http, https };
-
     // With https, the stand-in's CA is added to this process's default TLS configuration, so
-    // that real clients trust it the way they would trust a public CA.
+    // that real clients trust it the way they would trust a public CA; httpsUntrusted leaves it
+    // in authorityFile() alone, for a client that must be told to trust it.
+    enum class Transport { http, https, httpsUntrusted };
+
     explicit StandInServer(Transport transport = Transport::http, QStringList arguments = {});
     ~StandInServer();
     StandInServer(const StandInServer&) = delete;
@@ -25,6 +26,7 @@ public:
     // The server's root, e.g. "https://127.0.0.1:40123/".
     QUrl baseURL() const { return baseURL_; }
     QUrl url(const QString& path) const { return baseURL_.resolved(QUrl(path)); }
+    QString authorityFile() const { return directory_.filePath(QStringLiteral("ca.pem")); }
 
     QJsonArray requests() const;
     void clearRequests() const;

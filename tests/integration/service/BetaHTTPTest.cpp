@@ -8,6 +8,7 @@
 #include "support/Printers.h"
 #include "support/StandInServer.h"
 
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -191,6 +192,52 @@ INSTANTIATE_TEST_SUITE_P(
                  {59s, 1s},
                  BetaError::timedOut}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A local test service's certificate authority is trusted for the loopback host names and
+// nowhere else, and only by the transport told to.
+TEST(BetaHTTPLocalAuthorityTest, IsTrustedForTheLoopbackNamesOnly) {
+    using Transport = StandInServer::Transport;
+    const StandInServer loopback(Transport::httpsUntrusted);
+    const StandInServer other(Transport::httpsUntrusted,
+                              {u"--host"_s, u"127.0.0.2"_s, u"--tls-name"_s, u"127.0.0.2"_s});
+    platform::SystemClock clock;
+    const auto answer = [&clock](const StandInServer& server, const QString& host,
+                                 const std::optional<QString>& authority) {
+        BetaHTTP http(clock);
+        BetaConfig config;
+        config.certificateAuthority = authority;
+        http.trustAuthorityOf(config);
+        HTTPRequest request;
+        request.method = "GET";
+        request.url = server.url(u"v1/account"_s);
+        request.url.setHost(host);
+        std::optional<int> status;
+        const auto error = test::codeThrownBy<BetaError>(
+            [&] { status = test::runToCompletion(http.perform(request)).status; });
+        EXPECT_TRUE(!error || *error == BetaError::network) << host.toStdString();
+        return status;
+    };
+    // 401: the stand-in answered, and wants a sign-in.
+    EXPECT_EQ(answer(loopback, u"127.0.0.1"_s, loopback.authorityFile()), 401);
+    EXPECT_EQ(answer(loopback, u"localhost"_s, loopback.authorityFile()), 401);
+    EXPECT_EQ(answer(loopback, u"127.0.0.1"_s, std::nullopt), std::nullopt);
+    EXPECT_EQ(answer(other, u"127.0.0.2"_s, other.authorityFile()), std::nullopt);
+
+    // The certificate names 127.0.0.2: trusted the way a public authority is, it is reached.
+    QSslConfiguration defaults = QSslConfiguration::defaultConfiguration();
+    defaults.addCaCertificates(QSslCertificate::fromPath(other.authorityFile()));
+    QSslConfiguration::setDefaultConfiguration(defaults);
+    EXPECT_EQ(answer(other, u"127.0.0.2"_s, std::nullopt), 401);
+}
+
+TEST(BetaHTTPLocalAuthorityTest, AFileWithoutACertificateIsNotAConfiguration) {
+    platform::SystemClock clock;
+    BetaHTTP http(clock);
+    BetaConfig config;
+    config.certificateAuthority = u"/nonexistent/ca.pem"_s;
+    EXPECT_EQ(test::codeThrownBy<BetaError>([&] { http.trustAuthorityOf(config); }),
+              BetaError::notConfigured);
+}
 
 }  // namespace
 }  // namespace tidyword

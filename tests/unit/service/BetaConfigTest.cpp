@@ -16,6 +16,15 @@ using test::auth0Members;
 using test::configFile;
 using test::ConfigMembers;
 using test::entraMembers;
+using test::localMembers;
+
+// This program is compiled twice, as a build with the local test service option and as one
+// without, and checks the configuration parser of the same kind of build.
+#ifdef TIDYWORD_LOCAL_TEST_SERVICE
+constexpr bool kLocalBuild = true;
+#else
+constexpr bool kLocalBuild = false;
+#endif
 
 bool accepts(const QByteArray& file) {
     const auto error = test::codeThrownBy<BetaError>([&file] { BetaConfig::parse(file); });
@@ -40,6 +49,7 @@ TEST_P(BetaConfigMemberTest, AcceptsOnlyValidMembers) {
 
 const auto entra = entraMembers;
 const auto auth0 = auth0Members;
+const auto local = localMembers;
 const std::optional<QString> absent;
 
 QString repeated(QChar character, int count) {
@@ -228,6 +238,58 @@ INSTANTIATE_TEST_SUITE_P(
             "AudienceWithPort", auth0, {{"audience", "https://api.tidyword.example:8443"}}, false},
         MemberCase{
             "AudienceWithQuery", auth0, {{"audience", "https://api.tidyword.example?x=1"}}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A valid local configuration is accepted by a build with the option alone; everything else
+// about it is refused by both kinds of build.
+INSTANTIATE_TEST_SUITE_P(
+    Local, BetaConfigMemberTest,
+    ::testing::Values(
+        MemberCase{"LocalAsGiven", local, {}, kLocalBuild},
+        MemberCase{
+            "Localhost",
+            local,
+            {{"api_base_url", "https://localhost:8443/"}, {"authority", "https://LOCALHOST:8443"}},
+            kLocalBuild},
+        MemberCase{"ServiceAndAuthorityOnTwoPorts",
+                   local,
+                   {{"authority", "https://127.0.0.1:8444"}},
+                   false},
+        MemberCase{"NoPort",
+                   local,
+                   {{"api_base_url", "https://127.0.0.1"}, {"authority", "https://127.0.0.1"}},
+                   false},
+        MemberCase{
+            "OtherLoopbackAddress",
+            local,
+            {{"api_base_url", "https://127.0.0.2:8443"}, {"authority", "https://127.0.0.2:8443"}},
+            false},
+        MemberCase{
+            "RemoteHost", local, {{"api_base_url", "https://api.tidyword.example:8443"}}, false},
+        MemberCase{
+            "LookalikeHost", local, {{"authority", "https://localhost.evil.example:8443"}}, false},
+        MemberCase{"Http", local, {{"api_base_url", "http://127.0.0.1:8443"}}, false},
+        MemberCase{"Credentials", local, {{"authority", "https://me@127.0.0.1:8443"}}, false},
+        MemberCase{"Path", local, {{"api_base_url", "https://127.0.0.1:8443/v1"}}, false},
+        MemberCase{"Query", local, {{"authority", "https://127.0.0.1:8443/?tenant=x"}}, false},
+        MemberCase{"Fragment", local, {{"api_base_url", "https://127.0.0.1:8443/#x"}}, false},
+        MemberCase{"NoCertificateAuthority", local, {{"certificate_authority", absent}}, false},
+        MemberCase{
+            "RelativeCertificateAuthority", local, {{"certificate_authority", "ca.pem"}}, false},
+        MemberCase{"CertificateAuthorityWithLineBreak",
+                   local,
+                   {{"certificate_authority", "/tmp/ca.pem\n"}},
+                   false},
+        MemberCase{"ScopeWithoutAccessAsUser", local, {{"scope", "openid offline_access"}}, false},
+        MemberCase{"NoAudience", local, {{"audience", absent}}, false},
+        MemberCase{"Auth0WithCertificateAuthority",
+                   auth0,
+                   {{"certificate_authority", "/run/tidyword-standin/ca.pem"}},
+                   false},
+        MemberCase{"EntraWithCertificateAuthority",
+                   entra,
+                   {{"certificate_authority", "/run/tidyword-standin/ca.pem"}},
+                   false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The file's bytes as written, for what a member map cannot express.
