@@ -29,7 +29,7 @@ bool acceptableToken(const QString& token) {
 
 BetaSession::BetaSession(BetaConfig config, Platform platform)
     : config_(std::move(config)),
-      store_(platform.secrets),
+      store_(platform.secrets, config_.provider == IdentityProvider::local),
       clock_(platform.clock),
       random_(platform.random),
       transport_(std::move(platform.transport)),

@@ -14,10 +14,13 @@ using Status = platform::SecretStore::Status;
 
 }  // namespace
 
-SessionTokenStore::SessionTokenStore(platform::SecretStore& store) : store_(store) {}
+SessionTokenStore::SessionTokenStore(platform::SecretStore& store, bool localTestService)
+    : store_(store), item_(item(localTestService)) {}
 
-platform::SecretItemIdentity SessionTokenStore::item() {
-    return {QStringLiteral("com.personal.Tidyword.beta-session"), QStringLiteral("oauth-tokens")};
+platform::SecretItemIdentity SessionTokenStore::item(bool localTestService) {
+    return {QStringLiteral("com.personal.Tidyword.beta-session"),
+            localTestService ? QStringLiteral("oauth-tokens-local-test-service")
+                             : QStringLiteral("oauth-tokens")};
 }
 
 QString SessionTokenStore::label() {
@@ -25,7 +28,7 @@ QString SessionTokenStore::label() {
 }
 
 std::optional<OAuthTokens> SessionTokenStore::load() const {
-    const auto found = store_.find(item());
+    const auto found = store_.find(item_);
     if (found.status == Status::notFound) {
         return std::nullopt;
     }
@@ -41,11 +44,11 @@ std::optional<OAuthTokens> SessionTokenStore::load() const {
 
 void SessionTokenStore::save(const OAuthTokens& tokens) const {
     const QByteArray data = tokens.toJson();
-    switch (store_.update(item(), data)) {
+    switch (store_.update(item_, data)) {
         case Status::success:
             return;
         case Status::notFound:
-            if (store_.add(item(), label(), data) != Status::success) {
+            if (store_.add(item_, label(), data) != Status::success) {
                 failKeychain();
             }
             return;
@@ -55,7 +58,7 @@ void SessionTokenStore::save(const OAuthTokens& tokens) const {
 }
 
 bool SessionTokenStore::deleteItem() const {
-    return store_.remove(item()) != Status::failure;
+    return store_.remove(item_) != Status::failure;
 }
 
 }  // namespace tidyword

@@ -13,10 +13,12 @@ public:
     // The largest stored item read: two tokens of 65,536 characters and the configuration.
     static constexpr qsizetype maximumItemSize = 262'144;
 
-    explicit SessionTokenStore(platform::SecretStore& store);
+    // A local test service keeps its sign-in in an item of its own: a run of the development
+    // build never replaces the sign-in of the service the user really uses.
+    SessionTokenStore(platform::SecretStore& store, bool localTestService = false);
 
     // The item the token set lives in, and the label it is created with.
-    static platform::SecretItemIdentity item();
+    static platform::SecretItemIdentity item(bool localTestService = false);
     static QString label();
 
     // None when nothing is stored. Throws BetaError(keychain) when the store fails or the item
@@ -30,6 +32,7 @@ public:
 
 private:
     platform::SecretStore& store_;
+    platform::SecretItemIdentity item_;
 };
 
 }  // namespace tidyword

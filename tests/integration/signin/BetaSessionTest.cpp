@@ -261,6 +261,24 @@ TEST_P(BetaSessionTest, StoredSetOfAnotherConfigurationIsLeftUnused) {
     EXPECT_EQ(secrets.items().size(), 1);
 }
 
+TEST_P(BetaSessionTest, ASignInToTheLocalTestServiceLeavesTheRealOneStored) {
+    if (GetParam() != IdentityProvider::auth0) {
+        GTEST_SKIP() << "the local test service speaks Auth0's protocol";
+    }
+    secrets.plant(SessionTokenStore::item(), "the user's real sign-in");
+    BetaConfig local = config();
+    local.provider = IdentityProvider::local;
+    session = std::make_unique<BetaSession>(
+        local, BetaSession::Platform{secrets, authenticator, clock, random, http.transport(),
+                                     [this] { return &window; }});
+    test::runToCompletion(session->signIn());
+    ASSERT_EQ(secrets.items().size(), 2);
+    for (const auto& item : secrets.items()) {
+        EXPECT_EQ(item.data == "the user's real sign-in",
+                  item.identity == SessionTokenStore::item());
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Providers, BetaSessionTest,
                          ::testing::Values(IdentityProvider::entra, IdentityProvider::auth0),
                          [](const auto& info) { return rawValue(info.param).toStdString(); });
