@@ -9,6 +9,7 @@
 #include "platform/linux/X11HotKeys.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XcbClipboard.h"
+#include "platform/linux/XcbConnection.h"
 #include "service/BetaError.h"
 #include "support/ConfigFiles.h"
 #include "support/EventLoop.h"
@@ -80,7 +81,7 @@ void clickTrayIcon() {
 class TidywordE2ETest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(accessibility && workspace && clipboard);
+        ASSERT_TRUE(accessibility && workspace && clipboard && x);
         // An installation as a deployment makes one: the binary, and its configuration.
         ASSERT_TRUE(QDir().mkpath(prefix.filePath(u"bin"_s)));
         ASSERT_TRUE(QDir().mkpath(prefix.filePath(u"share/tidyword"_s)));
@@ -183,12 +184,31 @@ protected:
         return static_cast<int>(search.readAllStandardOutput().count('\n'));
     }
 
+    // Whether a client holds the keyboard, as an open menu does: X tells only by refusing
+    // another grab, and one of ours that succeeds is let go at once.
+    bool keyboardGrabbed() {
+        xcb_connection_t* c = x->get();
+        const std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> grab(
+            xcb_grab_keyboard_reply(c,
+                                    xcb_grab_keyboard(c, 0, x->root(), XCB_CURRENT_TIME,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                    nullptr),
+            &std::free);
+        if (grab && grab->status == XCB_GRAB_STATUS_SUCCESS) {
+            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+            xcb_flush(c);
+            return false;
+        }
+        return true;
+    }
+
     // Opens the tray menu and chooses its first item by keyboard: a popup menu is not in the
-    // accessibility tree, and keys sent before it shows go elsewhere.
+    // accessibility tree, and keys sent before it has the keyboard go elsewhere.
     void chooseFirstTrayMenuItem() {
         const int before = windowsShown();
         clickTrayIcon();
-        test::pollUntil([&] { return windowsShown() > before; }, 50ms, kPatience);
+        test::pollUntil([&] { return windowsShown() > before && keyboardGrabbed(); }, 50ms,
+                        kPatience);
         xdotool({u"key"_s, u"Down"_s, u"Return"_s});
     }
 
@@ -209,6 +229,8 @@ protected:
         platform::linux_desktop::X11Workspace::open();
     std::unique_ptr<platform::linux_desktop::XcbClipboard> clipboard =
         platform::linux_desktop::XcbClipboard::open();
+    std::unique_ptr<platform::linux_desktop::XcbConnection> x =
+        platform::linux_desktop::XcbConnection::open();
     QTemporaryDir prefix;
     QProcess tidyword;
     QProcess editor;

@@ -153,7 +153,8 @@ def own(peer, arguments):
 def read(peer, targets):
     result = {}
     for target in targets:
-        got = peer.convert(peer.clipboard, peer.atom(target))
+        # Patient: an owner that answers at all answers well within this on a busy machine.
+        got = peer.convert(peer.clipboard, peer.atom(target), timeout=15.0)
         if got is None:
             result[target] = None
             continue
