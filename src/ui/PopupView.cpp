@@ -117,6 +117,7 @@ QWidget* PopupView::buildHeader() {
     titles->addWidget(makeLabel(QStringLiteral("Tidyword"), 17, QFont::DemiBold,
                                 toneColor(Tone::primary), header));
     sourceLabel_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), header);
+    sourceLabel_->setObjectName(QStringLiteral("source"));
     sourceLabel_->setAccessibleName(QStringLiteral("Source"));
     titles->addWidget(sourceLabel_);
     layout->addLayout(titles);
@@ -124,6 +125,7 @@ QWidget* PopupView::buildHeader() {
 
     badge_ = new QLabel(header);
     badge_->setFont(textFont(9, QFont::Bold, 1.4));
+    badge_->setObjectName(QStringLiteral("badge"));
     badge_->setAccessibleName(QStringLiteral("Badge"));
     layout->addWidget(badge_, 0, Qt::AlignVCenter);
 
@@ -143,6 +145,7 @@ QWidget* PopupView::buildHeader() {
     layout->addWidget(settingsButton_);
 
     dismissButton_ = new QToolButton(header);
+    dismissButton_->setObjectName(QStringLiteral("dismissButton"));
     dismissButton_->setIcon(symbolIcon(QStringLiteral("xmark"), 12, toneColor(Tone::primary)));
     dismissButton_->setIconSize(QSize(12, 12));
     dismissButton_->setFixedSize(26, 26);
@@ -191,6 +194,7 @@ QWidget* PopupView::buildBody() {
     modeRow->addWidget(picker);
     modeRow->addStretch(1);
     usageLabel_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), body);
+    usageLabel_->setObjectName(QStringLiteral("requests"));
     usageLabel_->setAccessibleName(QStringLiteral("Requests"));
     modeRow->addWidget(usageLabel_);
     layout->addLayout(modeRow);
@@ -211,10 +215,12 @@ QWidget* PopupView::buildBody() {
     auto* counterRow = row(8);
     instructionCounter_ =
         makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), customSection_);
+    instructionCounter_->setObjectName(QStringLiteral("instructionLength"));
     instructionCounter_->setAccessibleName(QStringLiteral("Instruction length"));
     counterRow->addWidget(instructionCounter_);
     counterRow->addStretch(1);
     applyButton_ = new QPushButton(QStringLiteral("Apply instructions"), customSection_);
+    applyButton_->setObjectName(QStringLiteral("applyButton"));
     QObject::connect(applyButton_, &QPushButton::clicked, this, [this] { model_.generate(); });
     counterRow->addWidget(applyButton_);
     custom->addLayout(counterRow);
@@ -226,16 +232,19 @@ QWidget* PopupView::buildBody() {
     caption_ = new QLabel(body);
     caption_->setFont(textFont(10, QFont::DemiBold, 1.2));
     setTextColor(caption_, toneColor(Tone::secondary));
+    caption_->setObjectName(QStringLiteral("caption"));
     caption_->setAccessibleName(QStringLiteral("Caption"));
     heading->addWidget(caption_);
     heading->addStretch(1);
     displayPicker_ = new QWidget(body);
+    displayPicker_->setObjectName(QStringLiteral("displayPicker"));
     displayPicker_->setFixedWidth(230);
     displayPicker_->setAccessibleName(QStringLiteral("Preview"));
     auto* segments = row(0, displayPicker_);
     displayButtons_ = new QButtonGroup(displayPicker_);
     for (const PreviewDisplay display : allCases<PreviewDisplay>()) {
         auto* segment = new QPushButton(rawValue(display), displayPicker_);
+        segment->setObjectName(rawValue(display));
         segment->setCheckable(true);
         segment->setAccessibleName(rawValue(display));
         displayButtons_->addButton(segment, static_cast<int>(display));
@@ -266,6 +275,7 @@ QWidget* PopupView::buildBody() {
         Qt::AlignTop);
     errorText_ = makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::primary), errorBox_);
     errorText_->setWordWrap(true);
+    errorText_->setObjectName(QStringLiteral("errorText"));
     errorText_->setAccessibleName(QStringLiteral("Error"));
     error->addWidget(errorText_, 1);
     layout->addWidget(errorBox_);
@@ -275,9 +285,11 @@ QWidget* PopupView::buildBody() {
     footer->setAlignment(Qt::AlignTop);
     footerSymbol_ =
         new SymbolLabel(QStringLiteral("lock.shield"), 11, toneColor(Tone::secondary), body);
+    footerSymbol_->setObjectName(QStringLiteral("footerSymbol"));
     footer->addWidget(footerSymbol_, 0, Qt::AlignTop);
     footerText_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), body);
     footerText_->setWordWrap(true);
+    footerText_->setObjectName(QStringLiteral("note"));
     footerText_->setAccessibleName(QStringLiteral("Note"));
     footer->addWidget(footerText_, 1);
     layout->addLayout(footer);
@@ -304,6 +316,7 @@ QWidget* PopupView::buildResultPanel() {
     layout->setContentsMargins(18, 18, 18, 18);
 
     busyRow_ = new QWidget(content);
+    busyRow_->setObjectName(QStringLiteral("busyRow"));
     auto* busy = row(9, busyRow_);
     busy->setContentsMargins(0, 0, 0, 4);
     busy->addWidget(new Spinner(14, accent(), busyRow_));
@@ -313,6 +326,7 @@ QWidget* PopupView::buildResultPanel() {
     layout->addWidget(busyRow_);
 
     noCorrections_ = new QWidget(content);
+    noCorrections_->setObjectName(QStringLiteral("noCorrections"));
     auto* check = row(6, noCorrections_);
     check->addWidget(
         new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 12, green(), noCorrections_));
@@ -322,6 +336,7 @@ QWidget* PopupView::buildResultPanel() {
     layout->addWidget(noCorrections_);
 
     emptyState_ = new QWidget(content);
+    emptyState_->setObjectName(QStringLiteral("emptyState"));
     auto* empty = column(12, emptyState_);
     empty->setContentsMargins(0, 14, 0, 14);
     empty->addWidget(new SymbolLabel(QStringLiteral("cursorarrow.and.square.on.square.dashed"), 28,
@@ -331,6 +346,7 @@ QWidget* PopupView::buildResultPanel() {
     emptyStateHint_ =
         makeLabel(QString(), 14, QFont::Normal, toneColor(Tone::secondary), emptyState_);
     emptyStateHint_->setWordWrap(true);
+    emptyStateHint_->setObjectName(QStringLiteral("emptyStateHint"));
     empty->addWidget(emptyStateHint_);
     layout->addWidget(emptyState_);
 
@@ -348,15 +364,19 @@ QWidget* PopupView::buildActionBar() {
     auto* bar = new QWidget(this);
     auto* layout = row(10, bar);
     layout->setContentsMargins(24, 16, 24, 16);
-    layout->addWidget(makeLabel(QStringLiteral("esc to dismiss"), 11, QFont::Normal,
-                                toneColor(Tone::tertiary), bar));
+    auto* dismissHint = makeLabel(QStringLiteral("esc to dismiss"), 11, QFont::Normal,
+                                  toneColor(Tone::tertiary), bar);
+    dismissHint->setObjectName(QStringLiteral("dismissHint"));
+    layout->addWidget(dismissHint);
     layout->addStretch(1);
 
     retryButton_ = new QPushButton(QStringLiteral("Retry"), bar);
+    retryButton_->setObjectName(QStringLiteral("retryButton"));
     QObject::connect(retryButton_, &QPushButton::clicked, this, [this] { model_.generate(); });
     layout->addWidget(retryButton_);
 
     signInButton_ = new QPushButton(QStringLiteral("Sign in"), bar);
+    signInButton_->setObjectName(QStringLiteral("signInButton"));
     makeProminent(signInButton_);
     makeLarge(signInButton_);
     QObject::connect(signInButton_, &QPushButton::clicked, this, [this] {
@@ -367,15 +387,18 @@ QWidget* PopupView::buildActionBar() {
     layout->addWidget(signInButton_);
 
     improveButton_ = new QPushButton(QStringLiteral("Improve"), bar);
+    improveButton_->setObjectName(QStringLiteral("improveButton"));
     QObject::connect(improveButton_, &QPushButton::clicked, this, [this] { model_.generate(); });
     layout->addWidget(improveButton_);
 
     copyButton_ = new QPushButton(bar);
+    copyButton_->setObjectName(QStringLiteral("copyButton"));
     makeLarge(copyButton_, 60);
     QObject::connect(copyButton_, &QPushButton::clicked, this, [this] { model_.copySuggestion(); });
     layout->addWidget(copyButton_);
 
     replaceButton_ = new QPushButton(bar);
+    replaceButton_->setObjectName(QStringLiteral("replaceButton"));
     makeProminent(replaceButton_);
     makeLarge(replaceButton_, 125);
     replaceButton_->setToolTip(

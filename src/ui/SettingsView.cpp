@@ -77,10 +77,12 @@ SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessi
 
     statusLine_ =
         wrapping(makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), this));
+    statusLine_->setObjectName(QStringLiteral("status"));
     statusLine_->setAccessibleName(QStringLiteral("Status"));
     layout->addWidget(statusLine_);
     desktopNote_ =
         wrapping(makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), this));
+    desktopNote_->setObjectName(QStringLiteral("desktopNote"));
     desktopNote_->setAccessibleName(QStringLiteral("Desktop"));
     desktopNote_->hide();
     layout->addWidget(desktopNote_);
@@ -88,11 +90,13 @@ SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessi
 
     auto* footer = row(10);
     auto* previewButton = new QPushButton(QStringLiteral("Preview popup"), this);
+    previewButton->setObjectName(QStringLiteral("previewButton"));
     makeLarge(previewButton);
     QObject::connect(previewButton, &QPushButton::clicked, this, [this] { model_.preview(); });
     footer->addWidget(previewButton);
     footer->addStretch(1);
     auto* saveButton = new QPushButton(QStringLiteral("Save settings"), this);
+    saveButton->setObjectName(QStringLiteral("saveButton"));
     makeProminent(saveButton);
     makeLarge(saveButton);
     QObject::connect(saveButton, &QPushButton::clicked, this, [this] { model_.saveSettings(); });
@@ -132,6 +136,7 @@ QWidget* SettingsView::buildSteps() {
         step(QStringLiteral("1"), new QLabel(QStringLiteral("Select your draft")), bar));
     layout->addWidget(chevron());
     shortcutStep_ = new QLabel;
+    shortcutStep_->setObjectName(QStringLiteral("shortcutStep"));
     shortcutStep_->setAccessibleName(QStringLiteral("Shortcut step"));
     layout->addWidget(step(QStringLiteral("2"), shortcutStep_, bar));
     layout->addWidget(chevron());
@@ -147,9 +152,11 @@ QWidget* SettingsView::buildAccount() {
     layout->addWidget(sectionTitle(QStringLiteral("person.crop.circle"),
                                    QStringLiteral("YOUR ACCOUNT"), section));
     usageLabel_ = makeLabel(QString(), 17, QFont::DemiBold, toneColor(Tone::primary), section);
+    usageLabel_->setObjectName(QStringLiteral("requests"));
     usageLabel_->setAccessibleName(QStringLiteral("Requests"));
     layout->addWidget(usageLabel_);
     resetLabel_ = makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), section);
+    resetLabel_->setObjectName(QStringLiteral("resetDate"));
     resetLabel_->setAccessibleName(QStringLiteral("Reset date"));
     layout->addWidget(resetLabel_);
     layout->addWidget(wrapping(makeLabel(
@@ -159,11 +166,13 @@ QWidget* SettingsView::buildAccount() {
 
     auto* buttons = row(8);
     signInButton_ = new QPushButton(QStringLiteral("Sign in"), section);
+    signInButton_->setObjectName(QStringLiteral("signInButton"));
     makeProminent(signInButton_);
     makeLarge(signInButton_);
     QObject::connect(signInButton_, &QPushButton::clicked, this, [this] { model_.signIn(); });
     buttons->addWidget(signInButton_);
     refreshButton_ = new QPushButton(QStringLiteral("Refresh requests"), section);
+    refreshButton_->setObjectName(QStringLiteral("refreshButton"));
     makeLarge(refreshButton_);
     QObject::connect(refreshButton_, &QPushButton::clicked, this,
                      [this] { model_.refreshAccount(); });  // runs on by itself
@@ -176,6 +185,7 @@ QWidget* SettingsView::buildAccount() {
     buttons->addWidget(cancelSignInButton_);
 
     signOutButton_ = new QPushButton(QStringLiteral("Sign out"), section);
+    signOutButton_->setObjectName(QStringLiteral("signOutButton"));
     makeLarge(signOutButton_);
     QObject::connect(signOutButton_, &QPushButton::clicked, this, [this] { model_.signOut(); });
     buttons->addWidget(signOutButton_);
@@ -194,9 +204,11 @@ QWidget* SettingsView::buildAccess() {
 
     auto* access = row(10);
     accessSymbol_ = new SymbolLabel(QStringLiteral("circle.dashed"), 19, orange(), section);
+    accessSymbol_->setObjectName(QStringLiteral("accessSymbol"));
     access->addWidget(accessSymbol_, 0, Qt::AlignTop);
     auto* texts = column(3);
     accessTitle_ = makeLabel(QString(), 13, QFont::Medium, toneColor(Tone::primary), section);
+    accessTitle_->setObjectName(QStringLiteral("accessTitle"));
     texts->addWidget(accessTitle_);
     texts->addWidget(wrapping(makeLabel(
         QStringLiteral("Allows Tidyword to read your selection and paste an accepted improvement "
@@ -204,6 +216,7 @@ QWidget* SettingsView::buildAccess() {
         11, QFont::Normal, toneColor(Tone::secondary), section)));
     access->addLayout(texts, 1);
     accessButton_ = new QPushButton(section);
+    accessButton_->setObjectName(QStringLiteral("accessButton"));
     QObject::connect(accessButton_, &QPushButton::clicked, this, [this] {
         if (requestAccessibility_) {
             requestAccessibility_();
@@ -237,6 +250,7 @@ QWidget* SettingsView::buildAccess() {
     layout->addLayout(shortcut);
 
     hotKeyError_ = wrapping(makeLabel(QString(), 11, QFont::Normal, orange(), section));
+    hotKeyError_->setObjectName(QStringLiteral("shortcutError"));
     hotKeyError_->setAccessibleName(QStringLiteral("Shortcut error"));
     layout->addWidget(hotKeyError_);
     return section;
