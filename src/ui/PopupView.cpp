@@ -118,7 +118,6 @@ QWidget* PopupView::buildHeader() {
                                 toneColor(Tone::primary), header));
     sourceLabel_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), header);
     sourceLabel_->setObjectName(QStringLiteral("source"));
-    sourceLabel_->setAccessibleName(QStringLiteral("Source"));
     titles->addWidget(sourceLabel_);
     layout->addLayout(titles);
     layout->addStretch(1);
@@ -126,7 +125,6 @@ QWidget* PopupView::buildHeader() {
     badge_ = new QLabel(header);
     badge_->setFont(textFont(9, QFont::Bold, 1.4));
     badge_->setObjectName(QStringLiteral("badge"));
-    badge_->setAccessibleName(QStringLiteral("Badge"));
     layout->addWidget(badge_, 0, Qt::AlignVCenter);
 
     settingsButton_ = new QToolButton(header);
@@ -135,7 +133,10 @@ QWidget* PopupView::buildHeader() {
         symbolIcon(QStringLiteral("gearshape"), 14, toneColor(Tone::secondary)));
     settingsButton_->setIconSize(QSize(14, 14));
     settingsButton_->setAutoRaise(true);
-    settingsButton_->setToolTip(QStringLiteral("Settings"));
+    // The tip is also the button's description to assistive technology: it adds the key.
+    settingsButton_->setToolTip(
+        QStringLiteral("Settings · ") +
+        QKeySequence(Qt::CTRL | Qt::Key_Comma).toString(QKeySequence::NativeText));
     settingsButton_->setAccessibleName(QStringLiteral("Settings"));
     QObject::connect(settingsButton_, &QToolButton::clicked, this, [this] {
         if (model_.onOpenSettings) {
@@ -195,7 +196,6 @@ QWidget* PopupView::buildBody() {
     modeRow->addStretch(1);
     usageLabel_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), body);
     usageLabel_->setObjectName(QStringLiteral("requests"));
-    usageLabel_->setAccessibleName(QStringLiteral("Requests"));
     modeRow->addWidget(usageLabel_);
     layout->addLayout(modeRow);
 
@@ -216,7 +216,6 @@ QWidget* PopupView::buildBody() {
     instructionCounter_ =
         makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), customSection_);
     instructionCounter_->setObjectName(QStringLiteral("instructionLength"));
-    instructionCounter_->setAccessibleName(QStringLiteral("Instruction length"));
     counterRow->addWidget(instructionCounter_);
     counterRow->addStretch(1);
     applyButton_ = new QPushButton(QStringLiteral("Apply instructions"), customSection_);
@@ -233,7 +232,6 @@ QWidget* PopupView::buildBody() {
     caption_->setFont(textFont(10, QFont::DemiBold, 1.2));
     setTextColor(caption_, toneColor(Tone::secondary));
     caption_->setObjectName(QStringLiteral("caption"));
-    caption_->setAccessibleName(QStringLiteral("Caption"));
     heading->addWidget(caption_);
     heading->addStretch(1);
     displayPicker_ = new QWidget(body);
@@ -246,7 +244,6 @@ QWidget* PopupView::buildBody() {
         auto* segment = new QPushButton(rawValue(display), displayPicker_);
         segment->setObjectName(rawValue(display));
         segment->setCheckable(true);
-        segment->setAccessibleName(rawValue(display));
         displayButtons_->addButton(segment, static_cast<int>(display));
         segments->addWidget(segment);
     }
@@ -276,7 +273,6 @@ QWidget* PopupView::buildBody() {
     errorText_ = makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::primary), errorBox_);
     errorText_->setWordWrap(true);
     errorText_->setObjectName(QStringLiteral("errorText"));
-    errorText_->setAccessibleName(QStringLiteral("Error"));
     error->addWidget(errorText_, 1);
     layout->addWidget(errorBox_);
 
@@ -290,7 +286,6 @@ QWidget* PopupView::buildBody() {
     footerText_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), body);
     footerText_->setWordWrap(true);
     footerText_->setObjectName(QStringLiteral("note"));
-    footerText_->setAccessibleName(QStringLiteral("Note"));
     footer->addWidget(footerText_, 1);
     layout->addLayout(footer);
     return body;
@@ -425,9 +420,9 @@ void PopupView::render() {
     const bool hasError = model.errorMessage().has_value();
 
     // Header.
-    setLabelText(sourceLabel_, model.sourceName().isEmpty() ? kTagline : model.sourceName());
+    sourceLabel_->setText(model.sourceName().isEmpty() ? kTagline : model.sourceName());
     const QColor badgeColor = model.isDemo() ? orange() : accent();
-    setLabelText(badge_, model.isDemo() ? QStringLiteral("PREVIEW") : QStringLiteral("FREE BETA"));
+    badge_->setText(model.isDemo() ? QStringLiteral("PREVIEW") : QStringLiteral("FREE BETA"));
     badge_->setStyleSheet(
         QStringLiteral(
             "QLabel { color: %1; background: %2; border-radius: 10px; padding: 6px 9px; }")
@@ -440,7 +435,7 @@ void PopupView::render() {
         modePicker_->setCurrentIndex(modePicker_->findData(static_cast<int>(model.mode())));
     }
     modePicker_->setEnabled(!model.replacing() && hasOriginal);
-    setLabelText(usageLabel_, model.usageLabel());
+    usageLabel_->setText(model.usageLabel());
 
     // Custom instruction.
     customSection_->setVisible(model.mode() == EditMode::custom);
@@ -448,15 +443,15 @@ void PopupView::render() {
         instructionField_->setText(model.customInstruction());
     }
     instructionField_->setEnabled(!model.busy() && !model.replacing());
-    setLabelText(instructionCounter_, QString::number(scalarCount(model.customInstruction())) +
-                                          QStringLiteral(" / 2,000 characters"));
+    instructionCounter_->setText(QString::number(scalarCount(model.customInstruction())) +
+                                 QStringLiteral(" / 2,000 characters"));
     applyButton_->setEnabled(!model.busy() && !model.replacing() && model.signedIn() &&
                              !model.customInstruction().isEmpty());
 
     // Result.
-    setLabelText(caption_, model.busy()        ? QStringLiteral("WORKING ON YOUR DRAFT")
-                           : model.unchanged() ? QStringLiteral("LOOKS GOOD")
-                                               : QStringLiteral("YOUR DRAFT, REFINED"));
+    caption_->setText(model.busy()        ? QStringLiteral("WORKING ON YOUR DRAFT")
+                      : model.unchanged() ? QStringLiteral("LOOKS GOOD")
+                                          : QStringLiteral("YOUR DRAFT, REFINED"));
     displayPicker_->setVisible(hasSuggestion);
     if (auto* current = displayButtons_->button(static_cast<int>(model.displayMode()))) {
         const QSignalBlocker quiet(displayButtons_);
@@ -468,22 +463,21 @@ void PopupView::render() {
 
     // Error and footer.
     errorBox_->setVisible(hasError);
-    setLabelText(errorText_, model.errorMessage().value_or(QString()));
+    errorText_->setText(model.errorMessage().value_or(QString()));
     footerSymbol_->setSymbol(model.isDemo() ? QStringLiteral("eye") : QStringLiteral("lock.shield"),
                              toneColor(Tone::secondary));
     if (model.isDemo()) {
-        setLabelText(footerText_,
-                     QStringLiteral("Sample text only. This preview makes no API requests."));
+        footerText_->setText(
+            QStringLiteral("Sample text only. This preview makes no API requests."));
     } else if (hasSuggestion && !model.canReplace()) {
-        setLabelText(
-            footerText_,
-            QStringLiteral(
-                "Copy this suggestion to your draft. Direct replacement isn’t available for this "
-                "selection."));
+        footerText_->setText(QStringLiteral(
+            "Copy this suggestion to your draft. Direct replacement isn’t available for this "
+            "selection."));
     } else {
-        setLabelText(footerText_, QStringLiteral("Your selection and editing instructions pass "
-                                                 "through Tidyword to Gemini. You choose "
-                                                 "what to apply."));
+        footerText_->setText(
+            QStringLiteral("Your selection and editing instructions pass "
+                           "through Tidyword to Gemini. You choose "
+                           "what to apply."));
     }
 
     // Action bar.
@@ -496,7 +490,6 @@ void PopupView::render() {
     improveButton_->setEnabled(!model.replacing());
     copyButton_->setVisible(!signInOnly);
     copyButton_->setText(model.copyLabel());
-    copyButton_->setAccessibleName(model.copyLabel());
     copyButton_->setIcon(symbolIcon(model.copyLabel() == QStringLiteral("Copied")
                                         ? QStringLiteral("checkmark")
                                         : QStringLiteral("doc.on.doc"),
@@ -507,6 +500,7 @@ void PopupView::render() {
     const QString replaceTitle =
         model.replacing() ? QStringLiteral("Replacing…") : QStringLiteral("Replace selection");
     replaceLabel_->setText(replaceTitle);
+    // The title is a label inside the button, to sit beside the spinner; the button says it too.
     replaceButton_->setAccessibleName(replaceTitle);
     replaceButton_->setMinimumWidth(std::max(125, replaceButton_->layout()->sizeHint().width()));
     replaceButton_->setEnabled(model.canReplace() && hasSuggestion && !model.busy() &&

@@ -63,7 +63,7 @@ SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessi
     layout->setContentsMargins(28, 28, 28, 28);
     layout->addWidget(buildHeader());
     serviceNote_ = wrapping(makeLabel(QString(), 12, QFont::Medium, orange(), this));
-    serviceNote_->setAccessibleName(QStringLiteral("Service"));
+    serviceNote_->setObjectName(QStringLiteral("serviceNote"));
     layout->addWidget(serviceNote_);
     layout->addWidget(buildSteps());
     layout->addWidget(buildAccount());
@@ -78,12 +78,10 @@ SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessi
     statusLine_ =
         wrapping(makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), this));
     statusLine_->setObjectName(QStringLiteral("status"));
-    statusLine_->setAccessibleName(QStringLiteral("Status"));
     layout->addWidget(statusLine_);
     desktopNote_ =
         wrapping(makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), this));
     desktopNote_->setObjectName(QStringLiteral("desktopNote"));
-    desktopNote_->setAccessibleName(QStringLiteral("Desktop"));
     desktopNote_->hide();
     layout->addWidget(desktopNote_);
     layout->addStretch(1);
@@ -137,7 +135,6 @@ QWidget* SettingsView::buildSteps() {
     layout->addWidget(chevron());
     shortcutStep_ = new QLabel;
     shortcutStep_->setObjectName(QStringLiteral("shortcutStep"));
-    shortcutStep_->setAccessibleName(QStringLiteral("Shortcut step"));
     layout->addWidget(step(QStringLiteral("2"), shortcutStep_, bar));
     layout->addWidget(chevron());
     layout->addWidget(
@@ -153,11 +150,9 @@ QWidget* SettingsView::buildAccount() {
                                    QStringLiteral("YOUR ACCOUNT"), section));
     usageLabel_ = makeLabel(QString(), 17, QFont::DemiBold, toneColor(Tone::primary), section);
     usageLabel_->setObjectName(QStringLiteral("requests"));
-    usageLabel_->setAccessibleName(QStringLiteral("Requests"));
     layout->addWidget(usageLabel_);
     resetLabel_ = makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), section);
     resetLabel_->setObjectName(QStringLiteral("resetDate"));
-    resetLabel_->setAccessibleName(QStringLiteral("Reset date"));
     layout->addWidget(resetLabel_);
     layout->addWidget(wrapping(makeLabel(
         QStringLiteral("Sign in with your email or Google account. Free beta requests are "
@@ -232,14 +227,17 @@ QWidget* SettingsView::buildAccess() {
     layout->addWidget(enableExplanation_);
 
     auto* shortcut = row(10);
-    shortcut->addWidget(makeLabel(QStringLiteral("Global shortcut"), 12, QFont::Medium,
-                                  toneColor(Tone::primary), section));
+    auto* shortcutTitle = makeLabel(QStringLiteral("Global shortcut"), 12, QFont::Medium,
+                                    toneColor(Tone::primary), section);
+    shortcut->addWidget(shortcutTitle);
     shortcut->addStretch(1);
     shortcutPicker_ = new QComboBox(section);
     shortcutPicker_->setObjectName(QStringLiteral("shortcutPicker"));
     keepFromStrayWheel(shortcutPicker_);
     shortcutPicker_->setFixedWidth(170);
     shortcutPicker_->setAccessibleName(QStringLiteral("Global shortcut"));
+    // On Linux a picker's name is its current choice; the title reaches it as its label.
+    shortcutTitle->setBuddy(shortcutPicker_);
     for (const ShortcutPreset preset : allCases<ShortcutPreset>()) {
         shortcutPicker_->addItem(displayLabel(preset), static_cast<int>(preset));
     }
@@ -251,25 +249,24 @@ QWidget* SettingsView::buildAccess() {
 
     hotKeyError_ = wrapping(makeLabel(QString(), 11, QFont::Normal, orange(), section));
     hotKeyError_->setObjectName(QStringLiteral("shortcutError"));
-    hotKeyError_->setAccessibleName(QStringLiteral("Shortcut error"));
     layout->addWidget(hotKeyError_);
     return section;
 }
 
 void SettingsView::setDesktopNote(const QString& note) {
-    setLabelText(desktopNote_, note);
+    desktopNote_->setText(note);
     desktopNote_->setVisible(!note.isEmpty());
 }
 
 void SettingsView::render() {
     const AppModel& model = model_;
-    setLabelText(serviceNote_, model.serviceNote());
+    serviceNote_->setText(model.serviceNote());
     serviceNote_->setVisible(!model.serviceNote().isEmpty());
-    setLabelText(shortcutStep_, displayLabel(model.shortcut()));
+    shortcutStep_->setText(displayLabel(model.shortcut()));
 
-    setLabelText(usageLabel_, model.usageLabel());
+    usageLabel_->setText(model.usageLabel());
     const QString reset = model.resetLabel();
-    setLabelText(resetLabel_, reset);
+    resetLabel_->setText(reset);
     resetLabel_->setVisible(!reset.isEmpty());
 
     signInButton_->setVisible(!model.signedIn());
@@ -294,10 +291,10 @@ void SettingsView::render() {
         shortcutPicker_->setCurrentIndex(
             shortcutPicker_->findData(static_cast<int>(model.shortcut())));
     }
-    setLabelText(hotKeyError_, model.hotKeyError().value_or(QString()));
+    hotKeyError_->setText(model.hotKeyError().value_or(QString()));
     hotKeyError_->setVisible(model.hotKeyError().has_value());
 
-    setLabelText(statusLine_, model.accountStatus());
+    statusLine_->setText(model.accountStatus());
     statusLine_->setVisible(!model.accountStatus().isEmpty());
     setTextColor(statusLine_, model.accountStatusIsError() ? orange() : toneColor(Tone::secondary));
 }

@@ -1,5 +1,6 @@
 // Reading and pressing another application's controls through AT-SPI, as a screen reader
-// does: the end-to-end tests see Tidyword's windows only this way.
+// does: the end-to-end tests see Tidyword's windows only this way, and find a control as its
+// user would, by its role and what it reads. (Qt 6.4's bridge exposes no accessible id.)
 #pragma once
 
 #include <QString>
@@ -8,7 +9,6 @@
 
 #include <deque>
 #include <functional>
-#include <optional>
 
 namespace tidyword::test {
 
@@ -16,26 +16,28 @@ class AccessibleUi {
 public:
     explicit AccessibleUi(qint64 processIdentifier) : pid_(processIdentifier) {}
 
-    // The text of the label named `name` (its description), or none while there is none.
-    std::optional<QString> labelText(const QString& name) {
-        std::optional<QString> text;
+    // Whether a showing control of `role` has a name that `matches`.
+    bool shows(AtspiRole role, const std::function<bool(const QString&)>& matches) {
+        bool found = false;
         visit([&](AtspiAccessible* accessible) {
-            if (nameOf(accessible) != name) {
-                return false;
-            }
-            gchar* description = atspi_accessible_get_description(accessible, nullptr);
-            text = QString::fromUtf8(description);
-            g_free(description);
-            return true;
+            found = atspi_accessible_get_role(accessible, nullptr) == role &&
+                    matches(nameOf(accessible)) && showing(accessible);
+            return found;
         });
-        return text;
+        return found;
+    }
+
+    // Whether a showing control of `role` reads `name`.
+    bool shows(AtspiRole role, const QString& name) {
+        return shows(role, [&name](const QString& candidate) { return candidate == name; });
     }
 
     // Presses the showing button named `name`; false when there is none.
     bool press(const QString& name) {
         bool pressed = false;
         visit([&](AtspiAccessible* accessible) {
-            if (nameOf(accessible) != name || !showing(accessible)) {
+            if (atspi_accessible_get_role(accessible, nullptr) != ATSPI_ROLE_PUSH_BUTTON ||
+                nameOf(accessible) != name || !showing(accessible)) {
                 return false;
             }
             AtspiAction* action = atspi_accessible_get_action_iface(accessible);
@@ -47,16 +49,6 @@ public:
             return true;
         });
         return pressed;
-    }
-
-    // Whether a showing control named `name` exists.
-    bool shows(const QString& name) {
-        bool found = false;
-        visit([&](AtspiAccessible* accessible) {
-            found = nameOf(accessible) == name && showing(accessible);
-            return found;
-        });
-        return found;
     }
 
 private:
