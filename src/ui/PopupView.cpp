@@ -267,9 +267,11 @@ QWidget* PopupView::buildBody() {
     auto* error = row(9, errorBox_);
     error->setContentsMargins(12, 12, 12, 12);
     error->setAlignment(Qt::AlignTop);
-    error->addWidget(
-        new SymbolLabel(QStringLiteral("exclamationmark.circle.fill"), 14, orange(), errorBox_), 0,
-        Qt::AlignTop);
+    auto* errorSymbol =
+        new SymbolLabel(QStringLiteral("exclamationmark.circle.fill"), 14, orange(), errorBox_);
+    // The message alone may not say that something went wrong.
+    errorSymbol->setMeaning(QStringLiteral("Error"));
+    error->addWidget(errorSymbol, 0, Qt::AlignTop);
     errorText_ = makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::primary), errorBox_);
     errorText_->setWordWrap(true);
     errorText_->setObjectName(QStringLiteral("errorText"));
@@ -323,8 +325,10 @@ QWidget* PopupView::buildResultPanel() {
     noCorrections_ = new QWidget(content);
     noCorrections_->setObjectName(QStringLiteral("noCorrections"));
     auto* check = row(6, noCorrections_);
-    check->addWidget(
-        new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 12, green(), noCorrections_));
+    auto* checkmark =
+        new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 12, green(), noCorrections_);
+    checkmark->setMeaning(QStringLiteral("Looks good"));
+    check->addWidget(checkmark);
     check->addWidget(makeLabel(QStringLiteral("No corrections needed."), 12, QFont::Medium, green(),
                                noCorrections_));
     check->addStretch(1);

@@ -281,6 +281,8 @@ void SettingsView::render() {
     accessSymbol_->setSymbol(
         granted ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle.dashed"),
         granted ? green() : orange());
+    // The title reads as an action until access is granted; the symbol says where things stand.
+    accessSymbol_->setMeaning(granted ? QStringLiteral("Enabled") : QStringLiteral("Not enabled"));
     accessTitle_->setText(granted ? QStringLiteral("Accessibility is enabled")
                                   : QStringLiteral("Enable Accessibility"));
     accessButton_->setText(granted ? QStringLiteral("Open settings") : QStringLiteral("Enable…"));

@@ -122,7 +122,7 @@ protected:
 
     bool showsLabel(const QString& text) { return ui->shows(ATSPI_ROLE_LABEL, text); }
     bool showsButton(const QString& title) { return ui->shows(ATSPI_ROLE_PUSH_BUTTON, title); }
-    bool showsError() { return ui->shows(ATSPI_ROLE_IMAGE, u"exclamationmark.circle.fill"_s); }
+    bool showsError() { return ui->shows(ATSPI_ROLE_IMAGE, u"Error"_s); }
 
     // Opens the draft in mousepad with all of it selected.
     void openDraft() {
