@@ -541,17 +541,13 @@ void PopupView::renderResultPanel() {
             "Highlight a sentence in Slack, ChatGPT, or another text editor. Then press ") +
         displayLabel(model.shortcut()) + QStringLiteral("."));
 
-    if (busy) {
-        // The draft stays in view, quieter, while the service works.
-        setTextColor(resultText_, toneColor(Tone::secondary));
-        resultText_->setHtml(resultHtml(model.original(), {}, PreviewDisplay::original));
-    } else if (hasSuggestion) {
-        setTextColor(resultText_, toneColor(Tone::primary));
-        resultText_->setHtml(resultHtml(model.original(), model.suggestion(), model.displayMode()));
-    } else {
-        setTextColor(resultText_, toneColor(Tone::primary));
-        resultText_->setHtml(resultHtml(model.original(), {}, PreviewDisplay::original));
-    }
+    // The draft stays in view, quieter, while the service works.
+    setTextColor(resultText_, toneColor(busy ? Tone::secondary : Tone::primary));
+    const QString suggestion = busy ? QString() : model.suggestion();
+    const PreviewDisplay display =
+        hasSuggestion && !busy ? model.displayMode() : PreviewDisplay::original;
+    resultText_->setHtml(resultHtml(model.original(), suggestion, display));
+    resultText_->setAccessibleDescription(resultDescription(model.original(), suggestion, display));
     resultText_->setVisible(busy || hasOriginal || hasSuggestion);
     resultScroll_->updateGeometry();
 }
