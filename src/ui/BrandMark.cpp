@@ -30,8 +30,8 @@ void paintMark(QPainter& painter, int size, double devicePixelRatio) {
 }  // namespace
 
 BrandMark::BrandMark(int size, QWidget* parent) : QWidget(parent), size_(size) {
+    // Always beside Tidyword's name or title, so nothing for a screen reader to say twice.
     setFixedSize(size, size);
-    setAccessibleName(QStringLiteral("Tidyword"));
 }
 
 QPixmap BrandMark::pixmap(int size, double devicePixelRatio) {

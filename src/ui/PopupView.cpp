@@ -117,14 +117,14 @@ QWidget* PopupView::buildHeader() {
     titles->addWidget(makeLabel(QStringLiteral("Tidyword"), 17, QFont::DemiBold,
                                 toneColor(Tone::primary), header));
     sourceLabel_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), header);
-    sourceLabel_->setAccessibleName(QStringLiteral("Source"));
+    sourceLabel_->setObjectName(QStringLiteral("source"));
     titles->addWidget(sourceLabel_);
     layout->addLayout(titles);
     layout->addStretch(1);
 
     badge_ = new QLabel(header);
     badge_->setFont(textFont(9, QFont::Bold, 1.4));
-    badge_->setAccessibleName(QStringLiteral("Badge"));
+    badge_->setObjectName(QStringLiteral("badge"));
     layout->addWidget(badge_, 0, Qt::AlignVCenter);
 
     settingsButton_ = new QToolButton(header);
@@ -133,7 +133,10 @@ QWidget* PopupView::buildHeader() {
         symbolIcon(QStringLiteral("gearshape"), 14, toneColor(Tone::secondary)));
     settingsButton_->setIconSize(QSize(14, 14));
     settingsButton_->setAutoRaise(true);
-    settingsButton_->setToolTip(QStringLiteral("Settings"));
+    // The tip is also the button's description to assistive technology: it adds the key.
+    settingsButton_->setToolTip(
+        QStringLiteral("Settings · ") +
+        QKeySequence(Qt::CTRL | Qt::Key_Comma).toString(QKeySequence::NativeText));
     settingsButton_->setAccessibleName(QStringLiteral("Settings"));
     QObject::connect(settingsButton_, &QToolButton::clicked, this, [this] {
         if (model_.onOpenSettings) {
@@ -143,6 +146,7 @@ QWidget* PopupView::buildHeader() {
     layout->addWidget(settingsButton_);
 
     dismissButton_ = new QToolButton(header);
+    dismissButton_->setObjectName(QStringLiteral("dismissButton"));
     dismissButton_->setIcon(symbolIcon(QStringLiteral("xmark"), 12, toneColor(Tone::primary)));
     dismissButton_->setIconSize(QSize(12, 12));
     dismissButton_->setFixedSize(26, 26);
@@ -191,7 +195,7 @@ QWidget* PopupView::buildBody() {
     modeRow->addWidget(picker);
     modeRow->addStretch(1);
     usageLabel_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), body);
-    usageLabel_->setAccessibleName(QStringLiteral("Requests"));
+    usageLabel_->setObjectName(QStringLiteral("requests"));
     modeRow->addWidget(usageLabel_);
     layout->addLayout(modeRow);
 
@@ -211,10 +215,11 @@ QWidget* PopupView::buildBody() {
     auto* counterRow = row(8);
     instructionCounter_ =
         makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), customSection_);
-    instructionCounter_->setAccessibleName(QStringLiteral("Instruction length"));
+    instructionCounter_->setObjectName(QStringLiteral("instructionLength"));
     counterRow->addWidget(instructionCounter_);
     counterRow->addStretch(1);
     applyButton_ = new QPushButton(QStringLiteral("Apply instructions"), customSection_);
+    applyButton_->setObjectName(QStringLiteral("applyButton"));
     QObject::connect(applyButton_, &QPushButton::clicked, this, [this] { model_.generate(); });
     counterRow->addWidget(applyButton_);
     custom->addLayout(counterRow);
@@ -226,18 +231,19 @@ QWidget* PopupView::buildBody() {
     caption_ = new QLabel(body);
     caption_->setFont(textFont(10, QFont::DemiBold, 1.2));
     setTextColor(caption_, toneColor(Tone::secondary));
-    caption_->setAccessibleName(QStringLiteral("Caption"));
+    caption_->setObjectName(QStringLiteral("caption"));
     heading->addWidget(caption_);
     heading->addStretch(1);
     displayPicker_ = new QWidget(body);
+    displayPicker_->setObjectName(QStringLiteral("displayPicker"));
     displayPicker_->setFixedWidth(230);
     displayPicker_->setAccessibleName(QStringLiteral("Preview"));
     auto* segments = row(0, displayPicker_);
     displayButtons_ = new QButtonGroup(displayPicker_);
     for (const PreviewDisplay display : allCases<PreviewDisplay>()) {
         auto* segment = new QPushButton(rawValue(display), displayPicker_);
+        segment->setObjectName(rawValue(display));
         segment->setCheckable(true);
-        segment->setAccessibleName(rawValue(display));
         displayButtons_->addButton(segment, static_cast<int>(display));
         segments->addWidget(segment);
     }
@@ -261,12 +267,14 @@ QWidget* PopupView::buildBody() {
     auto* error = row(9, errorBox_);
     error->setContentsMargins(12, 12, 12, 12);
     error->setAlignment(Qt::AlignTop);
-    error->addWidget(
-        new SymbolLabel(QStringLiteral("exclamationmark.circle.fill"), 14, orange(), errorBox_), 0,
-        Qt::AlignTop);
+    auto* errorSymbol =
+        new SymbolLabel(QStringLiteral("exclamationmark.circle.fill"), 14, orange(), errorBox_);
+    // The message alone may not say that something went wrong.
+    errorSymbol->setMeaning(QStringLiteral("Error"));
+    error->addWidget(errorSymbol, 0, Qt::AlignTop);
     errorText_ = makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::primary), errorBox_);
     errorText_->setWordWrap(true);
-    errorText_->setAccessibleName(QStringLiteral("Error"));
+    errorText_->setObjectName(QStringLiteral("errorText"));
     error->addWidget(errorText_, 1);
     layout->addWidget(errorBox_);
 
@@ -275,10 +283,11 @@ QWidget* PopupView::buildBody() {
     footer->setAlignment(Qt::AlignTop);
     footerSymbol_ =
         new SymbolLabel(QStringLiteral("lock.shield"), 11, toneColor(Tone::secondary), body);
+    footerSymbol_->setObjectName(QStringLiteral("footerSymbol"));
     footer->addWidget(footerSymbol_, 0, Qt::AlignTop);
     footerText_ = makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), body);
     footerText_->setWordWrap(true);
-    footerText_->setAccessibleName(QStringLiteral("Note"));
+    footerText_->setObjectName(QStringLiteral("note"));
     footer->addWidget(footerText_, 1);
     layout->addLayout(footer);
     return body;
@@ -304,6 +313,7 @@ QWidget* PopupView::buildResultPanel() {
     layout->setContentsMargins(18, 18, 18, 18);
 
     busyRow_ = new QWidget(content);
+    busyRow_->setObjectName(QStringLiteral("busyRow"));
     auto* busy = row(9, busyRow_);
     busy->setContentsMargins(0, 0, 0, 4);
     busy->addWidget(new Spinner(14, accent(), busyRow_));
@@ -313,15 +323,19 @@ QWidget* PopupView::buildResultPanel() {
     layout->addWidget(busyRow_);
 
     noCorrections_ = new QWidget(content);
+    noCorrections_->setObjectName(QStringLiteral("noCorrections"));
     auto* check = row(6, noCorrections_);
-    check->addWidget(
-        new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 12, green(), noCorrections_));
+    auto* checkmark =
+        new SymbolLabel(QStringLiteral("checkmark.circle.fill"), 12, green(), noCorrections_);
+    checkmark->setMeaning(QStringLiteral("Looks good"));
+    check->addWidget(checkmark);
     check->addWidget(makeLabel(QStringLiteral("No corrections needed."), 12, QFont::Medium, green(),
                                noCorrections_));
     check->addStretch(1);
     layout->addWidget(noCorrections_);
 
     emptyState_ = new QWidget(content);
+    emptyState_->setObjectName(QStringLiteral("emptyState"));
     auto* empty = column(12, emptyState_);
     empty->setContentsMargins(0, 14, 0, 14);
     empty->addWidget(new SymbolLabel(QStringLiteral("cursorarrow.and.square.on.square.dashed"), 28,
@@ -331,6 +345,7 @@ QWidget* PopupView::buildResultPanel() {
     emptyStateHint_ =
         makeLabel(QString(), 14, QFont::Normal, toneColor(Tone::secondary), emptyState_);
     emptyStateHint_->setWordWrap(true);
+    emptyStateHint_->setObjectName(QStringLiteral("emptyStateHint"));
     empty->addWidget(emptyStateHint_);
     layout->addWidget(emptyState_);
 
@@ -348,15 +363,19 @@ QWidget* PopupView::buildActionBar() {
     auto* bar = new QWidget(this);
     auto* layout = row(10, bar);
     layout->setContentsMargins(24, 16, 24, 16);
-    layout->addWidget(makeLabel(QStringLiteral("esc to dismiss"), 11, QFont::Normal,
-                                toneColor(Tone::tertiary), bar));
+    auto* dismissHint = makeLabel(QStringLiteral("esc to dismiss"), 11, QFont::Normal,
+                                  toneColor(Tone::tertiary), bar);
+    dismissHint->setObjectName(QStringLiteral("dismissHint"));
+    layout->addWidget(dismissHint);
     layout->addStretch(1);
 
     retryButton_ = new QPushButton(QStringLiteral("Retry"), bar);
+    retryButton_->setObjectName(QStringLiteral("retryButton"));
     QObject::connect(retryButton_, &QPushButton::clicked, this, [this] { model_.generate(); });
     layout->addWidget(retryButton_);
 
     signInButton_ = new QPushButton(QStringLiteral("Sign in"), bar);
+    signInButton_->setObjectName(QStringLiteral("signInButton"));
     makeProminent(signInButton_);
     makeLarge(signInButton_);
     QObject::connect(signInButton_, &QPushButton::clicked, this, [this] {
@@ -367,15 +386,18 @@ QWidget* PopupView::buildActionBar() {
     layout->addWidget(signInButton_);
 
     improveButton_ = new QPushButton(QStringLiteral("Improve"), bar);
+    improveButton_->setObjectName(QStringLiteral("improveButton"));
     QObject::connect(improveButton_, &QPushButton::clicked, this, [this] { model_.generate(); });
     layout->addWidget(improveButton_);
 
     copyButton_ = new QPushButton(bar);
+    copyButton_->setObjectName(QStringLiteral("copyButton"));
     makeLarge(copyButton_, 60);
     QObject::connect(copyButton_, &QPushButton::clicked, this, [this] { model_.copySuggestion(); });
     layout->addWidget(copyButton_);
 
     replaceButton_ = new QPushButton(bar);
+    replaceButton_->setObjectName(QStringLiteral("replaceButton"));
     makeProminent(replaceButton_);
     makeLarge(replaceButton_, 125);
     replaceButton_->setToolTip(
@@ -402,9 +424,9 @@ void PopupView::render() {
     const bool hasError = model.errorMessage().has_value();
 
     // Header.
-    setLabelText(sourceLabel_, model.sourceName().isEmpty() ? kTagline : model.sourceName());
+    sourceLabel_->setText(model.sourceName().isEmpty() ? kTagline : model.sourceName());
     const QColor badgeColor = model.isDemo() ? orange() : accent();
-    setLabelText(badge_, model.isDemo() ? QStringLiteral("PREVIEW") : QStringLiteral("FREE BETA"));
+    badge_->setText(model.isDemo() ? QStringLiteral("PREVIEW") : QStringLiteral("FREE BETA"));
     badge_->setStyleSheet(
         QStringLiteral(
             "QLabel { color: %1; background: %2; border-radius: 10px; padding: 6px 9px; }")
@@ -417,7 +439,7 @@ void PopupView::render() {
         modePicker_->setCurrentIndex(modePicker_->findData(static_cast<int>(model.mode())));
     }
     modePicker_->setEnabled(!model.replacing() && hasOriginal);
-    setLabelText(usageLabel_, model.usageLabel());
+    usageLabel_->setText(model.usageLabel());
 
     // Custom instruction.
     customSection_->setVisible(model.mode() == EditMode::custom);
@@ -425,15 +447,15 @@ void PopupView::render() {
         instructionField_->setText(model.customInstruction());
     }
     instructionField_->setEnabled(!model.busy() && !model.replacing());
-    setLabelText(instructionCounter_, QString::number(scalarCount(model.customInstruction())) +
-                                          QStringLiteral(" / 2,000 characters"));
+    instructionCounter_->setText(QString::number(scalarCount(model.customInstruction())) +
+                                 QStringLiteral(" / 2,000 characters"));
     applyButton_->setEnabled(!model.busy() && !model.replacing() && model.signedIn() &&
                              !model.customInstruction().isEmpty());
 
     // Result.
-    setLabelText(caption_, model.busy()        ? QStringLiteral("WORKING ON YOUR DRAFT")
-                           : model.unchanged() ? QStringLiteral("LOOKS GOOD")
-                                               : QStringLiteral("YOUR DRAFT, REFINED"));
+    caption_->setText(model.busy()        ? QStringLiteral("WORKING ON YOUR DRAFT")
+                      : model.unchanged() ? QStringLiteral("LOOKS GOOD")
+                                          : QStringLiteral("YOUR DRAFT, REFINED"));
     displayPicker_->setVisible(hasSuggestion);
     if (auto* current = displayButtons_->button(static_cast<int>(model.displayMode()))) {
         const QSignalBlocker quiet(displayButtons_);
@@ -445,22 +467,21 @@ void PopupView::render() {
 
     // Error and footer.
     errorBox_->setVisible(hasError);
-    setLabelText(errorText_, model.errorMessage().value_or(QString()));
+    errorText_->setText(model.errorMessage().value_or(QString()));
     footerSymbol_->setSymbol(model.isDemo() ? QStringLiteral("eye") : QStringLiteral("lock.shield"),
                              toneColor(Tone::secondary));
     if (model.isDemo()) {
-        setLabelText(footerText_,
-                     QStringLiteral("Sample text only. This preview makes no API requests."));
+        footerText_->setText(
+            QStringLiteral("Sample text only. This preview makes no API requests."));
     } else if (hasSuggestion && !model.canReplace()) {
-        setLabelText(
-            footerText_,
-            QStringLiteral(
-                "Copy this suggestion to your draft. Direct replacement isn’t available for this "
-                "selection."));
+        footerText_->setText(QStringLiteral(
+            "Copy this suggestion to your draft. Direct replacement isn’t available for this "
+            "selection."));
     } else {
-        setLabelText(footerText_, QStringLiteral("Your selection and editing instructions pass "
-                                                 "through Tidyword to Gemini. You choose "
-                                                 "what to apply."));
+        footerText_->setText(
+            QStringLiteral("Your selection and editing instructions pass "
+                           "through Tidyword to Gemini. You choose "
+                           "what to apply."));
     }
 
     // Action bar.
@@ -473,7 +494,6 @@ void PopupView::render() {
     improveButton_->setEnabled(!model.replacing());
     copyButton_->setVisible(!signInOnly);
     copyButton_->setText(model.copyLabel());
-    copyButton_->setAccessibleName(model.copyLabel());
     copyButton_->setIcon(symbolIcon(model.copyLabel() == QStringLiteral("Copied")
                                         ? QStringLiteral("checkmark")
                                         : QStringLiteral("doc.on.doc"),
@@ -484,6 +504,7 @@ void PopupView::render() {
     const QString replaceTitle =
         model.replacing() ? QStringLiteral("Replacing…") : QStringLiteral("Replace selection");
     replaceLabel_->setText(replaceTitle);
+    // The title is a label inside the button, to sit beside the spinner; the button says it too.
     replaceButton_->setAccessibleName(replaceTitle);
     replaceButton_->setMinimumWidth(std::max(125, replaceButton_->layout()->sizeHint().width()));
     replaceButton_->setEnabled(model.canReplace() && hasSuggestion && !model.busy() &&
@@ -520,17 +541,13 @@ void PopupView::renderResultPanel() {
             "Highlight a sentence in Slack, ChatGPT, or another text editor. Then press ") +
         displayLabel(model.shortcut()) + QStringLiteral("."));
 
-    if (busy) {
-        // The draft stays in view, quieter, while the service works.
-        setTextColor(resultText_, toneColor(Tone::secondary));
-        resultText_->setHtml(resultHtml(model.original(), {}, PreviewDisplay::original));
-    } else if (hasSuggestion) {
-        setTextColor(resultText_, toneColor(Tone::primary));
-        resultText_->setHtml(resultHtml(model.original(), model.suggestion(), model.displayMode()));
-    } else {
-        setTextColor(resultText_, toneColor(Tone::primary));
-        resultText_->setHtml(resultHtml(model.original(), {}, PreviewDisplay::original));
-    }
+    // The draft stays in view, quieter, while the service works.
+    setTextColor(resultText_, toneColor(busy ? Tone::secondary : Tone::primary));
+    const QString suggestion = busy ? QString() : model.suggestion();
+    const PreviewDisplay display =
+        hasSuggestion && !busy ? model.displayMode() : PreviewDisplay::original;
+    resultText_->setHtml(resultHtml(model.original(), suggestion, display));
+    resultText_->setAccessibleDescription(resultDescription(model.original(), suggestion, display));
     resultText_->setVisible(busy || hasOriginal || hasSuggestion);
     resultScroll_->updateGeometry();
 }

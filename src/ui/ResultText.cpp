@@ -47,6 +47,12 @@ void appendChanges(QTextCursor& cursor, const QString& original, const QString& 
     }
 }
 
+// A run as a screen reader should say it: its words in quotes, or what it is when it has none.
+QString spoken(const QString& run) {
+    const QString words = run.simplified();
+    return words.isEmpty() ? QStringLiteral("spacing") : u'“' + words + u'”';
+}
+
 }  // namespace
 
 QString resultHtml(const QString& original, const QString& suggestion, PreviewDisplay display) {
@@ -68,6 +74,48 @@ QString resultHtml(const QString& original, const QString& suggestion, PreviewDi
             break;
     }
     return document.toHtml();
+}
+
+QString resultDescription(const QString& original, const QString& suggestion,
+                          PreviewDisplay display) {
+    if (display != PreviewDisplay::changes) {
+        return {};
+    }
+    // Grouped as the display draws them: an addition right after a removal replaces it.
+    QStringList changes;
+    QString removed;
+    const auto endRemoval = [&] {
+        if (!removed.isEmpty()) {
+            changes << QStringLiteral("removed ") + spoken(removed);
+            removed.clear();
+        }
+    };
+    for (const DiffSegment& segment : TextDiff::segments(original, suggestion)) {
+        switch (segment.kind) {
+            case DiffKind::unchanged:
+                endRemoval();
+                break;
+            case DiffKind::removed:
+                removed += segment.text;
+                break;
+            case DiffKind::added:
+                if (removed.isEmpty()) {
+                    changes << QStringLiteral("added ") + spoken(segment.text);
+                } else {
+                    changes << QStringLiteral("removed ") + spoken(removed) +
+                                   QStringLiteral(", added ") + spoken(segment.text);
+                    removed.clear();
+                }
+                break;
+        }
+    }
+    endRemoval();
+    if (changes.isEmpty()) {
+        return {};
+    }
+    QString description = changes.join(QStringLiteral("; ")) + u'.';
+    description[0] = description[0].toUpper();
+    return description;
 }
 
 }  // namespace tidyword::ui

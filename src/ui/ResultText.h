@@ -15,6 +15,11 @@ inline constexpr int kResultLineSpacing = 7;
 // Rich text for a QLabel; plain texts come back escaped, so nothing in a draft is markup.
 QString resultHtml(const QString& original, const QString& suggestion, PreviewDisplay display);
 
+// What the changes display shows only by strike-through and underline, in words for a screen
+// reader: "Removed “cat”, added “dog”." Empty for the other displays and for no change.
+QString resultDescription(const QString& original, const QString& suggestion,
+                          PreviewDisplay display);
+
 // What sits between a removed run and the added run that replaces it.
 inline constexpr char16_t kReplacementArrow[] = u" \u2192 ";
 

@@ -63,7 +63,7 @@ SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessi
     layout->setContentsMargins(28, 28, 28, 28);
     layout->addWidget(buildHeader());
     serviceNote_ = wrapping(makeLabel(QString(), 12, QFont::Medium, orange(), this));
-    serviceNote_->setAccessibleName(QStringLiteral("Service"));
+    serviceNote_->setObjectName(QStringLiteral("serviceNote"));
     layout->addWidget(serviceNote_);
     layout->addWidget(buildSteps());
     layout->addWidget(buildAccount());
@@ -77,22 +77,24 @@ SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessi
 
     statusLine_ =
         wrapping(makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), this));
-    statusLine_->setAccessibleName(QStringLiteral("Status"));
+    statusLine_->setObjectName(QStringLiteral("status"));
     layout->addWidget(statusLine_);
     desktopNote_ =
         wrapping(makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), this));
-    desktopNote_->setAccessibleName(QStringLiteral("Desktop"));
+    desktopNote_->setObjectName(QStringLiteral("desktopNote"));
     desktopNote_->hide();
     layout->addWidget(desktopNote_);
     layout->addStretch(1);
 
     auto* footer = row(10);
     auto* previewButton = new QPushButton(QStringLiteral("Preview popup"), this);
+    previewButton->setObjectName(QStringLiteral("previewButton"));
     makeLarge(previewButton);
     QObject::connect(previewButton, &QPushButton::clicked, this, [this] { model_.preview(); });
     footer->addWidget(previewButton);
     footer->addStretch(1);
     auto* saveButton = new QPushButton(QStringLiteral("Save settings"), this);
+    saveButton->setObjectName(QStringLiteral("saveButton"));
     makeProminent(saveButton);
     makeLarge(saveButton);
     QObject::connect(saveButton, &QPushButton::clicked, this, [this] { model_.saveSettings(); });
@@ -132,7 +134,7 @@ QWidget* SettingsView::buildSteps() {
         step(QStringLiteral("1"), new QLabel(QStringLiteral("Select your draft")), bar));
     layout->addWidget(chevron());
     shortcutStep_ = new QLabel;
-    shortcutStep_->setAccessibleName(QStringLiteral("Shortcut step"));
+    shortcutStep_->setObjectName(QStringLiteral("shortcutStep"));
     layout->addWidget(step(QStringLiteral("2"), shortcutStep_, bar));
     layout->addWidget(chevron());
     layout->addWidget(
@@ -147,10 +149,10 @@ QWidget* SettingsView::buildAccount() {
     layout->addWidget(sectionTitle(QStringLiteral("person.crop.circle"),
                                    QStringLiteral("YOUR ACCOUNT"), section));
     usageLabel_ = makeLabel(QString(), 17, QFont::DemiBold, toneColor(Tone::primary), section);
-    usageLabel_->setAccessibleName(QStringLiteral("Requests"));
+    usageLabel_->setObjectName(QStringLiteral("requests"));
     layout->addWidget(usageLabel_);
     resetLabel_ = makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), section);
-    resetLabel_->setAccessibleName(QStringLiteral("Reset date"));
+    resetLabel_->setObjectName(QStringLiteral("resetDate"));
     layout->addWidget(resetLabel_);
     layout->addWidget(wrapping(makeLabel(
         QStringLiteral("Sign in with your email or Google account. Free beta requests are "
@@ -159,11 +161,13 @@ QWidget* SettingsView::buildAccount() {
 
     auto* buttons = row(8);
     signInButton_ = new QPushButton(QStringLiteral("Sign in"), section);
+    signInButton_->setObjectName(QStringLiteral("signInButton"));
     makeProminent(signInButton_);
     makeLarge(signInButton_);
     QObject::connect(signInButton_, &QPushButton::clicked, this, [this] { model_.signIn(); });
     buttons->addWidget(signInButton_);
     refreshButton_ = new QPushButton(QStringLiteral("Refresh requests"), section);
+    refreshButton_->setObjectName(QStringLiteral("refreshButton"));
     makeLarge(refreshButton_);
     QObject::connect(refreshButton_, &QPushButton::clicked, this,
                      [this] { model_.refreshAccount(); });  // runs on by itself
@@ -176,6 +180,7 @@ QWidget* SettingsView::buildAccount() {
     buttons->addWidget(cancelSignInButton_);
 
     signOutButton_ = new QPushButton(QStringLiteral("Sign out"), section);
+    signOutButton_->setObjectName(QStringLiteral("signOutButton"));
     makeLarge(signOutButton_);
     QObject::connect(signOutButton_, &QPushButton::clicked, this, [this] { model_.signOut(); });
     buttons->addWidget(signOutButton_);
@@ -194,9 +199,11 @@ QWidget* SettingsView::buildAccess() {
 
     auto* access = row(10);
     accessSymbol_ = new SymbolLabel(QStringLiteral("circle.dashed"), 19, orange(), section);
+    accessSymbol_->setObjectName(QStringLiteral("accessSymbol"));
     access->addWidget(accessSymbol_, 0, Qt::AlignTop);
     auto* texts = column(3);
     accessTitle_ = makeLabel(QString(), 13, QFont::Medium, toneColor(Tone::primary), section);
+    accessTitle_->setObjectName(QStringLiteral("accessTitle"));
     texts->addWidget(accessTitle_);
     texts->addWidget(wrapping(makeLabel(
         QStringLiteral("Allows Tidyword to read your selection and paste an accepted improvement "
@@ -204,6 +211,7 @@ QWidget* SettingsView::buildAccess() {
         11, QFont::Normal, toneColor(Tone::secondary), section)));
     access->addLayout(texts, 1);
     accessButton_ = new QPushButton(section);
+    accessButton_->setObjectName(QStringLiteral("accessButton"));
     QObject::connect(accessButton_, &QPushButton::clicked, this, [this] {
         if (requestAccessibility_) {
             requestAccessibility_();
@@ -219,14 +227,17 @@ QWidget* SettingsView::buildAccess() {
     layout->addWidget(enableExplanation_);
 
     auto* shortcut = row(10);
-    shortcut->addWidget(makeLabel(QStringLiteral("Global shortcut"), 12, QFont::Medium,
-                                  toneColor(Tone::primary), section));
+    auto* shortcutTitle = makeLabel(QStringLiteral("Global shortcut"), 12, QFont::Medium,
+                                    toneColor(Tone::primary), section);
+    shortcut->addWidget(shortcutTitle);
     shortcut->addStretch(1);
     shortcutPicker_ = new QComboBox(section);
     shortcutPicker_->setObjectName(QStringLiteral("shortcutPicker"));
     keepFromStrayWheel(shortcutPicker_);
     shortcutPicker_->setFixedWidth(170);
     shortcutPicker_->setAccessibleName(QStringLiteral("Global shortcut"));
+    // On Linux a picker's name is its current choice; the title reaches it as its label.
+    shortcutTitle->setBuddy(shortcutPicker_);
     for (const ShortcutPreset preset : allCases<ShortcutPreset>()) {
         shortcutPicker_->addItem(displayLabel(preset), static_cast<int>(preset));
     }
@@ -237,25 +248,25 @@ QWidget* SettingsView::buildAccess() {
     layout->addLayout(shortcut);
 
     hotKeyError_ = wrapping(makeLabel(QString(), 11, QFont::Normal, orange(), section));
-    hotKeyError_->setAccessibleName(QStringLiteral("Shortcut error"));
+    hotKeyError_->setObjectName(QStringLiteral("shortcutError"));
     layout->addWidget(hotKeyError_);
     return section;
 }
 
 void SettingsView::setDesktopNote(const QString& note) {
-    setLabelText(desktopNote_, note);
+    desktopNote_->setText(note);
     desktopNote_->setVisible(!note.isEmpty());
 }
 
 void SettingsView::render() {
     const AppModel& model = model_;
-    setLabelText(serviceNote_, model.serviceNote());
+    serviceNote_->setText(model.serviceNote());
     serviceNote_->setVisible(!model.serviceNote().isEmpty());
-    setLabelText(shortcutStep_, displayLabel(model.shortcut()));
+    shortcutStep_->setText(displayLabel(model.shortcut()));
 
-    setLabelText(usageLabel_, model.usageLabel());
+    usageLabel_->setText(model.usageLabel());
     const QString reset = model.resetLabel();
-    setLabelText(resetLabel_, reset);
+    resetLabel_->setText(reset);
     resetLabel_->setVisible(!reset.isEmpty());
 
     signInButton_->setVisible(!model.signedIn());
@@ -270,6 +281,8 @@ void SettingsView::render() {
     accessSymbol_->setSymbol(
         granted ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle.dashed"),
         granted ? green() : orange());
+    // The title reads as an action until access is granted; the symbol says where things stand.
+    accessSymbol_->setMeaning(granted ? QStringLiteral("Enabled") : QStringLiteral("Not enabled"));
     accessTitle_->setText(granted ? QStringLiteral("Accessibility is enabled")
                                   : QStringLiteral("Enable Accessibility"));
     accessButton_->setText(granted ? QStringLiteral("Open settings") : QStringLiteral("Enable…"));
@@ -280,10 +293,10 @@ void SettingsView::render() {
         shortcutPicker_->setCurrentIndex(
             shortcutPicker_->findData(static_cast<int>(model.shortcut())));
     }
-    setLabelText(hotKeyError_, model.hotKeyError().value_or(QString()));
+    hotKeyError_->setText(model.hotKeyError().value_or(QString()));
     hotKeyError_->setVisible(model.hotKeyError().has_value());
 
-    setLabelText(statusLine_, model.accountStatus());
+    statusLine_->setText(model.accountStatus());
     statusLine_->setVisible(!model.accountStatus().isEmpty());
     setTextColor(statusLine_, model.accountStatusIsError() ? orange() : toneColor(Tone::secondary));
 }

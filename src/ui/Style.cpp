@@ -72,11 +72,6 @@ QLabel* makeLabel(const QString& text, int pixelSize, QFont::Weight weight, cons
     return label;
 }
 
-void setLabelText(QLabel* label, const QString& text) {
-    label->setText(text);
-    label->setAccessibleDescription(text);
-}
-
 void setTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);

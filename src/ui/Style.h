@@ -37,10 +37,6 @@ QLabel* makeLabel(const QString& text, int pixelSize, QFont::Weight weight, cons
                   QWidget* parent = nullptr);
 void setTextColor(QWidget* widget, const QColor& color);
 
-// Sets a label's text, and tells assistive technology the same: the label's accessible name
-// says what it is ("Requests"), its description what it reads.
-void setLabelText(QLabel* label, const QString& text);
-
 // A filled button in the accent colour, the one main action of a row.
 void makeProminent(QPushButton* button);
 // The large control size: a taller button with a wider minimum.

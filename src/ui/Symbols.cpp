@@ -1,5 +1,7 @@
 #include "ui/Symbols.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -11,6 +13,26 @@ namespace {
 
 // The drawings are small and few; one read of each is plenty.
 constexpr qint64 kMaximumSymbolBytes = 8192;
+
+// A symbol with a meaning is an image; one without is a nameless part of the layout, which screen
+// readers pass over as they do the containers around it. The role follows the meaning, which a
+// symbol may gain or lose after its interface was made.
+class SymbolAccessible : public QAccessibleWidget {
+public:
+    explicit SymbolAccessible(QWidget* symbol) : QAccessibleWidget(symbol) {}
+
+    QAccessible::Role role() const override {
+        return widget()->accessibleName().isEmpty() ? QAccessible::Client : QAccessible::Graphic;
+    }
+};
+
+QAccessibleInterface* symbolAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String(SymbolLabel::staticMetaObject.className()) &&
+        object->isWidgetType()) {
+        return new SymbolAccessible(static_cast<QWidget*>(object));
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -49,8 +71,11 @@ QIcon symbolIcon(const QString& name, int size, const QColor& color) {
 
 SymbolLabel::SymbolLabel(const QString& name, int size, const QColor& color, QWidget* parent)
     : QLabel(parent), name_(name), size_(size), color_(color) {
+    [[maybe_unused]] static const bool accessible = [] {
+        QAccessible::installFactory(symbolAccessible);
+        return true;
+    }();
     setFixedSize(size, size);
-    setAccessibleName(name);
     redraw();
 }
 
@@ -60,7 +85,6 @@ void SymbolLabel::setSymbol(const QString& name, const QColor& color) {
     }
     name_ = name;
     color_ = color;
-    setAccessibleName(name);
     redraw();
 }
 

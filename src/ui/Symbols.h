@@ -17,7 +17,9 @@ QPixmap symbolPixmap(const QString& name, int size, const QColor& color,
                      double devicePixelRatio = 1.0);
 QIcon symbolIcon(const QString& name, int size, const QColor& color);
 
-// A label that shows one symbol and can be told another name or colour later.
+// A label that shows one symbol and can be told another name or colour later. A symbol is
+// decoration unless it is given a meaning: assistive technology then sees an image of that
+// name ("Error"), and otherwise nothing to read, as beside a text that says it all.
 class SymbolLabel : public QLabel {
     Q_OBJECT
 
@@ -25,6 +27,8 @@ public:
     SymbolLabel(const QString& name, int size, const QColor& color, QWidget* parent = nullptr);
 
     void setSymbol(const QString& name, const QColor& color);
+    // A short human name for what the symbol tells; empty for decoration.
+    void setMeaning(const QString& meaning) { setAccessibleName(meaning); }
     const QString& symbol() const { return name_; }
     const QColor& color() const { return color_; }
 

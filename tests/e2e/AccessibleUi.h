@@ -1,7 +1,10 @@
 // Reading and pressing another application's controls through AT-SPI, as a screen reader
-// does: the end-to-end tests see Tidyword's windows only this way.
+// does: the end-to-end tests see Tidyword's windows only this way, and find a control as its
+// user would, by its role and what it reads. (Qt 6.4's bridge exposes no accessible id.)
 #pragma once
 
+#include <QList>
+#include <QRect>
 #include <QString>
 
 #include <atspi/atspi.h>
@@ -16,26 +19,28 @@ class AccessibleUi {
 public:
     explicit AccessibleUi(qint64 processIdentifier) : pid_(processIdentifier) {}
 
-    // The text of the label named `name` (its description), or none while there is none.
-    std::optional<QString> labelText(const QString& name) {
-        std::optional<QString> text;
+    // Whether a showing control of `role` has a name that `matches`.
+    bool shows(AtspiRole role, const std::function<bool(const QString&)>& matches) {
+        bool found = false;
         visit([&](AtspiAccessible* accessible) {
-            if (nameOf(accessible) != name) {
-                return false;
-            }
-            gchar* description = atspi_accessible_get_description(accessible, nullptr);
-            text = QString::fromUtf8(description);
-            g_free(description);
-            return true;
+            found = atspi_accessible_get_role(accessible, nullptr) == role &&
+                    matches(nameOf(accessible)) && showing(accessible);
+            return found;
         });
-        return text;
+        return found;
+    }
+
+    // Whether a showing control of `role` reads `name`.
+    bool shows(AtspiRole role, const QString& name) {
+        return shows(role, [&name](const QString& candidate) { return candidate == name; });
     }
 
     // Presses the showing button named `name`; false when there is none.
     bool press(const QString& name) {
         bool pressed = false;
         visit([&](AtspiAccessible* accessible) {
-            if (nameOf(accessible) != name || !showing(accessible)) {
+            if (atspi_accessible_get_role(accessible, nullptr) != ATSPI_ROLE_PUSH_BUTTON ||
+                nameOf(accessible) != name || !showing(accessible)) {
                 return false;
             }
             AtspiAction* action = atspi_accessible_get_action_iface(accessible);
@@ -49,17 +54,92 @@ public:
         return pressed;
     }
 
-    // Whether a showing control named `name` exists.
-    bool shows(const QString& name) {
-        bool found = false;
-        visit([&](AtspiAccessible* accessible) {
-            found = nameOf(accessible) == name && showing(accessible);
-            return found;
-        });
-        return found;
+    // What a screen reader can read of one showing control.
+    struct Control {
+        AtspiRole role;
+        QString name;
+        QString description;
+        std::optional<QString> text;  // through the Text interface
+        QRect extents;                // on the screen
+        bool focusable;
+
+        friend bool operator==(const Control&, const Control&) = default;
+    };
+
+    // A showing window with its showing controls in reading order.
+    struct Window {
+        Control window;
+        QList<Control> controls;
+
+        friend bool operator==(const Window&, const Window&) = default;
+    };
+
+    QList<Window> windows() {
+        QList<Window> result;
+        AtspiAccessible* application = findApplication();
+        const gint count = application ? atspi_accessible_get_child_count(application, nullptr) : 0;
+        for (gint index = 0; index < count; ++index) {
+            AtspiAccessible* window =
+                atspi_accessible_get_child_at_index(application, index, nullptr);
+            if (window && showing(window)) {
+                result.append({read(window), {}});
+                readDescendants(window, result.back().controls);
+            }
+            if (window) {
+                g_object_unref(window);
+            }
+        }
+        if (application) {
+            g_object_unref(application);
+        }
+        return result;
     }
 
 private:
+    static Control read(AtspiAccessible* accessible) {
+        Control control{
+            atspi_accessible_get_role(accessible, nullptr), nameOf(accessible), {}, {}, {}, false};
+        gchar* description = atspi_accessible_get_description(accessible, nullptr);
+        control.description = QString::fromUtf8(description);
+        g_free(description);
+        if (AtspiText* text = atspi_accessible_get_text_iface(accessible)) {
+            gchar* characters = atspi_text_get_text(
+                text, 0, atspi_text_get_character_count(text, nullptr), nullptr);
+            control.text = QString::fromUtf8(characters);
+            g_free(characters);
+            g_object_unref(text);
+        }
+        if (AtspiComponent* component = atspi_accessible_get_component_iface(accessible)) {
+            if (AtspiRect* extents =
+                    atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)) {
+                control.extents = QRect(extents->x, extents->y, extents->width, extents->height);
+                g_free(extents);
+            }
+            g_object_unref(component);
+        }
+        AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
+        control.focusable = states && atspi_state_set_contains(states, ATSPI_STATE_FOCUSABLE);
+        if (states) {
+            g_object_unref(states);
+        }
+        return control;
+    }
+
+    // Depth first, as a screen reader reads: each control before what it contains.
+    static void readDescendants(AtspiAccessible* parent, QList<Control>& controls) {
+        const gint count = atspi_accessible_get_child_count(parent, nullptr);
+        for (gint index = 0; index < count; ++index) {
+            AtspiAccessible* child = atspi_accessible_get_child_at_index(parent, index, nullptr);
+            if (child && showing(child)) {
+                controls.append(read(child));
+                readDescendants(child, controls);
+            }
+            if (child) {
+                g_object_unref(child);
+            }
+        }
+    }
+
     static QString nameOf(AtspiAccessible* accessible) {
         gchar* name = atspi_accessible_get_name(accessible, nullptr);
         QString result = QString::fromUtf8(name);
@@ -76,21 +156,30 @@ private:
         return result;
     }
 
-    // Breadth first through the application's tree until `found` says stop.
-    void visit(const std::function<bool(AtspiAccessible*)>& found) {
+    // The application's root, the caller's to release; none while it is not on the bus.
+    AtspiAccessible* findApplication() {
         AtspiAccessible* desktop = atspi_get_desktop(0);
-        std::deque<AtspiAccessible*> queue;
+        AtspiAccessible* found = nullptr;
         const gint applications = atspi_accessible_get_child_count(desktop, nullptr);
-        for (gint index = 0; index < applications; ++index) {
+        for (gint index = 0; index < applications && !found; ++index) {
             AtspiAccessible* application =
                 atspi_accessible_get_child_at_index(desktop, index, nullptr);
             if (application && atspi_accessible_get_process_id(application, nullptr) == pid_) {
-                queue.push_back(application);
+                found = application;
             } else if (application) {
                 g_object_unref(application);
             }
         }
         g_object_unref(desktop);
+        return found;
+    }
+
+    // Breadth first through the application's tree until `found` says stop.
+    void visit(const std::function<bool(AtspiAccessible*)>& found) {
+        std::deque<AtspiAccessible*> queue;
+        if (AtspiAccessible* application = findApplication()) {
+            queue.push_back(application);
+        }
         bool done = false;
         for (int visited = 0; !queue.empty() && visited < 5000; ++visited) {
             AtspiAccessible* current = queue.front();

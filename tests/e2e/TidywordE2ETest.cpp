@@ -78,6 +78,26 @@ void clickTrayIcon() {
     xdotool({u"mousemove"_s, QString::number(x), QString::number(y), u"click"_s, u"1"_s});
 }
 
+// Where the X server has the shown window titled `title`. (xdotool's own geometry counts the
+// window manager's frame twice.)
+QRect windowGeometry(const QString& title) {
+    QProcess search;
+    search.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, title});
+    search.waitForFinished();
+    QProcess info;
+    info.start(u"xwininfo"_s, {u"-id"_s, QString::fromLatin1(search.readLine().trimmed())});
+    info.waitForFinished();
+    QMap<QString, int> geometry;
+    for (const QByteArray& line : info.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> pair = line.split(':');
+        if (pair.size() == 2) {
+            geometry.insert(QString::fromLatin1(pair[0].trimmed()), pair[1].trimmed().toInt());
+        }
+    }
+    return {geometry.value(u"Absolute upper-left X"_s), geometry.value(u"Absolute upper-left Y"_s),
+            geometry.value(u"Width"_s), geometry.value(u"Height"_s)};
+}
+
 class TidywordE2ETest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -112,17 +132,18 @@ protected:
         tidyword.start(executable(), {});
         ASSERT_TRUE(tidyword.waitForStarted());
         ui.emplace(tidyword.processId());
-        test::pollUntil([this] { return ui->shows(u"Save settings"_s); }, 50ms, kPatience);
+        test::pollUntil([this] { return showsButton(u"Save settings"_s); }, 50ms, kPatience);
     }
 
     void signIn() {
         ASSERT_TRUE(ui->press(u"Sign in"_s));
-        test::pollUntil(
-            [this] {
-                return ui->labelText(u"Requests"_s) == u"50 of 50 free requests remaining"_s;
-            },
-            50ms, kPatience);
+        test::pollUntil([this] { return showsLabel(u"50 of 50 free requests remaining"_s); }, 50ms,
+                        kPatience);
     }
+
+    bool showsLabel(const QString& text) { return ui->shows(ATSPI_ROLE_LABEL, text); }
+    bool showsButton(const QString& title) { return ui->shows(ATSPI_ROLE_PUSH_BUTTON, title); }
+    bool showsError() { return ui->shows(ATSPI_ROLE_IMAGE, u"Error"_s); }
 
     // Opens the draft in mousepad with all of it selected.
     void openDraft() {
@@ -155,9 +176,8 @@ protected:
     void replaceTheDraftOverTheUsersClipboard() {
         ASSERT_TRUE(clipboard->setString(kUsersClipboard));
         pressShortcut();
-        test::pollUntil([this] { return ui->labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; },
-                        50ms, kPatience);
-        EXPECT_EQ(ui->labelText(u"Source"_s), u"Mousepad"_s);
+        test::pollUntil([this] { return showsLabel(u"YOUR DRAFT, REFINED"_s); }, 50ms, kPatience);
+        EXPECT_TRUE(showsLabel(u"Mousepad"_s));
         ASSERT_TRUE(ui->press(u"Replace selection"_s));
         test::pollUntil([this] { return editorText() == kRewrite; }, 50ms, kPatience);
         // Tidyword puts the clipboard back once its own read-back has seen the rewrite.
@@ -215,12 +235,7 @@ protected:
     // Waits until the settings window counts `remaining` free requests, or an error shows.
     void awaitRemainingOrError(int remaining) {
         const QString expected = u"%1 of 50 free requests remaining"_s.arg(remaining);
-        test::pollUntil(
-            [&] {
-                return !ui->labelText(u"Error"_s).value_or(QString()).isEmpty() ||
-                       ui->labelText(u"Requests"_s) == expected;
-            },
-            50ms, kPatience);
+        test::pollUntil([&] { return showsError() || showsLabel(expected); }, 50ms, kPatience);
     }
 
     std::unique_ptr<platform::linux_desktop::AtspiAccessibility> accessibility =
@@ -239,10 +254,12 @@ protected:
 
 TEST_F(TidywordE2ETest, SignInThroughTheBrowserShowsTheQuota) {
     startTidyword();
-    EXPECT_EQ(ui->labelText(u"Requests"_s), u"Free beta"_s);
+    EXPECT_TRUE(showsLabel(u"Free beta"_s));
     signIn();
-    EXPECT_TRUE(ui->shows(u"Sign out"_s));
-    EXPECT_TRUE(ui->labelText(u"Reset date"_s)->startsWith(u"Requests reset "_s));
+    EXPECT_TRUE(showsButton(u"Sign out"_s));
+    EXPECT_TRUE(ui->shows(ATSPI_ROLE_LABEL, [](const QString& text) {
+        return text.startsWith(u"Requests reset "_s);
+    }));
 }
 
 TEST_F(TidywordE2ETest, TheShortcutImprovesTheSelectionAndReplaceWritesItBack) {
@@ -251,7 +268,7 @@ TEST_F(TidywordE2ETest, TheShortcutImprovesTheSelectionAndReplaceWritesItBack) {
     openDraft();
     replaceTheDraftOverTheUsersClipboard();
     test::pollUntil([this] { return editorInFront(); }, 50ms, kPatience);
-    EXPECT_FALSE(ui->shows(u"Dismiss"_s));  // the popup has closed
+    EXPECT_FALSE(showsButton(u"Dismiss"_s));  // the popup has closed
 }
 
 TEST_F(TidywordE2ETest, ASpentQuotaIsShownInThePopupAndTheSettings) {
@@ -261,20 +278,19 @@ TEST_F(TidywordE2ETest, ASpentQuotaIsShownInThePopupAndTheSettings) {
     openDraft();
     pressShortcut();
     const QString spent = BetaError(BetaError::quotaExceeded).errorDescription();
-    test::pollUntil([&] { return ui->labelText(u"Error"_s) == spent; }, 50ms, kPatience);
-    test::pollUntil(
-        [this] { return ui->labelText(u"Requests"_s) == u"0 of 50 free requests remaining"_s; },
-        50ms, kPatience);
+    test::pollUntil([&] { return showsLabel(spent); }, 50ms, kPatience);
+    test::pollUntil([this] { return showsLabel(u"0 of 50 free requests remaining"_s); }, 50ms,
+                    kPatience);
 }
 
 TEST_F(TidywordE2ETest, TheShortcutClosesThePopupAndTheEditorComesBack) {
     startTidyword();
     openDraft();
     pressShortcut();
-    test::pollUntil([this] { return ui->shows(u"Dismiss"_s); }, 50ms, kPatience);
+    test::pollUntil([this] { return showsButton(u"Dismiss"_s); }, 50ms, kPatience);
     test::processEventsFor(300ms);  // past the debounce
     pressShortcut();
-    test::pollUntil([this] { return !ui->shows(u"Dismiss"_s) && editorInFront(); }, 50ms,
+    test::pollUntil([this] { return !showsButton(u"Dismiss"_s) && editorInFront(); }, 50ms,
                     kPatience);
 }
 
@@ -307,15 +323,14 @@ TEST_F(TidywordE2ETest, AShortcutAnotherClientHoldsIsReported) {
     startTidyword();
     test::pollUntil(
         [this] {
-            return ui->labelText(u"Shortcut error"_s) ==
-                   HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD, 10).errorDescription();
+            return showsLabel(
+                HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD, 10).errorDescription());
         },
         50ms, kPatience);
     // The rest of Tidyword works without it: the tray menu improves the selection.
     openDraft();
     chooseFirstTrayMenuItem();
-    test::pollUntil([this] { return ui->labelText(u"Source"_s) == u"Mousepad"_s; }, 50ms,
-                    kPatience);
+    test::pollUntil([this] { return showsLabel(u"Mousepad"_s); }, 50ms, kPatience);
 }
 
 TEST_F(TidywordE2ETest, TheTrayMenuWhileThePopupHasTheFocusImprovesTheSourceSelection) {
@@ -323,8 +338,7 @@ TEST_F(TidywordE2ETest, TheTrayMenuWhileThePopupHasTheFocusImprovesTheSourceSele
     signIn();
     openDraft();
     pressShortcut();
-    test::pollUntil([this] { return ui->labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; },
-                    50ms, kPatience);
+    test::pollUntil([this] { return showsLabel(u"YOUR DRAFT, REFINED"_s); }, 50ms, kPatience);
     activatePopup();
 
     awaitRemainingOrError(49);
@@ -332,8 +346,8 @@ TEST_F(TidywordE2ETest, TheTrayMenuWhileThePopupHasTheFocusImprovesTheSourceSele
     chooseFirstTrayMenuItem();
     // Either the capture fails, or it reads the editor's selection again and asks once more.
     awaitRemainingOrError(48);
-    EXPECT_EQ(ui->labelText(u"Error"_s).value_or(QString()), QString());
-    EXPECT_EQ(ui->labelText(u"Source"_s), u"Mousepad"_s);
+    EXPECT_FALSE(showsError());
+    EXPECT_TRUE(showsLabel(u"Mousepad"_s));
 }
 
 TEST_F(TidywordE2ETest, ChoosingAModeAgainAfterASuccessIsANewRequest) {
@@ -346,11 +360,137 @@ TEST_F(TidywordE2ETest, ChoosingAModeAgainAfterASuccessIsANewRequest) {
     // so it sends nothing), then Grammar again.
     activatePopup();
     xdotool({u"key"_s, u"End"_s});
-    test::pollUntil([this] { return ui->shows(u"Apply instructions"_s); }, 50ms, kPatience);
+    test::pollUntil([this] { return showsButton(u"Apply instructions"_s); }, 50ms, kPatience);
     xdotool({u"key"_s, u"Home"_s});
     awaitRemainingOrError(48);
-    EXPECT_EQ(ui->labelText(u"Error"_s).value_or(QString()), QString());
-    EXPECT_EQ(ui->labelText(u"Requests"_s), u"48 of 50 free requests remaining"_s);
+    EXPECT_FALSE(showsError());
+    EXPECT_TRUE(showsLabel(u"48 of 50 free requests remaining"_s));
+}
+
+// Both windows read from outside as a screen reader reads them, in each state of the popup:
+// labels by their visible text, images only where they mean something, buttons by their titles,
+// the suggestion whole through the Text interface with its changes in words, and every control
+// where it is on the screen.
+TEST_F(TidywordE2ETest, BothWindowsReadAsTheyShowInEveryPopupState) {
+    const QString spent = BetaError(BetaError::quotaExceeded).errorDescription();
+    struct State {
+        const char* name;
+        std::function<void()> reach;
+        QStringList labels;  // among those of both windows
+        QStringList popupButtons;
+        QStringList images;  // all of both windows, in reading order
+        QString text;
+        QString description;
+    };
+    const QList<State> states{
+        {"DemoPreview",
+         [&] {
+             ASSERT_TRUE(ui->press(u"Preview popup"_s));
+             test::pollUntil([&] { return showsLabel(u"PREVIEW"_s); }, 50ms, kPatience);
+         },
+         {u"Interface preview"_s, u"PREVIEW"_s, u"Free beta"_s, u"YOUR DRAFT, REFINED"_s,
+          u"Sample text only. This preview makes no API requests."_s},
+         {u"Settings"_s, u"Dismiss"_s, u"Copy"_s, u"Replace selection"_s},
+         {u"Enabled"_s},
+         u"Hey team, I have send → sent the updated designs. Let me know if there is → are any "
+         u"changes needed before we ships → ship tomorrow."_s,
+         u"Removed “send”, added “sent”; removed “is”, added “are”; removed “ships”, added "
+         u"“ship”."_s},
+        {"Suggestion",
+         [&] {
+             ASSERT_TRUE(ui->press(u"Dismiss"_s));
+             signIn();
+             openDraft();
+             pressShortcut();
+             test::pollUntil([&] { return showsLabel(u"Mousepad"_s); }, 50ms, kPatience);
+             test::pollUntil([&] { return showsLabel(u"YOUR DRAFT, REFINED"_s); }, 50ms, kPatience);
+         },
+         {u"Mousepad"_s, u"FREE BETA"_s, u"49 of 50 free requests remaining"_s},
+         {u"Settings"_s, u"Dismiss"_s, u"Copy"_s, u"Replace selection"_s},
+         {u"Enabled"_s},
+         u"i → I dont → don't want to wait in order to ship."_s,
+         u"Removed “i”, added “I”; removed “dont”, added “don't”; added “.”."_s},
+        {"LooksGood",
+         [&] {
+             ASSERT_TRUE(ui->press(u"Replace selection"_s));
+             // Until the replacement has ended with the popup: it ignores the shortcut till then.
+             test::pollUntil(
+                 [&] {
+                     return editorText() == kRewrite && !showsButton(u"Dismiss"_s) &&
+                            editorInFront();
+                 },
+                 50ms, kPatience);
+             xdotool({u"key"_s, u"ctrl+a"_s});
+             pressShortcut();
+             test::pollUntil([&] { return showsLabel(u"LOOKS GOOD"_s); }, 50ms, kPatience);
+         },
+         {u"No corrections needed."_s, u"48 of 50 free requests remaining"_s},
+         {u"Settings"_s, u"Dismiss"_s, u"Copy"_s, u"Replace selection"_s},
+         {u"Enabled"_s, u"Looks good"_s},
+         kRewrite,
+         {}},
+        {"Error",
+         [&] {
+             control(u"quota"_s, R"({"limit": 50, "used": 50})");
+             ASSERT_TRUE(ui->press(u"Dismiss"_s));
+             test::pollUntil([&] { return editorInFront(); }, 50ms, kPatience);
+             pressShortcut();
+             test::pollUntil([&] { return showsLabel(spent); }, 50ms, kPatience);
+         },
+         {spent, u"0 of 50 free requests remaining"_s},
+         {u"Settings"_s, u"Dismiss"_s, u"Retry"_s, u"Copy"_s, u"Replace selection"_s},
+         {u"Enabled"_s, u"Error"_s},
+         kRewrite,
+         {}},
+    };
+
+    startTidyword();
+    for (const State& state : states) {
+        SCOPED_TRACE(state.name);
+        state.reach();
+        // Until what arrived last has been laid out and placed.
+        QList<test::AccessibleUi::Window> windows;
+        test::pollUntil(
+            [&] {
+                const auto previous = std::exchange(windows, ui->windows());
+                return windows.size() == 2 && windows == previous;
+            },
+            100ms, kPatience);
+
+        QStringList labels;
+        QStringList popupButtons;
+        QStringList images;
+        std::optional<test::AccessibleUi::Control> text;
+        for (const auto& [window, controls] : windows) {
+            const bool popup = window.name == u"Tidyword — Improve text"_s;
+            EXPECT_EQ(window.extents, windowGeometry(window.name)) << window.name.toStdString();
+            for (const auto& control : controls) {
+                if (!control.extents.isEmpty()) {
+                    EXPECT_TRUE(window.extents.contains(control.extents))
+                        << control.name.toStdString() << " at " << control.extents.x() << ","
+                        << control.extents.y();
+                }
+                if (control.role == ATSPI_ROLE_LABEL) {
+                    labels << control.name;
+                } else if (control.role == ATSPI_ROLE_IMAGE) {
+                    images << control.name;
+                } else if (popup && control.role == ATSPI_ROLE_PUSH_BUTTON) {
+                    popupButtons << control.name;
+                } else if (popup && control.role == ATSPI_ROLE_TEXT) {
+                    text = control;
+                }
+            }
+        }
+        for (const QString& label : state.labels) {
+            EXPECT_TRUE(labels.contains(label)) << label.toStdString();
+        }
+        EXPECT_EQ(popupButtons, state.popupButtons);
+        EXPECT_EQ(images, state.images);
+        ASSERT_TRUE(text.has_value());
+        EXPECT_EQ(text->text, state.text);
+        EXPECT_EQ(text->description, state.description);
+        EXPECT_TRUE(text->focusable);
+    }
 }
 
 }  // namespace

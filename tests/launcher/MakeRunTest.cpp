@@ -171,13 +171,16 @@ TEST_F(MakeRunTest, DoesTheJobOnTheStandInAndLeavesNothingBehind) {
     ASSERT_FALSE(service.isEmpty());
     test::pollUntil([this] { return tidywordProcess() > 0; }, 50ms, kPatience);
     test::AccessibleUi ui(tidywordProcess());
-    test::pollUntil([&] { return ui.shows(u"Save settings"_s); }, 50ms, kPatience);
-    EXPECT_TRUE(ui.labelText(u"Service"_s).value_or(QString()).contains(u"local test service"_s));
+    test::pollUntil([&] { return ui.shows(ATSPI_ROLE_PUSH_BUTTON, u"Save settings"_s); }, 50ms,
+                    kPatience);
+    EXPECT_TRUE(ui.shows(ATSPI_ROLE_LABEL, [](const QString& text) {
+        return text.contains(u"local test service"_s);
+    }));
     tell(u"Started tidyword-standin at %1 and Tidyword configured for it."_s.arg(service));
 
     ASSERT_TRUE(ui.press(u"Sign in"_s));
     test::pollUntil(
-        [&] { return ui.labelText(u"Requests"_s) == u"50 of 50 free requests remaining"_s; }, 50ms,
+        [&] { return ui.shows(ATSPI_ROLE_LABEL, u"50 of 50 free requests remaining"_s); }, 50ms,
         kPatience);
     // The callback came back through the handler Tidyword registered for its scheme.
     EXPECT_TRUE(contents(entry).contains(("Exec=\"" + executable() + "\" %u").toUtf8()));
@@ -192,7 +195,7 @@ TEST_F(MakeRunTest, DoesTheJobOnTheStandInAndLeavesNothingBehind) {
     openDraft();
     ASSERT_TRUE(clipboard->setString(kUsersClipboard));
     ASSERT_EQ(QProcess::execute(u"xdotool"_s, {u"key"_s, u"alt+shift+d"_s}), 0);
-    test::pollUntil([&] { return ui.labelText(u"Caption"_s) == u"YOUR DRAFT, REFINED"_s; }, 50ms,
+    test::pollUntil([&] { return ui.shows(ATSPI_ROLE_LABEL, u"YOUR DRAFT, REFINED"_s); }, 50ms,
                     kPatience);
     tell(
         u"Selected \"%1\" in Mousepad and pressed Alt+Shift+D: the popup shows the local "
@@ -201,7 +204,8 @@ TEST_F(MakeRunTest, DoesTheJobOnTheStandInAndLeavesNothingBehind) {
     ASSERT_TRUE(ui.press(u"Replace selection"_s));
     test::pollUntil([this] { return editorText() == kRewrite; }, 50ms, kPatience);
     test::pollUntil([this] { return clipboard->string() == kUsersClipboard; }, 50ms, kPatience);
-    test::pollUntil([&] { return !ui.shows(u"Dismiss"_s); }, 50ms, kPatience);
+    test::pollUntil([&] { return !ui.shows(ATSPI_ROLE_PUSH_BUTTON, u"Dismiss"_s); }, 50ms,
+                    kPatience);
     tell(u"Replaced: Mousepad holds \"%1\", and the clipboard holds what it held before. %2"_s.arg(
         kRewrite, picture(u"job-replaced.png"_s)));
 

@@ -152,7 +152,7 @@ TEST_P(PanelFitTest, HeightAndPlaceFollowTheContent) {
     EXPECT_TRUE(area.adjusted(16, 16, -16, -16).contains(shown))
         << shown.y() << "+" << shown.height();
     // No blank space in the result box beyond its least height.
-    const auto* result = test::findNamed<QScrollArea>(delegate->popup(), u"Result"_s);
+    const auto* result = test::find<QScrollArea>(delegate->popup(), u"resultPanel"_s);
     const int content =
         result->widget()->heightForWidth(result->viewport()->width()) + 2 * result->frameWidth();
     EXPECT_EQ(result->height(), std::max(result->minimumHeight(), content));

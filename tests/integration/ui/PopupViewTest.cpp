@@ -24,7 +24,7 @@ namespace tidyword::ui {
 namespace {
 
 using namespace Qt::Literals::StringLiterals;
-using test::findNamed;
+using test::find;
 using test::shownIn;
 
 class PopupViewTest : public ::testing::Test {
@@ -36,22 +36,18 @@ protected:
                                        {0, static_cast<qint64>(text.size())});
     }
 
-    QPushButton* button(const QString& name) { return findNamed<QPushButton>(view.get(), name); }
-    QLabel* label(const QString& name) { return findNamed<QLabel>(view.get(), name); }
-    QTextEdit* resultText() { return view->findChild<QTextEdit*>(u"resultText"_s); }
-    bool shown(const QWidget* widget) { return shownIn(widget, view.get()); }
+    QPushButton* button(const QString& name) { return find<QPushButton>(view.get(), name); }
+    QLabel* label(const QString& name) { return find<QLabel>(view.get(), name); }
+    QTextEdit* resultText() { return find<QTextEdit>(view.get(), u"resultText"_s); }
+    bool shown(const QString& name) { return shownIn(find<QWidget>(view.get(), name), view.get()); }
 
     // The buttons of the action bar that are shown, left to right.
     QStringList actionBar() {
         QStringList names;
-        for (const auto* name : {"Retry", "Sign in", "Improve", "Copy", "Replace selection"}) {
-            for (auto* candidate : view->findChildren<QPushButton*>()) {
-                if (candidate->accessibleName() == QString::fromUtf8(name) ||
-                    candidate->text() == QString::fromUtf8(name)) {
-                    if (shown(candidate)) {
-                        names << QString::fromUtf8(name);
-                    }
-                }
+        for (const QString& name : {u"retryButton"_s, u"signInButton"_s, u"improveButton"_s,
+                                    u"copyButton"_s, u"replaceButton"_s}) {
+            if (shown(name)) {
+                names << name;
             }
         }
         return names;
@@ -68,10 +64,10 @@ TEST_F(PopupViewTest, SignedOutOffersOnlySignIn) {
     ASSERT_FALSE(harness.model->original().isEmpty());
     ASSERT_TRUE(harness.model->errorMessage().has_value());
 
-    EXPECT_EQ(actionBar(), QStringList{u"Sign in"_s});  // no "Retry" despite the error
-    EXPECT_TRUE(shown(label(u"esc to dismiss"_s)));
+    EXPECT_EQ(actionBar(), QStringList{u"signInButton"_s});  // no "Retry" despite the error
+    EXPECT_TRUE(shown(u"dismissHint"_s));
     const int opened = harness.settingsOpened;
-    QTest::mouseClick(button(u"Sign in"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"signInButton"_s), Qt::LeftButton);
     EXPECT_EQ(harness.settingsOpened, opened + 1);
 }
 
@@ -80,14 +76,14 @@ TEST_F(PopupViewTest, DemoShowsTheSamplesWithoutRequests) {
     openView();
     harness.model->preview();
 
-    EXPECT_EQ(label(u"Badge"_s)->text(), u"PREVIEW"_s);
-    EXPECT_TRUE(label(u"Badge"_s)->styleSheet().contains(cssColor(orange())));
-    EXPECT_EQ(label(u"Note"_s)->text(), u"Sample text only. This preview makes no API requests."_s);
-    EXPECT_TRUE(shown(findNamed<SymbolLabel>(view.get(), u"eye"_s)));
-    EXPECT_EQ(actionBar(), (QStringList{u"Copy"_s, u"Replace selection"_s}));
-    EXPECT_FALSE(button(u"Replace selection"_s)->isEnabled());
-    EXPECT_TRUE(button(u"Copy"_s)->isEnabled());
-    EXPECT_EQ(label(u"Source"_s)->text(), harness.model->sourceName());
+    EXPECT_EQ(label(u"badge"_s)->text(), u"PREVIEW"_s);
+    EXPECT_TRUE(label(u"badge"_s)->styleSheet().contains(cssColor(orange())));
+    EXPECT_EQ(label(u"note"_s)->text(), u"Sample text only. This preview makes no API requests."_s);
+    EXPECT_EQ(find<SymbolLabel>(view.get(), u"footerSymbol"_s)->symbol(), u"eye"_s);
+    EXPECT_EQ(actionBar(), (QStringList{u"copyButton"_s, u"replaceButton"_s}));
+    EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
+    EXPECT_TRUE(button(u"copyButton"_s)->isEnabled());
+    EXPECT_EQ(label(u"source"_s)->text(), harness.model->sourceName());
     EXPECT_TRUE(harness.requestsTo(u"/v1/improve"_s).isEmpty());
 }
 
@@ -98,38 +94,39 @@ TEST_F(PopupViewTest, AnUnchangedDraftLooksGood) {
     harness.captureAndWait();
     ASSERT_EQ(harness.model->suggestion(), u"The cat sat."_s);
 
-    EXPECT_EQ(label(u"Caption"_s)->text(), u"LOOKS GOOD"_s);
-    EXPECT_TRUE(shown(label(u"No corrections needed."_s)));
-    EXPECT_FALSE(button(u"Replace selection"_s)->isEnabled());
-    EXPECT_TRUE(button(u"Copy"_s)->isEnabled());
+    EXPECT_EQ(label(u"caption"_s)->text(), u"LOOKS GOOD"_s);
+    EXPECT_TRUE(shown(u"noCorrections"_s));
+    EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
+    EXPECT_TRUE(button(u"copyButton"_s)->isEnabled());
 }
 
 TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
     harness.openSignedIn();
     openView();
     setDraft(u"i dont mind"_s);
-    EXPECT_FALSE(shown(findNamed<QWidget>(view.get(), u"Preview"_s)));
+    EXPECT_FALSE(shown(u"displayPicker"_s));
     harness.captureAndWait();
 
-    EXPECT_EQ(label(u"Caption"_s)->text(), u"YOUR DRAFT, REFINED"_s);
-    EXPECT_FALSE(shown(label(u"No corrections needed."_s)));
-    EXPECT_TRUE(shown(findNamed<QWidget>(view.get(), u"Preview"_s)));
+    EXPECT_EQ(label(u"caption"_s)->text(), u"YOUR DRAFT, REFINED"_s);
+    EXPECT_FALSE(shown(u"noCorrections"_s));
+    EXPECT_TRUE(shown(u"displayPicker"_s));
     EXPECT_TRUE(resultText()->toHtml().contains(u"line-through"_s));
-    EXPECT_TRUE(button(u"Replace selection"_s)->isEnabled());
+    EXPECT_TRUE(button(u"replaceButton"_s)->isEnabled());
 
-    QTest::mouseClick(button(u"Improved"_s), Qt::LeftButton);
+    QTest::mouseClick(button(rawValue(PreviewDisplay::improved)), Qt::LeftButton);
     EXPECT_EQ(harness.model->displayMode(), PreviewDisplay::improved);
     EXPECT_FALSE(resultText()->toHtml().contains(u"line-through"_s));
 
-    QTest::mouseClick(button(u"Copy"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"copyButton"_s), Qt::LeftButton);
     EXPECT_EQ(harness.editor.desktop.string(), u"I don't mind."_s);
-    EXPECT_TRUE(shown(button(u"Copied"_s)));
+    EXPECT_EQ(button(u"copyButton"_s)->text(), u"Copied"_s);
 
-    QTest::mouseClick(button(u"Replace selection"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"replaceButton"_s), Qt::LeftButton);
     EXPECT_TRUE(harness.model->replacing());
-    EXPECT_EQ(button(u"Replacing…"_s)->isEnabled(), false);
-    EXPECT_FALSE(findNamed<QToolButton>(view.get(), u"Dismiss"_s)->isEnabled());
-    EXPECT_FALSE(findNamed<QComboBox>(view.get(), u"Improve as"_s)->isEnabled());
+    EXPECT_EQ(button(u"replaceButton"_s)->accessibleName(), u"Replacing…"_s);
+    EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
+    EXPECT_FALSE(find<QToolButton>(view.get(), u"dismissButton"_s)->isEnabled());
+    EXPECT_FALSE(find<QComboBox>(view.get(), u"modePicker"_s)->isEnabled());
     harness.advanceUntil([this] { return !harness.model->replacing(); });
     EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"I don't mind."_s);
 }
@@ -190,14 +187,14 @@ TEST_F(PopupViewTest, AFailedRequestShowsItsErrorAndRetries) {
     harness.captureAndWait();
 
     ASSERT_TRUE(harness.model->errorMessage().has_value());
-    EXPECT_EQ(label(u"Error"_s)->text(), *harness.model->errorMessage());
-    EXPECT_TRUE(shown(label(u"Error"_s)));
-    EXPECT_EQ(actionBar(), (QStringList{u"Retry"_s, u"Copy"_s, u"Replace selection"_s}));
-    QTest::mouseClick(button(u"Retry"_s), Qt::LeftButton);
-    EXPECT_EQ(label(u"Caption"_s)->text(), u"WORKING ON YOUR DRAFT"_s);
-    EXPECT_TRUE(shown(label(u"Finding the right words…"_s)));
+    EXPECT_EQ(label(u"errorText"_s)->text(), *harness.model->errorMessage());
+    EXPECT_TRUE(shown(u"errorText"_s));
+    EXPECT_EQ(actionBar(), (QStringList{u"retryButton"_s, u"copyButton"_s, u"replaceButton"_s}));
+    QTest::mouseClick(button(u"retryButton"_s), Qt::LeftButton);
+    EXPECT_EQ(label(u"caption"_s)->text(), u"WORKING ON YOUR DRAFT"_s);
+    EXPECT_TRUE(shown(u"busyRow"_s));
     test::runEventLoopUntil([this] { return !harness.model->busy(); });
-    EXPECT_FALSE(shown(label(u"Error"_s)));
+    EXPECT_FALSE(shown(u"errorText"_s));
     EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), 2);
 }
 
@@ -205,25 +202,25 @@ TEST_F(PopupViewTest, CustomInstructionsCountPastTheLimit) {
     harness.openSignedIn();
     openView();
     harness.captureAndWait();
-    auto* modes = findNamed<QComboBox>(view.get(), u"Improve as"_s);
-    auto* field = findNamed<QLineEdit>(view.get(), u"How should this text change?"_s);
-    EXPECT_FALSE(shown(field));
+    auto* modes = find<QComboBox>(view.get(), u"modePicker"_s);
+    auto* field = find<QLineEdit>(view.get(), u"instructionField"_s);
+    EXPECT_FALSE(shown(u"instructionField"_s));
     Q_EMIT modes->activated(modes->findText(title(EditMode::custom)));
     EXPECT_EQ(harness.model->mode(), EditMode::custom);
-    ASSERT_TRUE(shown(field));
-    EXPECT_FALSE(button(u"Apply instructions"_s)->isEnabled());
+    ASSERT_TRUE(shown(u"instructionField"_s));
+    EXPECT_FALSE(button(u"applyButton"_s)->isEnabled());
 
     QTest::keyClicks(field, QString(2100, u'a'));
     EXPECT_EQ(harness.model->customInstruction().size(), 2100);
-    EXPECT_EQ(label(u"Instruction length"_s)->text(), u"2100 / 2,000 characters"_s);
+    EXPECT_EQ(label(u"instructionLength"_s)->text(), u"2100 / 2,000 characters"_s);
 
     // Only spaces still count as an instruction here; the model answers for them.
     field->selectAll();
     QTest::keyClicks(field, u"   "_s);
-    EXPECT_EQ(label(u"Instruction length"_s)->text(), u"3 / 2,000 characters"_s);
-    ASSERT_TRUE(button(u"Apply instructions"_s)->isEnabled());
-    QTest::mouseClick(button(u"Apply instructions"_s), Qt::LeftButton);
-    EXPECT_EQ(label(u"Error"_s)->text(),
+    EXPECT_EQ(label(u"instructionLength"_s)->text(), u"3 / 2,000 characters"_s);
+    ASSERT_TRUE(button(u"applyButton"_s)->isEnabled());
+    QTest::mouseClick(button(u"applyButton"_s), Qt::LeftButton);
+    EXPECT_EQ(label(u"errorText"_s)->text(),
               BetaError(BetaError::customInstruction).errorDescription());
 }
 
@@ -324,14 +321,10 @@ TEST_F(PopupViewTest, TheEmptyStateNamesTheShortcutAndTheTagline) {
     harness.open();
     harness.model->setShortcut(ShortcutPreset::controlOptionSpace);
     openView();
-    EXPECT_EQ(label(u"Source"_s)->text(), u"A little clarity, wherever you write."_s);
-    EXPECT_TRUE(shown(label(u"Start with a selection."_s)));
-    bool namesShortcut = false;
-    for (const QLabel* candidate : view->findChildren<QLabel*>()) {
-        namesShortcut |= candidate->text().endsWith(u"Then press Ctrl+Alt+Space."_s);
-    }
-    EXPECT_TRUE(namesShortcut);
-    EXPECT_EQ(actionBar(), QStringList{u"Sign in"_s});
+    EXPECT_EQ(label(u"source"_s)->text(), u"A little clarity, wherever you write."_s);
+    EXPECT_TRUE(shown(u"emptyState"_s));
+    EXPECT_TRUE(label(u"emptyStateHint"_s)->text().endsWith(u"Then press Ctrl+Alt+Space."_s));
+    EXPECT_EQ(actionBar(), QStringList{u"signInButton"_s});
 }
 
 TEST_F(PopupViewTest, EscapeDismisses) {

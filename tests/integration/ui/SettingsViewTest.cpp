@@ -18,7 +18,7 @@ namespace tidyword::ui {
 namespace {
 
 using namespace Qt::Literals::StringLiterals;
-using test::findNamed;
+using test::find;
 using test::shownIn;
 
 class SettingsViewTest : public ::testing::Test {
@@ -27,8 +27,8 @@ protected:
         view = std::make_unique<SettingsView>(*harness.model, [this] { ++accessibilityRequests; });
     }
 
-    QPushButton* button(const QString& name) { return findNamed<QPushButton>(view.get(), name); }
-    QLabel* label(const QString& name) { return findNamed<QLabel>(view.get(), name); }
+    QPushButton* button(const QString& name) { return find<QPushButton>(view.get(), name); }
+    QLabel* label(const QString& name) { return find<QLabel>(view.get(), name); }
     bool shown(const QWidget* widget) { return shownIn(widget, view.get()); }
     bool spinning() { return shown(view->findChild<Spinner*>()); }
 
@@ -41,68 +41,68 @@ TEST_F(SettingsViewTest, AnUnconfiguredBuildCannotSignIn) {
     harness.configuration.reset();
     harness.open();
     openView();
-    EXPECT_TRUE(shown(button(u"Sign in"_s)));
-    EXPECT_FALSE(button(u"Sign in"_s)->isEnabled());
-    EXPECT_EQ(label(u"Status"_s)->text(), BetaError(BetaError::notConfigured).errorDescription());
-    EXPECT_EQ(label(u"Status"_s)->palette().color(QPalette::WindowText), orange());
+    EXPECT_TRUE(shown(button(u"signInButton"_s)));
+    EXPECT_FALSE(button(u"signInButton"_s)->isEnabled());
+    EXPECT_EQ(label(u"status"_s)->text(), BetaError(BetaError::notConfigured).errorDescription());
+    EXPECT_EQ(label(u"status"_s)->palette().color(QPalette::WindowText), orange());
 }
 
 TEST_F(SettingsViewTest, SigningInShowsProgressThenTheAccountControls) {
     harness.open();
     openView();
-    EXPECT_FALSE(shown(label(u"Reset date"_s)));  // nothing to reset before an account is known
+    EXPECT_FALSE(shown(label(u"resetDate"_s)));  // nothing to reset before an account is known
     EXPECT_FALSE(spinning());
-    QTest::mouseClick(button(u"Sign in"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"signInButton"_s), Qt::LeftButton);
     EXPECT_TRUE(spinning());
 
     test::runEventLoopUntil(
         [this] { return harness.model->signedIn() && !harness.model->accountBusy(); });
-    EXPECT_FALSE(shown(button(u"Sign in"_s)));
-    EXPECT_TRUE(shown(button(u"Refresh requests"_s)));
-    EXPECT_TRUE(shown(button(u"Sign out"_s)));
+    EXPECT_FALSE(shown(button(u"signInButton"_s)));
+    EXPECT_TRUE(shown(button(u"refreshButton"_s)));
+    EXPECT_TRUE(shown(button(u"signOutButton"_s)));
     EXPECT_FALSE(spinning());
-    EXPECT_EQ(label(u"Requests"_s)->text(), harness.model->usageLabel());
-    EXPECT_TRUE(shown(label(u"Reset date"_s)));
-    EXPECT_EQ(label(u"Reset date"_s)->text(), harness.model->resetLabel());
+    EXPECT_EQ(label(u"requests"_s)->text(), harness.model->usageLabel());
+    EXPECT_TRUE(shown(label(u"resetDate"_s)));
+    EXPECT_EQ(label(u"resetDate"_s)->text(), harness.model->resetLabel());
 
     harness.server.control("POST", u"quota"_s,
                            QJsonDocument(QJsonObject{{u"limit"_s, 50}, {u"used"_s, 7}}));
-    QTest::mouseClick(button(u"Refresh requests"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"refreshButton"_s), Qt::LeftButton);
     test::runEventLoopUntil([this] { return harness.model->usage()->used == 7; });
-    EXPECT_EQ(label(u"Requests"_s)->text(), harness.model->usageLabel());
+    EXPECT_EQ(label(u"requests"_s)->text(), harness.model->usageLabel());
 
-    QTest::mouseClick(button(u"Sign out"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"signOutButton"_s), Qt::LeftButton);
     test::runEventLoopUntil([this] { return !harness.model->signedIn(); });
-    EXPECT_TRUE(shown(button(u"Sign in"_s)));
+    EXPECT_TRUE(shown(button(u"signInButton"_s)));
 }
 
 TEST_F(SettingsViewTest, ASignInLeftInTheBrowserCanBeStartedOverOrCancelled) {
     harness.followBrowser = false;
     harness.open();
     openView();
-    EXPECT_FALSE(shown(button(u"Cancel"_s)));
-    QTest::mouseClick(button(u"Sign in"_s), Qt::LeftButton);
+    EXPECT_FALSE(shown(button(u"cancelSignInButton"_s)));
+    QTest::mouseClick(button(u"signInButton"_s), Qt::LeftButton);
     test::runEventLoopUntil([this] { return harness.authenticator.shown().size() == 1; });
-    EXPECT_TRUE(shown(button(u"Cancel"_s)));
+    EXPECT_TRUE(shown(button(u"cancelSignInButton"_s)));
 
     // "Sign in" again opens a new attempt in place of the one left in the browser.
-    ASSERT_TRUE(button(u"Sign in"_s)->isEnabled());
-    QTest::mouseClick(button(u"Sign in"_s), Qt::LeftButton);
+    ASSERT_TRUE(button(u"signInButton"_s)->isEnabled());
+    QTest::mouseClick(button(u"signInButton"_s), Qt::LeftButton);
     test::runEventLoopUntil([this] { return harness.authenticator.shown().size() == 2; });
     EXPECT_TRUE(harness.authenticator.isShowing());
 
-    QTest::mouseClick(button(u"Cancel"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"cancelSignInButton"_s), Qt::LeftButton);
     EXPECT_FALSE(harness.authenticator.isShowing());
     EXPECT_FALSE(harness.model->accountBusy());
-    EXPECT_FALSE(shown(button(u"Cancel"_s)));
-    EXPECT_EQ(label(u"Status"_s)->text(), u"Sign-in cancelled."_s);
-    EXPECT_TRUE(button(u"Sign in"_s)->isEnabled());
+    EXPECT_FALSE(shown(button(u"cancelSignInButton"_s)));
+    EXPECT_EQ(label(u"status"_s)->text(), u"Sign-in cancelled."_s);
+    EXPECT_TRUE(button(u"signInButton"_s)->isEnabled());
 }
 
 TEST_F(SettingsViewTest, TheAccessibilityRowFollowsTheTrust) {
     harness.open();
     openView();
-    auto* symbol = view->findChild<SymbolLabel*>(QString(), Qt::FindChildrenRecursively);
+    auto* symbol = find<SymbolLabel>(view.get(), u"accessSymbol"_s);
     ASSERT_NE(symbol, nullptr);
     struct Expected {
         bool granted;
@@ -115,11 +115,12 @@ TEST_F(SettingsViewTest, TheAccessibilityRowFollowsTheTrust) {
           Expected{true, u"checkmark.circle.fill", u"Accessibility is enabled", u"Open settings"},
           Expected{false, u"circle.dashed", u"Enable Accessibility", u"Enable…"}}) {
         harness.model->setAccessibilityGranted(expected.granted);
-        EXPECT_TRUE(shown(findNamed<SymbolLabel>(view.get(), QString::fromUtf16(expected.symbol))));
-        EXPECT_TRUE(shown(label(QString::fromUtf16(expected.title))));
+        EXPECT_EQ(symbol->symbol(), QString::fromUtf16(expected.symbol));
+        EXPECT_EQ(label(u"accessTitle"_s)->text(), QString::fromUtf16(expected.title));
         // What "Enable…" would change is said before it is chosen.
         EXPECT_EQ(shown(view->findChild<QLabel*>(u"enableExplanation"_s)), !expected.granted);
-        QTest::mouseClick(button(QString::fromUtf16(expected.button)), Qt::LeftButton);
+        EXPECT_EQ(button(u"accessButton"_s)->text(), QString::fromUtf16(expected.button));
+        QTest::mouseClick(button(u"accessButton"_s), Qt::LeftButton);
     }
     EXPECT_EQ(accessibilityRequests, 3);
 }
@@ -127,19 +128,19 @@ TEST_F(SettingsViewTest, TheAccessibilityRowFollowsTheTrust) {
 TEST_F(SettingsViewTest, AChosenShortcutShowsAtOnceAndIsKeptOnlyBySaving) {
     harness.open();
     openView();
-    auto* picker = findNamed<QComboBox>(view.get(), u"Global shortcut"_s);
-    EXPECT_EQ(label(u"Shortcut step"_s)->text(), u"Alt+Shift+D"_s);
+    auto* picker = find<QComboBox>(view.get(), u"shortcutPicker"_s);
+    EXPECT_EQ(label(u"shortcutStep"_s)->text(), u"Alt+Shift+D"_s);
     Q_EMIT picker->activated(picker->findText(u"Alt+Space"_s));
-    EXPECT_EQ(label(u"Shortcut step"_s)->text(), u"Alt+Space"_s);
+    EXPECT_EQ(label(u"shortcutStep"_s)->text(), u"Alt+Space"_s);
     EXPECT_EQ(harness.shortcutChanged, 0);
     EXPECT_FALSE(harness.settings.contains(u"shortcut"_s));
 
-    QTest::mouseClick(button(u"Save settings"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"saveButton"_s), Qt::LeftButton);
     EXPECT_EQ(harness.shortcutChanged, 1);
     EXPECT_EQ(harness.settings.value(u"shortcut"_s).toString(),
               rawValue(ShortcutPreset::optionSpace));
-    EXPECT_TRUE(shown(label(u"Status"_s)));
-    EXPECT_EQ(label(u"Status"_s)->text(), harness.model->accountStatus());
+    EXPECT_TRUE(shown(label(u"status"_s)));
+    EXPECT_EQ(label(u"status"_s)->text(), harness.model->accountStatus());
 }
 
 TEST_F(SettingsViewTest, TheWheelChangesTheShortcutOnlyOnceTheUserFocusedThePicker) {
@@ -160,21 +161,21 @@ TEST_F(SettingsViewTest, TheWheelChangesTheShortcutOnlyOnceTheUserFocusedThePick
 TEST_F(SettingsViewTest, AShortcutErrorShowsUnderThePicker) {
     harness.open();
     openView();
-    EXPECT_FALSE(shown(label(u"Shortcut error"_s)));
+    EXPECT_FALSE(shown(label(u"shortcutError"_s)));
     const QString message =
         HotKeyError::hotKeyRefused(ShortcutPreset::optionSpace, -9878).errorDescription();
     harness.model->setHotKeyError(message);
-    EXPECT_TRUE(shown(label(u"Shortcut error"_s)));
-    EXPECT_EQ(label(u"Shortcut error"_s)->text(), message);
-    EXPECT_EQ(label(u"Shortcut error"_s)->palette().color(QPalette::WindowText), orange());
+    EXPECT_TRUE(shown(label(u"shortcutError"_s)));
+    EXPECT_EQ(label(u"shortcutError"_s)->text(), message);
+    EXPECT_EQ(label(u"shortcutError"_s)->palette().color(QPalette::WindowText), orange());
     harness.model->setHotKeyError(std::nullopt);
-    EXPECT_FALSE(shown(label(u"Shortcut error"_s)));
+    EXPECT_FALSE(shown(label(u"shortcutError"_s)));
 }
 
 TEST_F(SettingsViewTest, PreviewOpensTheDemo) {
     harness.open();
     openView();
-    QTest::mouseClick(button(u"Preview popup"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"previewButton"_s), Qt::LeftButton);
     EXPECT_TRUE(harness.model->isDemo());
     EXPECT_EQ(harness.shown, 1);
 }

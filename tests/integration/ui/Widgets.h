@@ -1,9 +1,8 @@
-// Finding a window's controls the way assistive technology does: by accessible name or text.
+// Finding a window's controls by their object names, which no user sees or hears: what a
+// control reads to a screen reader is for its user, and stays free to change.
 #pragma once
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QLabel>
 #include <QWheelEvent>
 #include <QWidget>
 
@@ -11,22 +10,11 @@
 
 namespace tidyword::test {
 
-// The one child of `root` of type T whose accessible name (or, for buttons and labels, text) is
-// `name`; a test failure when there is none or more than one.
+// The one child of `root` of type T with the object name `name`; a test failure when there is
+// none or more than one.
 template <typename T>
-T* findNamed(QWidget* root, const QString& name) {
-    QList<T*> found;
-    for (T* widget : root->findChildren<T*>()) {
-        QString text;
-        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            text = button->text();
-        } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-            text = label->text();
-        }
-        if (widget->accessibleName() == name || (!text.isEmpty() && text == name)) {
-            found.append(widget);
-        }
-    }
+T* find(const QWidget* root, const QString& name) {
+    const QList<T*> found = root->findChildren<T*>(name);
     EXPECT_EQ(found.size(), 1) << "controls named " << name.toStdString();
     return found.value(0);
 }

@@ -70,6 +70,7 @@ struct Rendering {
     QString suggestion;
     PreviewDisplay display;
     QList<Run> runs;
+    QString description;
 };
 
 class ResultTextTest : public ::testing::TestWithParam<Rendering> {};
@@ -78,6 +79,8 @@ TEST_P(ResultTextTest, Renders) {
     const Rendering& rendering = GetParam();
     EXPECT_EQ(runsOf(resultHtml(rendering.original, rendering.suggestion, rendering.display)),
               rendering.runs);
+    EXPECT_EQ(resultDescription(rendering.original, rendering.suggestion, rendering.display),
+              rendering.description);
 }
 
 const QString kArrow = QString::fromUtf16(kReplacementArrow);
@@ -93,19 +96,39 @@ INSTANTIATE_TEST_SUITE_P(
                    {u"cat"_s, Look::removed},
                    {kArrow, Look::arrow},
                    {u"dog"_s, Look::added},
-                   {u" sat."_s, Look::plain}}},
+                   {u" sat."_s, Look::plain}},
+                  u"Removed “cat”, added “dog”."_s},
         // An addition after unchanged text has no arrow; a removal at the end nothing after it.
         Rendering{"AddedAfterUnchanged",
                   u"The cat."_s,
                   u"The black cat."_s,
                   PreviewDisplay::changes,
-                  {{u"The "_s, Look::plain}, {u"black "_s, Look::added}, {u"cat."_s, Look::plain}}},
+                  {{u"The "_s, Look::plain}, {u"black "_s, Look::added}, {u"cat."_s, Look::plain}},
+                  u"Added “black”."_s},
         Rendering{"RemovedAtTheEnd",
                   u"Stop now please"_s,
                   u"Stop now"_s,
                   PreviewDisplay::changes,
-                  {{u"Stop now"_s, Look::plain}, {u" please"_s, Look::removed}}},
-        Rendering{"NothingAtAll", u""_s, u""_s, PreviewDisplay::changes, {}},
+                  {{u"Stop now"_s, Look::plain}, {u" please"_s, Look::removed}},
+                  u"Removed “please”."_s},
+        Rendering{"NothingAtAll", u""_s, u""_s, PreviewDisplay::changes, {}, {}},
+        Rendering{"SeveralChangesInOrder",
+                  u"i has two cat"_s,
+                  u"I have two cats"_s,
+                  PreviewDisplay::changes,
+                  {{u"i"_s, Look::removed},
+                   {kArrow, Look::arrow},
+                   {u"I"_s, Look::added},
+                   {u" "_s, Look::plain},
+                   {u"has"_s, Look::removed},
+                   {kArrow, Look::arrow},
+                   {u"have"_s, Look::added},
+                   {u" two "_s, Look::plain},
+                   {u"cat"_s, Look::removed},
+                   {kArrow, Look::arrow},
+                   {u"cats"_s, Look::added}},
+                  u"Removed “i”, added “I”; removed “has”, added “have”; removed “cat”, added "
+                  u"“cats”."_s},
         // Drafts are text, never markup; line breaks stay line breaks.
         Rendering{"OriginalIsPlainText",
                   u"<b>bold</b> & more\nnext"_s,
@@ -113,12 +136,14 @@ INSTANTIATE_TEST_SUITE_P(
                   PreviewDisplay::original,
                   {{u"<b>bold</b> & more"_s, Look::plain},
                    {u"\n"_s, Look::plain},
-                   {u"next"_s, Look::plain}}},
+                   {u"next"_s, Look::plain}},
+                  {}},
         Rendering{"ImprovedIsPlainText",
                   u"ignored"_s,
                   u"Better <i>words</i>."_s,
                   PreviewDisplay::improved,
-                  {{u"Better <i>words</i>."_s, Look::plain}}}),
+                  {{u"Better <i>words</i>."_s, Look::plain}},
+                  {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
