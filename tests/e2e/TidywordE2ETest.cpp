@@ -232,6 +232,16 @@ protected:
         xdotool({u"key"_s, u"Down"_s, u"Return"_s});
     }
 
+    // Whether some client holds the clipboard manager's role.
+    bool managerOwnerSeen() {
+        xcb_connection_t* c = x->get();
+        const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+            xcb_get_selection_owner_reply(
+                c, xcb_get_selection_owner(c, x->atom("CLIPBOARD_MANAGER")), nullptr),
+            &std::free);
+        return owner && owner->owner != XCB_WINDOW_NONE;
+    }
+
     // Waits until the settings window counts `remaining` free requests, or an error shows.
     void awaitRemainingOrError(int remaining) {
         const QString expected = u"%1 of 50 free requests remaining"_s.arg(remaining);
@@ -303,9 +313,17 @@ TEST_F(TidywordE2ETest, AfterAReplacementTheUsersClipboardOutlivesTidyword) {
     // Tidyword serves the restored clipboard now; a clipboard manager runs, and the session
     // ends Tidyword as a logout does.
     QProcess manager;
-    manager.start(QStringLiteral(TIDYWORD_SELECTION_PEER), {u"manager"_s});
-    ASSERT_TRUE(manager.waitForReadyRead(kPatience.count()));
-    ASSERT_EQ(manager.readLine().trimmed(), "managing");
+    // About once in fifteen runs the desktop no longer names the manager a moment after it took
+    // the role, for reasons not found in it or in Tidyword: such a manager is started again.
+    for (int start = 0; start < 5 && !managerOwnerSeen(); ++start) {
+        manager.kill();
+        manager.waitForFinished();
+        manager.start(QStringLiteral(TIDYWORD_SELECTION_PEER), {u"manager"_s});
+        ASSERT_TRUE(manager.waitForReadyRead(kPatience.count()));
+        ASSERT_EQ(manager.readLine().trimmed(), "managing");
+        test::processEventsFor(50ms);
+    }
+    ASSERT_TRUE(managerOwnerSeen());
     tidyword.terminate();
     ASSERT_TRUE(tidyword.waitForFinished(kPatience.count()));
     EXPECT_EQ(tidyword.exitStatus(), QProcess::NormalExit);
