@@ -1,7 +1,10 @@
 // The accessibility seam on AT-SPI2 (libatspi), the accessibility service of Linux desktops.
-// Trust means the accessibility bus is there and enabled (org.a11y.Status IsEnabled). Every
-// call is a D-Bus request bounded by the messaging time-out, on the main thread only
-// (libatspi is not thread-safe); a request that fails or times out reads as "absent".
+// Trust means the accessibility bus is there and enabled (org.a11y.Status IsEnabled). Calls run
+// on the main thread only (libatspi is not thread-safe), and each has one deadline for all the
+// D-Bus requests it makes, however many: the messaging time-out (defaultTimeout unless set)
+// from its start. No request waits past it, and none is made after it; a call that reaches it
+// reads as "absent", as does a request that fails. So no call holds the main thread longer than
+// the messaging time-out and the taking in of the last reply.
 //
 // How the seam's names map onto AT-SPI:
 //
@@ -47,6 +50,7 @@
 #include <QHash>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 typedef struct _AtspiAccessible AtspiAccessible;
@@ -57,6 +61,7 @@ namespace tidyword::platform::linux_desktop {
 
 class AtspiAccessibility final : public Accessibility {
 public:
+    // The deadline of each call, for all its requests together, until setMessagingTimeout.
     static constexpr std::chrono::milliseconds defaultTimeout{500};
     // The most accessibles a search for the focused one visits in one application.
     static constexpr int searchLimit = 3000;
@@ -93,6 +98,7 @@ private:
     void remember(const QString& application, AtspiAccessible* focused);
     AtspiAccessible* focusedWindowOf(AtspiAccessible* application);
 
+    std::chrono::milliseconds timeout_ = defaultTimeout;
     AtspiEventListener* listener_ = nullptr;
     // The last accessible of each application (by bus name) that reported focus, referenced.
     QHash<QString, AtspiAccessible*> lastFocused_;
