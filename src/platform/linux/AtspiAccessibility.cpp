@@ -449,6 +449,48 @@ AtspiAccessible* focusOwner(AtspiAccessible* claimant) {
     return static_cast<AtspiAccessible*>(g_object_ref(claimant));
 }
 
+// The first FOCUSED accessible below `root`, as the toolkit finds it itself for a collection
+// query: one request, however large the tree. None when the toolkit does not answer one; a null
+// one when nothing there is FOCUSED.
+std::optional<Held> queryFocused(AtspiAccessible* root) {
+    AtspiCollection* collection =
+        outOfTime() ? nullptr : atspi_accessible_get_collection_iface(root);
+    if (!collection) {
+        return std::nullopt;
+    }
+    AtspiStateSet* states = atspi_state_set_new(nullptr);
+    atspi_state_set_add(states, ATSPI_STATE_FOCUSED);
+    // Some versions of the library read the attributes without checking for none.
+    GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
+    AtspiMatchRule* rule = atspi_match_rule_new(
+        states, ATSPI_Collection_MATCH_ALL, attributes, ATSPI_Collection_MATCH_ALL, nullptr,
+        ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE);
+    g_hash_table_unref(attributes);
+    g_object_unref(states);
+    GError* error = nullptr;
+    // Traversing, or the toolkit looks at the children of `root` alone.
+    GArray* matches =
+        outOfTime() ? nullptr
+                    : atspi_collection_get_matches(
+                          collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
+    g_object_unref(rule);
+    g_object_unref(collection);
+    if (failed(error) || !matches) {
+        return std::nullopt;
+    }
+    Held found = hold(nullptr);
+    for (guint index = 0; index < matches->len; ++index) {
+        auto* match = g_array_index(matches, AtspiAccessible*, index);
+        if (!found) {
+            found = hold(match);
+        } else if (match) {
+            g_object_unref(match);
+        }
+    }
+    g_array_free(matches, TRUE);
+    return found;
+}
+
 }  // namespace
 
 AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* application) {
@@ -473,9 +515,13 @@ AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* applicati
         remember(key, owner);
         return owner;
     }
-    if (AtspiAccessible* found = searchFocused(application)) {
-        remember(key, found);
-        return found;
+    // The focus is in the active window, if anywhere. An application with none is in the
+    // background, where nothing is FOCUSED: a search would only cost the whole tree.
+    if (const Held window = hold(activeWindowOf(application))) {
+        if (AtspiAccessible* found = searchFocused(window.get())) {
+            remember(key, found);
+            return found;
+        }
     }
     // An application in the background has no FOCUSED element, yet it keeps the one that
     // gets the keyboard back when it is activated: the last one that had it.
@@ -495,7 +541,11 @@ void AtspiAccessibility::remember(const QString& application, AtspiAccessible* f
 
 AtspiAccessible* AtspiAccessibility::searchFocused(AtspiAccessible* root) {
     // No event told us where the focus is (we started after it moved, or only its window
-    // said): look for it below `root`, within bounds.
+    // said): look for it below `root`. A toolkit that answers collection queries looks itself;
+    // for the others we walk the tree, within bounds.
+    if (std::optional<Held> found = queryFocused(root)) {
+        return found->release();
+    }
     std::deque<Held> queue;
     queue.push_back(hold(static_cast<AtspiAccessible*>(g_object_ref(root))));
     for (int visited = 0; !queue.empty() && visited < searchLimit && !outOfTime(); ++visited) {
@@ -535,6 +585,10 @@ AtspiAccessible* AtspiAccessibility::focusedWindowOf(AtspiAccessible* applicatio
         }
         current = hold(parentOf(current.get()));
     }
+    return activeWindowOf(application);
+}
+
+AtspiAccessible* AtspiAccessibility::activeWindowOf(AtspiAccessible* application) {
     GError* error = nullptr;
     const gint count = outOfTime() ? 0 : atspi_accessible_get_child_count(application, &error);
     for (gint index = 0; !failed(error) && index < count && !outOfTime(); ++index) {

@@ -14,9 +14,11 @@
 // | focusedElement       | the accessible that last reported focus and still has FOCUSED   |
 // |                      | (a FOCUSED one inside it when that is a window; its FOCUSED and |
 // |                      | FOCUSABLE ancestor when it is not FOCUSABLE itself),           |
-// |                      | else the first FOCUSED one of a bounded search of the tree,     |
-// |                      | else (the application is in the background) the last one that   |
-// |                      | had the focus, while it is still showing                        |
+// |                      | else the first FOCUSED one in the application's ACTIVE child    |
+// |                      | (a Collection GetMatches query; a bounded walk of the tree      |
+// |                      | where the toolkit answers none), else the last one that had the |
+// |                      | focus, while it is still showing: an application without an     |
+// |                      | ACTIVE child is in the background, and is never searched        |
 // | focusedWindow        | the focused element's nearest frame, dialog, window or alert,   |
 // |                      | else the application's ACTIVE child                             |
 // | role "AXTextField"   | ENTRY, PASSWORD_TEXT, TEXT or SPIN_BUTTON with SINGLE_LINE      |
@@ -63,7 +65,7 @@ class AtspiAccessibility final : public Accessibility {
 public:
     // The deadline of each call, for all its requests together, until setMessagingTimeout.
     static constexpr std::chrono::milliseconds defaultTimeout{500};
-    // The most accessibles a search for the focused one visits in one application.
+    // The most accessibles a walk in search of the focused one visits in one application.
     static constexpr int searchLimit = 3000;
     // Longer texts than the text bridge ever accepts are not read whole: they read as absent.
     static constexpr qint64 longestValue = 250'000;
@@ -97,6 +99,7 @@ private:
     AtspiAccessible* searchFocused(AtspiAccessible* root);
     void remember(const QString& application, AtspiAccessible* focused);
     AtspiAccessible* focusedWindowOf(AtspiAccessible* application);
+    AtspiAccessible* activeWindowOf(AtspiAccessible* application);
 
     std::chrono::milliseconds timeout_ = defaultTimeout;
     AtspiEventListener* listener_ = nullptr;
