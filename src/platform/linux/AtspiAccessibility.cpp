@@ -449,9 +449,9 @@ AtspiAccessible* focusOwner(AtspiAccessible* claimant) {
     return static_cast<AtspiAccessible*>(g_object_ref(claimant));
 }
 
-// The first FOCUSED accessible below `root`, as the toolkit finds it itself for a collection
-// query: one request, however large the tree. None when the toolkit does not answer one; a null
-// one when nothing there is FOCUSED.
+// The first FOCUSED and FOCUSABLE accessible below `root`, as the toolkit finds it itself for a
+// collection query: one request, however large the tree. None when the toolkit does not answer
+// one; a null one when nothing there has the focus.
 std::optional<Held> queryFocused(AtspiAccessible* root) {
     AtspiCollection* collection =
         outOfTime() ? nullptr : atspi_accessible_get_collection_iface(root);
@@ -460,6 +460,7 @@ std::optional<Held> queryFocused(AtspiAccessible* root) {
     }
     AtspiStateSet* states = atspi_state_set_new(nullptr);
     atspi_state_set_add(states, ATSPI_STATE_FOCUSED);
+    atspi_state_set_add(states, ATSPI_STATE_FOCUSABLE);
     // Some versions of the library read the attributes without checking for none.
     GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
     AtspiMatchRule* rule = atspi_match_rule_new(
@@ -551,7 +552,9 @@ AtspiAccessible* AtspiAccessibility::searchFocused(AtspiAccessible* root) {
     for (int visited = 0; !queue.empty() && visited < searchLimit && !outOfTime(); ++visited) {
         Held current = std::move(queue.front());
         queue.pop_front();
-        if (current.get() != root && hasState(current.get(), ATSPI_STATE_FOCUSED) == true) {
+        // A FOCUSED one that cannot take the keyboard forwards it to one further down.
+        if (current.get() != root && hasState(current.get(), ATSPI_STATE_FOCUSED) == true &&
+            hasState(current.get(), ATSPI_STATE_FOCUSABLE) != false) {
             return current.release();
         }
         GError* error = nullptr;

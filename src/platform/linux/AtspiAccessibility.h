@@ -14,8 +14,8 @@
 // | focusedElement       | the accessible that last reported focus and still has FOCUSED   |
 // |                      | (a FOCUSED one inside it when that is a window; its FOCUSED and |
 // |                      | FOCUSABLE ancestor when it is not FOCUSABLE itself),           |
-// |                      | else the first FOCUSED one in the application's ACTIVE child    |
-// |                      | (a Collection GetMatches query; a bounded walk of the tree      |
+// |                      | else the first FOCUSED and FOCUSABLE one in the application's   |
+// |                      | ACTIVE child (a Collection GetMatches query; a bounded walk     |
 // |                      | where the toolkit answers none), else the last one that had the |
 // |                      | focus, while it is still showing: an application without an     |
 // |                      | ACTIVE child is in the background, and is never searched        |
