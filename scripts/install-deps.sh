@@ -30,6 +30,8 @@ packages=(
     # a clipboard client that speaks the selection protocol itself (slow owners, typed data,
     # a clipboard manager)
     python3-xlib
+    # a GTK window of thousands of accessibles, in the toolkit that answers collection queries
+    python3-gi gir1.2-gtk-3.0
     # fuzzing: clang with libFuzzer
     clang libclang-rt-14-dev
 )

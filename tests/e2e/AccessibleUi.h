@@ -95,6 +95,31 @@ public:
         return result;
     }
 
+    // Whether one of the application's windows is the active one, as the application itself
+    // has it: a window of its that the desktop deactivated stays active to it until it hears.
+    bool hasActiveWindow() {
+        bool active = false;
+        AtspiAccessible* application = findApplication();
+        const gint count = application ? atspi_accessible_get_child_count(application, nullptr) : 0;
+        for (gint index = 0; index < count && !active; ++index) {
+            if (AtspiAccessible* window =
+                    atspi_accessible_get_child_at_index(application, index, nullptr)) {
+                // Asked anew: the library's copy of the states follows events not listened to.
+                atspi_accessible_clear_cache(window);
+                AtspiStateSet* states = atspi_accessible_get_state_set(window);
+                active = states && atspi_state_set_contains(states, ATSPI_STATE_ACTIVE);
+                if (states) {
+                    g_object_unref(states);
+                }
+                g_object_unref(window);
+            }
+        }
+        if (application) {
+            g_object_unref(application);
+        }
+        return active;
+    }
+
 private:
     static Control read(AtspiAccessible* accessible) {
         Control control{

@@ -154,6 +154,11 @@ protected:
         editor.start(u"mousepad"_s, {file.fileName()});
         ASSERT_TRUE(editor.waitForStarted());
         test::pollUntil([this] { return editorText() == kDraft; }, 50ms, kPatience);
+        // Until Tidyword hears that its window lost the keyboard, it gives it back to that window
+        // when its tray menu closes.
+        if (ui) {
+            test::pollUntil([this] { return !ui->hasActiveWindow(); }, 20ms, kPatience);
+        }
         xdotool({u"key"_s, u"ctrl+a"_s});
     }
 

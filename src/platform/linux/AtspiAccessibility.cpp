@@ -8,6 +8,7 @@
 #include <atspi/atspi.h>
 #include <gio/gio.h>
 
+#include <chrono>
 #include <deque>
 
 namespace tidyword::platform::linux_desktop {
@@ -29,6 +30,49 @@ bool failed(GError*& error) {
     g_error_free(error);
     error = nullptr;
     return true;
+}
+
+using Clock = std::chrono::steady_clock;
+
+// The deadline of the seam call under way. Calls never overlap: libatspi is used on the main
+// thread only, and no seam call makes another.
+std::optional<Clock::time_point> callDeadline;
+
+// Runs one seam call with `allowance` for all the requests it makes, however many. What it found
+// once the deadline has passed reads as absent, as a whole: a request it rests on may have been
+// cut short or never made, and part of an answer can be a wrong one.
+template <typename Call>
+auto withinDeadline(std::chrono::milliseconds allowance, Call call) -> decltype(call()) {
+    callDeadline = Clock::now() + allowance;
+    auto answer = call();
+    const bool late = Clock::now() >= *callDeadline;
+    callDeadline.reset();
+    // libatspi makes requests of its own between our calls too, as it takes in events.
+    atspi_set_timeout(static_cast<gint>(allowance.count()), static_cast<gint>(allowance.count()));
+    if (late) {
+        return {};
+    }
+    return answer;
+}
+
+// How long the next request may wait, in whole milliseconds: what is left of the call's time,
+// made libatspi's time-out too (also for an application that has only just started). None once
+// the deadline has passed, and then the request is not made; nor is one outside a call.
+std::optional<int> timeLeft() {
+    if (!callDeadline) {
+        return std::nullopt;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*callDeadline - Clock::now());
+    if (left.count() <= 0) {
+        return std::nullopt;
+    }
+    const auto milliseconds = static_cast<gint>(left.count());
+    atspi_set_timeout(milliseconds, milliseconds);
+    return milliseconds;
+}
+
+bool outOfTime() {
+    return !timeLeft();
 }
 
 QString takeString(gchar* text) {
@@ -59,13 +103,16 @@ std::optional<bool> hasState(AtspiAccessible* accessible, AtspiStateType state) 
     if (!bus || !object->app || !object->app->bus_name || !object->path) {
         return std::nullopt;
     }
+    const auto left = timeLeft();
+    if (!left) {
+        return std::nullopt;
+    }
     DBusMessage* request = dbus_message_new_method_call(object->app->bus_name, object->path,
                                                         "org.a11y.atspi.Accessible", "GetState");
     if (!request) {
         return std::nullopt;
     }
-    DBusMessage* reply = dbus_connection_send_with_reply_and_block(
-        bus, request, static_cast<int>(AtspiAccessibility::defaultTimeout.count()), nullptr);
+    DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, request, *left, nullptr);
     dbus_message_unref(request);
     if (!reply) {
         return std::nullopt;
@@ -91,6 +138,9 @@ std::optional<bool> hasState(AtspiAccessible* accessible, AtspiStateType state) 
 }
 
 std::optional<AtspiRole> roleOf(AtspiAccessible* accessible) {
+    if (outOfTime()) {
+        return std::nullopt;
+    }
     GError* error = nullptr;
     const AtspiRole role = atspi_accessible_get_role(accessible, &error);
     if (failed(error) || role == ATSPI_ROLE_INVALID) {
@@ -107,13 +157,17 @@ bool isWindowRole(AtspiRole role) {
 // The Text interface of an element, referenced, or none.
 using HeldText = std::unique_ptr<AtspiText, decltype(&g_object_unref)>;
 HeldText textOf(AtspiAccessible* accessible) {
-    return HeldText(atspi_accessible_get_text_iface(accessible), &g_object_unref);
+    return HeldText(outOfTime() ? nullptr : atspi_accessible_get_text_iface(accessible),
+                    &g_object_unref);
 }
 
 std::optional<QString> wholeText(AtspiText* text) {
+    if (outOfTime()) {
+        return std::nullopt;
+    }
     GError* error = nullptr;
     const gint count = atspi_text_get_character_count(text, &error);
-    if (failed(error) || count < 0 || count > AtspiAccessibility::longestValue) {
+    if (failed(error) || count < 0 || count > AtspiAccessibility::longestValue || outOfTime()) {
         return std::nullopt;
     }
     gchar* value = atspi_text_get_text(text, 0, count, &error);
@@ -124,6 +178,9 @@ std::optional<QString> wholeText(AtspiText* text) {
 }
 
 std::optional<QString> textBetween(AtspiText* text, gint start, gint end) {
+    if (outOfTime()) {
+        return std::nullopt;
+    }
     GError* error = nullptr;
     gchar* value = atspi_text_get_text(text, start, end, &error);
     if (failed(error) || !value) {
@@ -134,9 +191,12 @@ std::optional<QString> textBetween(AtspiText* text, gint start, gint end) {
 
 // The first selection [start, end) in toolkit offsets; [caret, caret) with none.
 std::optional<std::pair<gint, gint>> firstSelection(AtspiText* text) {
+    if (outOfTime()) {
+        return std::nullopt;
+    }
     GError* error = nullptr;
     const gint selections = atspi_text_get_n_selections(text, &error);
-    if (failed(error)) {
+    if (failed(error) || outOfTime()) {
         return std::nullopt;
     }
     if (selections <= 0) {
@@ -158,6 +218,9 @@ std::optional<std::pair<gint, gint>> firstSelection(AtspiText* text) {
 
 // GTK and most toolkits count code points; Qt counts UTF-16 units.
 bool countsCodePoints(AtspiAccessible* accessible) {
+    if (outOfTime()) {
+        return true;
+    }
     GError* error = nullptr;
     gchar* toolkit = atspi_accessible_get_toolkit_name(accessible, &error);
     if (failed(error) || !toolkit) {
@@ -283,29 +346,34 @@ void AtspiAccessibility::focusEvent(AtspiEvent* event, void* self) {
 }
 
 bool AtspiAccessibility::isTrusted() {
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (!bus) {
-        return false;
-    }
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
-        G_DBUS_CALL_FLAGS_NO_AUTO_START, static_cast<gint>(defaultTimeout.count()), nullptr,
-        &error);
-    g_object_unref(bus);
-    if (failed(error) || !reply) {
-        return false;
-    }
-    GVariant* boxed = nullptr;
-    g_variant_get(reply, "(v)", &boxed);
-    const bool enabled = boxed && g_variant_is_of_type(boxed, G_VARIANT_TYPE_BOOLEAN) &&
-                         g_variant_get_boolean(boxed);
-    if (boxed) {
-        g_variant_unref(boxed);
-    }
-    g_variant_unref(reply);
-    return enabled;
+    return withinDeadline(timeout_, [] {
+        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        const auto left = timeLeft();
+        if (!bus || !left) {
+            if (bus) {
+                g_object_unref(bus);
+            }
+            return false;
+        }
+        GError* error = nullptr;
+        GVariant* reply = g_dbus_connection_call_sync(
+            bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
+            g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
+            G_DBUS_CALL_FLAGS_NO_AUTO_START, *left, nullptr, &error);
+        g_object_unref(bus);
+        if (failed(error) || !reply) {
+            return false;
+        }
+        GVariant* boxed = nullptr;
+        g_variant_get(reply, "(v)", &boxed);
+        const bool enabled = boxed && g_variant_is_of_type(boxed, G_VARIANT_TYPE_BOOLEAN) &&
+                             g_variant_get_boolean(boxed);
+        if (boxed) {
+            g_variant_unref(boxed);
+        }
+        g_variant_unref(reply);
+        return enabled;
+    });
 }
 
 AccessibleElement AtspiAccessibility::applicationElement(qint32 processIdentifier) {
@@ -314,35 +382,52 @@ AccessibleElement AtspiAccessibility::applicationElement(qint32 processIdentifie
     if (processIdentifier == static_cast<qint32>(QCoreApplication::applicationPid())) {
         return {};
     }
-    const Held desktop = hold(atspi_get_desktop(0));
-    if (!desktop) {
-        return {};
-    }
-    GError* error = nullptr;
-    const gint count = atspi_accessible_get_child_count(desktop.get(), &error);
-    if (failed(error)) {
-        return {};
-    }
-    for (gint index = 0; index < count; ++index) {
-        Held application = hold(atspi_accessible_get_child_at_index(desktop.get(), index, &error));
-        if (failed(error) || !application) {
-            continue;
+    return withinDeadline(timeout_, [processIdentifier]() -> AccessibleElement {
+        const Held desktop = hold(atspi_get_desktop(0));
+        GError* error = nullptr;
+        const gint count =
+            desktop && !outOfTime() ? atspi_accessible_get_child_count(desktop.get(), &error) : 0;
+        if (failed(error)) {
+            return {};
         }
-        const guint pid = atspi_accessible_get_process_id(application.get(), &error);
-        if (!failed(error) && static_cast<qint32>(pid) == processIdentifier) {
-            return wrap(std::move(application));
+        for (gint index = 0; index < count && !outOfTime(); ++index) {
+            Held application =
+                hold(atspi_accessible_get_child_at_index(desktop.get(), index, &error));
+            if (failed(error) || !application || outOfTime()) {
+                continue;
+            }
+            const guint pid = atspi_accessible_get_process_id(application.get(), &error);
+            if (!failed(error) && static_cast<qint32>(pid) == processIdentifier) {
+                return wrap(std::move(application));
+            }
         }
-    }
-    return {};
+        return {};
+    });
 }
 
 void AtspiAccessibility::setMessagingTimeout(const AccessibleElement& /*application*/,
                                              std::chrono::milliseconds timeout) {
-    // AT-SPI has one time-out for every request, not one per application.
+    // AT-SPI has one time-out for every request, not one per application; each seam call gets
+    // it whole, for all the requests it makes.
+    timeout_ = timeout;
     atspi_set_timeout(static_cast<gint>(timeout.count()), static_cast<gint>(timeout.count()));
 }
 
 namespace {
+
+// The parent, referenced, or none.
+AtspiAccessible* parentOf(AtspiAccessible* accessible) {
+    if (outOfTime()) {
+        return nullptr;
+    }
+    GError* error = nullptr;
+    AtspiAccessible* parent = atspi_accessible_get_parent(accessible, &error);
+    if (failed(error) && parent) {
+        g_object_unref(parent);
+        return nullptr;
+    }
+    return parent;
+}
 
 // Qt reports a widget that forwards its focus to another (a scroll area's viewport, for one)
 // as FOCUSED too, though it cannot take the keyboard itself: the element that has the focus
@@ -351,18 +436,60 @@ AtspiAccessible* focusOwner(AtspiAccessible* claimant) {
     if (hasState(claimant, ATSPI_STATE_FOCUSABLE) != false) {
         return static_cast<AtspiAccessible*>(g_object_ref(claimant));
     }
-    GError* error = nullptr;
-    Held ancestor = hold(atspi_accessible_get_parent(claimant, &error));
-    for (int depth = 0; !failed(error) && ancestor && depth < 16; ++depth) {
+    Held ancestor = hold(parentOf(claimant));
+    for (int depth = 0; ancestor && depth < 16; ++depth) {
         if (hasState(ancestor.get(), ATSPI_STATE_FOCUSED) != true) {
             break;
         }
         if (hasState(ancestor.get(), ATSPI_STATE_FOCUSABLE) == true) {
             return ancestor.release();
         }
-        ancestor = hold(atspi_accessible_get_parent(ancestor.get(), &error));
+        ancestor = hold(parentOf(ancestor.get()));
     }
     return static_cast<AtspiAccessible*>(g_object_ref(claimant));
+}
+
+// The first FOCUSED and FOCUSABLE accessible below `root`, as the toolkit finds it itself for a
+// collection query: one request, however large the tree. None when the toolkit does not answer
+// one; a null one when nothing there has the focus.
+std::optional<Held> queryFocused(AtspiAccessible* root) {
+    AtspiCollection* collection =
+        outOfTime() ? nullptr : atspi_accessible_get_collection_iface(root);
+    if (!collection) {
+        return std::nullopt;
+    }
+    AtspiStateSet* states = atspi_state_set_new(nullptr);
+    atspi_state_set_add(states, ATSPI_STATE_FOCUSED);
+    atspi_state_set_add(states, ATSPI_STATE_FOCUSABLE);
+    // Some versions of the library read the attributes without checking for none.
+    GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
+    AtspiMatchRule* rule = atspi_match_rule_new(
+        states, ATSPI_Collection_MATCH_ALL, attributes, ATSPI_Collection_MATCH_ALL, nullptr,
+        ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE);
+    g_hash_table_unref(attributes);
+    g_object_unref(states);
+    GError* error = nullptr;
+    // Traversing, or the toolkit looks at the children of `root` alone.
+    GArray* matches =
+        outOfTime() ? nullptr
+                    : atspi_collection_get_matches(
+                          collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
+    g_object_unref(rule);
+    g_object_unref(collection);
+    if (failed(error) || !matches) {
+        return std::nullopt;
+    }
+    Held found = hold(nullptr);
+    for (guint index = 0; index < matches->len; ++index) {
+        auto* match = g_array_index(matches, AtspiAccessible*, index);
+        if (!found) {
+            found = hold(match);
+        } else if (match) {
+            g_object_unref(match);
+        }
+    }
+    g_array_free(matches, TRUE);
+    return found;
 }
 
 }  // namespace
@@ -389,9 +516,13 @@ AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* applicati
         remember(key, owner);
         return owner;
     }
-    if (AtspiAccessible* found = searchFocused(application)) {
-        remember(key, found);
-        return found;
+    // The focus is in the active window, if anywhere. An application with none is in the
+    // background, where nothing is FOCUSED: a search would only cost the whole tree.
+    if (const Held window = hold(activeWindowOf(application))) {
+        if (AtspiAccessible* found = searchFocused(window.get())) {
+            remember(key, found);
+            return found;
+        }
     }
     // An application in the background has no FOCUSED element, yet it keeps the one that
     // gets the keyboard back when it is activated: the last one that had it.
@@ -411,23 +542,30 @@ void AtspiAccessibility::remember(const QString& application, AtspiAccessible* f
 
 AtspiAccessible* AtspiAccessibility::searchFocused(AtspiAccessible* root) {
     // No event told us where the focus is (we started after it moved, or only its window
-    // said): look for it below `root`, within bounds.
+    // said): look for it below `root`. A toolkit that answers collection queries looks itself;
+    // for the others we walk the tree, within bounds.
+    if (std::optional<Held> found = queryFocused(root)) {
+        return found->release();
+    }
     std::deque<Held> queue;
     queue.push_back(hold(static_cast<AtspiAccessible*>(g_object_ref(root))));
-    for (int visited = 0; !queue.empty() && visited < searchLimit; ++visited) {
+    for (int visited = 0; !queue.empty() && visited < searchLimit && !outOfTime(); ++visited) {
         Held current = std::move(queue.front());
         queue.pop_front();
-        if (current.get() != root && hasState(current.get(), ATSPI_STATE_FOCUSED) == true) {
+        // A FOCUSED one that cannot take the keyboard forwards it to one further down.
+        if (current.get() != root && hasState(current.get(), ATSPI_STATE_FOCUSED) == true &&
+            hasState(current.get(), ATSPI_STATE_FOCUSABLE) != false) {
             return current.release();
         }
         GError* error = nullptr;
-        const gint children = atspi_accessible_get_child_count(current.get(), &error);
+        const gint children =
+            outOfTime() ? 0 : atspi_accessible_get_child_count(current.get(), &error);
         // A list or table that manages thousands of rows is no place for a text field.
         if (failed(error) || children > searchLimit ||
             hasState(current.get(), ATSPI_STATE_MANAGES_DESCENDANTS) == true) {
             continue;
         }
-        for (gint index = 0; index < children; ++index) {
+        for (gint index = 0; index < children && !outOfTime(); ++index) {
             AtspiAccessible* child =
                 atspi_accessible_get_child_at_index(current.get(), index, &error);
             if (!failed(error) && child) {
@@ -448,15 +586,15 @@ AtspiAccessible* AtspiAccessibility::focusedWindowOf(AtspiAccessible* applicatio
         if (role == ATSPI_ROLE_APPLICATION) {
             break;
         }
-        GError* error = nullptr;
-        current = hold(atspi_accessible_get_parent(current.get(), &error));
-        if (failed(error)) {
-            break;
-        }
+        current = hold(parentOf(current.get()));
     }
+    return activeWindowOf(application);
+}
+
+AtspiAccessible* AtspiAccessibility::activeWindowOf(AtspiAccessible* application) {
     GError* error = nullptr;
-    const gint count = atspi_accessible_get_child_count(application, &error);
-    for (gint index = 0; !failed(error) && index < count; ++index) {
+    const gint count = outOfTime() ? 0 : atspi_accessible_get_child_count(application, &error);
+    for (gint index = 0; !failed(error) && index < count && !outOfTime(); ++index) {
         Held window = hold(atspi_accessible_get_child_at_index(application, index, &error));
         if (!failed(error) && window && hasState(window.get(), ATSPI_STATE_ACTIVE) == true) {
             return window.release();
@@ -467,194 +605,214 @@ AtspiAccessible* AtspiAccessibility::focusedWindowOf(AtspiAccessible* applicatio
 
 std::optional<AccessibleElement> AtspiAccessibility::elementAttribute(
     const AccessibleElement& element, Attribute attribute) {
-    AtspiAccessible* accessible = unwrap(element);
-    if (!accessible) {
-        return std::nullopt;
-    }
-    Held found = hold(nullptr);
-    switch (attribute) {
-        case Attribute::focusedElement:
-            found = hold(focusedElementOf(accessible));
-            break;
-        case Attribute::focusedWindow:
-            found = hold(focusedWindowOf(accessible));
-            break;
-        case Attribute::parent: {
-            GError* error = nullptr;
-            found = hold(atspi_accessible_get_parent(accessible, &error));
-            if (failed(error)) {
-                return std::nullopt;
-            }
-            break;
-        }
-        default:
+    return withinDeadline(timeout_, [&]() -> std::optional<AccessibleElement> {
+        AtspiAccessible* accessible = unwrap(element);
+        if (!accessible) {
             return std::nullopt;
-    }
-    if (!found) {
-        return std::nullopt;
-    }
-    return wrap(std::move(found));
+        }
+        Held found = hold(nullptr);
+        switch (attribute) {
+            case Attribute::focusedElement:
+                found = hold(focusedElementOf(accessible));
+                break;
+            case Attribute::focusedWindow:
+                found = hold(focusedWindowOf(accessible));
+                break;
+            case Attribute::parent:
+                found = hold(parentOf(accessible));
+                break;
+            default:
+                return std::nullopt;
+        }
+        if (!found) {
+            return std::nullopt;
+        }
+        return wrap(std::move(found));
+    });
 }
 
 std::optional<QString> AtspiAccessibility::stringAttribute(const AccessibleElement& element,
                                                            Attribute attribute) {
-    AtspiAccessible* accessible = unwrap(element);
-    if (!accessible) {
-        return std::nullopt;
-    }
-    GError* error = nullptr;
-    switch (attribute) {
-        case Attribute::value: {
-            const HeldText text = textOf(accessible);
-            return text ? wholeText(text.get()) : std::nullopt;
-        }
-        case Attribute::selectedText: {
-            const HeldText text = textOf(accessible);
-            const auto selection = text ? firstSelection(text.get()) : std::nullopt;
-            if (!selection) {
-                return std::nullopt;
-            }
-            if (selection->first == selection->second) {
-                return QString();
-            }
-            return textBetween(text.get(), selection->first, selection->second);
-        }
-        case Attribute::role: {
-            const auto role = roleOf(accessible);
-            if (!role) {
-                return std::nullopt;
-            }
-            return roleName(*role, hasState(accessible, ATSPI_STATE_SINGLE_LINE) == true);
-        }
-        case Attribute::subrole:
-            if (roleOf(accessible) == ATSPI_ROLE_PASSWORD_TEXT) {
-                return QStringLiteral("AXSecureTextField");
-            }
+    return withinDeadline(timeout_, [&]() -> std::optional<QString> {
+        AtspiAccessible* accessible = unwrap(element);
+        if (!accessible) {
             return std::nullopt;
-        case Attribute::title: {
-            gchar* name = atspi_accessible_get_name(accessible, &error);
-            if (failed(error) || !name) {
-                return std::nullopt;
-            }
-            return takeString(name);
         }
-        case Attribute::document: {
-            AtspiDocument* document = atspi_accessible_get_document_iface(accessible);
-            if (!document) {
-                return std::nullopt;
+        GError* error = nullptr;
+        switch (attribute) {
+            case Attribute::value: {
+                const HeldText text = textOf(accessible);
+                return text ? wholeText(text.get()) : std::nullopt;
             }
-            std::optional<QString> location;
-            for (QByteArray key : {QByteArray("DocURL"), QByteArray("URI")}) {
-                gchar* found =
-                    atspi_document_get_document_attribute_value(document, key.data(), &error);
-                if (!failed(error) && found && *found) {
-                    location = takeString(found);
-                    break;
+            case Attribute::selectedText: {
+                const HeldText text = textOf(accessible);
+                const auto selection = text ? firstSelection(text.get()) : std::nullopt;
+                if (!selection) {
+                    return std::nullopt;
                 }
-                g_free(found);
+                if (selection->first == selection->second) {
+                    return QString();
+                }
+                return textBetween(text.get(), selection->first, selection->second);
             }
-            g_object_unref(document);
-            return location;
+            case Attribute::role: {
+                const auto role = roleOf(accessible);
+                if (!role) {
+                    return std::nullopt;
+                }
+                return roleName(*role, hasState(accessible, ATSPI_STATE_SINGLE_LINE) == true);
+            }
+            case Attribute::subrole:
+                if (roleOf(accessible) == ATSPI_ROLE_PASSWORD_TEXT) {
+                    return QStringLiteral("AXSecureTextField");
+                }
+                return std::nullopt;
+            case Attribute::title: {
+                if (outOfTime()) {
+                    return std::nullopt;
+                }
+                gchar* name = atspi_accessible_get_name(accessible, &error);
+                if (failed(error) || !name) {
+                    return std::nullopt;
+                }
+                return takeString(name);
+            }
+            case Attribute::document: {
+                AtspiDocument* document =
+                    outOfTime() ? nullptr : atspi_accessible_get_document_iface(accessible);
+                if (!document) {
+                    return std::nullopt;
+                }
+                std::optional<QString> location;
+                for (QByteArray key : {QByteArray("DocURL"), QByteArray("URI")}) {
+                    if (outOfTime()) {
+                        break;
+                    }
+                    gchar* found =
+                        atspi_document_get_document_attribute_value(document, key.data(), &error);
+                    if (!failed(error) && found && *found) {
+                        location = takeString(found);
+                        break;
+                    }
+                    g_free(found);
+                }
+                g_object_unref(document);
+                return location;
+            }
+            default:
+                return std::nullopt;
         }
-        default:
-            return std::nullopt;
-    }
+    });
 }
 
 std::optional<bool> AtspiAccessibility::booleanAttribute(const AccessibleElement& element,
                                                          Attribute attribute) {
-    AtspiAccessible* accessible = unwrap(element);
-    if (!accessible) {
-        return std::nullopt;
-    }
-    switch (attribute) {
-        case Attribute::enabled:
-            return hasState(accessible, ATSPI_STATE_ENABLED);
-        case Attribute::editable:
-            return hasState(accessible, ATSPI_STATE_EDITABLE);
-        case Attribute::protectedContent: {
-            const auto role = roleOf(accessible);
-            return role ? std::optional(*role == ATSPI_ROLE_PASSWORD_TEXT) : std::nullopt;
-        }
-        default:
+    return withinDeadline(timeout_, [&]() -> std::optional<bool> {
+        AtspiAccessible* accessible = unwrap(element);
+        if (!accessible) {
             return std::nullopt;
-    }
+        }
+        switch (attribute) {
+            case Attribute::enabled:
+                return hasState(accessible, ATSPI_STATE_ENABLED);
+            case Attribute::editable:
+                return hasState(accessible, ATSPI_STATE_EDITABLE);
+            case Attribute::protectedContent: {
+                const auto role = roleOf(accessible);
+                return role ? std::optional(*role == ATSPI_ROLE_PASSWORD_TEXT) : std::nullopt;
+            }
+            default:
+                return std::nullopt;
+        }
+    });
 }
 
 std::optional<TextRange> AtspiAccessibility::rangeAttribute(const AccessibleElement& element,
                                                             Attribute attribute) {
-    AtspiAccessible* accessible = unwrap(element);
-    if (!accessible || attribute != Attribute::selectedRange) {
-        return std::nullopt;
-    }
-    const HeldText text = textOf(accessible);
-    if (!text) {
-        return std::nullopt;
-    }
-    const auto value = wholeText(text.get());
-    const auto selection = firstSelection(text.get());
-    if (!value || !selection) {
-        return std::nullopt;
-    }
-    const auto selected = selection->first == selection->second
-                              ? std::optional(QString())
-                              : textBetween(text.get(), selection->first, selection->second);
-    if (!selected) {
-        return std::nullopt;
-    }
-    return selectionInUtf16(*value, selection->first, selection->second, *selected,
-                            countsCodePoints(accessible));
+    return withinDeadline(timeout_, [&]() -> std::optional<TextRange> {
+        AtspiAccessible* accessible = unwrap(element);
+        if (!accessible || attribute != Attribute::selectedRange) {
+            return std::nullopt;
+        }
+        const HeldText text = textOf(accessible);
+        if (!text) {
+            return std::nullopt;
+        }
+        const auto value = wholeText(text.get());
+        const auto selection = firstSelection(text.get());
+        if (!value || !selection) {
+            return std::nullopt;
+        }
+        const auto selected = selection->first == selection->second
+                                  ? std::optional(QString())
+                                  : textBetween(text.get(), selection->first, selection->second);
+        if (!selected) {
+            return std::nullopt;
+        }
+        return selectionInUtf16(*value, selection->first, selection->second, *selected,
+                                countsCodePoints(accessible));
+    });
 }
 
 std::optional<ScreenRect> AtspiAccessibility::boundsForRange(const AccessibleElement& element,
                                                              TextRange range) {
-    AtspiAccessible* accessible = unwrap(element);
-    const HeldText text = accessible ? textOf(accessible) : HeldText(nullptr, &g_object_unref);
-    if (!text) {
-        return std::nullopt;
-    }
-    qint64 start = range.location;
-    qint64 end = range.location + range.length;
-    if (countsCodePoints(accessible)) {
-        const auto value = wholeText(text.get());
-        if (!value) {
+    return withinDeadline(timeout_, [&]() -> std::optional<ScreenRect> {
+        AtspiAccessible* accessible = unwrap(element);
+        const HeldText text = accessible ? textOf(accessible) : HeldText(nullptr, &g_object_unref);
+        if (!text) {
             return std::nullopt;
         }
-        start = codePointOffset(*value, start);
-        end = codePointOffset(*value, end);
-        if (start < 0 || end < 0) {
+        qint64 start = range.location;
+        qint64 end = range.location + range.length;
+        if (countsCodePoints(accessible)) {
+            const auto value = wholeText(text.get());
+            if (!value) {
+                return std::nullopt;
+            }
+            start = codePointOffset(*value, start);
+            end = codePointOffset(*value, end);
+            if (start < 0 || end < 0) {
+                return std::nullopt;
+            }
+        }
+        if (outOfTime()) {
             return std::nullopt;
         }
-    }
-    GError* error = nullptr;
-    AtspiRect* extents =
-        atspi_text_get_range_extents(text.get(), static_cast<gint>(start), static_cast<gint>(end),
-                                     ATSPI_COORD_TYPE_SCREEN, &error);
-    if (failed(error) || !extents) {
-        return std::nullopt;
-    }
-    const ScreenRect bounds{static_cast<double>(extents->x), static_cast<double>(extents->y),
-                            static_cast<double>(extents->width),
-                            static_cast<double>(extents->height)};
-    g_free(extents);
-    return bounds;
+        GError* error = nullptr;
+        AtspiRect* extents =
+            atspi_text_get_range_extents(text.get(), static_cast<gint>(start),
+                                         static_cast<gint>(end), ATSPI_COORD_TYPE_SCREEN, &error);
+        if (failed(error) || !extents) {
+            return std::nullopt;
+        }
+        const ScreenRect bounds{static_cast<double>(extents->x), static_cast<double>(extents->y),
+                                static_cast<double>(extents->width),
+                                static_cast<double>(extents->height)};
+        g_free(extents);
+        return bounds;
+    });
 }
 
 std::optional<bool> AtspiAccessibility::isSettable(const AccessibleElement& element,
                                                    Attribute attribute) {
-    AtspiAccessible* accessible = unwrap(element);
-    if (!accessible) {
-        return std::nullopt;
-    }
-    if (attribute != Attribute::value && attribute != Attribute::selectedText) {
-        return false;
-    }
-    AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(accessible);
-    if (!editable) {
-        return false;
-    }
-    g_object_unref(editable);
-    return hasState(accessible, ATSPI_STATE_EDITABLE);
+    return withinDeadline(timeout_, [&]() -> std::optional<bool> {
+        AtspiAccessible* accessible = unwrap(element);
+        if (!accessible) {
+            return std::nullopt;
+        }
+        if (attribute != Attribute::value && attribute != Attribute::selectedText) {
+            return false;
+        }
+        if (outOfTime()) {
+            return std::nullopt;
+        }
+        AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(accessible);
+        if (!editable) {
+            return false;
+        }
+        g_object_unref(editable);
+        return hasState(accessible, ATSPI_STATE_EDITABLE);
+    });
 }
 
 void AtspiAccessibility::setBoolean(const AccessibleElement& /*element*/, Attribute /*attribute*/,

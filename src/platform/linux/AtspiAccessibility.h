@@ -1,7 +1,10 @@
 // The accessibility seam on AT-SPI2 (libatspi), the accessibility service of Linux desktops.
-// Trust means the accessibility bus is there and enabled (org.a11y.Status IsEnabled). Every
-// call is a D-Bus request bounded by the messaging time-out, on the main thread only
-// (libatspi is not thread-safe); a request that fails or times out reads as "absent".
+// Trust means the accessibility bus is there and enabled (org.a11y.Status IsEnabled). Calls run
+// on the main thread only (libatspi is not thread-safe), and each has one deadline for all the
+// D-Bus requests it makes, however many: the messaging time-out (defaultTimeout unless set)
+// from its start. No request waits past it, and none is made after it; a call that reaches it
+// reads as "absent", as does a request that fails. So no call holds the main thread longer than
+// the messaging time-out and the taking in of the last reply.
 //
 // How the seam's names map onto AT-SPI:
 //
@@ -11,9 +14,11 @@
 // | focusedElement       | the accessible that last reported focus and still has FOCUSED   |
 // |                      | (a FOCUSED one inside it when that is a window; its FOCUSED and |
 // |                      | FOCUSABLE ancestor when it is not FOCUSABLE itself),           |
-// |                      | else the first FOCUSED one of a bounded search of the tree,     |
-// |                      | else (the application is in the background) the last one that   |
-// |                      | had the focus, while it is still showing                        |
+// |                      | else the first FOCUSED and FOCUSABLE one in the application's   |
+// |                      | ACTIVE child (a Collection GetMatches query; a bounded walk     |
+// |                      | where the toolkit answers none), else the last one that had the |
+// |                      | focus, while it is still showing: an application without an     |
+// |                      | ACTIVE child is in the background, and is never searched        |
 // | focusedWindow        | the focused element's nearest frame, dialog, window or alert,   |
 // |                      | else the application's ACTIVE child                             |
 // | role "AXTextField"   | ENTRY, PASSWORD_TEXT, TEXT or SPIN_BUTTON with SINGLE_LINE      |
@@ -47,6 +52,7 @@
 #include <QHash>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 typedef struct _AtspiAccessible AtspiAccessible;
@@ -57,8 +63,9 @@ namespace tidyword::platform::linux_desktop {
 
 class AtspiAccessibility final : public Accessibility {
 public:
+    // The deadline of each call, for all its requests together, until setMessagingTimeout.
     static constexpr std::chrono::milliseconds defaultTimeout{500};
-    // The most accessibles a search for the focused one visits in one application.
+    // The most accessibles a walk in search of the focused one visits in one application.
     static constexpr int searchLimit = 3000;
     // Longer texts than the text bridge ever accepts are not read whole: they read as absent.
     static constexpr qint64 longestValue = 250'000;
@@ -92,7 +99,9 @@ private:
     AtspiAccessible* searchFocused(AtspiAccessible* root);
     void remember(const QString& application, AtspiAccessible* focused);
     AtspiAccessible* focusedWindowOf(AtspiAccessible* application);
+    AtspiAccessible* activeWindowOf(AtspiAccessible* application);
 
+    std::chrono::milliseconds timeout_ = defaultTimeout;
     AtspiEventListener* listener_ = nullptr;
     // The last accessible of each application (by bus name) that reported focus, referenced.
     QHash<QString, AtspiAccessible*> lastFocused_;

@@ -12,12 +12,14 @@
 #include "textbridge/TextBridge.h"
 #include "textbridge/TextBridgeError.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -223,6 +225,67 @@ TEST_F(AtspiCaptureTest, APasswordFieldIsNeverRead) {
     xdotool({u"type"_s, u"hunter2"_s});
     EXPECT_EQ(test::codeThrownBy<TextBridgeError>([this] { capture(); }),
               TextBridgeError::secureField);
+}
+
+// However large or busy the application, no call holds Tidyword's event loop past its deadline
+// (while held, Tidyword cannot even serve the clipboard it owns): a timer ticking on that loop
+// sees no longer stall. The backend opens after the field took the focus, so it has heard
+// nothing and must look: GTK answers a collection query, Qt has to be walked.
+TEST_F(AtspiCaptureTest, NoCallHoldsTheEventLoopPastItsDeadline) {
+    using enum Accessibility::Attribute;
+    constexpr auto kRoomForTheLastReply = 250ms;
+    const QString gtk = QStringLiteral(TIDYWORD_CROWDED_WINDOW);
+    const QString qt = QStringLiteral(TIDYWORD_PLAIN_FIELD);
+    const struct {
+        QString program;
+        QStringList arguments;
+        bool foundInTime;
+    } cases[] = {
+        {gtk, {u"5000"_s}, true},
+        {gtk, {u"5000"_s, u"--busy"_s, u"5"_s}, true},
+        {qt, {u"--open"_s, u"--labels"_s, u"5000"_s, u"the field"_s}, false},
+        {qt, {u"--open"_s, u"--labels"_s, u"5000"_s, u"--busy"_s, u"5"_s, u"the field"_s}, false},
+    };
+    // Ending one of two backends in a process takes the other's focus events away from the
+    // applications that start later (Qt's, at least): all of them end with the test.
+    std::vector<std::unique_ptr<AtspiAccessibility>> backends;
+    for (const auto& [program, arguments, foundInTime] : cases) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const qint32 source = applications.startInFront(program, arguments);
+        awaitFocused(source, value, u"the field"_s);
+        const auto& backend = backends.emplace_back(AtspiAccessibility::open());
+        std::chrono::milliseconds longestStall{0};
+        QElapsedTimer sinceTick;
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            longestStall = std::max(longestStall, std::chrono::milliseconds(sinceTick.restart()));
+        });
+        ticks.start(10ms);
+        sinceTick.start();
+        const auto onATurnOfItsOwn = [](auto call) {
+            auto result = call();
+            test::processEventsFor(20ms);
+            return result;
+        };
+        const auto application =
+            onATurnOfItsOwn([&] { return backend->applicationElement(source); });
+        const auto focused = [&] { return backend->elementAttribute(application, focusedElement); };
+        const auto field = onATurnOfItsOwn(focused);
+        // The field, or nothing at all when the deadline comes first; never another element.
+        if (foundInTime || field) {
+            EXPECT_EQ(field ? backend->stringAttribute(*field, value) : std::nullopt,
+                      u"the field"_s);
+        }
+
+        // The checks before a paste, with the source behind another window.
+        const auto captured = onATurnOfItsOwn(focused);
+        const qint32 other = applications.startInFront(gtk, {u"0"_s});
+        EXPECT_EQ(onATurnOfItsOwn(focused), captured);
+        onATurnOfItsOwn([&] { return backend->elementAttribute(application, focusedWindow); });
+        EXPECT_LT(longestStall, AtspiAccessibility::defaultTimeout + kRoomForTheLastReply);
+        applications.stop(other);
+        applications.stop(source);
+    }
 }
 
 }  // namespace

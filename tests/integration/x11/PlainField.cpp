@@ -4,10 +4,18 @@
 //   plain-field --open <text>    publishes both, as Qt does, with offsets in UTF-16 units; and
 //                                while the field has the focus, its viewport keeps announcing
 //                                focus too, as Qt's own events sometimes do after the field's
+//   plain-field --open --labels <count> [--busy <milliseconds>] <text>
+//                                the field comes after that many labels, in rows, in a window
+//                                of its own (Qt answers no collection query: finding it takes a
+//                                walk); busy, every turn of the event loop also burns that long
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QBoxLayout>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QTimer>
 
 namespace {
@@ -44,7 +52,46 @@ int main(int argc, char** argv) {
     } else {
         QAccessible::installFactory(&opaqueEditors);
     }
+    int labels = 0;
+    int busy = 0;
+    while (arguments.value(0) == QLatin1String("--labels") ||
+           arguments.value(0) == QLatin1String("--busy")) {
+        int& option = arguments.takeFirst() == QLatin1String("--labels") ? labels : busy;
+        option = arguments.takeFirst().toInt();
+    }
+    // The window first: the field may be inside it, and must go before it.
+    QScrollArea window;
     QPlainTextEdit field;
+    if (labels > 0) {
+        auto* rows = new QWidget;
+        auto* column = new QVBoxLayout(rows);
+        QWidget* row = nullptr;
+        for (int number = 0; number < labels; ++number) {
+            if (number % 20 == 0) {
+                row = new QWidget;
+                new QHBoxLayout(row);
+                column->addWidget(row);
+            }
+            row->layout()->addWidget(new QLabel(QStringLiteral("label %1").arg(number)));
+        }
+        // As deep in the tree as the labels, and after all of them.
+        row->layout()->addWidget(&field);
+        window.setWidget(rows);
+        // The keyboard goes to the field, not to the area that scrolls it.
+        window.setFocusPolicy(Qt::NoFocus);
+        window.resize(480, 400);
+        window.show();
+    }
+    QTimer burner;
+    QObject::connect(&burner, &QTimer::timeout, [busy] {
+        QElapsedTimer burning;
+        burning.start();
+        while (burning.elapsed() < busy) {
+        }
+    });
+    if (busy > 0) {
+        burner.start(0);
+    }
     QTimer viewportFocus;
     if (open) {
         // The viewport forwards its focus to the field, so Qt calls it focused too; its
@@ -59,8 +106,10 @@ int main(int argc, char** argv) {
     }
     field.setWindowTitle(QStringLiteral("Plain field"));
     field.setPlainText(arguments.value(0));
-    field.resize(480, 200);
-    field.show();
+    if (labels == 0) {
+        field.resize(480, 200);
+        field.show();
+    }
     field.setFocus();
     return QApplication::exec();
 }
