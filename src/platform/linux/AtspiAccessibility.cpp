@@ -22,16 +22,6 @@ Held hold(AtspiAccessible* accessible) {
     return Held(accessible, &g_object_unref);
 }
 
-// A failed request is an absent answer; its error is not news.
-bool failed(GError*& error) {
-    if (!error) {
-        return false;
-    }
-    g_error_free(error);
-    error = nullptr;
-    return true;
-}
-
 using Clock = std::chrono::steady_clock;
 
 // The deadline of the seam call under way. Calls never overlap: libatspi is used on the main

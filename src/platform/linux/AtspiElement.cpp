@@ -28,4 +28,13 @@ AtspiAccessible* unwrap(const AccessibleElement& element) {
     return reference ? reference->get() : nullptr;
 }
 
+bool failed(GError*& error) {
+    if (!error) {
+        return false;
+    }
+    g_error_free(error);
+    error = nullptr;
+    return true;
+}
+
 }  // namespace tidyword::platform::linux_desktop

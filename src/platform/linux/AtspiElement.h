@@ -5,6 +5,7 @@
 #include "platform/Accessibility.h"
 
 typedef struct _AtspiAccessible AtspiAccessible;
+typedef struct _GError GError;
 
 namespace tidyword::platform::linux_desktop {
 
@@ -27,5 +28,9 @@ private:
 
 // The accessible behind an element of an AT-SPI backend, not referenced; null for any other.
 AtspiAccessible* unwrap(const AccessibleElement& element);
+
+// Whether a request failed; its error is freed and cleared, since a failed request only reads
+// as an absent answer or a refusal, never as news of its own.
+bool failed(GError*& error);
 
 }  // namespace tidyword::platform::linux_desktop

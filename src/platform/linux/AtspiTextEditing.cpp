@@ -15,16 +15,6 @@ namespace {
 template <typename Interface>
 using Held = std::unique_ptr<Interface, decltype(&g_object_unref)>;
 
-// A failed request is a refusal; its error is not news.
-bool failed(GError*& error) {
-    if (!error) {
-        return false;
-    }
-    g_error_free(error);
-    error = nullptr;
-    return true;
-}
-
 std::optional<QString> textBetween(AtspiText* text, qint64 start, qint64 end) {
     GError* error = nullptr;
     gchar* value =
