@@ -490,6 +490,25 @@ QString AppModel::serviceNote() const {
                .arg(service.port());
 }
 
+QString AppModel::privacyNote() const {
+    if (!serviceNote().isEmpty()) {
+        return u"Your selection and editing instructions go to the local test service on this "
+               "computer and nowhere else."_s;
+    }
+    return u"Your selection and editing instructions are sent securely to Tidyword, then "
+           "processed by Gemini. The service records account usage to enforce free limits. "
+           "Tidyword keeps no draft history."_s;
+}
+
+QString AppModel::popupPrivacyNote() const {
+    if (!serviceNote().isEmpty()) {
+        return u"Your selection and editing instructions go to the local test service on this "
+               "computer. You choose what to apply."_s;
+    }
+    return u"Your selection and editing instructions pass through Tidyword to Gemini. You "
+           "choose what to apply."_s;
+}
+
 QString AppModel::resetLabel() const {
     return usage_ ? resetLabelFor(usage_->resetsAt) : QString();
 }

@@ -478,10 +478,7 @@ void PopupView::render() {
             "Copy this suggestion to your draft. Direct replacement isn’t available for this "
             "selection."));
     } else {
-        footerText_->setText(
-            QStringLiteral("Your selection and editing instructions pass "
-                           "through Tidyword to Gemini. You choose "
-                           "what to apply."));
+        footerText_->setText(model.popupPrivacyNote());
     }
 
     // Action bar.

@@ -69,11 +69,10 @@ SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessi
     layout->addWidget(buildAccount());
     layout->addWidget(divider(this));
     layout->addWidget(buildAccess());
-    layout->addWidget(wrapping(makeLabel(
-        QStringLiteral("Your selection and editing instructions are sent securely to Tidyword, "
-                       "then processed by Gemini. The service records account usage to enforce "
-                       "free limits. Tidyword keeps no draft history."),
-        11, QFont::Normal, toneColor(Tone::secondary), this)));
+    privacyNote_ =
+        wrapping(makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), this));
+    privacyNote_->setObjectName(QStringLiteral("privacyNote"));
+    layout->addWidget(privacyNote_);
 
     statusLine_ =
         wrapping(makeLabel(QString(), 12, QFont::Normal, toneColor(Tone::secondary), this));
@@ -261,6 +260,7 @@ void SettingsView::setDesktopNote(const QString& note) {
 void SettingsView::render() {
     const AppModel& model = model_;
     serviceNote_->setText(model.serviceNote());
+    privacyNote_->setText(model.privacyNote());
     serviceNote_->setVisible(!model.serviceNote().isEmpty());
     shortcutStep_->setText(displayLabel(model.shortcut()));
 

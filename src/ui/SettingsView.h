@@ -58,6 +58,7 @@ private:
     QLabel* accessTitle_ = nullptr;
     QPushButton* accessButton_ = nullptr;
     QLabel* enableExplanation_ = nullptr;
+    QLabel* privacyNote_ = nullptr;
     QComboBox* shortcutPicker_ = nullptr;
     QLabel* hotKeyError_ = nullptr;
     QLabel* statusLine_ = nullptr;

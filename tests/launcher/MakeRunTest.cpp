@@ -176,6 +176,9 @@ TEST_F(MakeRunTest, DoesTheJobOnTheStandInAndLeavesNothingBehind) {
     EXPECT_TRUE(ui.shows(ATSPI_ROLE_LABEL, [](const QString& text) {
         return text.contains(u"local test service"_s);
     }));
+    // Nothing says the text goes anywhere else.
+    EXPECT_FALSE(
+        ui.shows(ATSPI_ROLE_LABEL, [](const QString& text) { return text.contains(u"Gemini"_s); }));
     tell(u"Started tidyword-standin at %1 and Tidyword configured for it."_s.arg(service));
 
     ASSERT_TRUE(ui.press(u"Sign in"_s));
