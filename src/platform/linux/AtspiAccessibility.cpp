@@ -206,17 +206,9 @@ std::optional<std::pair<gint, gint>> firstSelection(AtspiText* text) {
     return offsets;
 }
 
-// GTK and most toolkits count code points; Qt counts UTF-16 units.
-bool countsCodePoints(AtspiAccessible* accessible) {
-    if (outOfTime()) {
-        return true;
-    }
-    GError* error = nullptr;
-    gchar* toolkit = atspi_accessible_get_toolkit_name(accessible, &error);
-    if (failed(error) || !toolkit) {
-        return true;
-    }
-    return !takeString(toolkit).startsWith(u"qt", Qt::CaseInsensitive);
+// The toolkit's count first: within the call's deadline, else code points, which most count.
+bool toolkitCountsCodePoints(AtspiAccessible* accessible) {
+    return outOfTime() || countsCodePoints(accessible);
 }
 
 }  // namespace
@@ -740,7 +732,7 @@ std::optional<TextRange> AtspiAccessibility::rangeAttribute(const AccessibleElem
             return std::nullopt;
         }
         return selectionInUtf16(*value, selection->first, selection->second, *selected,
-                                countsCodePoints(accessible));
+                                toolkitCountsCodePoints(accessible));
     });
 }
 
@@ -754,7 +746,7 @@ std::optional<ScreenRect> AtspiAccessibility::boundsForRange(const AccessibleEle
         }
         qint64 start = range.location;
         qint64 end = range.location + range.length;
-        if (countsCodePoints(accessible)) {
+        if (toolkitCountsCodePoints(accessible)) {
             const auto value = wholeText(text.get());
             if (!value) {
                 return std::nullopt;

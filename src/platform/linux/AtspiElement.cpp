@@ -37,4 +37,20 @@ bool failed(GError*& error) {
     return true;
 }
 
+bool countsCodePoints(AtspiAccessible* accessible) {
+    GError* error = nullptr;
+    AtspiAccessible* application = atspi_accessible_get_application(accessible, &error);
+    if (failed(error) || !application) {
+        return true;
+    }
+    gchar* toolkit = atspi_accessible_get_toolkit_name(application, &error);
+    g_object_unref(application);
+    if (failed(error) || !toolkit) {
+        return true;
+    }
+    const bool qt = g_ascii_strncasecmp(toolkit, "qt", 2) == 0;
+    g_free(toolkit);
+    return !qt;
+}
+
 }  // namespace tidyword::platform::linux_desktop

@@ -33,4 +33,9 @@ AtspiAccessible* unwrap(const AccessibleElement& element);
 // as an absent answer or a refusal, never as news of its own.
 bool failed(GError*& error);
 
+// Whether the application of `accessible` counts text offsets in code points (GTK and most
+// toolkits) rather than UTF-16 units (Qt). Only the application object names its toolkit in
+// every toolkit: Qt's controls name none.
+bool countsCodePoints(AtspiAccessible* accessible);
+
 }  // namespace tidyword::platform::linux_desktop

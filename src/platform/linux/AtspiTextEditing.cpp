@@ -27,23 +27,6 @@ std::optional<QString> textBetween(AtspiText* text, qint64 start, qint64 end) {
     return result;
 }
 
-// GTK and most toolkits count code points, Qt UTF-16 units.
-bool countsCodePoints(AtspiAccessible* accessible) {
-    GError* error = nullptr;
-    const Held<AtspiAccessible> application(atspi_accessible_get_application(accessible, &error),
-                                            &g_object_unref);
-    if (failed(error) || !application) {
-        return true;
-    }
-    gchar* toolkit = atspi_accessible_get_toolkit_name(application.get(), &error);
-    if (failed(error) || !toolkit) {
-        return true;
-    }
-    const bool qt = g_ascii_strncasecmp(toolkit, "qt", 2) == 0;
-    g_free(toolkit);
-    return !qt;
-}
-
 bool insert(AtspiEditableText* editable, qint64 position, const QString& text,
             bool countsCodePoints) {
     const QByteArray utf8 = text.toUtf8();
