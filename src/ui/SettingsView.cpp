@@ -111,9 +111,9 @@ QWidget* SettingsView::buildHeader() {
     auto* titles = column(4);
     titles->addWidget(makeLabel(QStringLiteral("Make room for better words."), 23, QFont::DemiBold,
                                 toneColor(Tone::primary), header));
-    titles->addWidget(
-        makeLabel(QStringLiteral("Tidyword 0.4.0 beta · Write clearly. Ask better questions."), 12,
-                  QFont::Normal, toneColor(Tone::secondary), header));
+    titles->addWidget(makeLabel(
+        QStringLiteral("Tidyword " TIDYWORD_VERSION " beta · Write clearly. Ask better questions."),
+        12, QFont::Normal, toneColor(Tone::secondary), header));
     layout->addLayout(titles);
     layout->addStretch(1);
     return header;
