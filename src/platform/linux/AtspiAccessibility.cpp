@@ -1,5 +1,6 @@
 #include "platform/linux/AtspiAccessibility.h"
 
+#include "platform/linux/AccessibilityStatus.h"
 #include "platform/linux/AtspiElement.h"
 
 #include <QCoreApplication>
@@ -329,32 +330,8 @@ void AtspiAccessibility::focusEvent(AtspiEvent* event, void* self) {
 
 bool AtspiAccessibility::isTrusted() {
     return withinDeadline(timeout_, [] {
-        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
         const auto left = timeLeft();
-        if (!bus || !left) {
-            if (bus) {
-                g_object_unref(bus);
-            }
-            return false;
-        }
-        GError* error = nullptr;
-        GVariant* reply = g_dbus_connection_call_sync(
-            bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Get",
-            g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"), G_VARIANT_TYPE("(v)"),
-            G_DBUS_CALL_FLAGS_NO_AUTO_START, *left, nullptr, &error);
-        g_object_unref(bus);
-        if (failed(error) || !reply) {
-            return false;
-        }
-        GVariant* boxed = nullptr;
-        g_variant_get(reply, "(v)", &boxed);
-        const bool enabled = boxed && g_variant_is_of_type(boxed, G_VARIANT_TYPE_BOOLEAN) &&
-                             g_variant_get_boolean(boxed);
-        if (boxed) {
-            g_variant_unref(boxed);
-        }
-        g_variant_unref(reply);
-        return enabled;
+        return left && accessibilityEnabled(std::chrono::milliseconds(*left)).value_or(false);
     });
 }
 

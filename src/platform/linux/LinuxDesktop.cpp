@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxDesktop.h"
 
+#include "platform/linux/AccessibilityStatus.h"
+
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -31,23 +33,7 @@ bool LinuxDesktop::requestAccessibility() {
         openAccessibilitySettings();
         return true;
     }
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (!bus) {
-        return false;
-    }
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
-        g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
-        nullptr, G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, &error);
-    g_object_unref(bus);
-    const bool accepted = reply != nullptr;
-    if (reply) {
-        g_variant_unref(reply);
-    }
-    if (error) {
-        g_error_free(error);
-    }
+    const bool accepted = enableAccessibility(std::chrono::milliseconds(2000));
     // GNOME keeps its own switch; applications started from now on read it.
     if (GSettingsSchemaSource* schemas = g_settings_schema_source_get_default()) {
         if (GSettingsSchema* schema =
