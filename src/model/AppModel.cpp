@@ -479,8 +479,12 @@ QString AppModel::usageLabel() const {
            u" free requests remaining"_s;
 }
 
+bool AppModel::onLocalTestService() const {
+    return session_ && session_->config().provider == IdentityProvider::local;
+}
+
 QString AppModel::serviceNote() const {
-    if (!session_ || session_->config().provider != IdentityProvider::local) {
+    if (!onLocalTestService()) {
         return {};
     }
     const QUrl service = session_->config().apiBaseURL;
@@ -491,7 +495,7 @@ QString AppModel::serviceNote() const {
 }
 
 QString AppModel::privacyNote() const {
-    if (!serviceNote().isEmpty()) {
+    if (onLocalTestService()) {
         return u"Your selection and editing instructions go to the local test service on this "
                "computer and nowhere else."_s;
     }
@@ -501,7 +505,7 @@ QString AppModel::privacyNote() const {
 }
 
 QString AppModel::popupPrivacyNote() const {
-    if (!serviceNote().isEmpty()) {
+    if (onLocalTestService()) {
         return u"Your selection and editing instructions go to the local test service on this "
                "computer. You choose what to apply."_s;
     }

@@ -112,6 +112,7 @@ public:
     // Says that Tidyword is connected to a local test service, whose rewrites are examples and
     // must not be taken for the editing service's; empty for any other configuration.
     QString serviceNote() const;
+    bool onLocalTestService() const;
     // Where the user's text goes, in the words of the settings window and of the popup.
     QString privacyNote() const;
     QString popupPrivacyNote() const;

@@ -261,7 +261,7 @@ void SettingsView::render() {
     const AppModel& model = model_;
     serviceNote_->setText(model.serviceNote());
     privacyNote_->setText(model.privacyNote());
-    serviceNote_->setVisible(!model.serviceNote().isEmpty());
+    serviceNote_->setVisible(model.onLocalTestService());
     shortcutStep_->setText(displayLabel(model.shortcut()));
 
     usageLabel_->setText(model.usageLabel());
