@@ -114,16 +114,7 @@ std::unique_ptr<X11Workspace> X11Workspace::open() {
 X11Workspace::X11Workspace(std::unique_ptr<XcbConnection> connection) : x_(std::move(connection)) {}
 
 std::optional<xcb_window_t> X11Workspace::activeWindow() {
-    if (const auto active = x_->windowProperty(x_->root(), "_NET_ACTIVE_WINDOW")) {
-        return active;
-    }
-    // Without a window manager that says, the input focus tells.
-    const auto focus = std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)>(
-        xcb_get_input_focus_reply(x_->get(), xcb_get_input_focus(x_->get()), nullptr), &std::free);
-    if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
-        return std::nullopt;
-    }
-    return x_->clientWindowOf(focus->focus);
+    return x_->activeWindow();
 }
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication() {

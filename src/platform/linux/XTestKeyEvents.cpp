@@ -57,7 +57,7 @@ bool XTestKeyEvents::modifiersHeld() {
 }
 
 std::optional<qint32> XTestKeyEvents::activeProcess() {
-    const auto active = x_->windowProperty(x_->root(), "_NET_ACTIVE_WINDOW");
+    const auto active = x_->activeWindow();
     return active ? x_->processOf(*active) : std::nullopt;
 }
 

@@ -1,8 +1,9 @@
 // Synthetic copy and paste chords on X11 through the XTest extension: Control+C or
 // Control+V, keycodes taken from the current keyboard mapping, posted only while the given
-// process owns the active window and the keys would reach it: XTest delivers to the X input
-// focus, which must be inside one of that process's windows, and to no one else while another
-// client holds the keyboard grabbed (a menu, a screen locker, a drag).
+// process owns the active window (or, without a window manager that says, the input focus) and
+// the keys would reach it: XTest delivers to the X input focus, which must be inside one of that
+// process's windows, and to no one else while another client holds the keyboard grabbed (a
+// menu, a screen locker, a drag).
 //
 // XTest merges with the physical keyboard, so a modifier the user still holds from the global
 // shortcut would turn Control+V into Control+Alt+Shift+V. The post therefore waits (up to

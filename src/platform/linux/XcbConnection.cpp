@@ -191,4 +191,16 @@ std::optional<xcb_window_t> XcbConnection::clientWindowOf(xcb_window_t window) {
     return std::nullopt;
 }
 
+std::optional<xcb_window_t> XcbConnection::activeWindow() {
+    if (const auto active = windowProperty(root_, "_NET_ACTIVE_WINDOW")) {
+        return active;
+    }
+    const auto focus =
+        own(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
+        return std::nullopt;
+    }
+    return clientWindowOf(focus->focus);
+}
+
 }  // namespace tidyword::platform::linux_desktop

@@ -45,6 +45,9 @@ public:
     // The client window that holds `window` (itself, or the one of its ancestors that the
     // window manager lists), or none.
     std::optional<xcb_window_t> clientWindowOf(xcb_window_t window);
+    // The client window that has the keyboard: the window manager's _NET_ACTIVE_WINDOW, or the
+    // input focus where no window manager says; none.
+    std::optional<xcb_window_t> activeWindow();
 
 private:
     XcbConnection(xcb_connection_t* connection, xcb_window_t root);
