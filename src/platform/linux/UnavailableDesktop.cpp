@@ -1,5 +1,6 @@
 #include "platform/linux/UnavailableDesktop.h"
 
+#include "platform/linux/AppKeyMonitor.h"
 #include "platform/linux/X11Workspace.h"
 
 #include <unistd.h>
@@ -25,8 +26,8 @@ UnavailableDesktop::installHandler(PressHandler) {
     return {success, std::make_unique<Nothing>()};
 }
 
-std::unique_ptr<HotKeys::Registration> UnavailableDesktop::addLocalMonitor(Monitor) {
-    return std::make_unique<Nothing>();
+std::unique_ptr<HotKeys::Registration> UnavailableDesktop::addLocalMonitor(Monitor monitor) {
+    return addAppKeyMonitor(std::move(monitor));
 }
 
 }  // namespace tidyword::platform::linux_desktop

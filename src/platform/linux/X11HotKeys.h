@@ -12,7 +12,7 @@
 // chord that is now taken or has no key is not lost in silence. Releases are seen as XInput 2 raw
 // events on the root window whoever has the focus, or as our own grab's release; XKB's detectable
 // auto-repeat keeps the server from inventing one before each repeat. Without XInput 2.1 every
-// press counts. The in-app monitor is an application-wide event filter on Qt's key presses.
+// press counts.
 #pragma once
 
 #include "platform/HotKeys.h"
@@ -49,7 +49,6 @@ private:
         QList<std::pair<xcb_keycode_t, std::uint16_t>> grabbed;  // keycode, X modifiers
     };
     class Undo;
-    class KeyFilter;
 
     explicit X11HotKeys(std::unique_ptr<XcbConnection> connection);
 
@@ -68,10 +67,5 @@ private:
     std::optional<std::uint8_t> xkbEvent_;     // the first of XKB's event codes, if in use
     std::optional<xcb_keycode_t> held_;        // the chord's key, handled and not yet released
 };
-
-// The keysym of a Mac virtual key code (letters and Space), or none.
-std::optional<std::uint32_t> keysymOfMacKey(quint16 keyCode);
-// The Mac virtual key code of a Qt key (letters and Space), or none.
-std::optional<quint16> macKeyOfQtKey(int qtKey);
 
 }  // namespace tidyword::platform::linux_desktop

@@ -3,6 +3,7 @@
 // holds is refused with its status in the user's message.
 #include "hotkey/GlobalHotKey.h"
 #include "platform/SystemClock.h"
+#include "platform/linux/AppKeyMonitor.h"
 #include "platform/linux/X11HotKeys.h"
 #include "platform/linux/XcbConnection.h"
 #include "support/EventLoop.h"
@@ -186,9 +187,15 @@ TEST(MacKeyMappingTest, LettersAndSpaceMapBothWays) {
         const auto mac = macKeyOfQtKey(key);
         ASSERT_TRUE(mac.has_value()) << key;
         EXPECT_EQ(keysymOfMacKey(*mac), static_cast<std::uint32_t>('a' + key - Qt::Key_A));
+        EXPECT_EQ(qtKeyOfMacKey(*mac), key);
     }
     EXPECT_EQ(macKeyOfQtKey(Qt::Key_Space), 49);
+    EXPECT_EQ(qtKeyOfMacKey(49), Qt::Key_Space);
     EXPECT_EQ(macKeyOfQtKey(Qt::Key_Escape), std::nullopt);
+    EXPECT_EQ(qtKeyOfMacKey(10), std::nullopt);
+    // Option is Alt and Command is Meta on a Linux keyboard.
+    EXPECT_EQ(qtModifiersOfHotKeyMask(0x800 | 0x200), Qt::AltModifier | Qt::ShiftModifier);
+    EXPECT_EQ(qtModifiersOfHotKeyMask(0x1000 | 0x100), Qt::ControlModifier | Qt::MetaModifier);
 }
 
 }  // namespace
