@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPixmap>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -67,14 +68,24 @@ QString configurationPath() {
         .filePath(QStringLiteral("../share/tidyword/beta-config.json"));
 }
 
-// Saves both windows, and the whole screen as the user would see it, then ends the process.
+// Saves both windows, and the whole screen as the user would see it where the window system
+// lets a client read it (a Wayland compositor does not), then ends the process.
 void saveScreenshots(ui::AppDelegate& delegate, const QString& folder) {
     QTimer::singleShot(std::chrono::milliseconds(1500), qApp, [&delegate, folder] {
         QDir().mkpath(folder);
         bool saved = true;
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            saved &=
-                screen->grabWindow(0).save(QDir(folder).filePath(QStringLiteral("desktop.png")));
+            const QPixmap desktop = screen->grabWindow(0);
+            if (!desktop.isNull()) {
+                saved &= desktop.save(QDir(folder).filePath(QStringLiteral("desktop.png")));
+            } else if (QGuiApplication::platformName() == u"xcb") {
+                saved = false;
+            } else {
+                std::fprintf(stderr,
+                             "tidyword: this desktop does not let an application take a "
+                             "picture of the whole screen; the windows' pictures are "
+                             "saved.\n");
+            }
         }
         if (QWidget* settings = delegate.preferences()) {
             saved &= settings->grab().save(QDir(folder).filePath(QStringLiteral("settings.png")));
@@ -141,7 +152,7 @@ int main(int argc, char** argv) {
                        clock, linux.textEditing()});
     std::unique_ptr<ui::AppDelegate> delegate;
     const QString configuration = configurationPath();
-    AppModel model({bridge, linux.accessibility(), linux.pasteboard(), settings,
+    AppModel model({bridge, linux.accessibility(), linux.clipboardForCopy(), settings,
                     [configuration] { return readConfigurationFile(configuration); },
                     [&](const BetaConfig& config) {
                         http.trustAuthorityOf(config);  // a local test service's own, if any
@@ -179,6 +190,6 @@ int main(int argc, char** argv) {
     delegate.reset();
     // Every way out but a crash comes through here: the user's clipboard, which this process may
     // be serving since a replacement restored it, must outlive us.
-    linux.pasteboard().keepAfterExit();
+    linux.clipboardForCopy().keepAfterExit();
     return status;
 }

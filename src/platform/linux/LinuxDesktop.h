@@ -34,7 +34,18 @@ public:
     }
     KeyEvents& keys() { return keys_ ? static_cast<KeyEvents&>(*keys_) : unavailable_; }
     HotKeys& hotKeys() { return hotKeys_ ? static_cast<HotKeys&>(*hotKeys_) : unavailable_; }
+    // The clipboard a replacement saves, writes and restores while the source is in front. On
+    // Wayland Qt's clipboard reports success for writes the compositor drops when Tidyword has
+    // no focused window, so there it is the refusing stand-in: no paste of the wrong text.
     Pasteboard& pasteboard() {
+        if (x11Clipboard_) {
+            return *x11Clipboard_;
+        }
+        return session_.isWayland() ? static_cast<Pasteboard&>(unavailable_) : qtClipboard_;
+    }
+    // The clipboard the user's Copy writes, with a Tidyword window focused: the compositor
+    // accepts Qt's writes then.
+    Pasteboard& clipboardForCopy() {
         return x11Clipboard_ ? static_cast<Pasteboard&>(*x11Clipboard_) : qtClipboard_;
     }
     // For the text bridge: direct edits where the session has no paste route, else none.

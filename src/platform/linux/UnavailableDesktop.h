@@ -1,13 +1,15 @@
-// Stands in, in the application, for the desktop access that this build cannot offer yet:
+// Stands in, in the application, for the desktop access that this session cannot offer:
 // reading other applications through the accessibility bus, telling which application is in
-// front, posting synthetic keys, and grabbing a system-wide hot key. It refuses each one the
-// way a desktop that denies it would, so every path ends in the message the user sees for that
-// refusal: accessibility is not granted, and the shortcut "is unavailable".
+// front, posting synthetic keys, grabbing a system-wide hot key, and a clipboard whose writes
+// can be proven while Tidyword has no focused window. It refuses each one the way a desktop
+// that denies it would, so every path ends in the message the user sees for that refusal:
+// accessibility is not granted, the shortcut "is unavailable", the clipboard cannot be used.
 #pragma once
 
 #include "platform/Accessibility.h"
 #include "platform/HotKeys.h"
 #include "platform/KeyEvents.h"
+#include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
 
 namespace tidyword::platform::linux_desktop {
@@ -15,7 +17,8 @@ namespace tidyword::platform::linux_desktop {
 class UnavailableDesktop final : public Accessibility,
                                  public Workspace,
                                  public KeyEvents,
-                                 public HotKeys {
+                                 public HotKeys,
+                                 public Pasteboard {
 public:
     // The status a refused hot key reports.
     static constexpr Status hotKeyUnavailable = -1;
@@ -63,6 +66,18 @@ public:
     }
     std::unique_ptr<Registration> addLocalMonitor(Monitor) override;
     void setRenewalHandler(RenewalHandler) override {}  // nothing registered, nothing renewed
+
+    // Pasteboard: its contents cannot be listed, and every write is refused or not made. An
+    // empty clipboard would be a lie: a restore would then empty the user's real one.
+    qint64 changeCount() override { return 0; }
+    std::optional<QList<QStringList>> itemTypes() override { return std::nullopt; }
+    std::optional<Data> data(int, const QString&, qint64) override { return std::nullopt; }
+    void clearContents() override {}
+    void writeItems(const QList<Item>&) override {}
+    bool setString(const QString&) override { return false; }
+    bool setTransientString(const QString&) override { return false; }
+    std::optional<QString> string() override { return std::nullopt; }
+    void keepAfterExit() override {}
 };
 
 }  // namespace tidyword::platform::linux_desktop

@@ -56,6 +56,11 @@ TEST(LinuxDesktopTest, AWaylandSessionTakesTheWaylandBranchThoughQtRunsOnX11) {
     EXPECT_EQ(dynamic_cast<X11HotKeys*>(&desktop.hotKeys()), nullptr);
     EXPECT_EQ(dynamic_cast<XcbClipboard*>(&desktop.pasteboard()), nullptr);
     EXPECT_NE(dynamic_cast<AtspiTextEditing*>(desktop.textEditing()), nullptr);
+    // A replacement can never write through a clipboard that cannot prove its writes; the
+    // user's Copy, made with our window focused, still can.
+    EXPECT_FALSE(desktop.pasteboard().setTransientString(u"rewrite"_s));
+    EXPECT_EQ(desktop.pasteboard().itemTypes(), std::nullopt);
+    EXPECT_TRUE(desktop.clipboardForCopy().setString(u"copied"_s));
 }
 
 // GNOME's own switch, as this process sees it (settings live in its memory here).
