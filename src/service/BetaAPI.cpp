@@ -247,14 +247,10 @@ QCoro::Task<QByteArray> BetaAPI::send(QString path, QString token, std::optional
                       requestID->toString(QUuid::WithoutBraces).toUpper().toLatin1()));
     }
     request.body = std::move(body);
-    request.timeout = requestTimeout;
-    request.maximumBodySize = maximumResponseBody;
 
-    const HTTPResponse response = co_await transport_(std::move(request), cancellation);
-    cancellation.throwIfCancelled();
-    if (!response.isReadable(maximumResponseBody)) {
-        fail(BetaError::invalidResponse);
-    }
+    const HTTPResponse response =
+        co_await sendBounded(transport_, std::move(request), requestTimeout, maximumResponseBody,
+                             BetaError::invalidResponse, cancellation);
     if (const auto error = errorForStatus(response.status, errorCode(response.body))) {
         fail(*error);
     }

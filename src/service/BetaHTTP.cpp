@@ -77,6 +77,19 @@ QNetworkRequest outgoingRequest(const HTTPRequest& request,
 
 }  // namespace
 
+QCoro::Task<HTTPResponse> sendBounded(const HTTPTransport& transport, HTTPRequest request,
+                                      std::chrono::milliseconds timeout, qsizetype maximumBodySize,
+                                      BetaError::Code unreadable, CancellationToken cancellation) {
+    request.timeout = timeout;
+    request.maximumBodySize = maximumBodySize;
+    HTTPResponse response = co_await transport(std::move(request), cancellation);
+    cancellation.throwIfCancelled();
+    if (!response.isReadable(maximumBodySize)) {
+        throw BetaError(unreadable);
+    }
+    co_return response;
+}
+
 std::optional<QByteArray> HTTPResponse::header(const QByteArray& name) const {
     for (const auto& [key, value] : headers) {
         if (key.compare(name, Qt::CaseInsensitive) == 0) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "async/Cancellation.h"
+#include "service/BetaError.h"
 
 #include <QByteArray>
 #include <QList>
@@ -48,5 +49,12 @@ struct HTTPResponse {
 // Sends one request. Throws BetaError(network) or BetaError(timedOut) when the transfer fails,
 // Cancelled when `token` is cancelled first; any HTTP status is a normal return.
 using HTTPTransport = std::function<QCoro::Task<HTTPResponse>(HTTPRequest, CancellationToken)>;
+
+// Sends `request` with no wait longer than `timeout` and no body read past `maximumBodySize`,
+// and returns an HTTP answer read whole within that bound (any status); throws
+// BetaError(`unreadable`) for anything else, and what the transport throws.
+QCoro::Task<HTTPResponse> sendBounded(const HTTPTransport& transport, HTTPRequest request,
+                                      std::chrono::milliseconds timeout, qsizetype maximumBodySize,
+                                      BetaError::Code unreadable, CancellationToken cancellation);
 
 }  // namespace tidyword

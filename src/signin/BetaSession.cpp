@@ -199,14 +199,10 @@ QCoro::Task<OAuthTokens> BetaSession::exchange(FormFields fields,
     request.headers = {{"Content-Type", "application/x-www-form-urlencoded"},
                        {"Accept", "application/json"}};
     request.body = formBody(std::move(fields));
-    request.timeout = tokenRequestTimeout;
-    request.maximumBodySize = maximumTokenResponse;
 
-    const HTTPResponse response = co_await transport_(std::move(request), cancellation);
-    cancellation.throwIfCancelled();
-    if (!response.isReadable(maximumTokenResponse)) {
-        fail(BetaError::invalidSignIn);
-    }
+    const HTTPResponse response =
+        co_await sendBounded(transport_, std::move(request), tokenRequestTimeout,
+                             maximumTokenResponse, BetaError::invalidSignIn, cancellation);
     if (response.status == 200) {
         co_return validatedTokens(response.body, config_, previousRefresh, clock_.now());
     }
