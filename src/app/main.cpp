@@ -7,6 +7,7 @@
 // `tidyword --screenshots <folder>` saves pictures of both windows and exits, for machines
 // without a display of their own.
 #include "app/TerminationSignals.h"
+#include "hotkey/HotKeyError.h"
 #include "model/AppModel.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/CallbackHandoff.h"
@@ -169,10 +170,32 @@ int main(int argc, char** argv) {
         linux.requestAccessibility();
         model.setAccessibilityGranted(linux.accessibility().isTrusted());
     };
+    ui::AppDelegate::CommandShortcut commandShortcut;
     desktop::CommandHotKeys* command = linux.commandHotKeys();
+    if (command) {
+        commandShortcut.command = command->command();
+        // The refusal of the desktop's settings, in the words the shortcut's row uses.
+        const auto refusal = [command](ShortcutPreset preset, platform::HotKeys::Status status) {
+            return status == platform::HotKeys::success
+                       ? std::nullopt
+                       : std::optional(HotKeyError::hotKeyRefused(preset, status,
+                                                                  command->statusSubject(status))
+                                           .errorDescription());
+        };
+        if (command->canAddGnomeShortcut()) {
+            commandShortcut.add = [command, refusal](ShortcutPreset preset) {
+                return refusal(preset,
+                               command->addGnomeShortcut(keyCode(preset), hotKeyModifiers(preset)));
+            };
+            commandShortcut.remove = [command, refusal, &model] {
+                return refusal(model.shortcut(), command->removeGnomeShortcut());
+            };
+        }
+    }
     delegate = std::make_unique<ui::AppDelegate>(
         model, ui::AppDelegate::Platform{linux.hotKeys(), clock, linux.accessibility(),
-                                         requestAccessibility, &desktop::showOnEveryDesktop});
+                                         requestAccessibility, &desktop::showOnEveryDesktop,
+                                         commandShortcut});
     browser.setReopenHandler([&delegate] { delegate->reopen(); });
     if (command) {
         command->setRegisterAgain([&delegate] { delegate->registerShortcut(); });
