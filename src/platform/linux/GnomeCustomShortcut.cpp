@@ -83,7 +83,10 @@ std::optional<Schemas> openSchemas(const std::optional<QString>& directory) {
     }
     Schema list(g_settings_schema_source_lookup(source.get(), kListSchema, TRUE));
     Schema entry(g_settings_schema_source_lookup(source.get(), kEntrySchema, TRUE));
-    if (!list || !entry || !hasKeyOfType(list.get(), kListKey, G_VARIANT_TYPE_STRING_ARRAY)) {
+    // The list lives at its schema's own path, each entry at one the list names.
+    if (!list || !entry || !g_settings_schema_get_path(list.get()) ||
+        g_settings_schema_get_path(entry.get()) ||
+        !hasKeyOfType(list.get(), kListKey, G_VARIANT_TYPE_STRING_ARRAY)) {
         return std::nullopt;
     }
     for (const char* key : {kNameKey, kBindingKey, kCommandKey}) {
