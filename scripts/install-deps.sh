@@ -24,6 +24,9 @@ packages=(
     # applications to read from and write into, a way to press keys as a user would, and
     # another keyboard layout to switch to
     openbox trayer x11-utils at-spi2-core mousepad zenity xdotool x11-xkb-utils
+    # GNOME's schemas for its custom keyboard shortcuts, which Tidyword's GNOME shortcut is
+    # written by and tested against (in GIO's keyfile settings backend)
+    gnome-settings-daemon-common
     # `make run`'s browser stand-in on a private desktop opens the sign-in callback through the
     # scheme's handler, as a browser does
     libglib2.0-bin

@@ -1,10 +1,13 @@
 // The composition root: picks the desktop backends, builds the model and the shell, and reads
 // the command line. `tidyword` starts Tidyword (or shows the settings window of the one that
 // runs); `tidyword --preview` opens the demo popup instead of the settings window;
-// `tidyword <callback URL>` hands a sign-in callback to the running instance; and
+// `tidyword <callback URL>` hands a sign-in callback to the running instance;
+// `tidyword --improve` hands it a press of the global shortcut, for desktops that run a command
+// for a shortcut where no application may take keys for itself; and
 // `tidyword --screenshots <folder>` saves pictures of both windows and exits, for machines
 // without a display of their own.
 #include "app/TerminationSignals.h"
+#include "hotkey/HotKeyError.h"
 #include "model/AppModel.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/CallbackHandoff.h"
@@ -38,6 +41,7 @@ constexpr int kUsageError = 2;
 
 struct CommandLine {
     bool preview = false;
+    bool improve = false;
     std::optional<QUrl> callback;
     std::optional<QString> screenshots;
 };
@@ -49,13 +53,16 @@ std::optional<CommandLine> parse(const QStringList& arguments) {
         const QString& argument = arguments[index];
         if (argument == u"--preview") {
             line.preview = true;
+        } else if (argument == u"--improve" && arguments.size() == 2) {
+            line.improve = true;
         } else if (argument == u"--screenshots" && index + 1 < arguments.size()) {
             line.screenshots = arguments[++index];
         } else if (!argument.startsWith(u'-') && !line.callback && argument.contains(u':')) {
             line.callback = QUrl::fromUserInput(argument);
         } else {
             std::fprintf(stderr,
-                         "usage: tidyword [--preview] [--screenshots <folder>] [<callback URL>]\n");
+                         "usage: tidyword [--preview] [--screenshots <folder>] [<callback URL>] | "
+                         "tidyword --improve\n");
             return std::nullopt;
         }
     }
@@ -111,19 +118,26 @@ int main(int argc, char** argv) {
         }
         // One instance per user: a second start shows the first one's settings window, and only
         // when none runs goes on to become the instance.
-        if (line->callback || !line->screenshots) {
-            const desktop::Delivery delivery =
-                desktop::deliverCallback(line->callback.value_or(desktop::reopenRequest()));
+        if (line->callback || line->improve || !line->screenshots) {
+            const QUrl request = line->callback  ? *line->callback
+                                 : line->improve ? desktop::improveRequest()
+                                                 : desktop::reopenRequest();
+            const desktop::Delivery delivery = desktop::deliverCallback(request);
             if (delivery == desktop::Delivery::delivered) {
                 return 0;
             }
-            if (line->callback || delivery != desktop::Delivery::notRunning) {
-                std::fprintf(stderr, "%s\n", qPrintable(desktop::describe(delivery)));
+            if (line->callback || line->improve || delivery != desktop::Delivery::notRunning) {
+                std::fprintf(stderr, "%s\n", qPrintable(desktop::describe(delivery, request)));
                 return 1;
             }
         }
     }
 
+    // Pictures for a headless machine must not change the desktop's settings either: where
+    // registering the shortcut writes GNOME's custom shortcut, it writes to memory.
+    if (line->screenshots) {
+        qputenv("GSETTINGS_BACKEND", "memory");
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tidyword"));
     QApplication::setOrganizationName(QStringLiteral("Tidyword"));
@@ -167,10 +181,40 @@ int main(int argc, char** argv) {
         linux.requestAccessibility();
         model.setAccessibilityGranted(linux.accessibility().isTrusted());
     };
+    ui::AppDelegate::CommandShortcut commandShortcut;
+    desktop::CommandHotKeys* command = linux.commandHotKeys();
+    if (command) {
+        commandShortcut.command = command->command();
+        // The refusal of the desktop's settings, in the words the shortcut's row uses.
+        const auto refusal = [command](ShortcutPreset preset, platform::HotKeys::Status status) {
+            return status == platform::HotKeys::success
+                       ? std::nullopt
+                       : std::optional(HotKeyError::hotKeyRefused(preset, status,
+                                                                  command->statusSubject(status))
+                                           .errorDescription());
+        };
+        if (command->canAddGnomeShortcut()) {
+            commandShortcut.add = [command, refusal](ShortcutPreset preset) {
+                return refusal(preset,
+                               command->addGnomeShortcut(keyCode(preset), hotKeyModifiers(preset)));
+            };
+            commandShortcut.remove = [command, refusal, &model] {
+                return refusal(model.shortcut(), command->removeGnomeShortcut());
+            };
+        }
+    }
     delegate = std::make_unique<ui::AppDelegate>(
         model, ui::AppDelegate::Platform{linux.hotKeys(), clock, linux.accessibility(),
-                                         requestAccessibility, &desktop::showOnEveryDesktop});
+                                         requestAccessibility, &desktop::showOnEveryDesktop,
+                                         commandShortcut});
     browser.setReopenHandler([&delegate] { delegate->reopen(); });
+    if (command) {
+        command->setRegisterAgain([&delegate] { delegate->registerShortcut(); });
+        browser.setImproveHandler([command] { command->handOff(); });
+    } else {
+        // A desktop whose shortcut Tidyword holds may still run the command for one of its own.
+        browser.setImproveHandler([&delegate] { delegate->shortcutPressed(); });
+    }
 
     if (!line->screenshots && model.configured()) {
         // The browser's redirect to our scheme must start this executable.

@@ -28,19 +28,22 @@ void GlobalHotKey::registerPreset(ShortcutPreset preset) {
         hotKeys_.registerHotKey(keyCode(preset), hotKeyModifiers(preset), identifier);
     if (hotKeyStatus != platform::HotKeys::success) {
         unregister();
-        throw HotKeyError::hotKeyRefused(preset, hotKeyStatus);
+        throw HotKeyError::hotKeyRefused(preset, hotKeyStatus,
+                                         hotKeys_.statusSubject(hotKeyStatus));
     }
     hotKey_ = std::move(hotKey);
-    hotKeys_.setRenewalHandler([weak = std::weak_ptr<GlobalHotKey*>(self_),
-                                preset](platform::HotKeys::Status status) {
-        const auto self = weak.lock();
-        if (!self || !(*self)->onSystemChange) {
-            return;
-        }
-        (*self)->onSystemChange(status == platform::HotKeys::success
-                                    ? std::nullopt
-                                    : std::optional(HotKeyError::hotKeyRefused(preset, status)));
-    });
+    hotKeys_.setRenewalHandler(
+        [weak = std::weak_ptr<GlobalHotKey*>(self_), preset](platform::HotKeys::Status status) {
+            const auto self = weak.lock();
+            if (!self || !(*self)->onSystemChange) {
+                return;
+            }
+            (*self)->onSystemChange(
+                status == platform::HotKeys::success
+                    ? std::nullopt
+                    : std::optional(HotKeyError::hotKeyRefused(
+                          preset, status, (*self)->hotKeys_.statusSubject(status))));
+        });
 
     localMonitor_ = hotKeys_.addLocalMonitor([weak = std::weak_ptr<GlobalHotKey*>(self_),
                                               preset](const platform::HotKeys::KeyDown& event) {

@@ -18,9 +18,15 @@ public:
     // The keyboard-event handler could not be installed; `status` is the platform's status code.
     static HotKeyError handlerNotInstalled(std::int32_t status);
     // The platform refused the hot key itself, typically because another application holds it.
-    static HotKeyError hotKeyRefused(ShortcutPreset preset, std::int32_t status);
+    // Where the desktop runs a command for the chord, the status says what the user can do, and
+    // `subject` is the command to bind or the shortcut that has the chord (HotKeys::statusSubject).
+    static HotKeyError hotKeyRefused(ShortcutPreset preset, std::int32_t status,
+                                     const QString& subject = {});
     // The watch on this application's own key presses could not be added.
     static HotKeyError inAppMonitorNotInstalled();
+
+    // The settings' button that adds the chord to GNOME's keyboard shortcuts, as messages name it.
+    static QString addToGnomeShortcuts();
 
     const QString& message() const noexcept { return message_; }
     QString errorDescription() const { return message_; }

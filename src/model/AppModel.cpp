@@ -97,6 +97,15 @@ void AppModel::setAccessibilityGranted(bool granted) {
     assign(accessibilityGranted_, granted, Field::accessibilityGranted);
 }
 
+void AppModel::setShortcutBinding(ShortcutBinding binding, const QString& command) {
+    shortcutCommand_ = command;
+    assign(shortcutBinding_, binding, Field::shortcutBinding);
+}
+
+void AppModel::setDesktopShortcutAdded(bool added) {
+    assign(desktopShortcutAdded_, added, Field::desktopShortcutAdded);
+}
+
 void AppModel::setAccountStatus(const QString& status, bool isError) {
     assign(accountStatus_, status, Field::accountStatus);
     assign(accountStatusIsError_, isError, Field::accountStatusIsError);
@@ -522,6 +531,33 @@ void AppModel::saveSettings() {
     environment_.settings.sync();
     call(onShortcutChanged);
     setAccountStatus(u"Shortcut saved."_s, false);
+}
+
+QString AppModel::shortcutCommandNote() const {
+    switch (shortcutBinding_) {
+        case ShortcutBinding::hotKey:
+            break;
+        case ShortcutBinding::gnomeCustomShortcut:
+            if (desktopShortcutAdded_) {
+                return u"GNOME runs “%1” for %2."_s.arg(shortcutCommand_, displayLabel(shortcut_));
+            }
+            break;
+        case ShortcutBinding::userCommand:
+            return u"Bind %1 to the command “%2” in your desktop's keyboard settings."_s.arg(
+                displayLabel(shortcut_), shortcutCommand_);
+    }
+    return {};
+}
+
+void AppModel::addDesktopShortcut() {
+    // GNOME then runs the command for the shortcut this window shows: Tidyword keeps the same one.
+    environment_.settings.setValue(kShortcutKey, rawValue(shortcut_));
+    environment_.settings.sync();
+    call(onAddDesktopShortcut);
+}
+
+void AppModel::removeDesktopShortcut() {
+    call(onRemoveDesktopShortcut);
 }
 
 // --- Demo

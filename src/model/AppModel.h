@@ -55,8 +55,15 @@ public:
         displayMode,
         canReplace,
         signingIn,
+        shortcutBinding,
+        desktopShortcutAdded,
     };
     Q_ENUM(Field)
+
+    // How the desktop runs the global shortcut: as a hot key Tidyword holds itself, or as the
+    // command `tidyword --improve` bound in the desktop's keyboard settings, by Tidyword among
+    // GNOME's custom shortcuts or by the user.
+    enum class ShortcutBinding { hotKey, gnomeCustomShortcut, userCommand };
 
     // What the composition root hands the model; every reference outlives it.
     struct Environment {
@@ -98,6 +105,12 @@ public:
     const QString& copyLabel() const { return copyLabel_; }
     PreviewDisplay displayMode() const { return displayMode_; }
     bool canReplace() const { return canReplace_; }
+    ShortcutBinding shortcutBinding() const { return shortcutBinding_; }
+    // The command the desktop runs for the shortcut, as the user would bind it; empty where
+    // Tidyword holds a hot key.
+    const QString& shortcutCommand() const { return shortcutCommand_; }
+    // Whether GNOME's custom shortcuts run the command for the chosen shortcut.
+    bool desktopShortcutAdded() const { return desktopShortcutAdded_; }
 
     // Written by the views and the shell directly.
     void setCustomInstruction(const QString& instruction);
@@ -105,6 +118,8 @@ public:
     void setShortcut(ShortcutPreset preset);
     void setHotKeyError(const std::optional<QString>& message);
     void setAccessibilityGranted(bool granted);
+    void setShortcutBinding(ShortcutBinding binding, const QString& command);
+    void setDesktopShortcutAdded(bool added);
 
     // --- Computed
     bool unchanged() const { return !suggestion_.isEmpty() && suggestion_ == original_; }
@@ -117,6 +132,9 @@ public:
     QString privacyNote() const;
     QString popupPrivacyNote() const;
     QString resetLabel() const;
+    // Where the desktop runs a command for the shortcut: what runs it, or which command to bind
+    // to which keys; empty where Tidyword holds a hot key, or GNOME does not run it yet.
+    QString shortcutCommandNote() const;
     const std::optional<TextSelection>& selection() const { return selection_; }
 
     // --- Operations; none lets an error escape.
@@ -134,12 +152,18 @@ public:
     QCoro::Task<void> refreshAccount();
     void saveSettings();
     void preview();
+    // Where Tidyword can add the shortcut to GNOME's own: saves the chosen shortcut and asks the
+    // shell to add it there, or to take it away again.
+    void addDesktopShortcut();
+    void removeDesktopShortcut();
 
     // --- The shell's callbacks
     std::function<void()> onShowPopup;
     std::function<void()> onDismissPopup;
     std::function<void()> onOpenSettings;
     std::function<void()> onShortcutChanged;
+    std::function<void()> onAddDesktopShortcut;
+    std::function<void()> onRemoveDesktopShortcut;
 
 Q_SIGNALS:
     // Emitted on every assignment of an observable field, changed value or not.
@@ -191,6 +215,9 @@ private:
     QString copyLabel_ = QStringLiteral("Copy");
     PreviewDisplay displayMode_ = PreviewDisplay::changes;
     bool canReplace_ = false;
+    ShortcutBinding shortcutBinding_ = ShortcutBinding::hotKey;
+    QString shortcutCommand_;
+    bool desktopShortcutAdded_ = false;
 
     std::optional<TextSelection> selection_;
     TaskHandle<> generation_;

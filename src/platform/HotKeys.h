@@ -3,6 +3,7 @@
 // application. Each registration is undone by destroying it.
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
@@ -18,6 +19,13 @@ public:
     using Status = qint32;
     static constexpr Status success = 0;
     static constexpr Status eventNotHandled = -9874;
+    // Where no application may take keys for itself, the desktop runs the command
+    // `tidyword --improve` for the chord, bound in its own keyboard settings. These statuses say
+    // why the chord does not run it yet.
+    static constexpr Status commandNotBound = -9880;            // the user binds the command
+    static constexpr Status gnomeShortcutMissing = -9881;       // Tidyword can add it to GNOME's
+    static constexpr Status gnomeShortcutTaken = -9882;         // another GNOME shortcut has it
+    static constexpr Status gnomeShortcutsUnavailable = -9883;  // GNOME's cannot be changed here
 
     struct Identifier {
         quint32 signature = 0;
@@ -58,6 +66,12 @@ public:
     virtual std::unique_ptr<Registration> addLocalMonitor(Monitor monitor) = 0;
     // Replaces the renewal handler; an empty one stops the reports.
     virtual void setRenewalHandler(RenewalHandler handler) = 0;
+    // What the message of the last such status names besides the chord: the command to bind, or
+    // the shortcut that has the chord; empty where the status's number says it all.
+    virtual QString statusSubject(Status status) const {
+        Q_UNUSED(status);
+        return {};
+    }
 };
 
 }  // namespace tidyword::platform

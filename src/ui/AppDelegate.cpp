@@ -45,6 +45,8 @@ AppDelegate::~AppDelegate() {
     model_.onDismissPopup = nullptr;
     model_.onOpenSettings = nullptr;
     model_.onShortcutChanged = nullptr;
+    model_.onAddDesktopShortcut = nullptr;
+    model_.onRemoveDesktopShortcut = nullptr;
 }
 
 void AppDelegate::launch(bool preview) {
@@ -56,6 +58,11 @@ void AppDelegate::launch(bool preview) {
     hotKey_->onSystemChange = [this](const std::optional<HotKeyError>& error) {
         model_.setHotKeyError(error ? std::optional(error->errorDescription()) : std::nullopt);
     };
+    const CommandShortcut& command = platform_.commandShortcut;
+    model_.setShortcutBinding(command.add ? AppModel::ShortcutBinding::gnomeCustomShortcut
+                              : !command.command.isEmpty() ? AppModel::ShortcutBinding::userCommand
+                                                           : AppModel::ShortcutBinding::hotKey,
+                              command.command);
     registerShortcut();
 
     permissionTimer_.setInterval(permissionPollInterval);
@@ -128,6 +135,8 @@ void AppDelegate::installCallbacks() {
     };
     model_.onOpenSettings = onDelegate(&AppDelegate::showSettings);
     model_.onShortcutChanged = onDelegate(&AppDelegate::registerShortcut);
+    model_.onAddDesktopShortcut = onDelegate(&AppDelegate::addDesktopShortcut);
+    model_.onRemoveDesktopShortcut = onDelegate(&AppDelegate::removeDesktopShortcut);
 }
 
 void AppDelegate::registerShortcut() {
@@ -136,10 +145,36 @@ void AppDelegate::registerShortcut() {
         hotKey_->registerPreset(model_.shortcut());
     } catch (const HotKeyError& error) {
         model_.setHotKeyError(error.errorDescription());
+        model_.setDesktopShortcutAdded(false);
         return;
     }
     model_.setHotKeyError(std::nullopt);
+    // On GNOME a registered chord is one its custom shortcuts run the command for.
+    model_.setDesktopShortcutAdded(model_.shortcutBinding() ==
+                                   AppModel::ShortcutBinding::gnomeCustomShortcut);
     statusItem_->setToolTip(statusTooltip(model_.shortcut()));
+}
+
+void AppDelegate::addDesktopShortcut() {
+    if (!platform_.commandShortcut.add) {
+        return;
+    }
+    if (const auto refusal = platform_.commandShortcut.add(model_.shortcut())) {
+        model_.setHotKeyError(refusal);
+        return;
+    }
+    registerShortcut();
+}
+
+void AppDelegate::removeDesktopShortcut() {
+    if (!platform_.commandShortcut.remove) {
+        return;
+    }
+    if (const auto refusal = platform_.commandShortcut.remove()) {
+        model_.setHotKeyError(refusal);
+        return;
+    }
+    registerShortcut();
 }
 
 void AppDelegate::shortcutPressed() {

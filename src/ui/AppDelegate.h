@@ -29,6 +29,16 @@ class AppDelegate : public QObject {
 public:
     static constexpr std::chrono::milliseconds permissionPollInterval{2000};
 
+    // Where the desktop runs the command `tidyword --improve` for the global shortcut.
+    struct CommandShortcut {
+        // The command as the user binds it; empty where Tidyword holds a hot key itself.
+        QString command;
+        // Where Tidyword can add the chord to the desktop's own shortcuts (GNOME's): adds or
+        // rewrites it, or takes it away; each answers the message to show when it cannot.
+        std::function<std::optional<QString>(ShortcutPreset)> add;
+        std::function<std::optional<QString>()> remove;
+    };
+
     struct Platform {
         platform::HotKeys& hotKeys;
         platform::Clock& clock;
@@ -37,6 +47,7 @@ public:
         std::function<void()> requestAccessibility;
         // Puts the floating panel on every virtual desktop, where the desktop has several.
         std::function<void(QWindow&)> showOnEveryDesktop;
+        CommandShortcut commandShortcut = {};
     };
 
     // Everything referenced outlives the delegate.
@@ -56,6 +67,10 @@ public:
     void registerShortcut();
     // What a press of the global shortcut does.
     void shortcutPressed();
+    // Adds the chosen shortcut to the desktop's own shortcuts, or takes it away, then registers it
+    // anew so that the settings tell where it stands.
+    void addDesktopShortcut();
+    void removeDesktopShortcut();
 
     QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
     QMenu* statusMenu() const { return statusMenu_.get(); }

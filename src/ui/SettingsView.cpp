@@ -1,6 +1,7 @@
 #include "ui/SettingsView.h"
 
 #include "base/DesktopWords.h"
+#include "hotkey/HotKeyError.h"
 #include "ui/BrandMark.h"
 #include "ui/Spinner.h"
 #include "ui/Style.h"
@@ -230,6 +231,17 @@ QWidget* SettingsView::buildAccess() {
                                     toneColor(Tone::primary), section);
     shortcut->addWidget(shortcutTitle);
     shortcut->addStretch(1);
+    // Where GNOME runs a command for the chord, the button that adds it there sits beside it.
+    desktopShortcutButton_ = new QPushButton(section);
+    desktopShortcutButton_->setObjectName(QStringLiteral("desktopShortcutButton"));
+    QObject::connect(desktopShortcutButton_, &QPushButton::clicked, this, [this] {
+        if (model_.desktopShortcutAdded()) {
+            model_.removeDesktopShortcut();
+        } else {
+            model_.addDesktopShortcut();
+        }
+    });
+    shortcut->addWidget(desktopShortcutButton_);
     shortcutPicker_ = new QComboBox(section);
     shortcutPicker_->setObjectName(QStringLiteral("shortcutPicker"));
     keepFromStrayWheel(shortcutPicker_);
@@ -249,6 +261,14 @@ QWidget* SettingsView::buildAccess() {
     hotKeyError_ = wrapping(makeLabel(QString(), 11, QFont::Normal, orange(), section));
     hotKeyError_->setObjectName(QStringLiteral("shortcutError"));
     layout->addWidget(hotKeyError_);
+
+    // Where no application may take keys for itself, the desktop runs a command for the chord.
+    shortcutCommandNote_ =
+        wrapping(makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), section));
+    shortcutCommandNote_->setObjectName(QStringLiteral("shortcutCommand"));
+    // The command is there to be copied into the desktop's settings.
+    shortcutCommandNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(shortcutCommandNote_);
     return section;
 }
 
@@ -295,6 +315,15 @@ void SettingsView::render() {
     }
     hotKeyError_->setText(model.hotKeyError().value_or(QString()));
     hotKeyError_->setVisible(model.hotKeyError().has_value());
+    // A refusal already says which command to bind, or what to press.
+    const QString commandNote = model.shortcutCommandNote();
+    shortcutCommandNote_->setText(commandNote);
+    shortcutCommandNote_->setVisible(!commandNote.isEmpty() && !model.hotKeyError());
+    desktopShortcutButton_->setText(model.desktopShortcutAdded()
+                                        ? QStringLiteral("Remove from GNOME Shortcuts")
+                                        : HotKeyError::addToGnomeShortcuts());
+    desktopShortcutButton_->setVisible(model.shortcutBinding() ==
+                                       AppModel::ShortcutBinding::gnomeCustomShortcut);
 
     statusLine_->setText(model.accountStatus());
     statusLine_->setVisible(!model.accountStatus().isEmpty());

@@ -1,7 +1,9 @@
 // The single page of the settings window: the product in two lines, the three steps of use,
 // the account's free requests with the sign-in controls, the accessibility permission, the
-// shortcut choice, the privacy note, the last account status, and the demo and save buttons.
-// Like the popup it keeps no state of its own and re-renders on every change of the model.
+// shortcut choice (and where the desktop runs a command for it, which one, and on GNOME the button
+// that adds it to GNOME's shortcuts), the privacy note, the last account status, and the demo and
+// save buttons. Like the popup it keeps no state of its own and re-renders on every change of the
+// model.
 #pragma once
 
 #include "model/AppModel.h"
@@ -61,6 +63,8 @@ private:
     QLabel* privacyNote_ = nullptr;
     QComboBox* shortcutPicker_ = nullptr;
     QLabel* hotKeyError_ = nullptr;
+    QLabel* shortcutCommandNote_ = nullptr;
+    QPushButton* desktopShortcutButton_ = nullptr;
     QLabel* statusLine_ = nullptr;
     QLabel* desktopNote_ = nullptr;
 };

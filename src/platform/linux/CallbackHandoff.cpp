@@ -35,12 +35,20 @@ QUrl reopenRequest() {
     return QUrl(QStringLiteral("tidyword-instance:reopen"));
 }
 
-QString describe(Delivery delivery) {
+QUrl improveRequest() {
+    return QUrl(QStringLiteral("tidyword-instance:improve"));
+}
+
+QString describe(Delivery delivery, const QUrl& url) {
     switch (delivery) {
         case Delivery::delivered:
             return QStringLiteral("Tidyword received the URL.");
         case Delivery::notRunning:
-            return QStringLiteral("Tidyword is not running: start it and sign in again.");
+            return url == improveRequest()
+                       ? QStringLiteral(
+                             "Tidyword is not running: start it, then press the "
+                             "shortcut again.")
+                       : QStringLiteral("Tidyword is not running: start it and sign in again.");
         case Delivery::refused:
             return QStringLiteral("Tidyword refused the URL: it is longer than %1 characters.")
                 .arg(CallbackReceiver::maximumURLLength);

@@ -1,6 +1,8 @@
 // How a sign-in callback reaches the running Tidyword on Linux: the desktop opens the callback
 // URL of our private scheme by starting a second `tidyword` process with the URL as argument;
-// that process hands it over this user-only local socket and exits.
+// that process hands it over this user-only local socket and exits. The same way, a second start
+// asks the running instance to show itself, and `tidyword --improve`, which a desktop without
+// global shortcuts for applications runs for the chord, hands over a press of the shortcut.
 #pragma once
 
 #include <QLocalServer>
@@ -18,6 +20,8 @@ QString defaultCallbackSocket();
 // What a second start of Tidyword without a callback URL sends: the running instance shows its
 // settings window, the desktop's way of reopening an application.
 QUrl reopenRequest();
+// What `tidyword --improve` sends: the running instance acts as if its shortcut had been pressed.
+QUrl improveRequest();
 
 // How a hand-off ended, as the second process can tell it: the running instance answers each
 // URL with one line, so a URL it dropped is not mistaken for one it took.
@@ -28,11 +32,11 @@ enum class Delivery {
     unconfirmed,  // it could not be sent, or no answer that it arrived came back in time
 };
 
-// The one-line reason a hand-off that was not delivered gives the user.
-QString describe(Delivery delivery);
+// The one-line reason a hand-off of `url` that was not delivered gives the user.
+QString describe(Delivery delivery, const QUrl& url = {});
 
-// The second process's side: delivers `url` (a callback or the reopen request) to the running
-// instance and waits a couple of seconds at most for each step.
+// The second process's side: delivers `url` (a callback, the reopen or improve request) to the
+// running instance and waits a couple of seconds at most for each step.
 Delivery deliverCallback(const QUrl& url, const QString& socket = defaultCallbackSocket());
 
 // The running instance's side: listens on the socket and passes each URL it receives to

@@ -18,6 +18,13 @@ LinuxDesktop::LinuxDesktop() : session_(DesktopSession::decide(probeSession())) 
         if (session_.replacement == DesktopSession::Replacement::directEdit) {
             textEditing_ = std::make_unique<AtspiTextEditing>();
         }
+        const QString executable = QCoreApplication::applicationFilePath();
+        if (session_.shortcut == DesktopSession::Shortcut::gnomeCustomShortcut) {
+            commandHotKeys_ = std::make_unique<CommandHotKeys>(
+                executable, std::make_unique<GnomeCustomShortcut>(executable));
+        } else if (session_.shortcut == DesktopSession::Shortcut::userCommand) {
+            commandHotKeys_ = std::make_unique<CommandHotKeys>(executable, nullptr);
+        }
     } else if (QGuiApplication::platformName() == u"xcb") {
         atspi_ = AtspiAccessibility::open();
         workspace_ = X11Workspace::open();

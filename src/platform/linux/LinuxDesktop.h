@@ -2,13 +2,15 @@
 // (DesktopSession.h): on an X11 session the real ones (AT-SPI2 accessibility, the X11 workspace,
 // XTest key events, the X11 clipboard and hot key). On a Wayland session, even with Qt on
 // XWayland, none of the X11 ones (they would see only XWayland's windows): AT-SPI2 accessibility,
-// and direct edits where the session has no paste route; the Wayland workspace, keys and hot keys
-// are still to come. Wherever one cannot start, the refusing stand-in (and Qt's clipboard), so
+// direct edits where the session has no paste route, and the shortcut as a command the desktop
+// runs (GNOME's custom shortcut, or one the user binds); the Wayland workspace and keys are still
+// to come. Wherever one cannot start, the refusing stand-in (and Qt's clipboard), so
 // the user reads the usual message instead of a failure.
 #pragma once
 
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/AtspiTextEditing.h"
+#include "platform/linux/CommandHotKeys.h"
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/UnavailableDesktop.h"
@@ -33,7 +35,13 @@ public:
         return workspace_ ? static_cast<Workspace&>(*workspace_) : unavailable_;
     }
     KeyEvents& keys() { return keys_ ? static_cast<KeyEvents&>(*keys_) : unavailable_; }
-    HotKeys& hotKeys() { return hotKeys_ ? static_cast<HotKeys&>(*hotKeys_) : unavailable_; }
+    HotKeys& hotKeys() {
+        return hotKeys_          ? static_cast<HotKeys&>(*hotKeys_)
+               : commandHotKeys_ ? static_cast<HotKeys&>(*commandHotKeys_)
+                                 : unavailable_;
+    }
+    // Where the desktop runs `tidyword --improve` for the shortcut, else none.
+    CommandHotKeys* commandHotKeys() { return commandHotKeys_.get(); }
     // The clipboard a replacement saves, writes and restores while the source is in front. On
     // Wayland Qt's clipboard reports success for writes the compositor drops when Tidyword has
     // no focused window, so there it is the refusing stand-in: no paste of the wrong text.
@@ -68,6 +76,7 @@ private:
     std::unique_ptr<X11Workspace> workspace_;
     std::unique_ptr<XTestKeyEvents> keys_;
     std::unique_ptr<X11HotKeys> hotKeys_;
+    std::unique_ptr<CommandHotKeys> commandHotKeys_;
     std::unique_ptr<AtspiTextEditing> textEditing_;
 };
 

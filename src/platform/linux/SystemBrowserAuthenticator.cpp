@@ -49,9 +49,9 @@ std::unique_ptr<WebAuthenticator::Attempt> SystemBrowserAuthenticator::start(con
 }
 
 void SystemBrowserAuthenticator::received(const QUrl& url) {
-    if (url == reopenRequest()) {
-        if (reopen_) {
-            reopen_();
+    if (url == reopenRequest() || url == improveRequest()) {
+        if (const auto& handler = url == reopenRequest() ? reopen_ : improve_) {
+            handler();
         }
         return;
     }

@@ -29,6 +29,8 @@ public:
 
     // Called for each reopen request from a second start of Tidyword.
     void setReopenHandler(std::function<void()> reopen) { reopen_ = std::move(reopen); }
+    // Called for each improve request from `tidyword --improve`.
+    void setImproveHandler(std::function<void()> improve) { improve_ = std::move(improve); }
     // False when another running instance holds the hand-off socket.
     bool isListening() const { return receiver_.isListening(); }
 
@@ -47,6 +49,7 @@ private:
 
     Opener opener_;
     std::function<void()> reopen_;
+    std::function<void()> improve_;
     std::shared_ptr<Waiting> waiting_;
     CallbackReceiver receiver_;
 };

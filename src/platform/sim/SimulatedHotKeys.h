@@ -18,9 +18,11 @@ public:
     // The simulated keyboard never changes its layout.
     void setRenewalHandler(RenewalHandler) override {}
 
-    // Later installs, registrations or monitors fail (none lifts it).
+    // Later installs, registrations or monitors fail (only a registration's refusal is lifted,
+    // as a desktop that runs a command for the chord lifts it once the chord is bound).
     void refuseHandler(Status status) { handlerRefusal_ = status; }
     void refuseHotKey(Status status) { hotKeyRefusal_ = status; }
+    void acceptHotKeys() { hotKeyRefusal_.reset(); }
     void refuseMonitor(bool refuse) { refuseMonitor_ = refuse; }
 
     // The system reports a press of the registered hot key, or of one with another identifier.

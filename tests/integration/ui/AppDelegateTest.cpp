@@ -6,8 +6,11 @@
 #include "platform/sim/SimulatedHotKeys.h"
 #include "ui/AppDelegate.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTest>
@@ -29,7 +32,8 @@ public:
         }
         delegate = std::make_unique<AppDelegate>(
             *harness.model,
-            AppDelegate::Platform{hotKeys, harness.editor.clock, harness.editor.desktop, {}, {}});
+            AppDelegate::Platform{
+                hotKeys, harness.editor.clock, harness.editor.desktop, {}, {}, commandShortcut});
         delegate->launch(preview);
     }
 
@@ -48,8 +52,17 @@ public:
         ADD_FAILURE() << "no menu item " << text.toStdString();
     }
 
+    template <typename T>
+    T* inSettings(const QString& name) {
+        return test::find<T>(delegate->settingsView(), name);
+    }
+    bool shownInSettings(const QWidget* widget) {
+        return test::shownIn(widget, delegate->settingsView());
+    }
+
     test::ModelHarness harness;
     platform::sim::SimulatedHotKeys hotKeys;
+    AppDelegate::CommandShortcut commandShortcut;
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -223,6 +236,99 @@ TEST_F(AppDelegateTest, TerminationUnregistersTheShortcut) {
     delegate->terminate();
     EXPECT_FALSE(hotKeys.hasHotKey());
     EXPECT_FALSE(delegate->permissionTimer().isActive());
+}
+
+// Where the desktop runs `tidyword --improve` for the shortcut, the shortcut's row says how: on
+// GNOME with the button that adds it to GNOME's shortcuts, elsewhere with the command to bind.
+TEST_F(AppDelegateTest, TheShortcutRowSaysHowTheDesktopRunsTheShortcut) {
+    const auto add = [](ShortcutPreset) { return std::optional<QString>(); };
+    const auto remove = [] { return std::optional<QString>(); };
+    const struct {
+        const char* name;
+        AppDelegate::CommandShortcut commandShortcut;
+        bool button;
+        QString note;
+    } rows[] = {
+        {"a hot key of Tidyword's own", {}, false, {}},
+        {"a command the user binds",
+         {u"tidyword --improve"_s, {}, {}},
+         false,
+         u"Bind Alt+Shift+D to the command “tidyword --improve” in your desktop's keyboard "
+         "settings."_s},
+        {"GNOME's custom shortcut",
+         {u"tidyword --improve"_s, add, remove},
+         true,
+         u"GNOME runs “tidyword --improve” for Alt+Shift+D."_s},
+    };
+    for (const auto& row : rows) {
+        delegate.reset();
+        commandShortcut = row.commandShortcut;
+        launch();
+        EXPECT_EQ(shownInSettings(inSettings<QPushButton>(u"desktopShortcutButton"_s)), row.button)
+            << row.name;
+        auto* note = inSettings<QLabel>(u"shortcutCommand"_s);
+        EXPECT_EQ(shownInSettings(note), !row.note.isEmpty()) << row.name;
+        EXPECT_EQ(note->text(), row.note) << row.name;
+    }
+}
+
+TEST_F(AppDelegateTest, TheGnomeButtonAddsTheShortcutAndTakesItAway) {
+    QList<ShortcutPreset> added;
+    int removed = 0;
+    std::optional<QString> refusal;
+    commandShortcut = {u"tidyword --improve"_s,
+                       [&](ShortcutPreset preset) {
+                           added << preset;
+                           if (!refusal) {
+                               hotKeys.acceptHotKeys();
+                           }
+                           return refusal;
+                       },
+                       [&] {
+                           ++removed;
+                           hotKeys.refuseHotKey(platform::HotKeys::gnomeShortcutMissing);
+                           return std::optional<QString>();
+                       }};
+    hotKeys.refuseHotKey(platform::HotKeys::gnomeShortcutMissing);
+    launch();
+    auto* button = inSettings<QPushButton>(u"desktopShortcutButton"_s);
+    const QString missing = HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD,
+                                                       platform::HotKeys::gnomeShortcutMissing)
+                                .errorDescription();
+
+    const struct {
+        const char* name;
+        std::optional<QString> refusal;  // what GNOME's settings answer an addition
+        QString buttonText;
+        std::optional<QString> error;
+        bool registered;
+        qsizetype added;
+        int removed;
+    } steps[] = {
+        {"before anything is added", {}, u"Add to GNOME Shortcuts"_s, missing, false, 0, 0},
+        {"added", {}, u"Remove from GNOME Shortcuts"_s, {}, true, 1, 0},
+        {"taken away", {}, u"Add to GNOME Shortcuts"_s, missing, false, 1, 1},
+        {"refused by GNOME's settings", u"Refused."_s, u"Add to GNOME Shortcuts"_s, u"Refused."_s,
+         false, 2, 1},
+    };
+    bool first = true;
+    for (const auto& step : steps) {
+        refusal = step.refusal;
+        if (!std::exchange(first, false)) {
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        EXPECT_EQ(button->text(), step.buttonText) << step.name;
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name),
+                  step.buttonText)
+            << step.name;
+        EXPECT_EQ(harness.model->hotKeyError(), step.error) << step.name;
+        EXPECT_EQ(hotKeys.hasHotKey(), step.registered) << step.name;
+        EXPECT_EQ(added.size(), step.added) << step.name;
+        EXPECT_EQ(removed, step.removed) << step.name;
+    }
+    EXPECT_TRUE(std::all_of(added.cbegin(), added.cend(), [](ShortcutPreset preset) {
+        return preset == ShortcutPreset::optionShiftD;
+    }));
 }
 
 }  // namespace

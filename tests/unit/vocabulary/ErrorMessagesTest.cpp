@@ -102,6 +102,22 @@ TEST(ErrorMessagesTest, HotKeyErrorMessagesAreExact) {
         {HotKeyError::hotKeyRefused(ShortcutPreset::controlOptionSpace, 10),
          "Ctrl+Alt+Space is unavailable or is already assigned to another app. Choose a different "
          "shortcut in Settings. (10)"},
+        // Where the desktop runs a command for the chord, what the user can do about it.
+        {HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD, -9880, "tidyword --improve"),
+         "To use Alt+Shift+D in every app, bind the command “tidyword --improve” to it in your "
+         "desktop's keyboard settings."},
+        {HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD, -9881),
+         "Alt+Shift+D is not one of GNOME's keyboard shortcuts yet: choose “Add to GNOME "
+         "Shortcuts” to add it."},
+        {HotKeyError::hotKeyRefused(ShortcutPreset::optionSpace, -9882, "Activate the window menu"),
+         "Alt+Space is already assigned to “Activate the window menu” in GNOME's keyboard "
+         "shortcuts. Choose a different shortcut in Tidyword's settings, or change that one in "
+         "GNOME Settings › Keyboard."},
+        {HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD, -9883,
+                                    "/opt/tidyword/bin/tidyword --improve"),
+         "Tidyword cannot change GNOME's keyboard shortcuts here. Add a custom shortcut for "
+         "Alt+Shift+D that runs “/opt/tidyword/bin/tidyword --improve” in GNOME Settings › "
+         "Keyboard."},
         {HotKeyError::inAppMonitorNotInstalled(),
          "Tidyword could not install its in-app shortcut. Restart the app and try again."},
     };
