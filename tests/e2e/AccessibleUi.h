@@ -54,6 +54,31 @@ public:
         return pressed;
     }
 
+    // The text of the application's first showing editable text, or none.
+    std::optional<QString> editableText() {
+        std::optional<QString> found;
+        withEditableText([&](AtspiText* text) {
+            gchar* characters = atspi_text_get_text(
+                text, 0, atspi_text_get_character_count(text, nullptr), nullptr);
+            found = QString::fromUtf8(characters);
+            g_free(characters);
+        });
+        return found;
+    }
+
+    // Selects all of the application's first showing editable text, as Ctrl+A would; false
+    // when there is none or it refuses.
+    bool selectAllText() {
+        bool selected = false;
+        withEditableText([&](AtspiText* text) {
+            const gint length = atspi_text_get_character_count(text, nullptr);
+            selected = atspi_text_get_n_selections(text, nullptr) > 0
+                           ? atspi_text_set_selection(text, 0, 0, length, nullptr)
+                           : atspi_text_add_selection(text, 0, length, nullptr);
+        });
+        return selected;
+    }
+
     // What a screen reader can read of one showing control.
     struct Control {
         AtspiRole role;
@@ -197,6 +222,24 @@ private:
         }
         g_object_unref(desktop);
         return found;
+    }
+
+    void withEditableText(const std::function<void(AtspiText*)>& use) {
+        visit([&](AtspiAccessible* accessible) {
+            AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
+            const bool editable = states && atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
+            if (states) {
+                g_object_unref(states);
+            }
+            AtspiText* text = editable && showing(accessible)
+                                  ? atspi_accessible_get_text_iface(accessible)
+                                  : nullptr;
+            if (text) {
+                use(text);
+                g_object_unref(text);
+            }
+            return text != nullptr;
+        });
     }
 
     // Breadth first through the application's tree until `found` says stop.

@@ -2,7 +2,7 @@
 // desktop and network where the deployment's hosts are the stand-in, driven only from outside
 // (XTest and xdotool for keys, AT-SPI to read and press Tidyword's controls, the stand-in's
 // control API) against mousepad.
-#include "e2e/AccessibleUi.h"
+#include "e2e/InstalledTidyword.h"
 #include "hotkey/GlobalHotKey.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/AtspiAccessibility.h"
@@ -30,11 +30,9 @@ using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
 using platform::Accessibility;
 
-// Far more than any step needs, so that a busy machine only slows the test down.
-constexpr std::chrono::milliseconds kPatience{30'000};
-
-const QString kDraft = u"i dont want to wait in order to ship"_s;
-const QString kRewrite = u"I don't want to wait in order to ship."_s;
+using test::kDraft;
+using test::kPatience;
+using test::kRewrite;
 const QString kUsersClipboard = u"what the user had copied"_s;
 
 void xdotool(const QStringList& arguments) {
@@ -98,62 +96,16 @@ QRect windowGeometry(const QString& title) {
             geometry.value(u"Width"_s), geometry.value(u"Height"_s)};
 }
 
-class TidywordE2ETest : public ::testing::Test {
+class TidywordE2ETest : public test::InstalledTidyword {
 protected:
     void SetUp() override {
         ASSERT_TRUE(accessibility && workspace && clipboard && x);
-        // An installation as a deployment makes one: the binary, and its configuration.
-        ASSERT_TRUE(QDir().mkpath(prefix.filePath(u"bin"_s)));
-        ASSERT_TRUE(QDir().mkpath(prefix.filePath(u"share/tidyword"_s)));
-        ASSERT_TRUE(QFile::copy(QStringLiteral(TIDYWORD_EXECUTABLE), executable()));
-        QFile config(prefix.filePath(u"share/tidyword/beta-config.json"_s));
-        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write(test::configFile(test::auth0Members()));
+        InstalledTidyword::SetUp();
     }
-
-    void TearDown() override {
-        for (QProcess* process : {&editor, &tidyword}) {
-            process->terminate();
-            if (!process->waitForFinished(3000)) {
-                process->kill();
-                process->waitForFinished();
-            }
-        }
-    }
-
-    QString executable() const { return prefix.filePath(u"bin/tidyword"_s); }
-
-    void startTidyword() {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"DEFAULT_BROWSER"_s, QStringLiteral(TIDYWORD_TEST_BROWSER));
-        environment.insert(u"TIDYWORD_EXECUTABLE"_s, executable());
-        tidyword.setProcessEnvironment(environment);
-        tidyword.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        tidyword.start(executable(), {});
-        ASSERT_TRUE(tidyword.waitForStarted());
-        ui.emplace(tidyword.processId());
-        test::pollUntil([this] { return showsButton(u"Save settings"_s); }, 50ms, kPatience);
-    }
-
-    void signIn() {
-        ASSERT_TRUE(ui->press(u"Sign in"_s));
-        test::pollUntil([this] { return showsLabel(u"50 of 50 free requests remaining"_s); }, 50ms,
-                        kPatience);
-    }
-
-    bool showsLabel(const QString& text) { return ui->shows(ATSPI_ROLE_LABEL, text); }
-    bool showsButton(const QString& title) { return ui->shows(ATSPI_ROLE_PUSH_BUTTON, title); }
-    bool showsError() { return ui->shows(ATSPI_ROLE_IMAGE, u"Error"_s); }
 
     // Opens the draft in mousepad with all of it selected.
     void openDraft() {
-        QFile file(prefix.filePath(u"draft.txt"_s));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(kDraft.toUtf8());
-        file.close();
-        editor.start(u"mousepad"_s, {file.fileName()});
-        ASSERT_TRUE(editor.waitForStarted());
-        test::pollUntil([this] { return editorText() == kDraft; }, 50ms, kPatience);
+        startEditorOnTheDraft();
         // Until Tidyword hears that its window lost the keyboard, it gives it back to that window
         // when its tray menu closes.
         if (ui) {
@@ -261,10 +213,6 @@ protected:
         platform::linux_desktop::XcbClipboard::open();
     std::unique_ptr<platform::linux_desktop::XcbConnection> x =
         platform::linux_desktop::XcbConnection::open();
-    QTemporaryDir prefix;
-    QProcess tidyword;
-    QProcess editor;
-    std::optional<test::AccessibleUi> ui;
 };
 
 TEST_F(TidywordE2ETest, SignInThroughTheBrowserShowsTheQuota) {

@@ -1,0 +1,66 @@
+// Tidyword end to end on a Wayland desktop (headless mutter or KWin, as XDG_CURRENT_DESKTOP
+// says): the production binary on Qt's Wayland platform, the shortcut as that desktop delivers
+// it, and mousepad as a native Wayland client, driven only from outside through AT-SPI.
+#include "e2e/InstalledTidyword.h"
+#include "wayland/KWinKeyboard.h"
+
+#include <linux/input-event-codes.h>
+
+namespace tidyword {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+using test::kPatience;
+
+QProcessEnvironment nativeWayland() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"wayland"_s);
+    environment.insert(u"GDK_BACKEND"_s, u"wayland"_s);
+    return environment;
+}
+
+class WaylandE2ETest : public test::InstalledTidyword {
+protected:
+    bool onGnome() const { return qEnvironmentVariable("XDG_CURRENT_DESKTOP") == u"GNOME"; }
+
+    // The user presses the shortcut. GNOME runs `tidyword --improve` for it once the user has
+    // added it to GNOME's shortcuts; KDE's global shortcut service tells Tidyword itself.
+    void pressShortcut() {
+        if (onGnome()) {
+            ASSERT_EQ(QProcess::execute(executable(), {u"--improve"_s}), 0);
+        } else {
+            const auto keyboard = test::KWinKeyboard::open();
+            ASSERT_NE(keyboard, nullptr);
+            ASSERT_TRUE(keyboard->tap({KEY_LEFTALT, KEY_LEFTSHIFT, KEY_D}));
+        }
+    }
+};
+
+TEST_F(WaylandE2ETest, TheShortcutImprovesTheSelectionAndReplaceEditsItInPlace) {
+    startTidyword(nativeWayland());
+    if (onGnome()) {
+        ASSERT_TRUE(ui->press(u"Add to GNOME Shortcuts"_s));
+        test::pollUntil([this] { return showsButton(u"Remove from GNOME Shortcuts"_s); }, 50ms,
+                        kPatience);
+    }
+    signIn();
+    startEditorOnTheDraft(nativeWayland());
+    // The compositor gives the new window the keyboard; Tidyword's own stays open behind it.
+    test::pollUntil([this] { return editorUi->hasActiveWindow() && !ui->hasActiveWindow(); },
+                    50ms, kPatience);
+    ASSERT_TRUE(editorUi->selectAllText());
+
+    pressShortcut();
+    test::pollUntil([this] { return showsLabel(u"YOUR DRAFT, REFINED"_s); }, 50ms, kPatience);
+    EXPECT_TRUE(showsLabel(u"Mousepad"_s));
+    ASSERT_TRUE(ui->press(u"Replace selection"_s));
+    test::pollUntil([this] { return editorUi->editableText() == test::kRewrite; }, 50ms,
+                    kPatience);
+    // The popup is gone and the editor has the keyboard again.
+    test::pollUntil([this] { return !showsButton(u"Dismiss"_s) && editorUi->hasActiveWindow(); },
+                    50ms, kPatience);
+}
+
+}  // namespace
+}  // namespace tidyword
