@@ -18,6 +18,9 @@ LinuxDesktop::LinuxDesktop() : session_(DesktopSession::decide(probeSession())) 
         if (session_.replacement == DesktopSession::Replacement::directEdit) {
             textEditing_ = std::make_unique<AtspiTextEditing>();
         }
+        if (session_.shortcut == DesktopSession::Shortcut::kglobalaccel) {
+            hotKeys_ = std::make_unique<KGlobalAccelHotKeys>();
+        }
     } else if (QGuiApplication::platformName() == u"xcb") {
         atspi_ = AtspiAccessibility::open();
         workspace_ = X11Workspace::open();
