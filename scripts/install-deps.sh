@@ -32,6 +32,10 @@ packages=(
     python3-xlib
     # a GTK window of thousands of accessibles, in the toolkit that answers collection queries
     python3-gi gir1.2-gtk-3.0
+    # integration tests on private Wayland desktops: headless GNOME (mutter) and KDE (KWin, which
+    # also serves KDE's global shortcuts) compositors, GNOME's keybinding schemas (the custom
+    # shortcuts live there), and a Wayland clipboard client (wl-copy, wl-paste)
+    mutter kwin-wayland gnome-settings-daemon-common wl-clipboard
     # fuzzing: clang with libFuzzer
     clang libclang-rt-14-dev
 )
