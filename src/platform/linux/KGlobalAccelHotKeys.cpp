@@ -49,14 +49,8 @@ KGlobalAccelHotKeys::KGlobalAccelHotKeys(QDBusConnection bus)
                          serviceOwnerChanged(newOwner);
                      });
     // What System Settings says when it gives the action other keys.
-    bus_.connect(kService, kPath, kInterface, u"yourShortcutGotChanged"_s, this,
-                 SLOT(handleShortcutChanged(QStringList, QList<int>)));
-}
-
-KGlobalAccelHotKeys::~KGlobalAccelHotKeys() {
-    if (chord_) {
-        unbind();
-    }
+    bus_.connect(kService, kPath, kInterface, u"yourShortcutsChanged"_s, this,
+                 SLOT(handleShortcutsChanged(QDBusMessage)));
 }
 
 QStringList KGlobalAccelHotKeys::actionId() {
@@ -109,6 +103,9 @@ QDBusMessage KGlobalAccelHotKeys::call(const QString& path, const QString& inter
 }
 
 HotKeys::Status KGlobalAccelHotKeys::failure(const QDBusMessage& reply) {
+    if (reply.errorName() == u"org.freedesktop.DBus.Error.NameHasNoOwner"_s) {
+        return serviceMissing;  // what the bus says when it may not start the service
+    }
     switch (QDBusError(reply).type()) {
         case QDBusError::NoReply:
         case QDBusError::Timeout:
@@ -208,10 +205,28 @@ void KGlobalAccelHotKeys::handleReleased(const QString& component, const QString
     }
 }
 
-void KGlobalAccelHotKeys::handleShortcutChanged(const QStringList& id, const QList<int>& keys) {
-    if (chord_ && id.size() >= 2 && id[0] == componentUnique && id[1] == actionUnique) {
-        report(keys.contains(chord_->keys) ? success : keysHeldElsewhere);
+void KGlobalAccelHotKeys::handleShortcutsChanged(const QDBusMessage& message) {
+    // The action's id, and its shortcuts: each a key sequence of four keys, unused ones 0.
+    if (!chord_ || message.signature() != u"asa(ai)"_s) {
+        return;
     }
+    const QStringList id = message.arguments().at(0).toStringList();
+    if (id.size() < 2 || id[0] != componentUnique || id[1] != actionUnique) {
+        return;
+    }
+    const QList<int> ours{chord_->keys, 0, 0, 0};
+    bool kept = false;
+    const auto sequences = message.arguments().at(1).value<QDBusArgument>();
+    sequences.beginArray();
+    while (!sequences.atEnd()) {
+        QList<int> keys;
+        sequences.beginStructure();
+        sequences >> keys;
+        sequences.endStructure();
+        kept = kept || keys == ours;
+    }
+    sequences.endArray();
+    report(kept ? success : keysHeldElsewhere);
 }
 
 void KGlobalAccelHotKeys::serviceOwnerChanged(const QString& newOwner) {

@@ -16,8 +16,9 @@
 // for a repeat of it, and only the one after that counts.)
 //
 // No call waits longer than callDeadline for an answer, and a registration stops at the first
-// that does not come, so a silent kglobalaccel holds the caller that long once. Nothing ever
-// starts kglobalaccel on demand: where nobody owns its name the status is serviceMissing.
+// that does not come (after one more to unregister what it began), so a kglobalaccel that falls
+// silent holds the caller at most twice that long. Nothing ever starts kglobalaccel on demand:
+// where nobody owns its name the status is serviceMissing.
 //
 // Renewal: kglobalaccel follows the keys across keyboard layouts itself, so a new layout needs
 // nothing here. A renewal is kglobalaccel going away (reported as serviceMissing) and coming back
@@ -29,6 +30,7 @@
 #include "platform/HotKeys.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusServiceWatcher>
 #include <QLatin1String>
 #include <QList>
@@ -39,8 +41,6 @@
 
 #include <chrono>
 #include <memory>
-
-class QDBusMessage;
 
 namespace tidyword::platform::linux_desktop {
 
@@ -60,8 +60,8 @@ public:
     static constexpr QLatin1String componentUnique{"tidyword"};
     static constexpr QLatin1String actionUnique{"improve-selected-text"};
 
+    // Registrations are destroyed before this object is.
     explicit KGlobalAccelHotKeys(QDBusConnection bus = QDBusConnection::sessionBus());
-    ~KGlobalAccelHotKeys() override;
 
     std::pair<Status, std::unique_ptr<Registration>> installHandler(PressHandler handler) override;
     std::pair<Status, std::unique_ptr<Registration>> registerHotKey(quint16 keyCode,
@@ -73,7 +73,7 @@ public:
 private Q_SLOTS:
     void handlePressed(const QString& component, const QString& action, qlonglong timestamp);
     void handleReleased(const QString& component, const QString& action, qlonglong timestamp);
-    void handleShortcutChanged(const QStringList& actionId, const QList<int>& keys);
+    void handleShortcutsChanged(const QDBusMessage& message);
 
 private:
     struct Chord {
