@@ -39,6 +39,9 @@ packages=(
     # also serves KDE's global shortcuts) compositors, GNOME's keybinding schemas (the custom
     # shortcuts live there), and a Wayland clipboard client (wl-copy, wl-paste)
     mutter kwin-wayland gnome-settings-daemon-common wl-clipboard
+    # KDE's global shortcuts in tests: KWin's fake-input protocol (to press keys on KWin's own
+    # keyboard) and KDE's stand-alone shortcut daemon (to stop, freeze and start again)
+    plasma-wayland-protocols libkf5globalaccel-bin
     # fuzzing: clang with libFuzzer
     clang libclang-rt-14-dev
 )

@@ -19,10 +19,16 @@ LinuxDesktop::LinuxDesktop() : session_(DesktopSession::decide(probeSession())) 
             textEditing_ = std::make_unique<AtspiTextEditing>();
         }
         const QString executable = QCoreApplication::applicationFilePath();
-        if (session_.shortcut == DesktopSession::Shortcut::gnomeCustomShortcut) {
+        // No GlobalShortcuts portal client yet: where the session would use one, GNOME's custom
+        // shortcut or the user's own binding of the command serves instead.
+        const bool portal = session_.shortcut == DesktopSession::Shortcut::globalShortcutsPortal;
+        if (session_.shortcut == DesktopSession::Shortcut::kglobalaccel) {
+            hotKeys_ = std::make_unique<KGlobalAccelHotKeys>();
+        } else if (session_.shortcut == DesktopSession::Shortcut::gnomeCustomShortcut ||
+                   (portal && session_.desktop == DesktopSession::Desktop::gnomeWayland)) {
             commandHotKeys_ = std::make_unique<CommandHotKeys>(
                 executable, std::make_unique<GnomeCustomShortcut>(executable));
-        } else if (session_.shortcut == DesktopSession::Shortcut::userCommand) {
+        } else if (session_.shortcut == DesktopSession::Shortcut::userCommand || portal) {
             commandHotKeys_ = std::make_unique<CommandHotKeys>(executable, nullptr);
         }
     } else if (QGuiApplication::platformName() == u"xcb") {
