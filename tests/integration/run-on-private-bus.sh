@@ -100,8 +100,9 @@ start_accessibility() {
         org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled \
         variant:boolean:true >/dev/null
 }
-# GTK applications keep their settings in memory: there is no dconf service here.
-export GSETTINGS_BACKEND=memory
+# GTK applications keep their settings in memory (there is no dconf service here), unless the
+# test names a backend of its own.
+export GSETTINGS_BACKEND="${GSETTINGS_BACKEND:-memory}"
 
 if [ "$2" = true ]; then
     exec 3>"$HOME/display"
