@@ -24,8 +24,9 @@ class WaylandE2ETest : public test::InstalledTidyword {
 protected:
     bool onGnome() const { return qEnvironmentVariable("XDG_CURRENT_DESKTOP") == u"GNOME"; }
 
-    // The user presses the shortcut. GNOME runs `tidyword --improve` for it once the user has
-    // added it to GNOME's shortcuts; KDE's global shortcut service tells Tidyword itself.
+    // The user presses the shortcut. On GNOME it runs `tidyword --improve`, as a custom shortcut
+    // does (the headless desktop has no settings daemon to run one, so the test runs the command
+    // itself); KDE's global shortcut service tells Tidyword itself of the keys KWin sees.
     void pressShortcut() {
         if (onGnome()) {
             ASSERT_EQ(QProcess::execute(executable(), {u"--improve"_s}), 0);
@@ -39,11 +40,6 @@ protected:
 
 TEST_F(WaylandE2ETest, TheShortcutImprovesTheSelectionAndReplaceEditsItInPlace) {
     startTidyword(nativeWayland());
-    if (onGnome()) {
-        ASSERT_TRUE(ui->press(u"Add to GNOME Shortcuts"_s));
-        test::pollUntil([this] { return showsButton(u"Remove from GNOME Shortcuts"_s); }, 50ms,
-                        kPatience);
-    }
     signIn();
     startEditorOnTheDraft(nativeWayland());
     // The compositor gives the new window the keyboard; Tidyword's own stays open behind it.
