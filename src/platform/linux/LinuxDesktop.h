@@ -2,13 +2,14 @@
 // (DesktopSession.h): on an X11 session the real ones (AT-SPI2 accessibility, the X11 workspace,
 // XTest key events, the X11 clipboard and hot key). On a Wayland session, even with Qt on
 // XWayland, none of the X11 ones (they would see only XWayland's windows): AT-SPI2 accessibility,
-// and direct edits where the session has no paste route; the Wayland workspace, keys and hot keys
-// are still to come. Wherever one cannot start, the refusing stand-in (and Qt's clipboard), so
-// the user reads the usual message instead of a failure.
+// the workspace of the accessibility bus, and direct edits where the session has no paste route;
+// the Wayland keys and hot keys are still to come. Wherever one cannot start, the refusing stand-in
+// (and Qt's clipboard), so the user reads the usual message instead of a failure.
 #pragma once
 
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/AtspiTextEditing.h"
+#include "platform/linux/AtspiWorkspace.h"
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/UnavailableDesktop.h"
@@ -54,7 +55,7 @@ private:
     QtClipboard qtClipboard_;
     std::unique_ptr<XcbClipboard> x11Clipboard_;
     std::unique_ptr<AtspiAccessibility> atspi_;
-    std::unique_ptr<X11Workspace> workspace_;
+    std::unique_ptr<Workspace> workspace_;
     std::unique_ptr<XTestKeyEvents> keys_;
     std::unique_ptr<X11HotKeys> hotKeys_;
     std::unique_ptr<AtspiTextEditing> textEditing_;
