@@ -8,6 +8,9 @@
 //                                the field comes after that many labels, in rows, in a window
 //                                of its own (Qt answers no collection query: finding it takes a
 //                                walk); busy, every turn of the event loop also burns that long
+//   plain-field --stays-active <text>
+//                                publishes neither, and its window claims the ACTIVE state in the
+//                                background too, as Electron's windows do
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -20,15 +23,19 @@
 
 namespace {
 
-// An editable text control with no text interface.
+// An editable text control with no text interface; one that `staysActive` claims it is in the
+// active window whether it is or not.
 class OpaqueEditor : public QAccessibleWidget {
 public:
+    static inline bool staysActive = false;
+
     explicit OpaqueEditor(QWidget* widget) : QAccessibleWidget(widget, QAccessible::EditableText) {}
 
     QAccessible::State state() const override {
         QAccessible::State state = QAccessibleWidget::state();
         state.editable = true;
         state.multiLine = true;
+        state.active = state.active || staysActive;
         return state;
     }
 };
@@ -45,11 +52,15 @@ QAccessibleInterface* opaqueEditors(const QString& className, QObject* object) {
 int main(int argc, char** argv) {
     qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
     QApplication application(argc, argv);
+    // The name the accessibility bus gives the application, unlike its command's.
+    QApplication::setApplicationName(QStringLiteral("Plain Field"));
     QStringList arguments = QApplication::arguments().mid(1);
     const bool open = arguments.value(0) == QLatin1String("--open");
-    if (open) {
+    OpaqueEditor::staysActive = arguments.value(0) == QLatin1String("--stays-active");
+    if (open || OpaqueEditor::staysActive) {
         arguments.removeFirst();
-    } else {
+    }
+    if (!open) {
         QAccessible::installFactory(&opaqueEditors);
     }
     int labels = 0;
