@@ -35,21 +35,19 @@ const AtspiObject* objectOf(AtspiAccessible* accessible) {
 
 }  // namespace
 
-namespace deadline_detail {
-
-void begin(std::chrono::milliseconds allowance) {
+CallDeadline::CallDeadline(std::chrono::milliseconds allowance) : allowance_(allowance) {
     callDeadline = Clock::now() + allowance;
 }
 
-bool end(std::chrono::milliseconds allowance) {
-    const bool late = Clock::now() >= *callDeadline;
+CallDeadline::~CallDeadline() {
     callDeadline.reset();
     // libatspi makes requests of its own between our calls too, as it takes in events.
-    atspi_set_timeout(static_cast<gint>(allowance.count()), static_cast<gint>(allowance.count()));
-    return late;
+    atspi_set_timeout(static_cast<gint>(allowance_.count()), static_cast<gint>(allowance_.count()));
 }
 
-}  // namespace deadline_detail
+bool CallDeadline::passed() const {
+    return callDeadline && Clock::now() >= *callDeadline;
+}
 
 std::optional<int> timeLeft() {
     if (!callDeadline) {

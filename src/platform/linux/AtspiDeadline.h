@@ -14,20 +14,28 @@ typedef struct _AtspiAccessible AtspiAccessible;
 
 namespace tidyword::platform::linux_desktop {
 
-namespace deadline_detail {
-void begin(std::chrono::milliseconds allowance);
-// Whether the deadline had passed by the call's end.
-bool end(std::chrono::milliseconds allowance);
-}  // namespace deadline_detail
+// The deadline of the seam call under way, from its start to the end of this object's life.
+class CallDeadline {
+public:
+    explicit CallDeadline(std::chrono::milliseconds allowance);
+    ~CallDeadline();
+    CallDeadline(const CallDeadline&) = delete;
+    CallDeadline& operator=(const CallDeadline&) = delete;
 
-// Runs one seam call with `allowance` for all the requests it makes. What it found once the
-// deadline has passed reads as absent, as a whole: a request it rests on may have been cut short
-// or never made, and part of an answer can be a wrong one.
+    bool passed() const;
+
+private:
+    std::chrono::milliseconds allowance_;
+};
+
+// Runs one seam call that reads, with `allowance` for all the requests it makes. What it found
+// once the deadline has passed reads as absent, as a whole: a request it rests on may have been
+// cut short or never made, and part of an answer can be a wrong one.
 template <typename Call>
 auto withinDeadline(std::chrono::milliseconds allowance, Call call) -> decltype(call()) {
-    deadline_detail::begin(allowance);
+    const CallDeadline deadline(allowance);
     auto answer = call();
-    if (deadline_detail::end(allowance)) {
+    if (deadline.passed()) {
         return {};
     }
     return answer;

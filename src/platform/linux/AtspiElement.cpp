@@ -1,5 +1,7 @@
 #include "platform/linux/AtspiElement.h"
 
+#include "platform/linux/AtspiDeadline.h"
+
 #include <atspi/atspi.h>
 
 namespace tidyword::platform::linux_desktop {
@@ -41,6 +43,11 @@ bool countsCodePoints(AtspiAccessible* accessible) {
     GError* error = nullptr;
     AtspiAccessible* application = atspi_accessible_get_application(accessible, &error);
     if (failed(error) || !application) {
+        return true;
+    }
+    // Within a seam call, the next request waits no longer than the call has left.
+    if (outOfTime()) {
+        g_object_unref(application);
         return true;
     }
     gchar* toolkit = atspi_accessible_get_toolkit_name(application, &error);

@@ -8,6 +8,9 @@
 //                                the field comes after that many labels, in rows, in a window
 //                                of its own (Qt answers no collection query: finding it takes a
 //                                walk); busy, every turn of the event loop also burns that long
+//   plain-field --open --busy-when-signalled <milliseconds> <text>
+//                                the field alone, busy as above once the process gets SIGUSR1;
+//                                its title says "(busy)" from then on
 //   plain-field --stays-active <text>
 //                                publishes neither, and its window claims the ACTIVE state in the
 //                                background too, as Electron's windows do
@@ -21,7 +24,11 @@
 #include <QScrollArea>
 #include <QTimer>
 
+#include <csignal>
+
 namespace {
+
+volatile std::sig_atomic_t signalled = 0;
 
 // An editable text control with no text interface; one that `staysActive` claims it is in the
 // active window whether it is or not.
@@ -65,10 +72,17 @@ int main(int argc, char** argv) {
     }
     int labels = 0;
     int busy = 0;
+    bool busyWhenSignalled = false;
     while (arguments.value(0) == QLatin1String("--labels") ||
-           arguments.value(0) == QLatin1String("--busy")) {
-        int& option = arguments.takeFirst() == QLatin1String("--labels") ? labels : busy;
+           arguments.value(0) == QLatin1String("--busy") ||
+           arguments.value(0) == QLatin1String("--busy-when-signalled")) {
+        const QString name = arguments.takeFirst();
+        busyWhenSignalled = busyWhenSignalled || name == QLatin1String("--busy-when-signalled");
+        int& option = name == QLatin1String("--labels") ? labels : busy;
         option = arguments.takeFirst().toInt();
+    }
+    if (busyWhenSignalled) {
+        std::signal(SIGUSR1, [](int) { signalled = 1; });
     }
     // The window first: the field may be inside it, and must go before it.
     QScrollArea window;
@@ -94,14 +108,22 @@ int main(int argc, char** argv) {
         window.show();
     }
     QTimer burner;
-    QObject::connect(&burner, &QTimer::timeout, [busy] {
+    QObject::connect(&burner, &QTimer::timeout, [&burner, &field, busy, busyWhenSignalled] {
+        if (busyWhenSignalled && !signalled) {
+            return;
+        }
+        if (burner.interval() != 0) {
+            burner.setInterval(0);
+            field.setWindowTitle(field.windowTitle() + QStringLiteral(" (busy)"));
+        }
         QElapsedTimer burning;
         burning.start();
         while (burning.elapsed() < busy) {
         }
     });
     if (busy > 0) {
-        burner.start(0);
+        // Until it is signalled, it only looks now and then.
+        burner.start(busyWhenSignalled ? 20 : 0);
     }
     QTimer viewportFocus;
     if (open) {
