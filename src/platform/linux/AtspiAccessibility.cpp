@@ -76,7 +76,9 @@ std::optional<QString> wholeText(AtspiText* text) {
         return std::nullopt;
     }
     gchar* value = atspi_text_get_text(text, 0, count, &error);
+    // A failed request still returns something to free.
     if (failed(error) || !value) {
+        g_free(value);
         return std::nullopt;
     }
     return takeString(value);
@@ -88,7 +90,9 @@ std::optional<QString> textBetween(AtspiText* text, gint start, gint end) {
     }
     GError* error = nullptr;
     gchar* value = atspi_text_get_text(text, start, end, &error);
+    // A failed request still returns something to free.
     if (failed(error) || !value) {
+        g_free(value);
         return std::nullopt;
     }
     return takeString(value);
@@ -113,6 +117,7 @@ std::optional<std::pair<gint, gint>> firstSelection(AtspiText* text) {
     }
     AtspiRange* range = atspi_text_get_selection(text, 0, &error);
     if (failed(error) || !range) {
+        g_free(range);
         return std::nullopt;
     }
     const std::pair offsets{std::min(range->start_offset, range->end_offset),
@@ -545,6 +550,7 @@ std::optional<QString> AtspiAccessibility::stringAttribute(const AccessibleEleme
                 }
                 gchar* name = atspi_accessible_get_name(accessible, &error);
                 if (failed(error) || !name) {
+                    g_free(name);
                     return std::nullopt;
                 }
                 return takeString(name);
@@ -655,6 +661,7 @@ std::optional<ScreenRect> AtspiAccessibility::boundsForRange(const AccessibleEle
             atspi_text_get_range_extents(text.get(), static_cast<gint>(start),
                                          static_cast<gint>(end), ATSPI_COORD_TYPE_SCREEN, &error);
         if (failed(error) || !extents) {
+            g_free(extents);
             return std::nullopt;
         }
         const ScreenRect bounds{static_cast<double>(extents->x), static_cast<double>(extents->y),

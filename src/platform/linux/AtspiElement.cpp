@@ -43,6 +43,9 @@ bool countsCodePoints(AtspiAccessible* accessible) {
     GError* error = nullptr;
     AtspiAccessible* application = atspi_accessible_get_application(accessible, &error);
     if (failed(error) || !application) {
+        if (application) {
+            g_object_unref(application);
+        }
         return true;
     }
     // Within a seam call, the next request waits no longer than the call has left.
@@ -53,6 +56,7 @@ bool countsCodePoints(AtspiAccessible* accessible) {
     gchar* toolkit = atspi_accessible_get_toolkit_name(application, &error);
     g_object_unref(application);
     if (failed(error) || !toolkit) {
+        g_free(toolkit);
         return true;
     }
     const bool qt = g_ascii_strncasecmp(toolkit, "qt", 2) == 0;

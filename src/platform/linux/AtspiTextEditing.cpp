@@ -23,7 +23,9 @@ std::optional<QString> textBetween(AtspiText* text, qint64 start, qint64 end) {
     GError* error = nullptr;
     gchar* value =
         atspi_text_get_text(text, static_cast<gint>(start), static_cast<gint>(end), &error);
+    // A failed request still returns something to free.
     if (failed(error) || !value) {
+        g_free(value);
         return std::nullopt;
     }
     QString result = QString::fromUtf8(value);
