@@ -75,6 +75,7 @@ bench: $(BUILD)/release/build.ninja
 	$(BUILD)/release/bench/bench_text_diff
 	bench/standin-throughput.sh $(BUILD)/release
 	bench/textbridge-x11.sh $(BUILD)/release
+	bench/textbridge-wayland.sh $(BUILD)/release
 	bench/atspi-deadline.sh $(BUILD)/release
 	bench/app-x11.sh $(BUILD)/release
 

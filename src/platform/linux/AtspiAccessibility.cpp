@@ -1,6 +1,7 @@
 #include "platform/linux/AtspiAccessibility.h"
 
 #include "platform/linux/AccessibilityStatus.h"
+#include "platform/linux/AtspiDeadline.h"
 #include "platform/linux/AtspiElement.h"
 
 #include <QCoreApplication>
@@ -23,49 +24,6 @@ Held hold(AtspiAccessible* accessible) {
     return Held(accessible, &g_object_unref);
 }
 
-using Clock = std::chrono::steady_clock;
-
-// The deadline of the seam call under way. Calls never overlap: libatspi is used on the main
-// thread only, and no seam call makes another.
-std::optional<Clock::time_point> callDeadline;
-
-// Runs one seam call with `allowance` for all the requests it makes, however many. What it found
-// once the deadline has passed reads as absent, as a whole: a request it rests on may have been
-// cut short or never made, and part of an answer can be a wrong one.
-template <typename Call>
-auto withinDeadline(std::chrono::milliseconds allowance, Call call) -> decltype(call()) {
-    callDeadline = Clock::now() + allowance;
-    auto answer = call();
-    const bool late = Clock::now() >= *callDeadline;
-    callDeadline.reset();
-    // libatspi makes requests of its own between our calls too, as it takes in events.
-    atspi_set_timeout(static_cast<gint>(allowance.count()), static_cast<gint>(allowance.count()));
-    if (late) {
-        return {};
-    }
-    return answer;
-}
-
-// How long the next request may wait, in whole milliseconds: what is left of the call's time,
-// made libatspi's time-out too (also for an application that has only just started). None once
-// the deadline has passed, and then the request is not made; nor is one outside a call.
-std::optional<int> timeLeft() {
-    if (!callDeadline) {
-        return std::nullopt;
-    }
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*callDeadline - Clock::now());
-    if (left.count() <= 0) {
-        return std::nullopt;
-    }
-    const auto milliseconds = static_cast<gint>(left.count());
-    atspi_set_timeout(milliseconds, milliseconds);
-    return milliseconds;
-}
-
-bool outOfTime() {
-    return !timeLeft();
-}
-
 QString takeString(gchar* text) {
     QString result = QString::fromUtf8(text);
     g_free(text);
@@ -82,50 +40,6 @@ AccessibleElement wrap(Held accessible) {
 QString busName(AtspiAccessible* accessible) {
     const auto* object = reinterpret_cast<const AtspiObject*>(accessible);
     return object->app ? QString::fromUtf8(object->app->bus_name) : QString();
-}
-
-// The element's states as it reports them now. The library's cached states follow the
-// application's events, and one missed event would leave a stale FOCUSED forever; this asks
-// the application, without dispatching anything else meanwhile (the library's own handlers
-// must not run inside one of our requests).
-std::optional<bool> hasState(AtspiAccessible* accessible, AtspiStateType state) {
-    const auto* object = reinterpret_cast<const AtspiObject*>(accessible);
-    DBusConnection* bus = atspi_get_a11y_bus();
-    if (!bus || !object->app || !object->app->bus_name || !object->path) {
-        return std::nullopt;
-    }
-    const auto left = timeLeft();
-    if (!left) {
-        return std::nullopt;
-    }
-    DBusMessage* request = dbus_message_new_method_call(object->app->bus_name, object->path,
-                                                        "org.a11y.atspi.Accessible", "GetState");
-    if (!request) {
-        return std::nullopt;
-    }
-    DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, request, *left, nullptr);
-    dbus_message_unref(request);
-    if (!reply) {
-        return std::nullopt;
-    }
-    std::optional<bool> contains;
-    DBusMessageIter reading;
-    DBusMessageIter words;
-    if (dbus_message_iter_init(reply, &reading) &&
-        dbus_message_iter_get_arg_type(&reading) == DBUS_TYPE_ARRAY) {
-        dbus_message_iter_recurse(&reading, &words);
-        // The states are bits of two 32-bit words, in the order of AtspiStateType.
-        for (int word = 0; dbus_message_iter_get_arg_type(&words) == DBUS_TYPE_UINT32; ++word) {
-            dbus_uint32_t bits = 0;
-            dbus_message_iter_get_basic(&words, &bits);
-            if (word == state / 32) {
-                contains = (bits & (1U << (state % 32))) != 0;
-            }
-            dbus_message_iter_next(&words);
-        }
-    }
-    dbus_message_unref(reply);
-    return contains;
 }
 
 std::optional<AtspiRole> roleOf(AtspiAccessible* accessible) {
@@ -162,7 +76,9 @@ std::optional<QString> wholeText(AtspiText* text) {
         return std::nullopt;
     }
     gchar* value = atspi_text_get_text(text, 0, count, &error);
+    // A failed request still returns something to free.
     if (failed(error) || !value) {
+        g_free(value);
         return std::nullopt;
     }
     return takeString(value);
@@ -174,7 +90,9 @@ std::optional<QString> textBetween(AtspiText* text, gint start, gint end) {
     }
     GError* error = nullptr;
     gchar* value = atspi_text_get_text(text, start, end, &error);
+    // A failed request still returns something to free.
     if (failed(error) || !value) {
+        g_free(value);
         return std::nullopt;
     }
     return takeString(value);
@@ -199,6 +117,7 @@ std::optional<std::pair<gint, gint>> firstSelection(AtspiText* text) {
     }
     AtspiRange* range = atspi_text_get_selection(text, 0, &error);
     if (failed(error) || !range) {
+        g_free(range);
         return std::nullopt;
     }
     const std::pair offsets{std::min(range->start_offset, range->end_offset),
@@ -355,8 +274,7 @@ AccessibleElement AtspiAccessibility::applicationElement(qint32 processIdentifie
             if (failed(error) || !application || outOfTime()) {
                 continue;
             }
-            const guint pid = atspi_accessible_get_process_id(application.get(), &error);
-            if (!failed(error) && static_cast<qint32>(pid) == processIdentifier) {
+            if (processIdentifierOf(application.get()) == processIdentifier) {
                 return wrap(std::move(application));
             }
         }
@@ -632,6 +550,7 @@ std::optional<QString> AtspiAccessibility::stringAttribute(const AccessibleEleme
                 }
                 gchar* name = atspi_accessible_get_name(accessible, &error);
                 if (failed(error) || !name) {
+                    g_free(name);
                     return std::nullopt;
                 }
                 return takeString(name);
@@ -742,6 +661,7 @@ std::optional<ScreenRect> AtspiAccessibility::boundsForRange(const AccessibleEle
             atspi_text_get_range_extents(text.get(), static_cast<gint>(start),
                                          static_cast<gint>(end), ATSPI_COORD_TYPE_SCREEN, &error);
         if (failed(error) || !extents) {
+            g_free(extents);
             return std::nullopt;
         }
         const ScreenRect bounds{static_cast<double>(extents->x), static_cast<double>(extents->y),

@@ -1,5 +1,7 @@
 #include "platform/linux/AtspiElement.h"
 
+#include "platform/linux/AtspiDeadline.h"
+
 #include <atspi/atspi.h>
 
 namespace tidyword::platform::linux_desktop {
@@ -41,11 +43,20 @@ bool countsCodePoints(AtspiAccessible* accessible) {
     GError* error = nullptr;
     AtspiAccessible* application = atspi_accessible_get_application(accessible, &error);
     if (failed(error) || !application) {
+        if (application) {
+            g_object_unref(application);
+        }
+        return true;
+    }
+    // Within a seam call, the next request waits no longer than the call has left.
+    if (outOfTime()) {
+        g_object_unref(application);
         return true;
     }
     gchar* toolkit = atspi_accessible_get_toolkit_name(application, &error);
     g_object_unref(application);
     if (failed(error) || !toolkit) {
+        g_free(toolkit);
         return true;
     }
     const bool qt = g_ascii_strncasecmp(toolkit, "qt", 2) == 0;

@@ -35,7 +35,8 @@ bool failed(GError*& error);
 
 // Whether the application of `accessible` counts text offsets in code points (GTK and most
 // toolkits) rather than UTF-16 units (Qt). Only the application object names its toolkit in
-// every toolkit: Qt's controls name none.
+// every toolkit: Qt's controls name none. Within a seam call only (AtspiDeadline.h): code points
+// when the call is out of time.
 bool countsCodePoints(AtspiAccessible* accessible);
 
 }  // namespace tidyword::platform::linux_desktop

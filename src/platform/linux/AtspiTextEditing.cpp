@@ -1,6 +1,7 @@
 #include "platform/linux/AtspiTextEditing.h"
 
 #include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/AtspiDeadline.h"
 #include "platform/linux/AtspiElement.h"
 
 #include <atspi/atspi.h>
@@ -16,10 +17,15 @@ template <typename Interface>
 using Held = std::unique_ptr<Interface, decltype(&g_object_unref)>;
 
 std::optional<QString> textBetween(AtspiText* text, qint64 start, qint64 end) {
+    if (outOfTime()) {
+        return std::nullopt;
+    }
     GError* error = nullptr;
     gchar* value =
         atspi_text_get_text(text, static_cast<gint>(start), static_cast<gint>(end), &error);
+    // A failed request still returns something to free.
     if (failed(error) || !value) {
+        g_free(value);
         return std::nullopt;
     }
     QString result = QString::fromUtf8(value);
@@ -29,6 +35,9 @@ std::optional<QString> textBetween(AtspiText* text, qint64 start, qint64 end) {
 
 bool insert(AtspiEditableText* editable, qint64 position, const QString& text,
             bool countsCodePoints) {
+    if (outOfTime()) {
+        return false;
+    }
     const QByteArray utf8 = text.toUtf8();
     const qint64 length = countsCodePoints ? utf8.size() : text.size();
     GError* error = nullptr;
@@ -41,14 +50,18 @@ bool insert(AtspiEditableText* editable, qint64 position, const QString& text,
 
 bool AtspiTextEditing::replaceText(const AccessibleElement& element, TextRange range,
                                    const QString& replacement) {
+    // Each request reports its own failure, a time-out among them: an answer that comes just
+    // before the deadline is as good as an early one, unlike a read's.
+    const CallDeadline callDeadline(deadline);
     AtspiAccessible* accessible = unwrap(element);
-    if (!accessible) {
+    if (!accessible || outOfTime()) {
         return false;
     }
     const Held<AtspiText> text(atspi_accessible_get_text_iface(accessible), &g_object_unref);
-    const Held<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(accessible),
-                                           &g_object_unref);
-    if (!text || !editable) {
+    const Held<AtspiEditableText> editable(
+        outOfTime() ? nullptr : atspi_accessible_get_editable_text_iface(accessible),
+        &g_object_unref);
+    if (!text || !editable || outOfTime()) {
         return false;
     }
     GError* error = nullptr;
@@ -58,7 +71,7 @@ bool AtspiTextEditing::replaceText(const AccessibleElement& element, TextRange r
     }
     const auto value = textBetween(text.get(), 0, count);
     if (!value || range.location < 0 || range.length < 0 ||
-        range.length > value->size() - range.location) {
+        range.length > value->size() - range.location || outOfTime()) {
         return false;
     }
     const QString removed = value->mid(range.location, range.length);
@@ -70,6 +83,9 @@ bool AtspiTextEditing::replaceText(const AccessibleElement& element, TextRange r
                                         : range.location + range.length;
         if (start < 0 || end < start || textBetween(text.get(), start, end) != removed) {
             continue;
+        }
+        if (outOfTime()) {
+            return false;
         }
         const gboolean deleted = atspi_editable_text_delete_text(
             editable.get(), static_cast<gint>(start), static_cast<gint>(end), &error);

@@ -15,6 +15,9 @@ namespace tidyword::platform::linux_desktop {
 LinuxDesktop::LinuxDesktop() : session_(DesktopSession::decide(probeSession())) {
     if (session_.isWayland()) {
         atspi_ = AtspiAccessibility::open();
+        if (session_.frontApplication == DesktopSession::FrontApplication::atspiActiveWindow) {
+            workspace_ = AtspiWorkspace::open();
+        }
         if (session_.replacement == DesktopSession::Replacement::directEdit) {
             textEditing_ = std::make_unique<AtspiTextEditing>();
         }

@@ -2,15 +2,16 @@
 // (DesktopSession.h): on an X11 session the real ones (AT-SPI2 accessibility, the X11 workspace,
 // XTest key events, the X11 clipboard and hot key). On a Wayland session, even with Qt on
 // XWayland, none of the X11 ones (they would see only XWayland's windows): AT-SPI2 accessibility,
-// direct edits where the session has no paste route, and the shortcut through KDE's global
-// shortcut service where the session has it, else as a command the desktop runs (GNOME's custom
-// shortcut, or one the user binds); the Wayland workspace is still to come. Wherever one cannot
-// start, the refusing stand-in (and Qt's clipboard), so the user reads the usual message instead
-// of a failure.
+// the workspace of the accessibility bus, direct edits where the session has no paste route, and
+// the shortcut through KDE's global shortcut service where the session has it, else as a command
+// the desktop runs (GNOME's custom shortcut, or one the user binds). Wherever one cannot start,
+// the refusing stand-in (and Qt's clipboard), so the user reads the usual message instead of a
+// failure.
 #pragma once
 
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/AtspiTextEditing.h"
+#include "platform/linux/AtspiWorkspace.h"
 #include "platform/linux/CommandHotKeys.h"
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/KGlobalAccelHotKeys.h"
@@ -75,7 +76,7 @@ private:
     QtClipboard qtClipboard_;
     std::unique_ptr<XcbClipboard> x11Clipboard_;
     std::unique_ptr<AtspiAccessibility> atspi_;
-    std::unique_ptr<X11Workspace> workspace_;
+    std::unique_ptr<Workspace> workspace_;
     std::unique_ptr<XTestKeyEvents> keys_;
     std::unique_ptr<HotKeys> hotKeys_;
     std::unique_ptr<CommandHotKeys> commandHotKeys_;

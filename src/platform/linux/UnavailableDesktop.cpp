@@ -1,7 +1,7 @@
 #include "platform/linux/UnavailableDesktop.h"
 
 #include "platform/linux/AppKeyMonitor.h"
-#include "platform/linux/X11Workspace.h"
+#include "platform/linux/ProcessesAndScreens.h"
 
 #include <unistd.h>
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/Workspace.h"
+#include "platform/linux/ProcessesAndScreens.h"
 #include "platform/linux/XcbConnection.h"
 
 #include <QHash>
@@ -36,17 +37,5 @@ private:
     // Per process, the window it last had in front: the one a capture came from.
     QHash<qint32, xcb_window_t> lastInFront_;
 };
-
-// What the process table says of one process: none when it does not exist.
-struct ProcessRecord {
-    bool terminated = false;  // a zombie: it has exited, its parent has not reaped it
-    QString name;             // the command name
-    QString executable;       // the executable's path, where it can be read
-    QDateTime started;
-};
-std::optional<ProcessRecord> processRecord(qint32 processIdentifier);
-
-// The desktop's screens in the window system's space, the primary one first.
-QList<ScreenRect> qtScreenFrames();
 
 }  // namespace tidyword::platform::linux_desktop

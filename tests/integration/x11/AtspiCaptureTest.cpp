@@ -1,6 +1,6 @@
 // Capture and replacement through AT-SPI against real applications on a private desktop: the
 // text bridge over the Linux backends, exactly as the application wires it.
-#include "integration/x11/DesktopApplications.h"
+#include "integration/desktop/DesktopApplications.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/X11Workspace.h"

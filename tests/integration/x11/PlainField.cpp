@@ -8,6 +8,12 @@
 //                                the field comes after that many labels, in rows, in a window
 //                                of its own (Qt answers no collection query: finding it takes a
 //                                walk); busy, every turn of the event loop also burns that long
+//   plain-field --open --busy-when-signalled <milliseconds> <text>
+//                                the field alone, busy as above once the process gets SIGUSR1;
+//                                its title says "(busy)" from then on
+//   plain-field --stays-active <text>
+//                                publishes neither, and its window claims the ACTIVE state in the
+//                                background too, as Electron's windows do
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -18,17 +24,25 @@
 #include <QScrollArea>
 #include <QTimer>
 
+#include <csignal>
+
 namespace {
 
-// An editable text control with no text interface.
+volatile std::sig_atomic_t signalled = 0;
+
+// An editable text control with no text interface; one that `staysActive` claims it is in the
+// active window whether it is or not.
 class OpaqueEditor : public QAccessibleWidget {
 public:
+    static inline bool staysActive = false;
+
     explicit OpaqueEditor(QWidget* widget) : QAccessibleWidget(widget, QAccessible::EditableText) {}
 
     QAccessible::State state() const override {
         QAccessible::State state = QAccessibleWidget::state();
         state.editable = true;
         state.multiLine = true;
+        state.active = state.active || staysActive;
         return state;
     }
 };
@@ -45,19 +59,30 @@ QAccessibleInterface* opaqueEditors(const QString& className, QObject* object) {
 int main(int argc, char** argv) {
     qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
     QApplication application(argc, argv);
+    // The name the accessibility bus gives the application, unlike its command's.
+    QApplication::setApplicationName(QStringLiteral("Plain Field"));
     QStringList arguments = QApplication::arguments().mid(1);
     const bool open = arguments.value(0) == QLatin1String("--open");
-    if (open) {
+    OpaqueEditor::staysActive = arguments.value(0) == QLatin1String("--stays-active");
+    if (open || OpaqueEditor::staysActive) {
         arguments.removeFirst();
-    } else {
+    }
+    if (!open) {
         QAccessible::installFactory(&opaqueEditors);
     }
     int labels = 0;
     int busy = 0;
+    bool busyWhenSignalled = false;
     while (arguments.value(0) == QLatin1String("--labels") ||
-           arguments.value(0) == QLatin1String("--busy")) {
-        int& option = arguments.takeFirst() == QLatin1String("--labels") ? labels : busy;
+           arguments.value(0) == QLatin1String("--busy") ||
+           arguments.value(0) == QLatin1String("--busy-when-signalled")) {
+        const QString name = arguments.takeFirst();
+        busyWhenSignalled = busyWhenSignalled || name == QLatin1String("--busy-when-signalled");
+        int& option = name == QLatin1String("--labels") ? labels : busy;
         option = arguments.takeFirst().toInt();
+    }
+    if (busyWhenSignalled) {
+        std::signal(SIGUSR1, [](int) { signalled = 1; });
     }
     // The window first: the field may be inside it, and must go before it.
     QScrollArea window;
@@ -83,14 +108,22 @@ int main(int argc, char** argv) {
         window.show();
     }
     QTimer burner;
-    QObject::connect(&burner, &QTimer::timeout, [busy] {
+    QObject::connect(&burner, &QTimer::timeout, [&burner, &field, busy, busyWhenSignalled] {
+        if (busyWhenSignalled && !signalled) {
+            return;
+        }
+        if (burner.interval() != 0) {
+            burner.setInterval(0);
+            field.setWindowTitle(field.windowTitle() + QStringLiteral(" (busy)"));
+        }
         QElapsedTimer burning;
         burning.start();
         while (burning.elapsed() < busy) {
         }
     });
     if (busy > 0) {
-        burner.start(0);
+        // Until it is signalled, it only looks now and then.
+        burner.start(busyWhenSignalled ? 20 : 0);
     }
     QTimer viewportFocus;
     if (open) {

@@ -1,5 +1,5 @@
 // The X11 workspace against real applications on a private desktop with a window manager.
-#include "integration/x11/DesktopApplications.h"
+#include "integration/desktop/DesktopApplications.h"
 #include "platform/linux/X11Workspace.h"
 
 #include <QTemporaryDir>

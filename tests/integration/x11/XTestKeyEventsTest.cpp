@@ -1,6 +1,6 @@
 // Synthetic copy and paste into a real editor (mousepad) on a private desktop, with the
 // modifiers of the global shortcut still held or already released.
-#include "integration/x11/DesktopApplications.h"
+#include "integration/desktop/DesktopApplications.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeyEvents.h"
 #include "platform/linux/XcbConnection.h"

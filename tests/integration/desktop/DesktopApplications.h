@@ -2,7 +2,7 @@
 // in front, and ended when the test ends.
 #pragma once
 
-#include "platform/linux/X11Workspace.h"
+#include "platform/Workspace.h"
 #include "support/EventLoop.h"
 
 #include <QProcess>

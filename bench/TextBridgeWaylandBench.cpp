@@ -1,0 +1,182 @@
+// How long the text bridge takes against a real editor on a Wayland desktop, where the front
+// application comes from the accessibility bus and a replacement edits the field in place: the
+// front application alone, a capture from mousepad, and a verified direct edit (validation,
+// activation, the edit, read-back). Run it on a desktop of its own:
+//   bench/textbridge-wayland.sh <build folder>
+#include "EditorDraft.h"
+#include "Figures.h"
+#include "platform/SystemClock.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/AtspiElement.h"
+#include "platform/linux/AtspiTextEditing.h"
+#include "platform/linux/AtspiWorkspace.h"
+#include "platform/linux/QtClipboard.h"
+#include "platform/linux/UnavailableDesktop.h"
+#include "textbridge/TextBridge.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <qcoro/qcorotask.h>
+
+#include <atspi/atspi.h>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+using namespace tidyword;
+using namespace tidyword::platform::linux_desktop;
+using namespace Qt::Literals::StringLiterals;
+using Attribute = platform::Accessibility::Attribute;
+
+constexpr int kFrontReads = 50;
+constexpr int kCaptures = 20;
+constexpr int kReplacements = 10;
+
+template <typename T>
+T await(QCoro::Task<T> task) {
+    std::optional<T> result;
+    std::exception_ptr error;
+    QEventLoop loop;
+    auto runner = [&]() -> QCoro::Task<void> {
+        try {
+            result = co_await std::move(task);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        loop.quit();
+    };
+    auto running = runner();
+    if (!result && !error) {
+        loop.exec();
+    }
+    if (error) {
+        std::rethrow_exception(error);
+    }
+    return *result;
+}
+
+void await(QCoro::Task<void> task) {
+    bool done = false;
+    std::exception_ptr error;
+    QEventLoop loop;
+    auto runner = [&]() -> QCoro::Task<void> {
+        try {
+            co_await std::move(task);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done = true;
+        loop.quit();
+    };
+    auto running = runner();
+    if (!done) {
+        loop.exec();
+    }
+    if (error) {
+        std::rethrow_exception(error);
+    }
+}
+
+// Selects the whole text of the editor's focused field, as a user's mouse would: no client can
+// press keys into another on Wayland.
+bool selectAll(AtspiAccessibility& accessibility, qint32 editor) {
+    const auto field = accessibility.elementAttribute(accessibility.applicationElement(editor),
+                                                      Attribute::focusedElement);
+    AtspiText* text = field ? atspi_accessible_get_text_iface(unwrap(*field)) : nullptr;
+    if (!text) {
+        return false;
+    }
+    GError* error = nullptr;
+    const gint count = atspi_text_get_character_count(text, &error);
+    // GTK changes a selection, but makes one only when asked to add it.
+    const bool selected =
+        !failed(error) && (atspi_text_set_selection(text, 0, 0, count, &error) ||
+                           (!failed(error) && atspi_text_add_selection(text, 0, count, &error)));
+    failed(error);
+    g_object_unref(text);
+    return selected;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    auto workspace = AtspiWorkspace::open();
+    auto accessibility = AtspiAccessibility::open();
+    if (!workspace || !accessibility || !accessibility->isTrusted()) {
+        std::fprintf(stderr, "needs a Wayland desktop with the accessibility bus enabled\n");
+        return 1;
+    }
+    QtClipboard clipboard;
+    UnavailableDesktop noKeys;
+    AtspiTextEditing editing;
+    platform::SystemClock clock;
+    TextBridge bridge({*accessibility, *workspace, clipboard, noKeys, clock, &editing});
+
+    QTemporaryDir directory;
+    const QString draft = tidyword::bench::writeEditorDraft(directory);
+    QProcess editor;
+    editor.start(u"mousepad"_s, {draft});
+    editor.waitForStarted();
+    const auto editorPid = static_cast<qint32>(editor.processId());
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        const auto front = workspace->frontmostApplication();
+        if (front && front->processIdentifier == editorPid) {
+            break;
+        }
+        QThread::msleep(20);
+        application.processEvents();
+    }
+    QThread::msleep(500);
+    if (!selectAll(*accessibility, editorPid)) {
+        std::fprintf(stderr, "could not select the editor's text\n");
+        return 1;
+    }
+
+    QList<double> fronts;
+    for (int run = 0; run < kFrontReads; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        const auto front = workspace->frontmostApplication();
+        fronts << timer.nsecsElapsed() / 1e6;
+        if (!front || front->processIdentifier != editorPid) {
+            return 1;
+        }
+    }
+    QList<double> captures;
+    for (int run = 0; run < kCaptures; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        const TextSelection selection = await(bridge.captureSelection());
+        captures << timer.nsecsElapsed() / 1e6;
+        if (selection.text.isEmpty()) {
+            return 1;
+        }
+    }
+    QList<double> replacements;
+    for (int run = 0; run < kReplacements; ++run) {
+        if (!selectAll(*accessibility, editorPid)) {
+            return 1;
+        }
+        QThread::msleep(100);
+        const TextSelection selection = await(bridge.captureSelection());
+        const QString replacement =
+            run % 2 == 0 ? selection.text.toUpper() : selection.text.toLower();
+        QElapsedTimer timer;
+        timer.start();
+        await(bridge.replace(selection, replacement));
+        replacements << timer.nsecsElapsed() / 1e6;
+    }
+    tidyword::bench::report("front application", fronts);
+    tidyword::bench::report("capture", captures);
+    tidyword::bench::report("direct-edit replacement", replacements);
+    editor.kill();
+    editor.waitForFinished();
+    return 0;
+}

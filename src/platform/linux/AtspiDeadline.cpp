@@ -1,0 +1,128 @@
+#include "platform/linux/AtspiDeadline.h"
+
+#include <atspi/atspi.h>
+
+#include <limits>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The deadline of the seam call under way.
+std::optional<Clock::time_point> callDeadline;
+
+// One method call on the accessibility bus, waiting no longer than the call has left; the reply,
+// or none.
+DBusMessage* ask(DBusMessage* request) {
+    DBusConnection* bus = atspi_get_a11y_bus();
+    const auto left = timeLeft();
+    if (!request || !bus || !left) {
+        if (request) {
+            dbus_message_unref(request);
+        }
+        return nullptr;
+    }
+    DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, request, *left, nullptr);
+    dbus_message_unref(request);
+    return reply;
+}
+
+const AtspiObject* objectOf(AtspiAccessible* accessible) {
+    return reinterpret_cast<const AtspiObject*>(accessible);
+}
+
+}  // namespace
+
+CallDeadline::CallDeadline(std::chrono::milliseconds allowance) : allowance_(allowance) {
+    callDeadline = Clock::now() + allowance;
+}
+
+CallDeadline::~CallDeadline() {
+    callDeadline.reset();
+    // libatspi makes requests of its own between our calls too, as it takes in events.
+    atspi_set_timeout(static_cast<gint>(allowance_.count()), static_cast<gint>(allowance_.count()));
+}
+
+bool CallDeadline::passed() const {
+    return callDeadline && Clock::now() >= *callDeadline;
+}
+
+std::optional<int> timeLeft() {
+    if (!callDeadline) {
+        return std::nullopt;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*callDeadline - Clock::now());
+    if (left.count() <= 0) {
+        return std::nullopt;
+    }
+    // Also the time-out for an application that has only just started.
+    const auto milliseconds = static_cast<gint>(left.count());
+    atspi_set_timeout(milliseconds, milliseconds);
+    return milliseconds;
+}
+
+bool outOfTime() {
+    return !timeLeft();
+}
+
+std::optional<bool> hasState(AtspiAccessible* accessible, AtspiStateType state) {
+    const AtspiObject* object = objectOf(accessible);
+    if (!object->app || !object->app->bus_name || !object->path) {
+        return std::nullopt;
+    }
+    DBusMessage* reply = ask(dbus_message_new_method_call(object->app->bus_name, object->path,
+                                                          "org.a11y.atspi.Accessible", "GetState"));
+    if (!reply) {
+        return std::nullopt;
+    }
+    std::optional<bool> contains;
+    DBusMessageIter reading;
+    DBusMessageIter words;
+    if (dbus_message_iter_init(reply, &reading) &&
+        dbus_message_iter_get_arg_type(&reading) == DBUS_TYPE_ARRAY) {
+        dbus_message_iter_recurse(&reading, &words);
+        // The states are bits of two 32-bit words, in the order of AtspiStateType.
+        for (int word = 0; dbus_message_iter_get_arg_type(&words) == DBUS_TYPE_UINT32; ++word) {
+            dbus_uint32_t bits = 0;
+            dbus_message_iter_get_basic(&words, &bits);
+            if (word == state / 32) {
+                contains = (bits & (1U << (state % 32))) != 0;
+            }
+            dbus_message_iter_next(&words);
+        }
+    }
+    dbus_message_unref(reply);
+    return contains;
+}
+
+std::optional<qint32> processIdentifierOf(AtspiAccessible* accessible) {
+    const AtspiObject* object = objectOf(accessible);
+    if (!object->app || !object->app->bus_name) {
+        return std::nullopt;
+    }
+    DBusMessage* request =
+        dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                     "org.freedesktop.DBus", "GetConnectionUnixProcessID");
+    const char* connection = object->app->bus_name;
+    if (request &&
+        !dbus_message_append_args(request, DBUS_TYPE_STRING, &connection, DBUS_TYPE_INVALID)) {
+        dbus_message_unref(request);
+        return std::nullopt;
+    }
+    DBusMessage* reply = ask(request);
+    if (!reply) {
+        return std::nullopt;
+    }
+    dbus_uint32_t pid = 0;
+    const bool read =
+        dbus_message_get_args(reply, nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID);
+    dbus_message_unref(reply);
+    if (!read || pid == 0 || pid > static_cast<dbus_uint32_t>(std::numeric_limits<qint32>::max())) {
+        return std::nullopt;
+    }
+    return static_cast<qint32>(pid);
+}
+
+}  // namespace tidyword::platform::linux_desktop
