@@ -52,8 +52,8 @@ protected:
     QString executable() const { return prefix.filePath(u"bin/tidyword"_s); }
 
     // Starts Tidyword and waits for its settings window, as the first start shows it.
-    void startTidyword(const QProcessEnvironment& environment =
-                           QProcessEnvironment::systemEnvironment()) {
+    void startTidyword(
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
         QProcessEnvironment withBrowser = environment;
         withBrowser.insert(u"DEFAULT_BROWSER"_s, QStringLiteral(TIDYWORD_TEST_BROWSER));
         withBrowser.insert(u"TIDYWORD_EXECUTABLE"_s, executable());
@@ -76,8 +76,8 @@ protected:
     bool showsError() { return ui->shows(ATSPI_ROLE_IMAGE, u"Error"_s); }
 
     // Starts mousepad on a file holding the draft and waits until it shows it.
-    void startEditorOnTheDraft(const QProcessEnvironment& environment =
-                                   QProcessEnvironment::systemEnvironment()) {
+    void startEditorOnTheDraft(
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
         QFile file(prefix.filePath(u"draft.txt"_s));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(kDraft.toUtf8());

@@ -129,8 +129,13 @@ std::optional<RunningApplication> AtspiWorkspace::frontmostApplication() {
         return std::nullopt;
     }
     auto application = runningApplication(active->processIdentifier);
-    if (application && !active->name.isEmpty()) {
-        application->localizedName = active->name;
+    // The name the desktop's menus show; the toolkit's own name for itself ("mousepad") else.
+    if (application) {
+        if (const auto shown = desktopEntryName(application->bundleIdentifier)) {
+            application->localizedName = shown;
+        } else if (!active->name.isEmpty()) {
+            application->localizedName = active->name;
+        }
     }
     return application;
 }

@@ -3,7 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QScreen>
+
+#include <gio/gio.h>
 
 #include <unistd.h>
 
@@ -82,6 +85,28 @@ std::optional<ProcessRecord> processRecord(qint32 processIdentifier) {
             QDateTime::fromMSecsSinceEpoch(*boot * 1000 + ticks * 1000 / ticksPerSecond, Qt::UTC);
     }
     return record;
+}
+
+std::optional<QString> desktopEntryName(const QString& executable) {
+    static QHash<QString, std::optional<QString>> known;
+    if (const auto found = known.constFind(executable); found != known.cend()) {
+        return *found;
+    }
+    const QString program = QFileInfo(executable).fileName();
+    std::optional<QString> name;
+    GList* entries = g_app_info_get_all();
+    for (GList* entry = entries; entry && !name && !program.isEmpty(); entry = entry->next) {
+        auto* info = static_cast<GAppInfo*>(entry->data);
+        // Exec names the program by path or by a name found on PATH.
+        const char* runs = g_app_info_get_executable(info);
+        if (runs && (QString::fromUtf8(runs) == executable ||
+                     QFileInfo(QString::fromUtf8(runs)).fileName() == program)) {
+            name = QString::fromUtf8(g_app_info_get_display_name(info));
+        }
+    }
+    g_list_free_full(entries, g_object_unref);
+    known.insert(executable, name);
+    return name;
 }
 
 std::optional<RunningApplication> processApplication(qint32 processIdentifier) {

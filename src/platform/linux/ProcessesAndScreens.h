@@ -26,6 +26,11 @@ std::optional<ProcessRecord> processRecord(qint32 processIdentifier);
 // and its start as the launch date. None when the process does not exist.
 std::optional<RunningApplication> processApplication(qint32 processIdentifier);
 
+// The name the desktop's menus give the program at `executable` (its desktop entry's Name, as
+// "Mousepad" for /usr/bin/mousepad), or none when no installed entry runs it. Looked up once per
+// executable and remembered for the rest of the run.
+std::optional<QString> desktopEntryName(const QString& executable);
+
 // The desktop's screens in the window system's space, the primary one first.
 QList<ScreenRect> qtScreenFrames();
 
