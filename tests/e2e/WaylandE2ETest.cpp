@@ -68,6 +68,13 @@ TEST_F(WaylandE2ETest, TheShortcutImprovesTheSelectionAndReplaceEditsItInPlace) 
     // The popup is gone and the editor has the keyboard again.
     test::pollUntil([this] { return !showsButton(u"Dismiss"_s) && editorUi->hasActiveWindow(); },
                     50ms, kPatience);
+
+    // The next time, the popup that shows again has the keyboard too, so Esc dismisses it.
+    ASSERT_TRUE(editorUi->selectAllText());
+    pressShortcut();
+    test::pollUntil([this] { return showsButton(u"Dismiss"_s) && ui->hasActiveWindow(); }, 50ms,
+                    kPatience);
+    EXPECT_TRUE(ui->hasActiveWindow()) << "the popup was shown without the keyboard";
 }
 
 }  // namespace
