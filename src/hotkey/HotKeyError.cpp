@@ -36,6 +36,16 @@ HotKeyError HotKeyError::hotKeyRefused(ShortcutPreset preset, std::int32_t statu
                                               "here. Add a custom shortcut for %1 that runs “%2” "
                                               "in GNOME Settings › Keyboard.")
                                    .arg(label, subject));
+        case platform::HotKeys::shortcutServiceMissing:
+            return HotKeyError(QStringLiteral("The desktop's shortcut service is not running, so "
+                                              "%1 is not set. Tidyword sets it as soon as the "
+                                              "service is back.")
+                                   .arg(label));
+        case platform::HotKeys::shortcutServiceSilent:
+            return HotKeyError(QStringLiteral("The desktop's shortcut service did not answer, so "
+                                              "%1 is not set. Choose it again in Settings in a "
+                                              "moment.")
+                                   .arg(label));
         default:
             break;
     }

@@ -26,6 +26,10 @@ public:
     static constexpr Status gnomeShortcutMissing = -9881;       // Tidyword can add it to GNOME's
     static constexpr Status gnomeShortcutTaken = -9882;         // another GNOME shortcut has it
     static constexpr Status gnomeShortcutsUnavailable = -9883;  // GNOME's cannot be changed here
+    // Where the desktop's own shortcut service binds the chord, that service is gone (the chord
+    // is bound again once it is back) or did not answer in time.
+    static constexpr Status shortcutServiceMissing = -9884;
+    static constexpr Status shortcutServiceSilent = -9885;
 
     struct Identifier {
         quint32 signature = 0;

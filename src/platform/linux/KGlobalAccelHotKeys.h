@@ -50,9 +50,9 @@ class KGlobalAccelHotKeys final : public QObject, public HotKeys {
 public:
     static constexpr Status keysHeldElsewhere = 1;  // another component holds the chord
     static constexpr Status unknownKey = 2;         // no Qt key stands for the seam's key code
-    static constexpr Status serviceMissing = 3;     // nobody owns org.kde.kglobalaccel
-    static constexpr Status serviceSilent = 4;      // no answer within callDeadline
-    static constexpr Status serviceRefused = 5;     // an error, or an answer of another shape
+    static constexpr Status serviceMissing = shortcutServiceMissing;  // nobody owns its name
+    static constexpr Status serviceSilent = shortcutServiceSilent;    // no answer in callDeadline
+    static constexpr Status serviceRefused = 5;  // an error, or an answer of another shape
 
     static constexpr std::chrono::milliseconds callDeadline{1000};
 

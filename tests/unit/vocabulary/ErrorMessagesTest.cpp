@@ -118,6 +118,13 @@ TEST(ErrorMessagesTest, HotKeyErrorMessagesAreExact) {
          "Tidyword cannot change GNOME's keyboard shortcuts here. Add a custom shortcut for "
          "Alt+Shift+D that runs “/opt/tidyword/bin/tidyword --improve” in GNOME Settings › "
          "Keyboard."},
+        // Where the desktop's own service binds it, nothing blames another app for its absence.
+        {HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD, -9884),
+         "The desktop's shortcut service is not running, so Alt+Shift+D is not set. Tidyword sets "
+         "it as soon as the service is back."},
+        {HotKeyError::hotKeyRefused(ShortcutPreset::optionSpace, -9885),
+         "The desktop's shortcut service did not answer, so Alt+Space is not set. Choose it again "
+         "in Settings in a moment."},
         {HotKeyError::inAppMonitorNotInstalled(),
          "Tidyword could not install its in-app shortcut. Restart the app and try again."},
     };
