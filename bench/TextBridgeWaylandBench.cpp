@@ -3,6 +3,7 @@
 // front application alone, a capture from mousepad, and a verified direct edit (validation,
 // activation, the edit, read-back). Run it on a desktop of its own:
 //   bench/textbridge-wayland.sh <build folder>
+#include "Await.h"
 #include "EditorDraft.h"
 #include "Figures.h"
 #include "platform/SystemClock.h"
@@ -38,50 +39,7 @@ constexpr int kFrontReads = 50;
 constexpr int kCaptures = 20;
 constexpr int kReplacements = 10;
 
-template <typename T>
-T await(QCoro::Task<T> task) {
-    std::optional<T> result;
-    std::exception_ptr error;
-    QEventLoop loop;
-    auto runner = [&]() -> QCoro::Task<void> {
-        try {
-            result = co_await std::move(task);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        loop.quit();
-    };
-    auto running = runner();
-    if (!result && !error) {
-        loop.exec();
-    }
-    if (error) {
-        std::rethrow_exception(error);
-    }
-    return *result;
-}
-
-void await(QCoro::Task<void> task) {
-    bool done = false;
-    std::exception_ptr error;
-    QEventLoop loop;
-    auto runner = [&]() -> QCoro::Task<void> {
-        try {
-            co_await std::move(task);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        done = true;
-        loop.quit();
-    };
-    auto running = runner();
-    if (!done) {
-        loop.exec();
-    }
-    if (error) {
-        std::rethrow_exception(error);
-    }
-}
+using bench::await;
 
 // Selects the whole text of the editor's focused field, as a user's mouse would: no client can
 // press keys into another on Wayland.

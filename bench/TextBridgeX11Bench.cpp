@@ -2,6 +2,7 @@
 // mousepad (its selection read through AT-SPI2), and a verified replacement (activation,
 // clipboard snapshot, synthetic paste, read-back, restore). Run it on a desktop of its own:
 //   bench/textbridge-x11.sh <build folder>
+#include "Await.h"
 #include "EditorDraft.h"
 #include "Figures.h"
 #include "platform/SystemClock.h"
@@ -32,50 +33,7 @@ using namespace Qt::Literals::StringLiterals;
 constexpr int kCaptures = 20;
 constexpr int kReplacements = 10;
 
-template <typename T>
-T await(QCoro::Task<T> task) {
-    std::optional<T> result;
-    std::exception_ptr error;
-    QEventLoop loop;
-    auto runner = [&]() -> QCoro::Task<void> {
-        try {
-            result = co_await std::move(task);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        loop.quit();
-    };
-    auto running = runner();
-    if (!result && !error) {
-        loop.exec();
-    }
-    if (error) {
-        std::rethrow_exception(error);
-    }
-    return *result;
-}
-
-void await(QCoro::Task<void> task) {
-    bool done = false;
-    std::exception_ptr error;
-    QEventLoop loop;
-    auto runner = [&]() -> QCoro::Task<void> {
-        try {
-            co_await std::move(task);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        done = true;
-        loop.quit();
-    };
-    auto running = runner();
-    if (!done) {
-        loop.exec();
-    }
-    if (error) {
-        std::rethrow_exception(error);
-    }
-}
+using bench::await;
 
 void xdotool(const QStringList& arguments) {
     QProcess::execute(u"xdotool"_s, arguments);
