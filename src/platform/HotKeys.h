@@ -48,6 +48,18 @@ public:
         virtual ~Registration() = default;
     };
 
+    // A registration that runs `undo` when destroyed, as most backends hand out.
+    class Undo final : public Registration {
+    public:
+        explicit Undo(std::function<void()> undo) : undo_(std::move(undo)) {}
+        ~Undo() override { undo_(); }
+        Undo(const Undo&) = delete;
+        Undo& operator=(const Undo&) = delete;
+
+    private:
+        std::function<void()> undo_;
+    };
+
     // Called on the main thread for each hot-key press, with the pressed key's identifier (none
     // when it cannot be read); answers success or eventNotHandled.
     using PressHandler = std::function<Status(std::optional<Identifier>)>;

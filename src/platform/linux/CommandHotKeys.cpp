@@ -7,16 +7,6 @@
 
 namespace tidyword::platform::linux_desktop {
 
-// Undoes one registration when destroyed.
-class CommandHotKeys::Undo final : public Registration {
-public:
-    explicit Undo(std::function<void()> undo) : undo_(std::move(undo)) {}
-    ~Undo() override { undo_(); }
-
-private:
-    std::function<void()> undo_;
-};
-
 CommandHotKeys::CommandHotKeys(QString executable, std::unique_ptr<GnomeCustomShortcut> gnome)
     : executable_(std::move(executable)), gnome_(std::move(gnome)) {}
 

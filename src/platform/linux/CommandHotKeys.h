@@ -52,8 +52,6 @@ public:
     Status removeGnomeShortcut();
 
 private:
-    class Undo;
-
     Status statusOf(const GnomeCustomShortcut::Answer& answer);
 
     QString executable_;

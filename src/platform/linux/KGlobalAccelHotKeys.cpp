@@ -31,16 +31,6 @@ constexpr int kRenewalAttempts = 20;
 
 }  // namespace
 
-// Undoes one registration when destroyed.
-class KGlobalAccelHotKeys::Undo final : public Registration {
-public:
-    explicit Undo(std::function<void()> undo) : undo_(std::move(undo)) {}
-    ~Undo() override { undo_(); }
-
-private:
-    std::function<void()> undo_;
-};
-
 KGlobalAccelHotKeys::KGlobalAccelHotKeys(QDBusConnection bus)
     : bus_(std::move(bus)), watcher_(kService, bus_, QDBusServiceWatcher::WatchForOwnerChange) {
     qDBusRegisterMetaType<QList<int>>();

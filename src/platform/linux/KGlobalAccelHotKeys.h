@@ -80,7 +80,6 @@ private:
         int keys;  // the Qt key combined with the Qt modifiers
         Identifier identifier;
     };
-    class Undo;
 
     static QStringList actionId();
     // The reply, or an error reply; never waits past callDeadline.

@@ -41,16 +41,6 @@ std::uint16_t xModifiers(quint32 modifiers) {
 
 }  // namespace
 
-// Undoes one registration when destroyed.
-class X11HotKeys::Undo final : public Registration {
-public:
-    explicit Undo(std::function<void()> undo) : undo_(std::move(undo)) {}
-    ~Undo() override { undo_(); }
-
-private:
-    std::function<void()> undo_;
-};
-
 std::unique_ptr<X11HotKeys> X11HotKeys::open() {
     auto connection = XcbConnection::open();
     if (!connection) {

@@ -48,7 +48,6 @@ private:
         Identifier identifier;
         QList<std::pair<xcb_keycode_t, std::uint16_t>> grabbed;  // keycode, X modifiers
     };
-    class Undo;
 
     explicit X11HotKeys(std::unique_ptr<XcbConnection> connection);
 

@@ -2,16 +2,6 @@
 
 namespace tidyword::platform::sim {
 
-// Undoes one registration when destroyed.
-class SimulatedHotKeys::Undo final : public HotKeys::Registration {
-public:
-    explicit Undo(std::function<void()> undo) : undo_(std::move(undo)) {}
-    ~Undo() override { undo_(); }
-
-private:
-    std::function<void()> undo_;
-};
-
 std::pair<HotKeys::Status, std::unique_ptr<HotKeys::Registration>> SimulatedHotKeys::installHandler(
     PressHandler handler) {
     if (handlerRefusal_) {

@@ -48,7 +48,6 @@ private:
         std::optional<HotKey> hotKey;
         Monitor monitor;
     };
-    class Undo;
 
     std::shared_ptr<State> state_ = std::make_shared<State>();
     std::optional<Status> handlerRefusal_;
