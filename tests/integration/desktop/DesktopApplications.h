@@ -17,6 +17,22 @@ namespace tidyword::test {
 // than it needs, so that a busy machine (a sanitizer build, tests in parallel) only slows it.
 inline constexpr std::chrono::milliseconds kDesktopPatience{30'000};
 
+// That `application` is mousepad's process `editor`, started no earlier than `before`, with the
+// identity the workspace also gives it when asked by its process identifier.
+inline void expectEditorIdentity(platform::Workspace& workspace,
+                                 const std::optional<platform::RunningApplication>& application,
+                                 qint32 editor, const QDateTime& before) {
+    ASSERT_TRUE(application.has_value());
+    EXPECT_EQ(application->processIdentifier, editor);
+    EXPECT_FALSE(application->terminated);
+    EXPECT_TRUE(application->bundleIdentifier.endsWith(u"/mousepad"))
+        << application->bundleIdentifier.toStdString();
+    ASSERT_TRUE(application->launchDate.has_value());
+    EXPECT_GE(*application->launchDate, before);
+    EXPECT_LE(*application->launchDate, QDateTime::currentDateTimeUtc().addSecs(2));
+    EXPECT_EQ(workspace.runningApplication(editor)->launchDate, application->launchDate);
+}
+
 class DesktopApplications {
 public:
     explicit DesktopApplications(platform::Workspace& workspace) : workspace_(workspace) {}

@@ -96,15 +96,7 @@ TEST_F(AtspiWorkspaceTest, TheFrontApplicationFollowsWindowsAsTheyMapTakeTheKeyb
     EXPECT_FALSE(popup.isVisible());
 
     // In front, the editor has the identity of its process.
-    const auto front = workspace->frontmostApplication();
-    ASSERT_TRUE(front.has_value());
-    EXPECT_FALSE(front->terminated);
-    EXPECT_TRUE(front->bundleIdentifier.endsWith(u"/mousepad"_s))
-        << front->bundleIdentifier.toStdString();
-    ASSERT_TRUE(front->launchDate.has_value());
-    EXPECT_GE(*front->launchDate, before);
-    EXPECT_LE(*front->launchDate, QDateTime::currentDateTimeUtc().addSecs(2));
-    EXPECT_EQ(workspace->runningApplication(editor)->launchDate, front->launchDate);
+    test::expectEditorIdentity(*workspace, workspace->frontmostApplication(), editor, before);
 }
 
 TEST_F(AtspiWorkspaceTest, AnApplicationIsNamedAsItsToolkitNamesIt) {
