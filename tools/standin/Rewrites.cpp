@@ -54,8 +54,9 @@ public:
     }
 
     QString applyTo(QString text) const {
-        for (const auto& [word, replacement] : words_) {
-            text = replaceEach(text, word, [&replacement](const Match& match) {
+        for (const auto& entry : words_) {
+            const QString& replacement = entry.second;
+            text = replaceEach(text, entry.first, [&replacement](const Match& match) {
                 return match.captured().front().isUpper() ? capitalized(replacement) : replacement;
             });
         }

@@ -55,9 +55,12 @@
 #include <chrono>
 #include <memory>
 
+// NOLINTBEGIN(bugprone-reserved-identifier): the C libraries' own tags, declared here so
+// that their headers stay out of ours
 typedef struct _AtspiAccessible AtspiAccessible;
 typedef struct _AtspiEvent AtspiEvent;
 typedef struct _AtspiEventListener AtspiEventListener;
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace tidyword::platform::linux_desktop {
 

@@ -10,7 +10,10 @@
 #include <chrono>
 #include <optional>
 
+// NOLINTBEGIN(bugprone-reserved-identifier): the C libraries' own tags, declared here so
+// that their headers stay out of ours
 typedef struct _AtspiAccessible AtspiAccessible;
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace tidyword::platform::linux_desktop {
 

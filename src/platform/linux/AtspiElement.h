@@ -4,8 +4,11 @@
 
 #include "platform/Accessibility.h"
 
+// NOLINTBEGIN(bugprone-reserved-identifier): the C libraries' own tags, declared here so
+// that their headers stay out of ours
 typedef struct _AtspiAccessible AtspiAccessible;
 typedef struct _GError GError;
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace tidyword::platform::linux_desktop {
 

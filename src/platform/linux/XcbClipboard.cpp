@@ -12,7 +12,7 @@ namespace tidyword::platform::linux_desktop {
 namespace {
 
 // Parts of a large answer; well under any server's request size limit.
-constexpr qsizetype kChunkSize = 64 * 1024;
+constexpr qsizetype kChunkSize = qsizetype{64} * 1024;
 constexpr std::uint32_t kLongestTargetList = 4096;
 
 template <typename Reply>
@@ -274,8 +274,8 @@ QString XcbClipboard::atomName(xcb_atom_t atom) {
     if (!reply) {
         return {};
     }
-    const QString name = QString::fromUtf8(xcb_get_atom_name_name(reply.get()),
-                                           xcb_get_atom_name_name_length(reply.get()));
+    QString name = QString::fromUtf8(xcb_get_atom_name_name(reply.get()),
+                                     xcb_get_atom_name_name_length(reply.get()));
     names_.insert(atom, name);
     return name;
 }
@@ -395,7 +395,7 @@ std::optional<QList<QStringList>> XcbClipboard::itemTypes() {
     } else if (owner()) {
         // An owner that does not say what it holds is unreadable, never empty: taken for empty,
         // its contents would be lost to the next restore.
-        const auto targets = convert(x_->atom("TARGETS"), kLongestTargetList * 4);
+        const auto targets = convert(x_->atom("TARGETS"), qint64{kLongestTargetList} * 4);
         if (!targets) {
             return std::nullopt;
         }

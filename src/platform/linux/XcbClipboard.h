@@ -28,7 +28,7 @@ public:
     // How long the end of the process waits for the clipboard manager to take our contents.
     static constexpr std::chrono::milliseconds handOverWait{3000};
     // The most a string() read takes in.
-    static constexpr qint64 longestString = 32 * 1024 * 1024;
+    static constexpr qint64 longestString = qint64{32} * 1024 * 1024;
     // Targets that describe the selection rather than hold its contents.
     static const QStringList& metaTargets();
 

@@ -372,7 +372,7 @@ std::optional<QString> SimulatedDesktop::plainText() const {
 }
 
 std::optional<QString> SimulatedDesktop::string() {
-    const std::optional<QString> found = plainText();
+    std::optional<QString> found = plainText();
     happen(Moment::stringRead);
     return found;
 }
