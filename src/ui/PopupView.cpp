@@ -103,8 +103,21 @@ PopupView::PopupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
     layout->addWidget(divider(this));
     layout->addWidget(buildActionBar());
 
-    QObject::connect(&model_, &AppModel::changed, this, [this] { render(); });
+    QObject::connect(&model_, &AppModel::changed, this, [this] {
+        if (rendersWhileHidden_ || isVisible()) {
+            render();
+        } else {
+            stale_ = true;
+        }
+    });
     render();
+}
+
+void PopupView::showEvent(QShowEvent* event) {
+    if (stale_) {
+        render();
+    }
+    QWidget::showEvent(event);
 }
 
 QWidget* PopupView::buildHeader() {
@@ -418,6 +431,7 @@ QWidget* PopupView::buildActionBar() {
 }
 
 void PopupView::render() {
+    stale_ = false;
     const AppModel& model = model_;
     const bool hasSuggestion = !model.suggestion().isEmpty();
     const bool hasOriginal = !model.original().isEmpty();

@@ -34,11 +34,17 @@ public:
 
     // Reads every field of the model again.
     void render();
+    // Whether a change of the model while the view is hidden renders it at once (the default) or
+    // when it is next shown: a capture assigns a dozen fields before its popup shows.
+    void setRendersWhileHidden(bool renders) { rendersWhileHidden_ = renders; }
 
     // Puts the keyboard focus on the first control worth pressing keys on: the instruction field
     // in Custom, otherwise the mode picker, or the next one that can take it; never the header's
     // settings and dismiss buttons, where a Space meant for the draft would act.
     void focusFirstControl();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     QWidget* buildHeader();
@@ -48,6 +54,8 @@ private:
     void renderResultPanel();
 
     AppModel& model_;
+    bool rendersWhileHidden_ = true;
+    bool stale_ = false;  // changed while hidden, not rendered since
 
     QLabel* sourceLabel_ = nullptr;
     QLabel* badge_ = nullptr;

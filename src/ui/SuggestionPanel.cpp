@@ -38,6 +38,8 @@ SuggestionPanel::SuggestionPanel(AppModel& model, QWidget* parent)
       view_(new PopupView(model, this)) {
     setWindowTitle(QStringLiteral("Tidyword — Improve text"));
     setAttribute(Qt::WA_ShowWithoutActivating, false);
+    // What the panel shows is rendered when it shows: before that no one sees it.
+    view_->setRendersWhileHidden(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
