@@ -123,6 +123,19 @@ TEST_P(BetaSessionTest, SignInExchangesAVerifiedCodeAndStoresTheSet) {
     EXPECT_EQ(test::runToCompletion(accessToken()), tokens->accessToken);
 }
 
+TEST_P(BetaSessionTest, RefusedCodeExchangeAsksForASignInAndAFailedOneSaysSo) {
+    for (const auto& [status, error] : {std::pair{400, BetaError::signInRequired},
+                                        {401, BetaError::signInRequired},
+                                        {503, BetaError::signInFailed}}) {
+        server.queueFault({{u"path"_s, u"token"_s}, {u"status"_s, status}});
+        EXPECT_EQ(
+            test::codeThrownBy<BetaError>([this] { test::runToCompletion(session->signIn()); }),
+            error)
+            << status;
+        EXPECT_FALSE(session->hasTokens()) << status;
+    }
+}
+
 TEST_P(BetaSessionTest, TokenIsRefreshedOnceNoMoreThan90SecondsRemainOrItExpired) {
     test::runToCompletion(session->signIn());
     const OAuthTokens first = *stored();
