@@ -101,7 +101,7 @@ const CaptureCase kCaptures[] = {
     {"SecureInsideALongerSubroleInAnyCase", secureField, true,
      ancestorWithSubrole(1, u"AXMySECUREInput"_s)},
     {"ProtectedContent", secureField, true,
-     [](auto& e) { e.desktop.setAttribute(e.field, Attribute::protectedContent, true); }},
+     [](auto& e) { e.set(Attribute::protectedContent, true); }},
     {"UnsupportedRoleWithoutSelection", unsupported, true,
      [](auto& e) { e.hideSelection(u"AXButton"_s); }},
     {"NoRoleWithoutSelection", unsupported, true,
@@ -164,73 +164,72 @@ TEST(CaptureTest, DirectSelectionRecordsEverythingAReplacementChecks) {
 // What the capture keeps of a selection it could read: its text, whether a replacement may be
 // tried, and where the panel is anchored.
 TEST(CaptureTest, KeepsTheTextAndJudgesReplacementAndAnchor) {
-    const ScreenRect anchor{100, 780, 50, 20};
     const std::optional<ScreenRect> none;
     const struct {
         const char* name;
-        QString text;
         bool canReplace;
-        std::optional<ScreenRect> anchor;
         std::function<void(EditorDesktop&)> arrange;
+        QString text = u"bad"_s;
+        std::optional<ScreenRect> anchor = ScreenRect{100, 780, 50, 20};
     } cases[] = {
-        {"EditableFalse", u"bad"_s, false, anchor,
-         [](auto& e) { e.desktop.setAttribute(e.field, Attribute::editable, false); }},
-        {"Disabled", u"bad"_s, false, anchor,
-         [](auto& e) { e.desktop.setAttribute(e.field, Attribute::enabled, false); }},
-        {"StaticText", u"bad"_s, false, anchor,
-         [](auto& e) { e.desktop.setAttribute(e.field, Attribute::role, u"AXStaticText"_s); }},
-        {"ValueSettable", u"bad"_s, true, anchor,
+        {"EditableFalse", false, [](auto& e) { e.set(Attribute::editable, false); }},
+        {"Disabled", false, [](auto& e) { e.set(Attribute::enabled, false); }},
+        {"StaticText", false, [](auto& e) { e.set(Attribute::role, u"AXStaticText"_s); }},
+        {"ValueSettable", true,
          [](auto& e) {
-             e.desktop.setAttribute(e.field, Attribute::editable, std::nullopt);
+             e.set(Attribute::editable, std::nullopt);
              e.desktop.setSettable(e.field, Attribute::value, true);
          }},
-        {"SelectedTextSettable", u"bad"_s, true, anchor,
+        {"SelectedTextSettable", true,
          [](auto& e) {
-             e.desktop.setAttribute(e.field, Attribute::editable, std::nullopt);
+             e.set(Attribute::editable, std::nullopt);
              e.desktop.setSettable(e.field, Attribute::value, std::nullopt);
              e.desktop.setSettable(e.field, Attribute::selectedText, true);
          }},
-        {"NothingSettable", u"bad"_s, false, anchor,
-         [](auto& e) { e.desktop.setAttribute(e.field, Attribute::editable, std::nullopt); }},
-        {"SelectionNotInTheValue", u"good"_s, false, anchor,
-         [](auto& e) { e.desktop.setAttribute(e.field, Attribute::selectedText, u"good"_s); }},
-        {"EmptySelectedTextFallsBackToTheValueAtTheRange", u"world"_s, true, anchor,
+        {"NothingSettable", false, [](auto& e) { e.set(Attribute::editable, std::nullopt); }},
+        {"SelectionNotInTheValue", false,
+         [](auto& e) { e.set(Attribute::selectedText, u"good"_s); }, u"good"_s},
+        {"EmptySelectedTextFallsBackToTheValueAtTheRange", true,
          [](auto& e) {
              e.desktop.setText(e.field, u"Hello world"_s, {6, 5});
-             e.desktop.setAttribute(e.field, Attribute::selectedText, u""_s);
-         }},
-        {"ValueTooLongToKeep", u"xxxxx"_s, false, anchor,
+             e.set(Attribute::selectedText, u""_s);
+         },
+         u"world"_s},
+        {"ValueTooLongToKeep", false,
          [](auto& e) {
              e.desktop.setText(e.field, QString(250'001, u'x'), {0, 5});
-         }},
+         },
+         u"xxxxx"_s},
         // A selection that only the copy shortcut reads, in a control that tells only its caret:
         // the caret still places the panel.
-        {"CopiedWhereOnlyTheCaretIsKnown", u"bad"_s, false, anchor,
+        {"CopiedWhereOnlyTheCaretIsKnown", false,
          [](auto& e) {
-             e.desktop.setAttribute(e.field, Attribute::role, u"AXStaticText"_s);
+             e.set(Attribute::role, u"AXStaticText"_s);
              e.desktop.makeUnreadable(e.field, Attribute::selectedText);
              e.desktop.makeUnreadable(e.field, Attribute::value);
-             e.desktop.setAttribute(e.field, Attribute::selectedRange, TextRange{4, 0});
+             e.set(Attribute::selectedRange, TextRange{4, 0});
          }},
-        {"NoWindow", u"bad"_s, false, anchor,
-         [](auto& e) { e.desktop.focus(kEditor, e.field, std::nullopt); }},
-        {"ZeroWidthBounds", u"bad"_s, true, none,
+        {"NoWindow", false, [](auto& e) { e.desktop.focus(kEditor, e.field, std::nullopt); }},
+        {"ZeroWidthBounds", true,
          [](auto& e) {
              e.desktop.setBounds(e.field, ScreenRect{100, 200, 0, 20});
-         }},
-        {"ZeroHeightBounds", u"bad"_s, true, none,
+         },
+         u"bad"_s, none},
+        {"ZeroHeightBounds", true,
          [](auto& e) {
              e.desktop.setBounds(e.field, ScreenRect{100, 200, 50, 0});
-         }},
-        {"NoBounds", u"bad"_s, true, none,
-         [](auto& e) { e.desktop.setBounds(e.field, std::nullopt); }},
-        {"NoScreens", u"bad"_s, true, none, [](auto& e) { e.desktop.setScreens({}); }},
+         },
+         u"bad"_s, none},
+        {"NoBounds", true, [](auto& e) { e.desktop.setBounds(e.field, std::nullopt); }, u"bad"_s,
+         none},
+        {"NoScreens", true, [](auto& e) { e.desktop.setScreens({}); }, u"bad"_s, none},
         // The anchor's y grows upwards from the primary screen's bottom edge, here 2160 below
         // the top of the monitor above it that holds the selection.
-        {"PrimaryScreenBelow", u"bad"_s, true, ScreenRect{100, 1940, 50, 20},
+        {"PrimaryScreenBelow", true,
          [](auto& e) {
              e.desktop.setScreens({ScreenRect{0, 1080, 1920, 1080}, ScreenRect{0, 0, 1920, 1080}});
-         }},
+         },
+         u"bad"_s, ScreenRect{100, 1940, 50, 20}},
     };
     for (const auto& test : cases) {
         EditorDesktop editor;

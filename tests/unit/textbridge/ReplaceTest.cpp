@@ -79,7 +79,7 @@ std::function<void(EditorDesktop&)> atMoment(Moment moment,
 }
 
 void selectionMoves(EditorDesktop& e) {
-    e.desktop.setAttribute(e.field, Attribute::selectedRange, TextRange{4, 2});
+    e.set(Attribute::selectedRange, TextRange{4, 2});
 }
 
 void anotherProgramWrites(EditorDesktop& e) {
@@ -127,9 +127,9 @@ const ReplaceCase kReplacements[] = {
      [](auto& e) { e.desktop.setAttribute(e.window, Attribute::document, std::nullopt); }},
     {"SelectionMoved", stale, untouched, false, selectionMoves},
     {"SelectedTextDisagrees", stale, untouched, false,
-     [](auto& e) { e.desktop.setAttribute(e.field, Attribute::selectedText, u"ba"_s); }},
+     [](auto& e) { e.set(Attribute::selectedText, u"ba"_s); }},
     {"FieldBecameProtected", stale, untouched, false,
-     [](auto& e) { e.desktop.setAttribute(e.field, Attribute::protectedContent, true); }},
+     [](auto& e) { e.set(Attribute::protectedContent, true); }},
     {"FocusMovesDuringThePause", stale, untouched, false,
      [](auto& e) {
          const ElementId other = e.desktop.addElement(kEditor, {});
