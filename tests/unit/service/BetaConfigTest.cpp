@@ -198,7 +198,13 @@ const MemberCase kLocalMembers[] = {
     row("Query", refused, local, "authority", "https://127.0.0.1:8443/?tenant=x"),
     row("Fragment", refused, local, "api_base_url", "https://127.0.0.1:8443/#x"),
     row("NoCertificateAuthority", refused, local, "certificate_authority", absent),
+    row("PortZero", refused, local, "api_base_url", "https://127.0.0.1:0")
+        .with("authority", "https://127.0.0.1:0"),
     row("RelativeCertificateAuthority", refused, local, "certificate_authority", "ca.pem"),
+    row("CertificateAuthorityPathOf4096", kLocalBuild, local, "certificate_authority",
+        "/" + repeated(u'a', 4095)),
+    row("CertificateAuthorityPathOf4097", refused, local, "certificate_authority",
+        "/" + repeated(u'a', 4096)),
     row("CertificateAuthorityWithLineBreak", refused, local, "certificate_authority",
         "/tmp/ca.pem\n"),
     row("ScopeWithoutAccessAsUser", refused, local, "scope", "openid offline_access"),
