@@ -139,6 +139,12 @@ const QString kUsage =
 
 const StatusCase kStatuses[] = {
     {"Created", statusWithBody(201, kUsage), std::nullopt},
+    // More remaining than the limit allows.
+    {"UsageThatDoesNotAddUp",
+     statusWithBody(200,
+                    uR"({"plan":"Beta","limit":5,"used":1,"remaining":6,)"
+                    uR"("resets_at":"2027-01-01T00:00:00Z"})"_s),
+     BetaError::invalidResponse},
     {"NoContent", status(204), BetaError::invalidResponse},
     {"Unauthorized", status(401, u"anything"_s), BetaError::signInRequired},
     {"ForbiddenUnverified", status(403, u"email_verification_required"_s),
