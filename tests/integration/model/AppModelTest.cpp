@@ -235,6 +235,16 @@ TEST_F(AppModelTest, SpentQuotaShowsItsMessageAndRefreshesTheAccount) {
     EXPECT_EQ(model->usageLabel(), u"0 of 3 free requests remaining"_s);
 }
 
+TEST_F(AppModelTest, FailedAccountRefreshSaysWhyAndKeepsTheSignIn) {
+    harness.openSignedIn();
+    harness.server.queueFault({{u"path"_s, u"v1/account"_s}, {u"status"_s, 503}});
+    model->refreshAccount();
+    runEventLoopUntil([this] { return model->accountStatus() != kSignedIn; });
+    EXPECT_EQ(model->accountStatus(), message(BetaError::unavailable));
+    EXPECT_TRUE(model->accountStatusIsError());
+    EXPECT_TRUE(model->signedIn());
+}
+
 TEST(AppModelSignOutTest, RefusedSignInSignsOutEverywhereAndForgetsTheStoredSet) {
     const struct {
         const char* name;
@@ -385,6 +395,18 @@ TEST_F(AppModelTest, SignInRunsOneBrowserFlowAndShowsTheQuota) {
     EXPECT_FALSE(model->accountStatusIsError());
     EXPECT_EQ(model->usageLabel(), u"12 of 50 free requests remaining"_s);
     EXPECT_TRUE(model->resetLabel().startsWith(u"Requests reset "_s));
+}
+
+// Only as much of the file is read as the parser needs to refuse it.
+TEST(ConfigurationFileTest, IsReadUpToOneByteOverTheLimitOrNotAtAll) {
+    QTemporaryDir directory;
+    const QString path = directory.filePath(u"beta-config.json"_s);
+    EXPECT_EQ(readConfigurationFile(path), std::nullopt);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(BetaConfig::maximumFileSize + 10, ' '));
+    file.close();
+    EXPECT_EQ(readConfigurationFile(path), QByteArray(BetaConfig::maximumFileSize + 1, ' '));
 }
 
 TEST(ResetLabelTest, AbbreviatedDateInTheUsersLocaleOrNothing) {
