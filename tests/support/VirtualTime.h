@@ -1,4 +1,4 @@
-// Runs a task on the virtual clock: whenever nothing else is left to do, time jumps to the next
+// Runs tasks on the virtual clock: whenever nothing else is left to do, time jumps to the next
 // alarm, so a task that waits 16 × 40 ms finishes at once and deterministically.
 #pragma once
 
@@ -7,25 +7,33 @@
 
 #include <QCoreApplication>
 
+#include <functional>
+
 namespace tidyword::test {
 
-template <typename T>
-T runOnVirtualTime(QCoro::Task<T> task, platform::sim::VirtualClock& clock) {
-    Outcome<T> outcome;
-    auto observer = observe(std::move(task), outcome);
-    while (!outcome.finished) {
+// Processes events, and moves virtual time on whenever none are left, until `done()` holds.
+inline void runVirtualTimeUntil(const std::function<bool()>& done,
+                                platform::sim::VirtualClock& clock) {
+    while (!done()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (outcome.finished) {
+        if (done()) {
             break;
         }
         const auto next = clock.untilNextAlarm();
         if (!next) {
             // Only something outside virtual time can finish it now.
-            runEventLoopUntil([&outcome] { return outcome.finished; });
+            runEventLoopUntil(done);
             break;
         }
         clock.advance(*next);
     }
+}
+
+template <typename T>
+T runOnVirtualTime(QCoro::Task<T> task, platform::sim::VirtualClock& clock) {
+    Outcome<T> outcome;
+    auto observer = observe(std::move(task), outcome);
+    runVirtualTimeUntil([&outcome] { return outcome.finished; }, clock);
     return outcome.take();
 }
 

@@ -22,10 +22,19 @@ QString message(TextBridgeError::Code code) {
     return TextBridgeError(code).errorDescription();
 }
 
+const QString kDraft = u"i dont want to wait in order to ship"_s;
+const QString kSignedIn = u"Signed in. Your free requests are ready."_s;
+const QString kSignedOut = u"Signed out of Tidyword."_s;
+
 class AppModelTest : public ::testing::Test {
 protected:
     void setDraft(const QString& value, TextRange selection) {
         harness.editor.desktop.setText(harness.editor.field, value, selection);
+    }
+    // The request and its answer: the model is idle again.
+    void generateAndWait() {
+        model->generate();
+        runEventLoopUntil([this] { return !model->busy(); });
     }
 
     ModelHarness harness;
@@ -34,10 +43,10 @@ protected:
 
 TEST_F(AppModelTest, CaptureShowsTheSuggestionFromTheService) {
     harness.openSignedIn();
-    setDraft(u"i dont want to wait in order to ship"_s, {0, 36});
+    setDraft(kDraft, {0, 36});
     harness.captureAndWait();
     EXPECT_EQ(model->errorMessage(), std::nullopt);
-    EXPECT_EQ(model->original(), u"i dont want to wait in order to ship"_s);
+    EXPECT_EQ(model->original(), kDraft);
     EXPECT_EQ(model->sourceName(), u"Editor"_s);
     EXPECT_EQ(model->suggestion(), u"I don't want to wait in order to ship."_s);
     EXPECT_TRUE(model->canReplace());
@@ -45,44 +54,44 @@ TEST_F(AppModelTest, CaptureShowsTheSuggestionFromTheService) {
     EXPECT_EQ(harness.shown, 1);
 }
 
-TEST_F(AppModelTest, ShortcutDuringACaptureOrAReplacementDoesNothing) {
+TEST_F(AppModelTest, DuringACaptureShortcutAndPreviewDoNothingAndItsFailureIsShown) {
     harness.openSignedIn();
-    // A capture through the copy fallback waits for the application.
+    // A capture through the copy fallback waits for the application, which never copies.
     harness.editor.hideSelection();
     harness.editor.desktop.setCopyEffect(kEditor, {std::nullopt});
     model->capture();
     model->capture();
+    model->preview();
+    EXPECT_FALSE(model->isDemo());
     harness.advanceUntil([this] { return harness.shown == 1; });
     EXPECT_EQ(harness.editor.desktop.postedKeys().size(), 1);
     EXPECT_EQ(model->errorMessage(), message(TextBridgeError::noSelection));
-    EXPECT_EQ(model->sourceName(), u"Select a draft to begin"_s);
-}
-
-TEST_F(AppModelTest, ShortcutDuringAReplacementDoesNothing) {
-    harness.openSignedIn();
-    harness.captureAndWait();
-    model->replaceSuggestion();
-    ASSERT_TRUE(model->replacing());
-    model->capture();
-    model->dismiss();
-    harness.advanceUntil([this] { return !model->replacing(); });
-    // The stand-in's grammar rewrite of "bad" is "Bad.".
-    EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"Not Bad. at all"_s);
-    EXPECT_EQ(harness.dismissed, 1);  // only the replacement's own dismissal
-}
-
-TEST_F(AppModelTest, FailedCaptureShowsTheBridgesMessage) {
-    harness.openSignedIn();
-    harness.editor.desktop.setFrontmost({});
-    model->capture();
-    runEventLoopUntil([this] { return harness.shown == 1; });
-    EXPECT_EQ(model->errorMessage(), message(TextBridgeError::noApplication));
     EXPECT_EQ(model->sourceName(), u"Select a draft to begin"_s);
     EXPECT_EQ(model->original(), QString());
     EXPECT_FALSE(model->selection().has_value());
 }
 
-TEST_F(AppModelTest, CaptureWhileThePopupHasTheFocusReadsFromItsSource) {
+TEST_F(AppModelTest, DuringAReplacementOnlyItRunsOnceAndTheDisplayStays) {
+    harness.openSignedIn();
+    harness.captureAndWait();
+    model->setDisplayMode(PreviewDisplay::improved);
+    model->replaceSuggestion();
+    ASSERT_TRUE(model->replacing());
+    model->replaceSuggestion();
+    model->capture();
+    model->dismiss();
+    harness.advanceUntil([this] { return !model->replacing(); });
+
+    const auto& posted = harness.editor.desktop.postedKeys();
+    EXPECT_EQ(std::count(posted.begin(), posted.end(), std::pair{Shortcut::paste, kEditor}), 1);
+    // The stand-in's grammar rewrite of "bad" is "Bad.".
+    EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"Not Bad. at all"_s);
+    EXPECT_EQ(harness.dismissed, 1);  // only the replacement's own dismissal
+    EXPECT_EQ(model->original(), QString());
+    EXPECT_EQ(model->displayMode(), PreviewDisplay::improved);
+}
+
+TEST(AppModelPopupFocusTest, CaptureWhileThePopupHasTheFocusReadsFromItsSource) {
     for (const bool sourceQuits : {false, true}) {
         SCOPED_TRACE(sourceQuits ? "SourceQuit" : "SourceRuns");
         ModelHarness harness;
@@ -115,38 +124,54 @@ TEST_F(AppModelTest, CaptureWhileThePopupHasTheFocusReadsFromItsSource) {
     }
 }
 
-TEST_F(AppModelTest, AnswerToAModeTheUserLeftIsDiscarded) {
-    harness.openSignedIn();
-    setDraft(u"i dont want to wait in order to ship"_s, {0, 36});
-    harness.server.queueFault({{u"path"_s, u"v1/improve"_s}, {u"delay_before_headers_ms"_s, 600}});
-    QStringList suggestions;
-    QObject::connect(model.get(), &AppModel::changed, [&](AppModel::Field field) {
-        if (field == AppModel::Field::suggestion && !model->suggestion().isEmpty()) {
-            suggestions << model->suggestion();
-        }
-    });
-    model->capture();
-    processEventsFor(100ms);
-    model->chooseMode(EditMode::clearer);
-    EXPECT_TRUE(model->busy());
-    runEventLoopUntil([this] { return !model->busy(); });
-    processEventsFor(700ms);  // the first answer arrives meanwhile, and is dropped
-    EXPECT_EQ(suggestions, QStringList{u"I don't want to wait to ship."_s});
-    EXPECT_EQ(model->mode(), EditMode::clearer);
-    EXPECT_FALSE(model->busy());
-}
+// The answer to a request the user has moved on from arrives after the next one's, or after
+// nothing is shown any more: it never shows.
+TEST(AppModelLateAnswerTest, AnAnswerToARequestTheUserLeftIsDropped) {
+    const struct {
+        const char* name;
+        std::function<void(ModelHarness&)> leave;
+        QString shown;  // the suggestion shown in the end, the only one
+        bool focusReturned;
+    } cases[] = {
+        {"SelectedAgain",
+         [](ModelHarness& h) {
+             h.editor.desktop.setText(h.editor.field, kDraft, {0, 6});
+             h.model->capture();
+         },
+         u"I don't."_s, false},
+        {"OtherModeChosen", [](ModelHarness& h) { h.model->chooseMode(EditMode::clearer); },
+         u"I don't want to wait to ship."_s, false},
+        {"Dismissed", [](ModelHarness& h) { h.model->dismiss(); }, QString(), true},
+        {"SignedOut", [](ModelHarness& h) { h.model->signOut(); }, QString(), false},
+        {"PreviewShown", [](ModelHarness& h) { h.model->preview(); },
+         DemoSamples::suggestion(EditMode::grammar), false},
+    };
+    for (const auto& test : cases) {
+        ModelHarness harness;
+        auto& model = harness.model;
+        harness.openSignedIn();
+        QStringList shown;
+        QObject::connect(model.get(), &AppModel::changed, [&](AppModel::Field field) {
+            if (field == AppModel::Field::suggestion && !model->suggestion().isEmpty()) {
+                shown << model->suggestion();
+            }
+        });
+        harness.editor.desktop.setText(harness.editor.field, kDraft, {0, 36});
+        harness.held.holdNext(u"/v1/improve"_s);
+        model->capture();
+        runEventLoopUntil([&] { return harness.held.waiting() == 1; });
 
-TEST_F(AppModelTest, DismissingDuringAGenerationDropsItsAnswer) {
-    harness.openSignedIn();
-    harness.server.queueFault({{u"path"_s, u"v1/improve"_s}, {u"delay_before_headers_ms"_s, 300}});
-    model->capture();
-    processEventsFor(50ms);
-    model->dismiss();
-    EXPECT_FALSE(model->busy());
-    processEventsFor(500ms);
-    EXPECT_EQ(model->suggestion(), QString());
-    EXPECT_EQ(model->original(), QString());
-    EXPECT_EQ(harness.editor.desktop.activations(), QList<qint32>{kEditor});
+        test.leave(harness);
+        runEventLoopUntil([&] { return !model->busy(); });
+        harness.held.letThrough();
+
+        EXPECT_EQ(shown, test.shown.isEmpty() ? QStringList() : QStringList{test.shown})
+            << test.name;
+        EXPECT_EQ(model->suggestion(), test.shown) << test.name;
+        EXPECT_FALSE(model->busy()) << test.name;
+        EXPECT_EQ(harness.editor.desktop.activations().contains(kEditor), test.focusReturned)
+            << test.name;
+    }
 }
 
 TEST_F(AppModelTest, OnlyARetryAfterAFailureKeepsTheIdempotencyKey) {
@@ -154,12 +179,10 @@ TEST_F(AppModelTest, OnlyARetryAfterAFailureKeepsTheIdempotencyKey) {
     harness.server.queueFault({{u"path"_s, u"v1/improve"_s}, {u"status"_s, 503}});
     harness.captureAndWait();
     EXPECT_EQ(model->errorMessage(), message(BetaError::unavailable));
-    model->generate();
-    runEventLoopUntil([this] { return !model->busy(); });
+    generateAndWait();
     EXPECT_FALSE(model->suggestion().isEmpty());
     // The same text, mode and instruction again after a success is a new request.
-    model->generate();
-    runEventLoopUntil([this] { return !model->busy(); });
+    generateAndWait();
     EXPECT_EQ(model->errorMessage(), std::nullopt);
     harness.captureAndWait();
 
@@ -170,45 +193,35 @@ TEST_F(AppModelTest, OnlyARetryAfterAFailureKeepsTheIdempotencyKey) {
     EXPECT_NE(keys[3], keys[2]);
 }
 
-TEST_F(AppModelTest, CustomWaitsForValidInstructions) {
+TEST_F(AppModelTest, OnlyTextsAndInstructionsWithinTheirLimitsAreSent) {
     harness.openSignedIn();
+    const QString emoji = u"\U0001F600"_s;
+    const auto sent = [this] { return harness.requestsTo(u"/v1/improve"_s).size(); };
+    setDraft(emoji.repeated(4'001), {0, 8'002});
     harness.captureAndWait();
-    const qsizetype sent = harness.requestsTo(u"/v1/improve"_s).size();
+    EXPECT_EQ(model->errorMessage(),
+              u"This selection is too long. Select up to 4,000 characters at a time."_s);
+    EXPECT_EQ(sent(), 0);
+    setDraft(emoji.repeated(4'000), {0, 8'000});
+    harness.captureAndWait();
+    EXPECT_EQ(model->errorMessage(), std::nullopt);
+    EXPECT_EQ(sent(), 1);
 
+    // Custom waits for instructions: nothing is sent until they are valid.
     model->chooseMode(EditMode::custom);
     EXPECT_EQ(model->suggestion(), QString());
     EXPECT_FALSE(model->busy());
-    EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), sent);
-
-    const QString emoji = u"\U0001F600"_s;
     for (const QString& refused : {u" \n "_s, emoji.repeated(2'001)}) {
         model->setCustomInstruction(refused);
         model->generate();
         EXPECT_EQ(model->errorMessage(), message(BetaError::customInstruction));
         EXPECT_FALSE(model->busy());
     }
-    EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), sent);
-
+    EXPECT_EQ(sent(), 1);
     model->setCustomInstruction(emoji.repeated(2'000));
-    model->generate();
-    runEventLoopUntil([this] { return !model->busy(); });
+    generateAndWait();
     EXPECT_EQ(model->errorMessage(), std::nullopt);
-    EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), sent + 1);
-}
-
-TEST_F(AppModelTest, TextOf4000ScalarsIsSentAndOf4001IsNot) {
-    harness.openSignedIn();
-    const QString emoji = u"\U0001F600"_s;
-    setDraft(emoji.repeated(4'001), {0, 8'002});
-    harness.captureAndWait();
-    EXPECT_EQ(model->errorMessage(),
-              u"This selection is too long. Select up to 4,000 characters at a time."_s);
-    EXPECT_TRUE(harness.requestsTo(u"/v1/improve"_s).isEmpty());
-
-    setDraft(emoji.repeated(4'000), {0, 8'000});
-    harness.captureAndWait();
-    EXPECT_EQ(model->errorMessage(), std::nullopt);
-    EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), 1);
+    EXPECT_EQ(sent(), 2);
 }
 
 TEST_F(AppModelTest, SpentQuotaShowsItsMessageAndRefreshesTheAccount) {
@@ -220,6 +233,16 @@ TEST_F(AppModelTest, SpentQuotaShowsItsMessageAndRefreshesTheAccount) {
     runEventLoopUntil([this] { return model->usage() && model->usage()->remaining == 0; });
     EXPECT_EQ(harness.requestsTo(u"/v1/account"_s).size(), accountCalls + 1);
     EXPECT_EQ(model->usageLabel(), u"0 of 3 free requests remaining"_s);
+}
+
+TEST_F(AppModelTest, FailedAccountRefreshSaysWhyAndKeepsTheSignIn) {
+    harness.openSignedIn();
+    harness.server.queueFault({{u"path"_s, u"v1/account"_s}, {u"status"_s, 503}});
+    model->refreshAccount();
+    runEventLoopUntil([this] { return model->accountStatus() != kSignedIn; });
+    EXPECT_EQ(model->accountStatus(), message(BetaError::unavailable));
+    EXPECT_TRUE(model->accountStatusIsError());
+    EXPECT_TRUE(model->signedIn());
 }
 
 TEST(AppModelSignOutTest, RefusedSignInSignsOutEverywhereAndForgetsTheStoredSet) {
@@ -290,7 +313,8 @@ TEST_F(AppModelTest, KeyringLockedAtStartIsTriedAgainByTheNextRequest) {
     EXPECT_EQ(model->errorMessage(), std::nullopt);
     EXPECT_FALSE(model->suggestion().isEmpty());
     EXPECT_TRUE(model->signedIn());
-    EXPECT_EQ(model->accountStatus(), u"Signed in. Your free requests are ready."_s);
+    EXPECT_EQ(model->accountStatus(), kSignedIn);
+    EXPECT_FALSE(model->accountStatusIsError());
 }
 
 TEST_F(AppModelTest, SignOutWhileTheKeyringIsLockedIsNotUndoneWhenItOpens) {
@@ -314,6 +338,7 @@ TEST_F(AppModelTest, SignInTriesTheKeyringAgainAndKeepsNoSignInItCannotSave) {
     };
     signIn();
     EXPECT_EQ(model->accountStatus(), message(BetaError::keychain));
+    EXPECT_TRUE(model->accountStatusIsError());
     EXPECT_TRUE(harness.authenticator.shown().isEmpty());
 
     // Writable no more: the browser sign-in succeeds, and is not kept.
@@ -329,34 +354,34 @@ TEST_F(AppModelTest, SignInTriesTheKeyringAgainAndKeepsNoSignInItCannotSave) {
     setKeyringAvailable(harness.secrets, true);
     signIn();
     EXPECT_TRUE(model->signedIn());
-    EXPECT_EQ(model->accountStatus(), u"Signed in. Your free requests are ready."_s);
+    EXPECT_EQ(model->accountStatus(), kSignedIn);
 }
 
-TEST_F(AppModelTest, WithoutAConfigurationNothingReachesTheService) {
-    harness.configuration = std::nullopt;
-    harness.open();
-    EXPECT_FALSE(model->configured());
-    EXPECT_EQ(model->accountStatus(), message(BetaError::notConfigured));
-    EXPECT_TRUE(model->accountStatusIsError());
+TEST(AppModelConfigurationTest, WithoutAValidConfigurationNothingReachesTheService) {
+    for (const auto& [name, configuration] :
+         {std::pair{"Missing", std::optional<QByteArray>()},
+          std::pair{"InvalidRedirect", std::optional(configFile(
+                                           auth0Members(), {{u"redirect_uri"_s, u"x://y"_s}}))}}) {
+        ModelHarness harness;
+        const auto& model = harness.model;
+        harness.configuration = configuration;
+        harness.open();
+        EXPECT_FALSE(model->configured()) << name;
+        EXPECT_EQ(model->accountStatus(), message(BetaError::notConfigured)) << name;
+        EXPECT_TRUE(model->accountStatusIsError()) << name;
 
-    harness.captureAndWait();
-    EXPECT_EQ(model->errorMessage(), message(BetaError::notConfigured));
-
-    model->signIn();
-    EXPECT_FALSE(model->accountBusy());
-    EXPECT_TRUE(harness.authenticator.shown().isEmpty());
-    EXPECT_EQ(model->accountStatus(), message(BetaError::notConfigured));
-    EXPECT_TRUE(harness.server.requests().isEmpty());
-}
-
-TEST_F(AppModelTest, InvalidConfigurationShowsTheSameMessage) {
-    harness.configuration = configFile(auth0Members(), {{u"redirect_uri"_s, u"x://y"_s}});
-    harness.open();
-    EXPECT_FALSE(model->configured());
-    EXPECT_EQ(model->accountStatus(), message(BetaError::notConfigured));
+        harness.captureAndWait();
+        EXPECT_EQ(model->errorMessage(), message(BetaError::notConfigured)) << name;
+        model->signIn();
+        EXPECT_FALSE(model->accountBusy()) << name;
+        EXPECT_TRUE(harness.authenticator.shown().isEmpty()) << name;
+        EXPECT_EQ(model->accountStatus(), message(BetaError::notConfigured)) << name;
+        EXPECT_TRUE(harness.server.requests().isEmpty()) << name;
+    }
 }
 
 TEST_F(AppModelTest, SignInRunsOneBrowserFlowAndShowsTheQuota) {
+    harness.server.setQuota({{u"limit"_s, 50}, {u"used"_s, 38}});
     harness.open();
     EXPECT_EQ(model->accountStatus(), u"Sign in to start using your free beta requests."_s);
     EXPECT_EQ(model->usageLabel(), u"Free beta"_s);
@@ -366,44 +391,22 @@ TEST_F(AppModelTest, SignInRunsOneBrowserFlowAndShowsTheQuota) {
     EXPECT_EQ(harness.authenticator.shown().size(), 1);
     EXPECT_FALSE(model->signingIn());
     EXPECT_TRUE(model->signedIn());
-    EXPECT_EQ(model->accountStatus(), u"Signed in. Your free requests are ready."_s);
-    EXPECT_EQ(model->usageLabel(), u"50 of 50 free requests remaining"_s);
-}
-
-TEST_F(AppModelTest, SigningOutWhileTheBrowserWaitsWins) {
-    harness.followBrowser = false;
-    harness.open();
-    model->signIn();
-    processEventsFor(20ms);
-    model->signOut();
-    EXPECT_FALSE(model->accountBusy());
-    EXPECT_EQ(model->accountStatus(), u"Signed out of Tidyword."_s);
-
-    // The browser's answer comes too late to matter.
-    harness.authenticator.reportAlthoughClosed(
-        QUrl(u"com.tidyword.beta://oauth/callback?code=c&state=s"_s));
-    processEventsFor(100ms);
-    EXPECT_FALSE(model->signedIn());
-    EXPECT_EQ(model->accountStatus(), u"Signed out of Tidyword."_s);
+    EXPECT_EQ(model->accountStatus(), kSignedIn);
     EXPECT_FALSE(model->accountStatusIsError());
-}
-
-TEST_F(AppModelTest, RefreshFinishingAfterSignOutIsDiscarded) {
-    harness.storeSignIn();
-    harness.server.queueFault({{u"path"_s, u"v1/account"_s}, {u"delay_before_headers_ms"_s, 300}});
-    harness.open();
-    EXPECT_EQ(model->usageLabel(), u"Free beta \u00B7 Checking requests\u2026"_s);
-    model->signOut();
-    processEventsFor(500ms);
-    EXPECT_EQ(model->usage(), std::nullopt);
-    EXPECT_EQ(model->accountStatus(), u"Signed out of Tidyword."_s);
-}
-
-TEST_F(AppModelTest, UsageLabelsFollowTheAccount) {
-    harness.server.setQuota({{u"limit"_s, 50}, {u"used"_s, 38}});
-    harness.openSignedIn();
     EXPECT_EQ(model->usageLabel(), u"12 of 50 free requests remaining"_s);
     EXPECT_TRUE(model->resetLabel().startsWith(u"Requests reset "_s));
+}
+
+// Only as much of the file is read as the parser needs to refuse it.
+TEST(ConfigurationFileTest, IsReadUpToOneByteOverTheLimitOrNotAtAll) {
+    QTemporaryDir directory;
+    const QString path = directory.filePath(u"beta-config.json"_s);
+    EXPECT_EQ(readConfigurationFile(path), std::nullopt);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(BetaConfig::maximumFileSize + 10, ' '));
+    file.close();
+    EXPECT_EQ(readConfigurationFile(path), QByteArray(BetaConfig::maximumFileSize + 1, ' '));
 }
 
 TEST(ResetLabelTest, AbbreviatedDateInTheUsersLocaleOrNothing) {
@@ -414,21 +417,39 @@ TEST(ResetLabelTest, AbbreviatedDateInTheUsersLocaleOrNothing) {
     EXPECT_EQ(resetLabelFor(u"2026-12-06"_s, english), QString());
 }
 
-TEST_F(AppModelTest, TwoQuickReplacePressesReplaceOnceAndKeepTheDisplay) {
-    harness.openSignedIn();
-    harness.captureAndWait();
-    model->setDisplayMode(PreviewDisplay::improved);
-    model->replaceSuggestion();
-    model->replaceSuggestion();
-    harness.advanceUntil([this] { return !model->replacing(); });
+TEST(AppModelSignInTest, LeavingWhileTheBrowserWaitsWinsOverItsLateAnswer) {
+    for (const auto& [name, leave, status] :
+         {std::tuple{"SignedOut", &AppModel::signOut, kSignedOut},
+          std::tuple{"Cancelled", &AppModel::cancelSignIn, u"Sign-in cancelled."_s}}) {
+        ModelHarness harness;
+        const auto& model = harness.model;
+        harness.followBrowser = false;
+        harness.open();
+        model->signIn();
+        runEventLoopUntil([&harness] { return harness.authenticator.isShowing(); });
+        (model.get()->*leave)();
+        EXPECT_FALSE(model->accountBusy()) << name;
 
-    const auto& posted = harness.editor.desktop.postedKeys();
-    EXPECT_EQ(std::count(posted.begin(), posted.end(), std::pair{Shortcut::paste, kEditor}), 1);
-    EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"Not Bad. at all"_s);
-    EXPECT_EQ(harness.dismissed, 1);
-    EXPECT_EQ(model->original(), QString());
-    EXPECT_FALSE(model->replacing());
-    EXPECT_EQ(model->displayMode(), PreviewDisplay::improved);
+        // The browser's answer comes too late to matter.
+        harness.authenticator.reportAlthoughClosed(
+            QUrl(u"com.tidyword.beta://oauth/callback?code=c&state=s"_s));
+        processEventsFor(100ms);
+        EXPECT_FALSE(model->signedIn()) << name;
+        EXPECT_EQ(model->accountStatus(), status) << name;
+        EXPECT_FALSE(model->accountStatusIsError()) << name;
+    }
+}
+
+TEST_F(AppModelTest, RefreshFinishingAfterSignOutIsDiscarded) {
+    harness.storeSignIn();
+    harness.held.holdNext(u"/v1/account"_s);
+    harness.open();
+    runEventLoopUntil([this] { return harness.held.waiting() == 1; });
+    EXPECT_EQ(model->usageLabel(), u"Free beta \u00B7 Checking requests\u2026"_s);
+    model->signOut();
+    harness.held.letThrough();
+    EXPECT_EQ(model->usage(), std::nullopt);
+    EXPECT_EQ(model->accountStatus(), kSignedOut);
 }
 
 TEST_F(AppModelTest, FailedReplacementLeavesOnlyCopying) {
@@ -450,16 +471,11 @@ TEST_F(AppModelTest, FailedReplacementLeavesOnlyCopying) {
 
 TEST_F(AppModelTest, DemoPreviewShowsTheSamplesWithoutAnyRequest) {
     harness.openSignedIn();
-    harness.server.queueFault({{u"path"_s, u"v1/improve"_s}, {u"delay_before_headers_ms"_s, 300}});
-    model->capture();
-    processEventsFor(50ms);
     model->preview();
     EXPECT_TRUE(model->isDemo());
     EXPECT_FALSE(model->busy());
     EXPECT_EQ(model->sourceName(), u"Interface preview"_s);
     EXPECT_EQ(model->original(), DemoSamples::draft());
-    EXPECT_EQ(model->suggestion(), DemoSamples::suggestion(EditMode::grammar));
-    processEventsFor(500ms);  // the abandoned answer arrives and is dropped
     EXPECT_EQ(model->suggestion(), DemoSamples::suggestion(EditMode::grammar));
 
     model->chooseMode(EditMode::custom);
@@ -470,17 +486,7 @@ TEST_F(AppModelTest, DemoPreviewShowsTheSamplesWithoutAnyRequest) {
     model->copySuggestion();
     EXPECT_EQ(harness.editor.desktop.string(), DemoSamples::suggestion(EditMode::custom));
     EXPECT_EQ(model->copyLabel(), u"Copied"_s);
-    EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), 1);  // the abandoned one only
-}
-
-TEST_F(AppModelTest, DemoIsIgnoredDuringACapture) {
-    harness.openSignedIn();
-    harness.editor.hideSelection();
-    harness.editor.desktop.setCopyEffect(kEditor, {std::nullopt});
-    model->capture();
-    model->preview();
-    EXPECT_FALSE(model->isDemo());
-    harness.advanceUntil([this] { return harness.shown == 1; });
+    EXPECT_TRUE(harness.requestsTo(u"/v1/improve"_s).isEmpty());
 }
 
 TEST_F(AppModelTest, NoAccessibilityOpensTheSettingsWithTheShortcutsHint) {

@@ -1,7 +1,8 @@
 // The application model with its real collaborators: the text bridge on the simulated desktop
 // (an editor in front), the session with the simulated secret store and browser, and the
 // stand-in service and identity provider over real HTTP, reached through a transport that
-// routes the configuration's host names to the stand-in on loopback, as a test DNS would.
+// routes the configuration's host names to the stand-in on loopback, as a test DNS would, and
+// holds the answers a test chooses until it lets them through.
 #pragma once
 
 #include "model/AppModel.h"
@@ -12,6 +13,7 @@
 #include "service/BetaHTTP.h"
 #include "support/ConfigFiles.h"
 #include "support/FollowingBrowser.h"
+#include "support/HeldAnswers.h"
 #include "support/StandInServer.h"
 #include "unit/textbridge/EditorDesktop.h"
 
@@ -42,6 +44,7 @@ struct ModelHarness {
     }
 
     ~ModelHarness() {
+        held.letThrough();  // while the model that waits for them is still there
         model.reset();
         processEventsFor(std::chrono::milliseconds(20));
     }
@@ -87,19 +90,7 @@ struct ModelHarness {
 
     // Lets virtual time run (the text bridge's pauses) until `done` holds.
     void advanceUntil(const std::function<bool()>& done) {
-        for (int step = 0; !done(); ++step) {
-            ASSERT_LT(step, 10'000) << "virtual time ran on without the awaited state";
-            QCoreApplication::processEvents();
-            if (done()) {
-                break;
-            }
-            const auto next = editor.clock.untilNextAlarm();
-            if (!next) {
-                runEventLoopUntil(done);
-                break;
-            }
-            editor.clock.advance(*next);
-        }
+        runVirtualTimeUntil(done, editor.clock);
     }
 
     QJsonArray requestsTo(const QString& pathEnd) const {
@@ -127,7 +118,8 @@ struct ModelHarness {
     StandInServer server;
     platform::SystemClock realClock;
     BetaHTTP http{realClock};
-    HTTPTransport transport = routedTo(http, server.baseURL());
+    HeldAnswers held;
+    HTTPTransport transport = held.around(routedTo(http, server.baseURL()));
     EditorDesktop editor;
     platform::sim::SimulatedSecretStore secrets;
     platform::sim::SimulatedWebAuthenticator authenticator;

@@ -31,53 +31,35 @@ bool failsWithKeychain(const std::function<void()>& action) {
 
 // The labels of the items that carry the token set's attributes, read past the store under test.
 QStringList storedLabels() {
-    GError* error = nullptr;
-    SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
-    EXPECT_EQ(error, nullptr);
-    GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
+    g_autoptr(SecretService) service =
+        secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, nullptr);
+    g_autoptr(GHashTable) attributes = g_hash_table_new(g_str_hash, g_str_equal);
     g_hash_table_insert(attributes, const_cast<char*>("service"),
                         const_cast<char*>("com.personal.Tidyword.beta-session"));
     g_hash_table_insert(attributes, const_cast<char*>("account"),
                         const_cast<char*>("oauth-tokens"));
     GList* items = secret_service_search_sync(service, nullptr, attributes, SECRET_SEARCH_ALL,
-                                              nullptr, &error);
+                                              nullptr, nullptr);
     QStringList labels;
     for (GList* node = items; node; node = node->next) {
-        gchar* label = secret_item_get_label(static_cast<SecretItem*>(node->data));
+        g_autofree gchar* label = secret_item_get_label(static_cast<SecretItem*>(node->data));
         labels << QString::fromUtf8(label);
-        g_free(label);
     }
     g_list_free_full(items, g_object_unref);
-    g_hash_table_unref(attributes);
-    g_object_unref(service);
     return labels;
 }
 
-bool defaultCollectionLocked() {
-    SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, nullptr);
-    SecretCollection* collection = secret_collection_for_alias_sync(
+// The default collection, locked now when `lock`; whether it is locked.
+bool defaultCollectionLocked(bool lock = false) {
+    g_autoptr(SecretService) service =
+        secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, nullptr);
+    g_autoptr(SecretCollection) collection = secret_collection_for_alias_sync(
         service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, nullptr);
-    const bool locked = collection && secret_collection_get_locked(collection);
-    if (collection) {
-        g_object_unref(collection);
+    if (collection && lock) {
+        GList objects{collection, nullptr, nullptr};
+        secret_service_lock_sync(service, &objects, nullptr, nullptr, nullptr);
     }
-    g_object_unref(service);
-    return locked;
-}
-
-void lockDefaultCollection() {
-    GError* error = nullptr;
-    SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
-    SecretCollection* collection = secret_collection_for_alias_sync(
-        service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error);
-    ASSERT_NE(collection, nullptr);
-    GList* objects = g_list_append(nullptr, collection);
-    secret_service_lock_sync(service, objects, nullptr, nullptr, &error);
-    EXPECT_EQ(error, nullptr);
-    EXPECT_TRUE(secret_collection_get_locked(collection));
-    g_list_free(objects);
-    g_object_unref(collection);
-    g_object_unref(service);
+    return collection && secret_collection_get_locked(collection);
 }
 
 TEST(WithKeyring, TokenSetIsSavedLoadedOverwrittenAndDeleted) {
@@ -104,7 +86,7 @@ TEST(WithKeyring, LockedCollectionThatCannotPromptFails) {
     LibsecretStore secrets;
     const SessionTokenStore store(secrets);
     store.save(tokens(u"first"_s, std::nullopt));
-    lockDefaultCollection();
+    ASSERT_TRUE(defaultCollectionLocked(true));
 
     EXPECT_TRUE(failsWithKeychain([&store] { store.load(); }));
     EXPECT_TRUE(failsWithKeychain([&store] { store.save(tokens(u"second"_s, std::nullopt)); }));
@@ -112,18 +94,15 @@ TEST(WithKeyring, LockedCollectionThatCannotPromptFails) {
 }
 
 bool nameHasOwner(const char* name) {
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    GVariant* reply = g_dbus_connection_call_sync(
+    g_autoptr(GDBusConnection) bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
         bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
         "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
-        -1, nullptr, &error);
+        -1, nullptr, nullptr);
     gboolean owned = FALSE;
     if (reply) {
         g_variant_get(reply, "(b)", &owned);
-        g_variant_unref(reply);
     }
-    g_object_unref(bus);
     return owned;
 }
 
@@ -189,7 +168,7 @@ TEST(WithPrompter, LockedCollectionIsUnlockedThroughTheKeyringsPrompt) {
             if (test.alreadyStored) {
                 store.save(tokens(u"first"_s, std::nullopt));
             }
-            lockDefaultCollection();
+            ASSERT_TRUE(defaultCollectionLocked(true));
         }
         prompter.answerWith(test.answer);
         if (test.alreadyStored) {
@@ -210,23 +189,19 @@ TEST(WithPrompter, LockedCollectionIsUnlockedThroughTheKeyringsPrompt) {
 class SilentSecretService {
 public:
     SilentSecretService() {
-        GError* error = nullptr;
-        gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        g_autofree gchar* address =
+            g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
         connection_ = g_dbus_connection_new_for_address_sync(
             address,
             static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                               G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &error);
-        g_free(address);
+            nullptr, nullptr, nullptr);
         EXPECT_NE(connection_, nullptr);
-        GVariant* reply = g_dbus_connection_call_sync(
+        g_autoptr(GVariant) reply = g_dbus_connection_call_sync(
             connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
             "RequestName", g_variant_new("(su)", "org.freedesktop.secrets", 0u),
-            G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
+            G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
         EXPECT_NE(reply, nullptr);
-        if (reply) {
-            g_variant_unref(reply);
-        }
         g_dbus_connection_add_filter(connection_, &swallowCalls, nullptr, nullptr);
     }
     ~SilentSecretService() {
@@ -248,21 +223,19 @@ private:
     GDBusConnection* connection_ = nullptr;
 };
 
-TEST(WithoutSecretService, EveryOperationIsKeychain) {
-    LibsecretStore secrets;
-    const SessionTokenStore store(secrets);
-    EXPECT_TRUE(failsWithKeychain([&store] { store.load(); }));
-    EXPECT_TRUE(failsWithKeychain([&store] { store.save(tokens(u"first"_s, std::nullopt)); }));
-    EXPECT_FALSE(store.deleteItem());
-}
-
-TEST(WithoutSecretService, ServiceThatNeverAnswersIsKeychainOnceTheTimeLimitPasses) {
-    const SilentSecretService silent;
-    LibsecretStore secrets(std::chrono::milliseconds(500));
-    const SessionTokenStore store(secrets);
-    EXPECT_TRUE(failsWithKeychain([&store] { store.load(); }));
-    EXPECT_TRUE(failsWithKeychain([&store] { store.save(tokens(u"first"_s, std::nullopt)); }));
-    EXPECT_FALSE(store.deleteItem());
+TEST(WithoutSecretService, EveryOperationIsKeychainWhetherNoneRunsOrOneNeverAnswers) {
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "NeverAnswers" : "NoneRuns");
+        std::optional<SilentSecretService> service;
+        if (silent) {
+            service.emplace();
+        }
+        LibsecretStore secrets(std::chrono::milliseconds(500));
+        const SessionTokenStore store(secrets);
+        EXPECT_TRUE(failsWithKeychain([&store] { store.load(); }));
+        EXPECT_TRUE(failsWithKeychain([&store] { store.save(tokens(u"first"_s, std::nullopt)); }));
+        EXPECT_FALSE(store.deleteItem());
+    }
 }
 
 }  // namespace

@@ -48,52 +48,47 @@ protected:
     QString token = server.accessToken();
 };
 
-TEST_F(BetaAPITest, ImproveSendsExactlyTheDocumentedRequest) {
+QJsonObject bodyOf(const QJsonObject& request) {
+    return QJsonDocument::fromJson(request.value(u"body"_s).toString().toUtf8()).object();
+}
+
+TEST_F(BetaAPITest, ImproveAndAccountSendExactlyTheDocumentedRequests) {
     const auto result = improve(u"i dont think so"_s, EditMode::custom, u"Be brief"_s);
     EXPECT_EQ(result.requestID, kRequestID.toString(QUuid::WithoutBraces).toUpper());
     EXPECT_EQ(result.usage.used, 1);
+    const BetaUsage usage = test::runToCompletion(api().account(token));
+    EXPECT_EQ(usage.plan, u"Beta"_s);
+    EXPECT_EQ(usage.remaining, usage.limit - usage.used);
 
     const QJsonArray requests = server.requests();
-    ASSERT_EQ(requests.size(), 1);
-    const QJsonObject request = requests[0].toObject();
-    const QJsonObject headers = request.value(u"headers"_s).toObject();
-    EXPECT_EQ(request.value(u"method"_s).toString(), u"POST"_s);
-    EXPECT_EQ(request.value(u"target"_s).toString(), u"/v1/improve"_s);
-    EXPECT_EQ(headers.value(u"authorization"_s).toString(), u"Bearer "_s + token);
-    EXPECT_EQ(headers.value(u"accept"_s).toString(), u"application/json"_s);
-    EXPECT_EQ(headers.value(u"content-type"_s).toString(), u"application/json"_s);
-    EXPECT_EQ(headers.value(u"idempotency-key"_s).toString(),
-              u"8F0E5C1A-3B2D-4C5E-9F7A-1B2C3D4E5F60"_s);
-    const QJsonObject body =
-        QJsonDocument::fromJson(request.value(u"body"_s).toString().toUtf8()).object();
-    EXPECT_EQ(body, (QJsonObject{{u"text"_s, u"i dont think so"_s},
-                                 {u"mode"_s, u"Custom"_s},
-                                 {u"custom_instruction"_s, u"Be brief"_s}}));
+    ASSERT_EQ(requests.size(), 2);
+    for (const auto& [index, method, target] :
+         {std::tuple{0, "POST", "/v1/improve"}, {1, "GET", "/v1/account"}}) {
+        const QJsonObject request = requests[index].toObject();
+        const QJsonObject headers = request.value(u"headers"_s).toObject();
+        EXPECT_EQ(request.value(u"method"_s).toString(), QLatin1String(method));
+        EXPECT_EQ(request.value(u"target"_s).toString(), QLatin1String(target));
+        EXPECT_EQ(headers.value(u"authorization"_s).toString(), u"Bearer "_s + token) << target;
+        EXPECT_EQ(headers.value(u"accept"_s).toString(), u"application/json"_s) << target;
+        EXPECT_EQ(headers.value(u"content-type"_s).toString(),
+                  index == 0 ? u"application/json"_s : QString())
+            << target;
+        EXPECT_EQ(headers.value(u"idempotency-key"_s).toString(),
+                  index == 0 ? u"8F0E5C1A-3B2D-4C5E-9F7A-1B2C3D4E5F60"_s : QString())
+            << target;
+    }
+    EXPECT_EQ(bodyOf(requests[0].toObject()),
+              (QJsonObject{{u"text"_s, u"i dont think so"_s},
+                           {u"mode"_s, u"Custom"_s},
+                           {u"custom_instruction"_s, u"Be brief"_s}}));
+    EXPECT_EQ(requests[1].toObject().value(u"body_size"_s).toInteger(), 0);
 }
 
 TEST_F(BetaAPITest, InstructionIsSentOnlyForCustom) {
     improve(u"hello"_s, EditMode::prompt, u"ignored"_s);
-    const QJsonObject body =
-        QJsonDocument::fromJson(
-            server.requests()[0].toObject().value(u"body"_s).toString().toUtf8())
-            .object();
+    const QJsonObject body = bodyOf(server.requests()[0].toObject());
     EXPECT_EQ(body.value(u"mode"_s).toString(), u"Prompt"_s);
     EXPECT_EQ(body.value(u"custom_instruction"_s).toString(), QString());
-}
-
-TEST_F(BetaAPITest, AccountIsAPlainGet) {
-    const BetaUsage usage = test::runToCompletion(api().account(token));
-    EXPECT_EQ(usage.plan, u"Beta"_s);
-    EXPECT_EQ(usage.remaining, usage.limit - usage.used);
-    const QJsonObject request = server.requests()[0].toObject();
-    const QJsonObject headers = request.value(u"headers"_s).toObject();
-    EXPECT_EQ(request.value(u"method"_s).toString(), u"GET"_s);
-    EXPECT_EQ(request.value(u"target"_s).toString(), u"/v1/account"_s);
-    EXPECT_EQ(headers.value(u"authorization"_s).toString(), u"Bearer "_s + token);
-    EXPECT_EQ(headers.value(u"accept"_s).toString(), u"application/json"_s);
-    EXPECT_FALSE(headers.contains(u"content-type"_s));
-    EXPECT_FALSE(headers.contains(u"idempotency-key"_s));
-    EXPECT_EQ(request.value(u"body_size"_s).toInteger(), 0);
 }
 
 TEST_F(BetaAPITest, RepeatedRequestIdentifierIsAlreadyReceived) {
@@ -116,7 +111,7 @@ struct StatusCase {
     QJsonObject fault;
     std::optional<BetaError::Code> error;
 
-    friend void PrintTo(const StatusCase& test, std::ostream* out) { *out << test.name; }
+    friend void PrintTo(const StatusCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class BetaAPIStatusTest : public BetaAPITest, public ::testing::WithParamInterface<StatusCase> {};
@@ -142,48 +137,54 @@ QJsonObject statusWithBody(int code, const QString& body) {
 const QString kUsage =
     uR"({"plan":"Beta","limit":5,"used":1,"remaining":4,"resets_at":"2027-01-01T00:00:00Z"})"_s;
 
-INSTANTIATE_TEST_SUITE_P(
-    Statuses, BetaAPIStatusTest,
-    ::testing::Values(
-        StatusCase{"Created", statusWithBody(201, kUsage), std::nullopt},
-        StatusCase{"NoContent", status(204), BetaError::invalidResponse},
-        StatusCase{"Unauthorized", status(401, u"anything"_s), BetaError::signInRequired},
-        StatusCase{"ForbiddenUnverified", status(403, u"email_verification_required"_s),
-                   BetaError::emailVerificationRequired},
-        StatusCase{"ForbiddenOtherCode", status(403, u"not_invited"_s), BetaError::inviteRequired},
-        StatusCase{"ForbiddenCodeInCapitals", status(403, u"EMAIL_VERIFICATION_REQUIRED"_s),
-                   BetaError::inviteRequired},
-        StatusCase{"ForbiddenEmptyBody", status(403), BetaError::inviteRequired},
-        StatusCase{"ForbiddenMalformedBody",
-                   {{u"status"_s, 403}, {u"malformed"_s, true}},
-                   BetaError::inviteRequired},
-        StatusCase{"RequestTimeout", status(408), BetaError::timedOut},
-        StatusCase{"Conflict", status(409, u"already_received"_s), BetaError::alreadyReceived},
-        StatusCase{"TooManyQuota", status(429, u"quota_exceeded"_s), BetaError::quotaExceeded},
-        StatusCase{"TooManyOtherCode", status(429, u"slow_down"_s), BetaError::rateLimited},
-        StatusCase{"TooManyNoBody", status(429), BetaError::rateLimited},
-        StatusCase{"TooManyCodeNotString", statusWithBody(429, uR"({"error":{"code":429}})"_s),
-                   BetaError::rateLimited},
-        StatusCase{"InternalError", status(500), BetaError::unavailable},
-        StatusCase{"BadGateway", status(502), BetaError::unavailable},
-        StatusCase{"Unavailable", status(503, u"maintenance"_s), BetaError::unavailable},
-        StatusCase{"GatewayTimeout", status(504), BetaError::timedOut},
-        StatusCase{"LastServerError", status(599), BetaError::unavailable},
-        StatusCase{
-            "Redirect", {{u"redirect"_s, u"https://example.invalid/"_s}}, BetaError::rejected},
-        StatusCase{"NotFound", status(404), BetaError::rejected},
-        StatusCase{"ProxyAuthenticationRequired", status(407), BetaError::rejected},
-        StatusCase{"TooLarge", status(413), BetaError::rejected},
-        StatusCase{"BadRequest", status(400, u"invalid_request"_s), BetaError::rejected},
-        StatusCase{"Informational600", status(600), BetaError::rejected}),
-    [](const auto& info) { return std::string(info.param.name); });
+const StatusCase kStatuses[] = {
+    {"Created", statusWithBody(201, kUsage), std::nullopt},
+    // More remaining than the limit allows.
+    {"UsageThatDoesNotAddUp",
+     statusWithBody(200,
+                    uR"({"plan":"Beta","limit":5,"used":1,"remaining":6,)"
+                    uR"("resets_at":"2027-01-01T00:00:00Z"})"_s),
+     BetaError::invalidResponse},
+    {"NoContent", status(204), BetaError::invalidResponse},
+    {"Unauthorized", status(401, u"anything"_s), BetaError::signInRequired},
+    {"ForbiddenUnverified", status(403, u"email_verification_required"_s),
+     BetaError::emailVerificationRequired},
+    {"ForbiddenOtherCode", status(403, u"not_invited"_s), BetaError::inviteRequired},
+    {"ForbiddenCodeInCapitals", status(403, u"EMAIL_VERIFICATION_REQUIRED"_s),
+     BetaError::inviteRequired},
+    {"ForbiddenEmptyBody", status(403), BetaError::inviteRequired},
+    {"ForbiddenMalformedBody",
+     {{u"status"_s, 403}, {u"malformed"_s, true}},
+     BetaError::inviteRequired},
+    {"RequestTimeout", status(408), BetaError::timedOut},
+    {"Conflict", status(409, u"already_received"_s), BetaError::alreadyReceived},
+    {"TooManyQuota", status(429, u"quota_exceeded"_s), BetaError::quotaExceeded},
+    {"TooManyOtherCode", status(429, u"slow_down"_s), BetaError::rateLimited},
+    {"TooManyNoBody", status(429), BetaError::rateLimited},
+    {"TooManyCodeNotString", statusWithBody(429, uR"({"error":{"code":429}})"_s),
+     BetaError::rateLimited},
+    {"InternalError", status(500), BetaError::unavailable},
+    {"BadGateway", status(502), BetaError::unavailable},
+    {"Unavailable", status(503, u"maintenance"_s), BetaError::unavailable},
+    {"GatewayTimeout", status(504), BetaError::timedOut},
+    {"LastServerError", status(599), BetaError::unavailable},
+    {"Redirect", {{u"redirect"_s, u"https://example.invalid/"_s}}, BetaError::rejected},
+    {"NotFound", status(404), BetaError::rejected},
+    {"ProxyAuthenticationRequired", status(407), BetaError::rejected},
+    {"TooLarge", status(413), BetaError::rejected},
+    {"BadRequest", status(400, u"invalid_request"_s), BetaError::rejected},
+    {"Informational600", status(600), BetaError::rejected},
+};
+
+INSTANTIATE_TEST_SUITE_P(Statuses, BetaAPIStatusTest, ::testing::ValuesIn(kStatuses),
+                         test::rowName);
 
 struct ResultCase {
     const char* name;
     QString body;  // "%1" stands for the request identifier
     bool accepted;
 
-    friend void PrintTo(const ResultCase& test, std::ostream* out) { *out << test.name; }
+    friend void PrintTo(const ResultCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class BetaAPIResultTest : public BetaAPITest, public ::testing::WithParamInterface<ResultCase> {};
@@ -211,54 +212,49 @@ QString usageWith(const QString& member, const QString& value) {
     return json;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Results, BetaAPIResultTest,
-    ::testing::Values(
-        ResultCase{"Valid", result(), true},
-        ResultCase{"UnknownMembersIgnored", u"{\"extra\":[1],"_s + result().mid(1), true},
-        ResultCase{"LowerCaseRequestID",
-                   result(u"\"Fixed.\""_s, kUsage,
-                          u'"' + kRequestID.toString(QUuid::WithoutBraces).toLower() + u'"'),
-                   true},
-        ResultCase{"OtherRequestID",
-                   result(u"\"Fixed.\""_s, kUsage, u"\"00000000-0000-4000-8000-000000000000\""_s),
-                   false},
-        ResultCase{"RequestIDInBraces", result(u"\"Fixed.\""_s, kUsage, u"\"{%1}\""_s), false},
-        ResultCase{"RequestIDNotAUUID", result(u"\"Fixed.\""_s, kUsage, u"\"request-1\""_s), false},
-        ResultCase{"RequestIDMissing", uR"({"text":"Fixed.","usage":)"_s + kUsage + u"}"_s, false},
-        ResultCase{"BlankText", result(u"\" \\n \""_s), false},
-        ResultCase{"TextOf16000Scalars", result(u'"' + QString(16'000, u'a') + u'"'), true},
-        ResultCase{"TextOf16001Scalars", result(u'"' + QString(16'001, u'a') + u'"'), false},
-        ResultCase{"TextNotString", result(u"42"_s), false},
-        ResultCase{"UsageMissing", uR"({"text":"Fixed.","request_id":"%1"})"_s, false},
-        ResultCase{"RemainingOverLimit", result(u"\"Fixed.\""_s, usageWith(u"remaining"_s, u"6"_s)),
-                   false},
-        ResultCase{"RemainingAtLimit", result(u"\"Fixed.\""_s, usageWith(u"remaining"_s, u"5"_s)),
-                   true},
-        ResultCase{"NegativeUsed", result(u"\"Fixed.\""_s, usageWith(u"used"_s, u"-1"_s)), false},
-        ResultCase{"UsedOverLimitIsFine", result(u"\"Fixed.\""_s, usageWith(u"used"_s, u"9"_s)),
-                   true},
-        ResultCase{"FractionalCount", result(u"\"Fixed.\""_s, usageWith(u"used"_s, u"1.5"_s)),
-                   false},
-        ResultCase{"CountAsString", result(u"\"Fixed.\""_s, usageWith(u"limit"_s, u"\"5\""_s)),
-                   false},
-        ResultCase{"CountMissing", result(u"\"Fixed.\""_s, usageWith(u"limit"_s, QString())),
-                   false},
-        ResultCase{"Plan100",
-                   result(u"\"Fixed.\""_s, usageWith(u"plan"_s, u'"' + QString(100, u'p') + u'"')),
-                   true},
-        ResultCase{"Plan101",
-                   result(u"\"Fixed.\""_s, usageWith(u"plan"_s, u'"' + QString(101, u'p') + u'"')),
-                   false},
-        ResultCase{"ResetWithoutZone",
-                   result(u"\"Fixed.\""_s, usageWith(u"resets_at"_s, u"\"2027-01-01T00:00:00\""_s)),
-                   false},
-        ResultCase{"ResetWithFraction",
-                   result(u"\"Fixed.\""_s,
-                          usageWith(u"resets_at"_s, u"\"2027-01-01T00:00:00.250+01:00\""_s)),
-                   true},
-        ResultCase{"Malformed", u"{\"text\": \"Fixed."_s, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+// The valid result with its text, or the request identifier, or one usage member replaced.
+QString withText(const QString& text) {
+    return result(text);
+}
+QString withRequestID(const QString& id) {
+    return result(u"\"Fixed.\""_s, kUsage, u'"' + id + u'"');
+}
+QString withUsage(const QString& member, const QString& value) {
+    return result(u"\"Fixed.\""_s, usageWith(member, value));
+}
+QString quoted(qsizetype size, QChar character) {
+    return u'"' + QString(size, character) + u'"';
+}
+
+const ResultCase kResults[] = {
+    {"Valid", result(), true},
+    {"UnknownMembersIgnored", u"{\"extra\":[1],"_s + result().mid(1), true},
+    {"LowerCaseRequestID", withRequestID(kRequestID.toString(QUuid::WithoutBraces).toLower()),
+     true},
+    {"OtherRequestID", withRequestID(u"00000000-0000-4000-8000-000000000000"_s), false},
+    {"RequestIDInBraces", withRequestID(u"{%1}"_s), false},
+    {"RequestIDNotAUUID", withRequestID(u"request-1"_s), false},
+    {"RequestIDMissing", uR"({"text":"Fixed.","usage":)"_s + kUsage + u"}"_s, false},
+    {"BlankText", withText(u"\" \\n \""_s), false},
+    {"TextOf16000Scalars", withText(quoted(16'000, u'a')), true},
+    {"TextOf16001Scalars", withText(quoted(16'001, u'a')), false},
+    {"TextNotString", withText(u"42"_s), false},
+    {"UsageMissing", uR"({"text":"Fixed.","request_id":"%1"})"_s, false},
+    {"RemainingOverLimit", withUsage(u"remaining"_s, u"6"_s), false},
+    {"RemainingAtLimit", withUsage(u"remaining"_s, u"5"_s), true},
+    {"NegativeUsed", withUsage(u"used"_s, u"-1"_s), false},
+    {"UsedOverLimitIsFine", withUsage(u"used"_s, u"9"_s), true},
+    {"FractionalCount", withUsage(u"used"_s, u"1.5"_s), false},
+    {"CountAsString", withUsage(u"limit"_s, u"\"5\""_s), false},
+    {"CountMissing", withUsage(u"limit"_s, QString()), false},
+    {"Plan100", withUsage(u"plan"_s, quoted(100, u'p')), true},
+    {"Plan101", withUsage(u"plan"_s, quoted(101, u'p')), false},
+    {"ResetWithoutZone", withUsage(u"resets_at"_s, u"\"2027-01-01T00:00:00\""_s), false},
+    {"ResetWithFraction", withUsage(u"resets_at"_s, u"\"2027-01-01T00:00:00.250+01:00\""_s), true},
+    {"Malformed", u"{\"text\": \"Fixed."_s, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Results, BetaAPIResultTest, ::testing::ValuesIn(kResults), test::rowName);
 
 TEST_F(BetaAPITest, AnswerAtTheSizeLimitIsReadAndOneByteMoreIsNot) {
     const QString id = kRequestID.toString(QUuid::WithoutBraces).toUpper();

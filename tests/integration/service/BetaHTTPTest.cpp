@@ -99,7 +99,7 @@ struct BodyCase {
     bool chunked;
     bool tooLarge;
 
-    friend void PrintTo(const BodyCase& test, std::ostream* out) { *out << test.name; }
+    friend void PrintTo(const BodyCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class BetaHTTPBodyTest : public BetaHTTPTest, public ::testing::WithParamInterface<BodyCase> {};
@@ -114,84 +114,58 @@ TEST_P(BetaHTTPBodyTest, BodyIsReadUpToTheLimitAndNoFurther) {
     EXPECT_EQ(response.body.size(), body.tooLarge ? 0 : body.size);
 }
 
-INSTANTIATE_TEST_SUITE_P(Limits, BetaHTTPBodyTest,
-                         ::testing::Values(BodyCase{"AtTheLimit", 1'048'576, false, false},
-                                           BodyCase{"OverTheLimit", 1'048'577, false, true},
-                                           BodyCase{"ChunkedAtTheLimit", 1'048'576, true, false},
-                                           BodyCase{"ChunkedOverTheLimit", 1'048'577, true, true},
-                                           BodyCase{"ChunkedFarOverTheLimit", 8'000'000, true,
-                                                    true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+const BodyCase kBodies[] = {
+    {"AtTheLimit", 1'048'576, false, false},
+    {"OverTheLimit", 1'048'577, false, true},
+    {"ChunkedAtTheLimit", 1'048'576, true, false},
+    {"ChunkedOverTheLimit", 1'048'577, true, true},
+    {"ChunkedFarOverTheLimit", 8'000'000, true, true},
+};
 
-// Time-outs on the virtual clock: the server is real, time is not.
-class BetaHTTPTimeTest : public BetaHTTPTest {
-protected:
-    // Starts `request`, then before each step lets the real server work for a moment and moves
-    // virtual time on by the step; returns how the transfer ended.
-    std::optional<BetaError::Code> outcomeAfter(HTTPRequest request,
-                                                const std::vector<std::chrono::seconds>& steps) {
+INSTANTIATE_TEST_SUITE_P(Limits, BetaHTTPBodyTest, ::testing::ValuesIn(kBodies), test::rowName);
+
+// Time-outs on the virtual clock: the server is real, time is not. Before each step the real
+// server works for a moment; then virtual time moves on by the step.
+TEST_F(BetaHTTPTest, EndsOnlyWhenItsTimeIsUp) {
+    const QJsonObject drip{
+        {u"status"_s, 200}, {u"body_size"_s, 100}, {u"delay_between_bytes_ms"_s, 50}};
+    const struct {
+        const char* name;
+        QJsonObject fault;
+        std::chrono::seconds timeout;
+        std::vector<std::chrono::seconds> steps;
         std::optional<BetaError::Code> outcome;
-        bool finished = false;
-        auto task = [](BetaHTTP& http, HTTPRequest request, std::optional<BetaError::Code>& outcome,
-                       bool& finished) -> QCoro::Task<void> {
-            try {
-                co_await http.perform(std::move(request));
-            } catch (const BetaError& error) {
-                outcome = error.code();
-            }
-            finished = true;
-        }(virtualHTTP, std::move(request), outcome, finished);
-        for (const auto step : steps) {
+    } cases[] = {
+        {"SilentServerAfterTheRequestsOwnTimeOut",
+         {{u"silent"_s, true}},
+         45s,
+         {44s, 1s},
+         BetaError::timedOut},
+        // 30 s of virtual time pass in all, but never 20 s without data.
+        {"ArrivingDataRestartsTheInactivityTimeOut", drip, 20s, {15s, 15s}, std::nullopt},
+        {"NoTransferOutlivesSixtySecondsWhileDataFlows",
+         drip,
+         600s,
+         {59s, 1s},
+         BetaError::timedOut},
+    };
+    for (const auto& test : cases) {
+        platform::sim::VirtualClock virtualClock;
+        BetaHTTP virtualHTTP{virtualClock};
+        HTTPRequest request = get(u"v1/account"_s, test.fault);
+        request.timeout = test.timeout;
+        test::Outcome<HTTPResponse> outcome;
+        auto observer = test::observe(virtualHTTP.perform(request), outcome);
+        for (const auto step : test.steps) {
             test::processEventsFor(150ms);
-            EXPECT_FALSE(finished) << "ended before " << step.count() << " s more";
+            EXPECT_FALSE(outcome.finished) << test.name << " ended before " << step.count() << " s";
             virtualClock.advance(step);
         }
-        test::runEventLoopUntil([&finished] { return finished; });
-        return outcome;
+        test::runEventLoopUntil([&outcome] { return outcome.finished; });
+        EXPECT_EQ(test::codeThrownBy<BetaError>([&outcome] { outcome.take(); }), test.outcome)
+            << test.name;
     }
-
-    platform::sim::VirtualClock virtualClock;
-    BetaHTTP virtualHTTP{virtualClock};
-};
-
-struct TimeCase {
-    const char* name;
-    QJsonObject fault;
-    std::chrono::seconds timeout;
-    std::vector<std::chrono::seconds> steps;
-    std::optional<BetaError::Code> outcome;
-
-    friend void PrintTo(const TimeCase& test, std::ostream* out) { *out << test.name; }
-};
-
-class BetaHTTPTimeOutTest : public BetaHTTPTimeTest,
-                            public ::testing::WithParamInterface<TimeCase> {};
-
-TEST_P(BetaHTTPTimeOutTest, EndsOnlyWhenItsTimeIsUp) {
-    HTTPRequest request = get(u"v1/account"_s, GetParam().fault);
-    request.timeout = GetParam().timeout;
-    EXPECT_EQ(outcomeAfter(request, GetParam().steps), GetParam().outcome);
 }
-
-const QJsonObject kDrip{
-    {u"status"_s, 200}, {u"body_size"_s, 100}, {u"delay_between_bytes_ms"_s, 50}};
-
-INSTANTIATE_TEST_SUITE_P(
-    Clock, BetaHTTPTimeOutTest,
-    ::testing::Values(
-        TimeCase{"SilentServerAfterTheRequestsOwnTimeOut",
-                 {{u"silent"_s, true}},
-                 45s,
-                 {44s, 1s},
-                 BetaError::timedOut},
-        // 30 s of virtual time pass in all, but never 20 s without data.
-        TimeCase{"ArrivingDataRestartsTheInactivityTimeOut", kDrip, 20s, {15s, 15s}, std::nullopt},
-        TimeCase{"NoTransferOutlivesSixtySecondsWhileDataFlows",
-                 kDrip,
-                 600s,
-                 {59s, 1s},
-                 BetaError::timedOut}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // A local test service's certificate authority is trusted for the loopback host names and
 // nowhere else, and only by the transport told to.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace tidyword {
@@ -81,38 +82,24 @@ TEST(SleepTest, WallClockFollowsUptimeUntilSetAndAlarmsIgnoreIt) {
     EXPECT_EQ(clock.now(), QDateTime(QDate(2027, 1, 1), QTime(0, 0, 10), Qt::UTC));
 }
 
-struct CancelCase {
-    const char* name;
-    bool virtualClock;
-    bool cancelBeforeSleeping;
-
-    friend void PrintTo(const CancelCase& test, std::ostream* out) { *out << test.name; }
-};
-
-class SleepCancellationTest : public ::testing::TestWithParam<CancelCase> {};
-
-TEST_P(SleepCancellationTest, EndsWithCancelledAndLeavesNoAlarm) {
-    VirtualClock virtualClock;
-    SystemClock systemClock;
-    Clock& clock = GetParam().virtualClock ? static_cast<Clock&>(virtualClock) : systemClock;
-    CancellationSource source;
-    if (GetParam().cancelBeforeSleeping) {
-        source.cancel();
-    } else {
-        // Cancelled from the event loop while the (hour-long) sleep is pending.
-        QTimer::singleShot(0, [&source] { source.cancel(); });
+TEST(SleepTest, CancelledSleepEndsWithCancelledAndLeavesNoAlarm) {
+    for (const auto& [name, onVirtualTime, cancelFirst] :
+         {std::tuple{"VirtualBefore", true, true}, std::tuple{"VirtualDuring", true, false},
+          std::tuple{"SystemBefore", false, true}, std::tuple{"SystemDuring", false, false}}) {
+        VirtualClock virtualClock;
+        SystemClock systemClock;
+        Clock& clock = onVirtualTime ? static_cast<Clock&>(virtualClock) : systemClock;
+        CancellationSource source;
+        if (cancelFirst) {
+            source.cancel();
+        } else {
+            // Cancelled from the event loop while the (hour-long) sleep is pending.
+            QTimer::singleShot(0, [&source] { source.cancel(); });
+        }
+        EXPECT_THROW(test::runToCompletion(sleep(clock, 1h, source.token())), Cancelled) << name;
+        EXPECT_EQ(virtualClock.pendingAlarmCount(), 0) << name;
     }
-
-    EXPECT_THROW(test::runToCompletion(sleep(clock, 1h, source.token())), Cancelled);
-    EXPECT_EQ(virtualClock.pendingAlarmCount(), 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(Clocks, SleepCancellationTest,
-                         ::testing::Values(CancelCase{"VirtualBefore", true, true},
-                                           CancelCase{"VirtualDuring", true, false},
-                                           CancelCase{"SystemBefore", false, true},
-                                           CancelCase{"SystemDuring", false, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SleepTest, CancellationResumesTheSleeperOnlyAfterTheCancellerReturns) {
     VirtualClock clock;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 namespace tidyword {
 namespace {
@@ -12,41 +13,15 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 
 // Building blocks for generated drafts: words in several scripts, digits, whitespace of every
-// kind, punctuation, combining sequences, emoji sequences and flags.
-const QStringList kPieces{
-    u"word"_s,
-    u"Word"_s,
-    u"слово"_s,
-    u"漢字"_s,
-    u"مرحبا"_s,
-    u"123"_s,
-    u"\u0663\u0664"_s,
-    u"_"_s,
-    u"a_b"_s,
-    u" "_s,
-    u"  "_s,
-    u"\t"_s,
-    u"\n"_s,
-    u"\r\n"_s,
-    u"\r"_s,
-    u"\u00A0"_s,
-    u"\u2028"_s,
-    u"."_s,
-    u","_s,
-    u"'"_s,
-    u"\u2019"_s,
-    u"!"_s,
-    u"\u2014"_s,
-    u"\u2026"_s,
-    u"e\u0301"_s,
-    u"n\u0303o"_s,
-    u"\u00E9"_s,
-    u"\u0301"_s,
-    u"\U0001F44D"_s,
-    u"\U0001F44D\U0001F3FD"_s,
-    u"\U0001F468\u200D\U0001F469\u200D\U0001F467"_s,
-    u"\U0001F1E9\U0001F1EA"_s,
-};
+// kind, punctuation, combining sequences, emoji sequences and flags (one piece between each two
+// bars).
+const QStringList kPieces =
+    QString(
+        u"word|Word|слово|漢字|مرحبا|123|\u0663\u0664|_|a_b| |  |\t|\n|\r\n|\r|"
+        u"\u00A0|\u2028|.|,|'|\u2019|!|\u2014|\u2026|e\u0301|n\u0303o|\u00E9|"
+        u"\u0301|\U0001F44D|\U0001F44D\U0001F3FD|"
+        u"\U0001F468\u200D\U0001F469\u200D\U0001F467|\U0001F1E9\U0001F1EA"_s)
+        .split(u'|');
 
 class DraftGenerator {
 public:
@@ -114,29 +89,22 @@ void expectWellFormed(const QString& original, const QString& replacement) {
     }
 }
 
-TEST(TextDiffPropertyTest, RunsRebuildBothTextsForEditedDrafts) {
-    DraftGenerator generate(20261206);
-    for (int round = 0; round < 3000; ++round) {
-        const QStringList original = generate.draft(40);
-        const QStringList replacement =
-            generate.below(5) == 0 ? generate.draft(40) : generate.edited(original);
-        SCOPED_TRACE(original.join(QString()).toStdString() + " => " +
-                     replacement.join(QString()).toStdString());
-        expectWellFormed(original.join(QString()), replacement.join(QString()));
-        if (HasFatalFailure()) {
-            return;
-        }
-    }
-}
-
-TEST(TextDiffPropertyTest, RunsRebuildBothTextsBeyondTheTableLimit) {
-    DraftGenerator generate(7);
-    for (int round = 0; round < 20; ++round) {
-        const QString original = generate.draft(900).join(QString());
-        const QString replacement = generate.draft(900).join(QString());
-        expectWellFormed(original, replacement);
-        if (HasFatalFailure()) {
-            return;
+// Drafts with a few local edits, as a rewrite usually makes, and now and then a wholly new text;
+// then long drafts, beyond the size where tokens are compared one by one.
+TEST(TextDiffPropertyTest, RunsRebuildBothTextsAndAlternate) {
+    for (const auto& [seed, rounds, pieces, rewritten] :
+         {std::tuple{20261206u, 3000, 40, 5}, std::tuple{7u, 20, 900, 1}}) {
+        DraftGenerator generate(seed);
+        for (int round = 0; round < rounds; ++round) {
+            const QStringList original = generate.draft(pieces);
+            const QStringList replacement =
+                generate.below(rewritten) == 0 ? generate.draft(pieces) : generate.edited(original);
+            SCOPED_TRACE(original.join(QString()).toStdString() + " => " +
+                         replacement.join(QString()).toStdString());
+            expectWellFormed(original.join(QString()), replacement.join(QString()));
+            if (HasFatalFailure()) {
+                return;
+            }
         }
     }
 }

@@ -18,15 +18,6 @@ constexpr quint64 kCommand = 0x100000;
 
 class GlobalHotKeyTest : public ::testing::Test {
 protected:
-    QString registrationError(ShortcutPreset preset) {
-        try {
-            hotKey.registerPreset(preset);
-        } catch (const HotKeyError& error) {
-            return error.message();
-        }
-        return {};
-    }
-
     bool nothingInstalled() const {
         return !hotKeys.hasHandler() && !hotKeys.hasHotKey() && !hotKeys.hasMonitor() &&
                !hotKey.isRegistered();
@@ -49,30 +40,32 @@ TEST_F(GlobalHotKeyTest, RegistersThePresetsKeyAndModifiers) {
 }
 
 TEST_F(GlobalHotKeyTest, FailedRegistrationSaysWhyAndLeavesNothingInstalled) {
+    using Keys = platform::sim::SimulatedHotKeys;
     const struct {
-        std::function<void(platform::sim::SimulatedHotKeys&)> refuse;
-        QString message;
+        const char* name;
+        std::function<void(Keys&)> refuse;
+        HotKeyError error;
     } cases[] = {
-        {[](auto& keys) { keys.refuseHandler(-50); },
-         u"Tidyword could not install its shortcut (-50). Restart the app and try again."_s},
-        {[](auto& keys) { keys.refuseHotKey(-9878); },
-         u"Alt+Space is unavailable or is already assigned to another app. Choose a different "
-         "shortcut in Settings. (-9878)"_s},
-        {[](auto& keys) { keys.refuseMonitor(true); },
-         u"Tidyword could not install its in-app shortcut. Restart the app and try again."_s},
+        {"Handler", [](Keys& keys) { keys.refuseHandler(-50); },
+         HotKeyError::handlerNotInstalled(-50)},
+        {"HotKey", [](Keys& keys) { keys.refuseHotKey(-9878); },
+         HotKeyError::hotKeyRefused(ShortcutPreset::optionSpace, -9878)},
+        {"Monitor", [](Keys& keys) { keys.refuseMonitor(true); },
+         HotKeyError::inAppMonitorNotInstalled()},
     };
     for (const auto& test : cases) {
-        platform::sim::SimulatedHotKeys refusing;
+        Keys refusing;
         GlobalHotKey failing(refusing, clock, [] {});
         test.refuse(refusing);
         try {
             failing.registerPreset(ShortcutPreset::optionSpace);
-            ADD_FAILURE() << "registered";
+            ADD_FAILURE() << test.name << " registered";
         } catch (const HotKeyError& error) {
-            EXPECT_EQ(error.message(), test.message);
+            EXPECT_EQ(error.message(), test.error.message()) << test.name;
         }
-        EXPECT_FALSE(refusing.hasHandler() || refusing.hasHotKey() || refusing.hasMonitor());
-        EXPECT_FALSE(failing.isRegistered());
+        EXPECT_FALSE(refusing.hasHandler() || refusing.hasHotKey() || refusing.hasMonitor())
+            << test.name;
+        EXPECT_FALSE(failing.isRegistered()) << test.name;
     }
 }
 
@@ -149,10 +142,8 @@ TEST_F(GlobalHotKeyTest, UnregisteringTwiceOrNeverRegisteredIsHarmless) {
 TEST(GlobalHotKeyLifetimeTest, DestructionRemovesEverything) {
     platform::sim::SimulatedHotKeys hotKeys;
     platform::sim::VirtualClock clock;
-    {
-        GlobalHotKey hotKey(hotKeys, clock, [] {});
-        hotKey.registerPreset(ShortcutPreset::optionShiftD);
-    }
+    std::make_unique<GlobalHotKey>(hotKeys, clock, [] {
+    })->registerPreset(ShortcutPreset::optionShiftD);
     EXPECT_FALSE(hotKeys.hasHandler() || hotKeys.hasHotKey() || hotKeys.hasMonitor());
 }
 

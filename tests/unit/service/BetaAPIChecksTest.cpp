@@ -39,15 +39,18 @@ struct CountingTransport {
     }
 };
 
+const QString kToken = u"token-123"_s;
+const QString kEmoji = u"\U0001F600"_s;
+
 struct InputCase {
     const char* name;
-    QString text;
-    EditMode mode;
-    QString instruction;
-    QString token;
-    std::optional<BetaError::Code> error;  // none: the request is sent
+    std::optional<BetaError::Code> error = {};  // none: the request is sent
+    QString text = u"hello"_s;
+    EditMode mode = EditMode::grammar;
+    QString instruction = {};
+    QString token = kToken;
 
-    friend void PrintTo(const InputCase& test, std::ostream* out) { *out << test.name; }
+    friend void PrintTo(const InputCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class BetaAPIInputTest : public ::testing::TestWithParam<InputCase> {};
@@ -64,68 +67,44 @@ TEST_P(BetaAPIInputTest, InputsAreCheckedBeforeAnythingIsSent) {
     EXPECT_EQ(transport.requests, input.error ? 0 : 1);
 }
 
-const QString kToken = u"token-123"_s;
-const QString kEmoji = u"\U0001F600"_s;
+constexpr auto custom = EditMode::custom;
+constexpr auto instruction = BetaError::customInstruction;
+constexpr auto signIn = BetaError::signInRequired;
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, BetaAPIInputTest,
-    ::testing::Values(
-        InputCase{"Plain", u"hello"_s, EditMode::grammar, {}, kToken, std::nullopt},
-        InputCase{"Blank", u" \n\t\r "_s, EditMode::grammar, {}, kToken, BetaError::emptyInput},
-        InputCase{"Empty", {}, EditMode::clearer, {}, kToken, BetaError::emptyInput},
-        InputCase{"Emoji4000", kEmoji.repeated(4'000), EditMode::grammar, {}, kToken, std::nullopt},
-        InputCase{"Emoji4001",
-                  kEmoji.repeated(4'001),
-                  EditMode::grammar,
-                  {},
-                  kToken,
-                  BetaError::inputTooLong},
-        InputCase{"CustomBlankInstruction", u"hello"_s, EditMode::custom, u"  \n"_s, kToken,
-                  BetaError::customInstruction},
-        InputCase{"CustomInstruction2000", u"hello"_s, EditMode::custom, kEmoji.repeated(2'000),
-                  kToken, std::nullopt},
-        InputCase{"CustomInstruction2001", u"hello"_s, EditMode::custom, kEmoji.repeated(2'001),
-                  kToken, BetaError::customInstruction},
-        InputCase{"OtherModeIgnoresInstruction", u"hello"_s, EditMode::shorter,
-                  kEmoji.repeated(3'000), kToken, std::nullopt},
-        // Every character escaped, at both limits: the largest body there can be stays below
-        // 40,000 bytes and is sent.
-        InputCase{"LargestPossibleBody", QString(4'000, QChar(1)), EditMode::custom,
-                  QString(2'000, QChar(1)), kToken, std::nullopt},
-        InputCase{"EmptyToken", u"hello"_s, EditMode::grammar, {}, {}, BetaError::signInRequired},
-        InputCase{"TokenWithSpace",
-                  u"hello"_s,
-                  EditMode::grammar,
-                  {},
-                  u"a b"_s,
-                  BetaError::signInRequired},
-        InputCase{"TokenWithLineBreak",
-                  u"hello"_s,
-                  EditMode::grammar,
-                  {},
-                  u"ab\n"_s,
-                  BetaError::signInRequired},
-        InputCase{"TokenWithNonASCII",
-                  u"hello"_s,
-                  EditMode::grammar,
-                  {},
-                  u"t\u00F6ken"_s,
-                  BetaError::signInRequired},
-        InputCase{"TokenWithDelete",
-                  u"hello"_s,
-                  EditMode::grammar,
-                  {},
-                  u"ab\u007F"_s,
-                  BetaError::signInRequired},
-        InputCase{
-            "Token65536", u"hello"_s, EditMode::grammar, {}, QString(65'536, u'a'), std::nullopt},
-        InputCase{"Token65537",
-                  u"hello"_s,
-                  EditMode::grammar,
-                  {},
-                  QString(65'537, u'a'),
-                  BetaError::signInRequired}),
-    [](const auto& info) { return std::string(info.param.name); });
+const InputCase kInputs[] = {
+    {.name = "Plain"},
+    {.name = "Blank", .error = BetaError::emptyInput, .text = u" \n\t\r "_s},
+    {.name = "Empty", .error = BetaError::emptyInput, .text = {}, .mode = EditMode::clearer},
+    {.name = "Emoji4000", .text = kEmoji.repeated(4'000)},
+    {.name = "Emoji4001", .error = BetaError::inputTooLong, .text = kEmoji.repeated(4'001)},
+    {.name = "CustomBlankInstruction",
+     .error = instruction,
+     .mode = custom,
+     .instruction = u"  \n"_s},
+    {.name = "CustomInstruction2000", .mode = custom, .instruction = kEmoji.repeated(2'000)},
+    {.name = "CustomInstruction2001",
+     .error = instruction,
+     .mode = custom,
+     .instruction = kEmoji.repeated(2'001)},
+    {.name = "OtherModeIgnoresInstruction",
+     .mode = EditMode::shorter,
+     .instruction = kEmoji.repeated(3'000)},
+    // Every character escaped, at both limits: the largest body there can be stays below
+    // 40,000 bytes and is sent.
+    {.name = "LargestPossibleBody",
+     .text = QString(4'000, QChar(1)),
+     .mode = custom,
+     .instruction = QString(2'000, QChar(1))},
+    {.name = "EmptyToken", .error = signIn, .token = {}},
+    {.name = "TokenWithSpace", .error = signIn, .token = u"a b"_s},
+    {.name = "TokenWithLineBreak", .error = signIn, .token = u"ab\n"_s},
+    {.name = "TokenWithNonASCII", .error = signIn, .token = u"t\u00F6ken"_s},
+    {.name = "TokenWithDelete", .error = signIn, .token = u"ab\u007F"_s},
+    {.name = "Token65536", .token = QString(65'536, u'a')},
+    {.name = "Token65537", .error = signIn, .token = QString(65'537, u'a')},
+};
+
+INSTANTIATE_TEST_SUITE_P(Inputs, BetaAPIInputTest, ::testing::ValuesIn(kInputs), test::rowName);
 
 TEST(BetaAPIChecksTest, WorstCaseBodyStaysUnderTheLimit) {
     const QByteArray body =

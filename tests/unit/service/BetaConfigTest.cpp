@@ -26,7 +26,7 @@ constexpr bool kLocalBuild = true;
 constexpr bool kLocalBuild = false;
 #endif
 
-bool accepts(const QByteArray& file) {
+bool parses(const QByteArray& file) {
     const auto error = test::codeThrownBy<BetaError>([&file] { BetaConfig::parse(file); });
     EXPECT_TRUE(!error || *error == BetaError::notConfigured);
     return !error;
@@ -34,263 +34,188 @@ bool accepts(const QByteArray& file) {
 
 struct MemberCase {
     const char* name;
+    bool accepted;
     std::function<ConfigMembers()> base;
     ConfigMembers changes;
-    bool accepted;
 
-    friend void PrintTo(const MemberCase& test, std::ostream* out) { *out << test.name; }
+    // The same row with one more member changed.
+    MemberCase with(const QString& key, const std::optional<QString>& value) const {
+        MemberCase changed = *this;
+        changed.changes[key] = value;
+        return changed;
+    }
+    friend void PrintTo(const MemberCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class BetaConfigMemberTest : public ::testing::TestWithParam<MemberCase> {};
 
 TEST_P(BetaConfigMemberTest, AcceptsOnlyValidMembers) {
-    EXPECT_EQ(accepts(configFile(GetParam().base(), GetParam().changes)), GetParam().accepted);
+    EXPECT_EQ(parses(configFile(GetParam().base(), GetParam().changes)), GetParam().accepted);
 }
 
 const auto entra = entraMembers;
 const auto auth0 = auth0Members;
 const auto local = localMembers;
 const std::optional<QString> absent;
+constexpr bool accepted = true;
+constexpr bool refused = false;
+
+// The valid file of `base` with `key` set to `value`, or left out when it has none.
+MemberCase row(const char* name, bool accepts, std::function<ConfigMembers()> base,
+               const QString& key = {}, const std::optional<QString>& value = {}) {
+    MemberCase made{name, accepts, std::move(base), {}};
+    return key.isEmpty() ? made : made.with(key, value);
+}
 
 QString repeated(QChar character, int count) {
     return QString(count, character);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Common, BetaConfigMemberTest,
-    ::testing::Values(
-        MemberCase{"EntraAsGiven", entra, {}, true}, MemberCase{"Auth0AsGiven", auth0, {}, true},
-        MemberCase{"NoProviderMeansEntra", entra, {{"provider", absent}}, true},
-        MemberCase{"NoProviderIsNotAuth0", auth0, {{"provider", absent}}, false},
-        MemberCase{"ProviderInCapitals", entra, {{"provider", "Entra"}}, false},
-        MemberCase{"UnknownProvider", entra, {{"provider", "okta"}}, false},
-        MemberCase{"NoApiBaseURL", entra, {{"api_base_url", absent}}, false},
-        MemberCase{"NoAuthority", entra, {{"authority", absent}}, false},
-        MemberCase{"NoClientID", entra, {{"client_id", absent}}, false},
-        MemberCase{"NoScope", entra, {{"scope", absent}}, false},
-        MemberCase{"NoRedirectURI", entra, {{"redirect_uri", absent}}, false},
-        MemberCase{"HttpService", entra, {{"api_base_url", "http://api.tidyword.example/"}}, false},
-        MemberCase{
-            "HttpsInCapitals", entra, {{"api_base_url", "HTTPS://api.tidyword.example/"}}, false},
-        MemberCase{
-            "UserName", entra, {{"api_base_url", "https://me@api.tidyword.example/"}}, false},
-        MemberCase{
-            "EmptyUserInfo", entra, {{"api_base_url", "https://@api.tidyword.example/"}}, false},
-        MemberCase{
-            "Password", entra, {{"api_base_url", "https://me:pw@api.tidyword.example/"}}, false},
-        MemberCase{"Query", entra, {{"api_base_url", "https://api.tidyword.example/?v=1"}}, false},
-        MemberCase{
-            "EmptyQuery", entra, {{"api_base_url", "https://api.tidyword.example/?"}}, false},
-        MemberCase{
-            "Fragment", entra, {{"api_base_url", "https://api.tidyword.example/#top"}}, false},
-        MemberCase{"Port443", entra, {{"api_base_url", "https://api.tidyword.example:443/"}}, true},
-        MemberCase{
-            "Port8443", entra, {{"api_base_url", "https://api.tidyword.example:8443/"}}, false},
-        MemberCase{"NoHost", entra, {{"api_base_url", "https:///v1"}}, false},
-        MemberCase{"EmptyURL", entra, {{"api_base_url", ""}}, false},
-        MemberCase{"NotAURL", entra, {{"api_base_url", "https://api tidyword"}}, false},
-        MemberCase{"HttpAuthority",
-                   entra,
-                   {{"authority", "http://login.microsoftonline.com/contoso"}},
-                   false},
-        MemberCase{"AuthorityPort",
-                   entra,
-                   {{"authority", "https://login.microsoftonline.com:444/contoso"}},
-                   false},
-        MemberCase{"RedirectWithSlash",
-                   entra,
-                   {{"redirect_uri", "com.tidyword.beta://oauth/callback/"}},
-                   false},
-        MemberCase{"RedirectInCapitals",
-                   entra,
-                   {{"redirect_uri", "COM.tidyword.beta://oauth/callback"}},
-                   false},
-        MemberCase{"OtherRedirect",
-                   auth0,
-                   {{"redirect_uri", "com.tidyword.beta://oauth/Callback"}},
-                   false},
-        MemberCase{"Scope512", entra, {{"scope", "api://" + repeated(u'a', 506)}}, true},
-        MemberCase{"Scope513", entra, {{"scope", "api://" + repeated(u'a', 507)}}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+const MemberCase kCommonMembers[] = {
+    row("EntraAsGiven", accepted, entra),
+    row("Auth0AsGiven", accepted, auth0),
+    row("NoProviderMeansEntra", accepted, entra, "provider", absent),
+    row("NoProviderIsNotAuth0", refused, auth0, "provider", absent),
+    row("ProviderInCapitals", refused, entra, "provider", "Entra"),
+    row("UnknownProvider", refused, entra, "provider", "okta"),
+    row("NoApiBaseURL", refused, entra, "api_base_url", absent),
+    row("NoAuthority", refused, entra, "authority", absent),
+    row("NoClientID", refused, entra, "client_id", absent),
+    row("NoScope", refused, entra, "scope", absent),
+    row("NoRedirectURI", refused, entra, "redirect_uri", absent),
+    row("HttpService", refused, entra, "api_base_url", "http://api.tidyword.example/"),
+    row("HttpsInCapitals", refused, entra, "api_base_url", "HTTPS://api.tidyword.example/"),
+    row("UserName", refused, entra, "api_base_url", "https://me@api.tidyword.example/"),
+    row("EmptyUserInfo", refused, entra, "api_base_url", "https://@api.tidyword.example/"),
+    row("Password", refused, entra, "api_base_url", "https://me:pw@api.tidyword.example/"),
+    row("Query", refused, entra, "api_base_url", "https://api.tidyword.example/?v=1"),
+    row("EmptyQuery", refused, entra, "api_base_url", "https://api.tidyword.example/?"),
+    row("Fragment", refused, entra, "api_base_url", "https://api.tidyword.example/#top"),
+    row("Port443", accepted, entra, "api_base_url", "https://api.tidyword.example:443/"),
+    row("Port8443", refused, entra, "api_base_url", "https://api.tidyword.example:8443/"),
+    row("NoHost", refused, entra, "api_base_url", "https:///v1"),
+    row("EmptyURL", refused, entra, "api_base_url", ""),
+    row("NotAURL", refused, entra, "api_base_url", "https://api tidyword"),
+    row("HttpAuthority", refused, entra, "authority", "http://login.microsoftonline.com/contoso"),
+    row("AuthorityPort", refused, entra, "authority",
+        "https://login.microsoftonline.com:444/contoso"),
+    row("RedirectWithSlash", refused, entra, "redirect_uri", "com.tidyword.beta://oauth/callback/"),
+    row("RedirectInCapitals", refused, entra, "redirect_uri", "COM.tidyword.beta://oauth/callback"),
+    row("OtherRedirect", refused, auth0, "redirect_uri", "com.tidyword.beta://oauth/Callback"),
+    row("Scope512", accepted, entra, "scope", "api://" + repeated(u'a', 506)),
+    row("Scope513", refused, entra, "scope", "api://" + repeated(u'a', 507)),
+};
+INSTANTIATE_TEST_SUITE_P(Common, BetaConfigMemberTest, ::testing::ValuesIn(kCommonMembers),
+                         test::rowName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Entra, BetaConfigMemberTest,
-    ::testing::Values(
-        MemberCase{"TenantWithTrailingSlash",
-                   entra,
-                   {{"authority", "https://login.microsoftonline.com/contoso.onmicrosoft.com/"}},
-                   true},
-        MemberCase{"TenantAndVersion",
-                   entra,
-                   {{"authority", "https://login.microsoftonline.com/contoso/v2.0"}},
-                   false},
-        MemberCase{"NoTenant", entra, {{"authority", "https://login.microsoftonline.com/"}}, false},
-        MemberCase{
-            "Common", entra, {{"authority", "https://login.microsoftonline.com/common"}}, false},
-        MemberCase{"OrganizationsInCapitals",
-                   entra,
-                   {{"authority", "https://login.microsoftonline.com/ORGANIZATIONS"}},
-                   false},
-        MemberCase{"ConsumersMixedCase",
-                   entra,
-                   {{"authority", "https://login.microsoftonline.com/Consumers/"}},
-                   false},
-        MemberCase{"EncodedCommon",
-                   entra,
-                   {{"authority", "https://login.microsoftonline.com/%63ommon"}},
-                   false},
-        MemberCase{"HostInCapitals",
-                   entra,
-                   {{"authority", "https://LOGIN.microsoftonline.com/contoso"}},
-                   true},
-        MemberCase{"ExternalIDTenant",
-                   entra,
-                   {{"authority", "https://contoso.ciamlogin.com/contoso.onmicrosoft.com"}},
-                   true},
-        MemberCase{"ExternalIDTwoLabels",
-                   entra,
-                   {{"authority", "https://a.contoso.ciamlogin.com/contoso"}},
-                   false},
-        MemberCase{"LookalikeHost",
-                   entra,
-                   {{"authority", "https://login.microsoftonline.com.evil.example/contoso"}},
-                   false},
-        MemberCase{"ClientIDInCapitals",
-                   entra,
-                   {{"client_id", "8F0E5C1A-3B2D-4C5E-9F7A-1B2C3D4E5F60"}},
-                   true},
-        MemberCase{"ClientIDWithoutHyphens",
-                   entra,
-                   {{"client_id", "8f0e5c1a3b2d4c5e9f7a1b2c3d4e5f60"}},
-                   false},
-        MemberCase{"ClientIDInBraces",
-                   entra,
-                   {{"client_id", "{8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60}"}},
-                   false},
-        MemberCase{"Audience", entra, {{"audience", "https://api.tidyword.example"}}, false},
-        MemberCase{"HttpsScope", entra, {{"scope", "https://api.tidyword.example/user"}}, true},
-        MemberCase{"OpenIDScope", entra, {{"scope", "openid"}}, false},
-        MemberCase{"ScopeWithSpace", entra, {{"scope", "api://x/access_as_user openid"}}, false},
-        MemberCase{"ScopeWithLineBreak", entra, {{"scope", "api://x/access_as_user\n"}}, false},
-        MemberCase{"ScopeWithNoBreakSpace", entra, {{"scope", u"api://x/a\u00A0b"_s}}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+const MemberCase kEntraMembers[] = {
+    row("TenantWithTrailingSlash", accepted, entra, "authority",
+        "https://login.microsoftonline.com/contoso.onmicrosoft.com/"),
+    row("TenantAndVersion", refused, entra, "authority",
+        "https://login.microsoftonline.com/contoso/v2.0"),
+    row("NoTenant", refused, entra, "authority", "https://login.microsoftonline.com/"),
+    row("Common", refused, entra, "authority", "https://login.microsoftonline.com/common"),
+    row("OrganizationsInCapitals", refused, entra, "authority",
+        "https://login.microsoftonline.com/ORGANIZATIONS"),
+    row("ConsumersMixedCase", refused, entra, "authority",
+        "https://login.microsoftonline.com/Consumers/"),
+    row("EncodedCommon", refused, entra, "authority", "https://login.microsoftonline.com/%63ommon"),
+    row("HostInCapitals", accepted, entra, "authority",
+        "https://LOGIN.microsoftonline.com/contoso"),
+    row("ExternalIDTenant", accepted, entra, "authority",
+        "https://contoso.ciamlogin.com/contoso.onmicrosoft.com"),
+    row("ExternalIDTwoLabels", refused, entra, "authority",
+        "https://a.contoso.ciamlogin.com/contoso"),
+    row("LookalikeHost", refused, entra, "authority",
+        "https://login.microsoftonline.com.evil.example/contoso"),
+    row("ClientIDInCapitals", accepted, entra, "client_id", "8F0E5C1A-3B2D-4C5E-9F7A-1B2C3D4E5F60"),
+    row("ClientIDWithoutHyphens", refused, entra, "client_id", "8f0e5c1a3b2d4c5e9f7a1b2c3d4e5f60"),
+    row("ClientIDInBraces", refused, entra, "client_id", "{8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60}"),
+    row("Audience", refused, entra, "audience", "https://api.tidyword.example"),
+    row("HttpsScope", accepted, entra, "scope", "https://api.tidyword.example/user"),
+    row("OpenIDScope", refused, entra, "scope", "openid"),
+    row("ScopeWithSpace", refused, entra, "scope", "api://x/access_as_user openid"),
+    row("ScopeWithLineBreak", refused, entra, "scope", "api://x/access_as_user\n"),
+    row("ScopeWithNoBreakSpace", refused, entra, "scope", u"api://x/a\u00A0b"_s),
+};
+INSTANTIATE_TEST_SUITE_P(Entra, BetaConfigMemberTest, ::testing::ValuesIn(kEntraMembers),
+                         test::rowName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Auth0, BetaConfigMemberTest,
-    ::testing::Values(
-        MemberCase{"ScopeWithEmail",
-                   auth0,
-                   {{"scope", "openid offline_access access_as_user email"}},
-                   true},
-        MemberCase{"ScopeWithProfileAndEmail",
-                   auth0,
-                   {{"scope", "profile openid email offline_access access_as_user"}},
-                   true},
-        MemberCase{
-            "LeadingSpace", auth0, {{"scope", " openid offline_access access_as_user"}}, false},
-        MemberCase{
-            "TrailingSpace", auth0, {{"scope", "openid offline_access access_as_user "}}, false},
-        MemberCase{
-            "DoubledSpace", auth0, {{"scope", "openid  offline_access access_as_user"}}, false},
-        MemberCase{
-            "TabSeparator", auth0, {{"scope", "openid\toffline_access access_as_user"}}, false},
-        MemberCase{"RepeatedToken",
-                   auth0,
-                   {{"scope", "openid offline_access access_as_user openid"}},
-                   false},
-        MemberCase{"MissingAccessAsUser", auth0, {{"scope", "openid offline_access"}}, false},
-        MemberCase{"UnknownToken",
-                   auth0,
-                   {{"scope", "openid offline_access access_as_user phone"}},
-                   false},
-        MemberCase{
-            "AuthorityRootPath", auth0, {{"authority", "https://tidyword.eu.auth0.com/"}}, true},
-        MemberCase{"AuthorityLongerPath",
-                   auth0,
-                   {{"authority", "https://tidyword.eu.auth0.com/x"}},
-                   false},
-        MemberCase{"OneLabelTenant", auth0, {{"authority", "https://tidyword.auth0.com"}}, true},
-        MemberCase{"ThreeLabels", auth0, {{"authority", "https://a.b.c.auth0.com"}}, false},
-        MemberCase{"LeadingHyphen", auth0, {{"authority", "https://-tidyword.auth0.com"}}, false},
-        MemberCase{"LookalikeDomain", auth0, {{"authority", "https://tidywordauth0.com"}}, false},
-        MemberCase{"ForeignDomain",
-                   auth0,
-                   {{"authority", "https://tidyword.auth0.com.evil.example"}},
-                   false},
-        MemberCase{"ClientID128", auth0, {{"client_id", repeated(u'a', 128)}}, true},
-        MemberCase{"ClientID129", auth0, {{"client_id", repeated(u'a', 129)}}, false},
-        MemberCase{"ClientIDPunctuation", auth0, {{"client_id", "abc.def"}}, false},
-        MemberCase{"EmptyClientID", auth0, {{"client_id", ""}}, false},
-        MemberCase{"NoAudience", auth0, {{"audience", absent}}, false},
-        MemberCase{"UrnAudience", auth0, {{"audience", "urn:tidyword:api"}}, true},
-        MemberCase{"BareUrn", auth0, {{"audience", "urn:"}}, false},
-        MemberCase{"EmptyAudience", auth0, {{"audience", ""}}, false},
-        MemberCase{"UrnWithSpace", auth0, {{"audience", "urn:tidyword api"}}, false},
-        MemberCase{"UrnWithTrailingLineBreak", auth0, {{"audience", "urn:tidyword\n"}}, false},
-        MemberCase{"Urn512", auth0, {{"audience", "urn:" + repeated(u'a', 508)}}, true},
-        MemberCase{"Urn513", auth0, {{"audience", "urn:" + repeated(u'a', 509)}}, false},
-        MemberCase{"HttpsAudienceWithPath",
-                   auth0,
-                   {{"audience", "https://api.tidyword.example/v1"}},
-                   true},
-        MemberCase{"HttpAudience", auth0, {{"audience", "http://api.tidyword.example"}}, false},
-        MemberCase{
-            "AudienceWithPort", auth0, {{"audience", "https://api.tidyword.example:8443"}}, false},
-        MemberCase{
-            "AudienceWithQuery", auth0, {{"audience", "https://api.tidyword.example?x=1"}}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+const MemberCase kAuth0Members[] = {
+    row("ScopeWithEmail", accepted, auth0, "scope", "openid offline_access access_as_user email"),
+    row("ScopeWithProfileAndEmail", accepted, auth0, "scope",
+        "profile openid email offline_access access_as_user"),
+    row("LeadingSpace", refused, auth0, "scope", " openid offline_access access_as_user"),
+    row("TrailingSpace", refused, auth0, "scope", "openid offline_access access_as_user "),
+    row("DoubledSpace", refused, auth0, "scope", "openid  offline_access access_as_user"),
+    row("TabSeparator", refused, auth0, "scope", "openid\toffline_access access_as_user"),
+    row("RepeatedToken", refused, auth0, "scope", "openid offline_access access_as_user openid"),
+    row("MissingAccessAsUser", refused, auth0, "scope", "openid offline_access"),
+    row("UnknownToken", refused, auth0, "scope", "openid offline_access access_as_user phone"),
+    row("AuthorityRootPath", accepted, auth0, "authority", "https://tidyword.eu.auth0.com/"),
+    row("AuthorityLongerPath", refused, auth0, "authority", "https://tidyword.eu.auth0.com/x"),
+    row("OneLabelTenant", accepted, auth0, "authority", "https://tidyword.auth0.com"),
+    row("ThreeLabels", refused, auth0, "authority", "https://a.b.c.auth0.com"),
+    row("LeadingHyphen", refused, auth0, "authority", "https://-tidyword.auth0.com"),
+    row("LookalikeDomain", refused, auth0, "authority", "https://tidywordauth0.com"),
+    row("ForeignDomain", refused, auth0, "authority", "https://tidyword.auth0.com.evil.example"),
+    row("ClientID128", accepted, auth0, "client_id", repeated(u'a', 128)),
+    row("ClientID129", refused, auth0, "client_id", repeated(u'a', 129)),
+    row("ClientIDPunctuation", refused, auth0, "client_id", "abc.def"),
+    row("EmptyClientID", refused, auth0, "client_id", ""),
+    row("NoAudience", refused, auth0, "audience", absent),
+    row("UrnAudience", accepted, auth0, "audience", "urn:tidyword:api"),
+    row("BareUrn", refused, auth0, "audience", "urn:"),
+    row("EmptyAudience", refused, auth0, "audience", ""),
+    row("UrnWithSpace", refused, auth0, "audience", "urn:tidyword api"),
+    row("UrnWithTrailingLineBreak", refused, auth0, "audience", "urn:tidyword\n"),
+    row("Urn512", accepted, auth0, "audience", "urn:" + repeated(u'a', 508)),
+    row("Urn513", refused, auth0, "audience", "urn:" + repeated(u'a', 509)),
+    row("HttpsAudienceWithPath", accepted, auth0, "audience", "https://api.tidyword.example/v1"),
+    row("HttpAudience", refused, auth0, "audience", "http://api.tidyword.example"),
+    row("AudienceWithPort", refused, auth0, "audience", "https://api.tidyword.example:8443"),
+    row("AudienceWithQuery", refused, auth0, "audience", "https://api.tidyword.example?x=1"),
+};
+INSTANTIATE_TEST_SUITE_P(Auth0, BetaConfigMemberTest, ::testing::ValuesIn(kAuth0Members),
+                         test::rowName);
 
 // A valid local configuration is accepted by a build with the option alone; everything else
 // about it is refused by both kinds of build.
-INSTANTIATE_TEST_SUITE_P(
-    Local, BetaConfigMemberTest,
-    ::testing::Values(
-        MemberCase{"LocalAsGiven", local, {}, kLocalBuild},
-        MemberCase{
-            "Localhost",
-            local,
-            {{"api_base_url", "https://localhost:8443/"}, {"authority", "https://LOCALHOST:8443"}},
-            kLocalBuild},
-        MemberCase{"ServiceAndAuthorityOnTwoPorts",
-                   local,
-                   {{"authority", "https://127.0.0.1:8444"}},
-                   false},
-        MemberCase{"NoPort",
-                   local,
-                   {{"api_base_url", "https://127.0.0.1"}, {"authority", "https://127.0.0.1"}},
-                   false},
-        MemberCase{
-            "OtherLoopbackAddress",
-            local,
-            {{"api_base_url", "https://127.0.0.2:8443"}, {"authority", "https://127.0.0.2:8443"}},
-            false},
-        MemberCase{
-            "RemoteHost", local, {{"api_base_url", "https://api.tidyword.example:8443"}}, false},
-        MemberCase{
-            "LookalikeHost", local, {{"authority", "https://localhost.evil.example:8443"}}, false},
-        MemberCase{"Http", local, {{"api_base_url", "http://127.0.0.1:8443"}}, false},
-        MemberCase{"Credentials", local, {{"authority", "https://me@127.0.0.1:8443"}}, false},
-        MemberCase{"Path", local, {{"api_base_url", "https://127.0.0.1:8443/v1"}}, false},
-        MemberCase{"Query", local, {{"authority", "https://127.0.0.1:8443/?tenant=x"}}, false},
-        MemberCase{"Fragment", local, {{"api_base_url", "https://127.0.0.1:8443/#x"}}, false},
-        MemberCase{"NoCertificateAuthority", local, {{"certificate_authority", absent}}, false},
-        MemberCase{
-            "RelativeCertificateAuthority", local, {{"certificate_authority", "ca.pem"}}, false},
-        MemberCase{"CertificateAuthorityWithLineBreak",
-                   local,
-                   {{"certificate_authority", "/tmp/ca.pem\n"}},
-                   false},
-        MemberCase{"ScopeWithoutAccessAsUser", local, {{"scope", "openid offline_access"}}, false},
-        MemberCase{"NoAudience", local, {{"audience", absent}}, false},
-        MemberCase{"Auth0WithCertificateAuthority",
-                   auth0,
-                   {{"certificate_authority", "/run/tidyword-standin/ca.pem"}},
-                   false},
-        MemberCase{"EntraWithCertificateAuthority",
-                   entra,
-                   {{"certificate_authority", "/run/tidyword-standin/ca.pem"}},
-                   false}),
-    [](const auto& info) { return std::string(info.param.name); });
+const MemberCase kLocalMembers[] = {
+    row("LocalAsGiven", kLocalBuild, local),
+    row("Localhost", kLocalBuild, local, "api_base_url", "https://localhost:8443/")
+        .with("authority", "https://LOCALHOST:8443"),
+    row("ServiceAndAuthorityOnTwoPorts", refused, local, "authority", "https://127.0.0.1:8444"),
+    row("NoPort", refused, local, "api_base_url", "https://127.0.0.1")
+        .with("authority", "https://127.0.0.1"),
+    row("OtherLoopbackAddress", refused, local, "api_base_url", "https://127.0.0.2:8443")
+        .with("authority", "https://127.0.0.2:8443"),
+    row("RemoteHost", refused, local, "api_base_url", "https://api.tidyword.example:8443"),
+    row("LookalikeHost", refused, local, "authority", "https://localhost.evil.example:8443"),
+    row("Http", refused, local, "api_base_url", "http://127.0.0.1:8443"),
+    row("Credentials", refused, local, "authority", "https://me@127.0.0.1:8443"),
+    row("Path", refused, local, "api_base_url", "https://127.0.0.1:8443/v1"),
+    row("Query", refused, local, "authority", "https://127.0.0.1:8443/?tenant=x"),
+    row("Fragment", refused, local, "api_base_url", "https://127.0.0.1:8443/#x"),
+    row("NoCertificateAuthority", refused, local, "certificate_authority", absent),
+    row("PortZero", refused, local, "api_base_url", "https://127.0.0.1:0")
+        .with("authority", "https://127.0.0.1:0"),
+    row("RelativeCertificateAuthority", refused, local, "certificate_authority", "ca.pem"),
+    row("CertificateAuthorityPathOf4096", kLocalBuild, local, "certificate_authority",
+        "/" + repeated(u'a', 4095)),
+    row("CertificateAuthorityPathOf4097", refused, local, "certificate_authority",
+        "/" + repeated(u'a', 4096)),
+    row("CertificateAuthorityWithLineBreak", refused, local, "certificate_authority",
+        "/tmp/ca.pem\n"),
+    row("ScopeWithoutAccessAsUser", refused, local, "scope", "openid offline_access"),
+    row("NoAudience", refused, local, "audience", absent),
+    row("Auth0WithCertificateAuthority", refused, auth0, "certificate_authority",
+        "/run/tidyword-standin/ca.pem"),
+    row("EntraWithCertificateAuthority", refused, entra, "certificate_authority",
+        "/run/tidyword-standin/ca.pem"),
+};
+INSTANTIATE_TEST_SUITE_P(Local, BetaConfigMemberTest, ::testing::ValuesIn(kLocalMembers),
+                         test::rowName);
 
 // The file's bytes as written, for what a member map cannot express.
 struct FileCase {
@@ -298,13 +223,13 @@ struct FileCase {
     QByteArray file;
     bool accepted;
 
-    friend void PrintTo(const FileCase& test, std::ostream* out) { *out << test.name; }
+    friend void PrintTo(const FileCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class BetaConfigFileTest : public ::testing::TestWithParam<FileCase> {};
 
 TEST_P(BetaConfigFileTest, AcceptsOnlyOneObjectOfStrings) {
-    EXPECT_EQ(accepts(GetParam().file), GetParam().accepted);
+    EXPECT_EQ(parses(GetParam().file), GetParam().accepted);
 }
 
 // The valid Entra file with `text` spliced in before its closing brace.
@@ -319,35 +244,35 @@ QByteArray paddedTo(qsizetype size) {
     return file + QByteArray(size - file.size(), ' ');
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, BetaConfigFileTest,
-    ::testing::Values(FileCase{"Exactly16384Bytes", paddedTo(16'384), true},
-                      FileCase{"Over16384Bytes", paddedTo(16'385), false},
-                      FileCase{"Empty", "", false}, FileCase{"EmptyObject", "{}", false},
-                      FileCase{"TopLevelArray", "[" + configFile(entraMembers()) + "]", false},
-                      FileCase{"TopLevelString", "\"https://api.tidyword.example\"", false},
-                      FileCase{"NumberValue", entraWith(R"(,"audience":5)"), false},
-                      FileCase{"NullAudience", entraWith(R"(,"audience":null)"), false},
-                      FileCase{"BooleanValue", entraWith(R"(,"audience":true)"), false},
-                      FileCase{"NestedObject", entraWith(R"(,"audience":{"a":"b"})"), false},
-                      FileCase{"ArrayValue", entraWith(R"(,"audience":["a"])"), false},
-                      FileCase{"ExtraKey", entraWith(R"(,"prompt":"login")"), false},
-                      FileCase{"DuplicateKey", entraWith(R"(,"provider":"entra")"), false},
-                      FileCase{"TrailingComma", entraWith(","), false},
-                      FileCase{"TrailingGarbage", configFile(entraMembers()) + "x", false},
-                      FileCase{"SecondObject", configFile(entraMembers()) + "{}", false},
-                      FileCase{"TrailingWhitespace", configFile(entraMembers()) + "\r\n\t ", true},
-                      FileCase{
-                          "EscapedCharacters",
-                          configFile(entraMembers(), {{"scope", absent}}).trimmed().chopped(1) +
-                              R"(,"scope":"\u0061pi:\/\/x\/access_as_user"})",
-                          true},
-                      FileCase{"LoneSurrogateEscape", entraWith(R"(,"audience":"\ud800")"), false},
-                      FileCase{"InvalidEscape", entraWith(R"(,"audience":"\q")"), false},
-                      FileCase{"RawControlCharacter", entraWith(",\"audience\":\"a\tb\""), false},
-                      FileCase{"InvalidUTF8", entraWith(",\"audience\":\"\xC3\x28\""), false},
-                      FileCase{"SingleQuotes", "{'provider':'entra'}", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+const FileCase kFiles[] = {
+    {"Exactly16384Bytes", paddedTo(16'384), true},
+    {"Over16384Bytes", paddedTo(16'385), false},
+    {"Empty", "", false},
+    {"EmptyObject", "{}", false},
+    {"TopLevelArray", "[" + configFile(entraMembers()) + "]", false},
+    {"TopLevelString", "\"https://api.tidyword.example\"", false},
+    {"NumberValue", entraWith(R"(,"audience":5)"), false},
+    {"NullAudience", entraWith(R"(,"audience":null)"), false},
+    {"BooleanValue", entraWith(R"(,"audience":true)"), false},
+    {"NestedObject", entraWith(R"(,"audience":{"a":"b"})"), false},
+    {"ArrayValue", entraWith(R"(,"audience":["a"])"), false},
+    {"ExtraKey", entraWith(R"(,"prompt":"login")"), false},
+    {"DuplicateKey", entraWith(R"(,"provider":"entra")"), false},
+    {"TrailingComma", entraWith(","), false},
+    {"TrailingGarbage", configFile(entraMembers()) + "x", false},
+    {"SecondObject", configFile(entraMembers()) + "{}", false},
+    {"TrailingWhitespace", configFile(entraMembers()) + "\r\n\t ", true},
+    {"EscapedCharacters",
+     configFile(entraMembers(), {{"scope", absent}}).trimmed().chopped(1) +
+         R"(,"scope":"\u0061pi:\/\/x\/access_as_user"})",
+     true},
+    {"LoneSurrogateEscape", entraWith(R"(,"audience":"\ud800")"), false},
+    {"InvalidEscape", entraWith(R"(,"audience":"\q")"), false},
+    {"RawControlCharacter", entraWith(",\"audience\":\"a\tb\""), false},
+    {"InvalidUTF8", entraWith(",\"audience\":\"\xC3\x28\""), false},
+    {"SingleQuotes", "{'provider':'entra'}", false},
+};
+INSTANTIATE_TEST_SUITE_P(Files, BetaConfigFileTest, ::testing::ValuesIn(kFiles), test::rowName);
 
 TEST(BetaConfigTest, DerivesEndpointsWithOneSlash) {
     const struct {
@@ -370,8 +295,9 @@ TEST(BetaConfigTest, DerivesEndpointsWithOneSlash) {
     for (const auto& expected : cases) {
         const auto config =
             BetaConfig::parse(configFile(expected.base(), {{"authority", expected.authority}}));
-        EXPECT_EQ(config.authorizationEndpoint().toString(), expected.authorization);
-        EXPECT_EQ(config.tokenEndpoint().toString(), expected.token);
+        EXPECT_EQ(config.authorizationEndpoint().toString(), expected.authorization)
+            << expected.authority;
+        EXPECT_EQ(config.tokenEndpoint().toString(), expected.token) << expected.authority;
     }
 }
 
@@ -384,19 +310,21 @@ TEST(BetaConfigTest, SessionIdentifierJoinsTheSevenValuesAndFollowsEachOfThem) {
     EXPECT_EQ(BetaConfig::parse(configFile(auth0Members())).sessionIdentifier(),
               base.sessionIdentifier());
 
-    const std::function<void(BetaConfig&)> changes[] = {
-        [](BetaConfig& config) { config.provider = IdentityProvider::entra; },
-        [](BetaConfig& config) { config.apiBaseURL = QUrl("https://api2.tidyword.example"); },
-        [](BetaConfig& config) { config.authority = QUrl("https://other.eu.auth0.com"); },
-        [](BetaConfig& config) { config.clientID += u'x'; },
-        [](BetaConfig& config) { config.audience.reset(); },
-        [](BetaConfig& config) { config.scope += u" email"_s; },
-        [](BetaConfig& config) { config.redirectURI = QUrl("com.tidyword.beta://oauth/other"); },
+    const std::pair<const char*, std::function<void(BetaConfig&)>> changes[] = {
+        {"provider", [](BetaConfig& c) { c.provider = IdentityProvider::entra; }},
+        {"api_base_url",
+         [](BetaConfig& c) { c.apiBaseURL = QUrl("https://api2.tidyword.example"); }},
+        {"authority", [](BetaConfig& c) { c.authority = QUrl("https://other.eu.auth0.com"); }},
+        {"client_id", [](BetaConfig& c) { c.clientID += u'x'; }},
+        {"audience", [](BetaConfig& c) { c.audience.reset(); }},
+        {"scope", [](BetaConfig& c) { c.scope += u" email"_s; }},
+        {"redirect_uri",
+         [](BetaConfig& c) { c.redirectURI = QUrl("com.tidyword.beta://oauth/x"); }},
     };
-    for (const auto& change : changes) {
+    for (const auto& [member, change] : changes) {
         BetaConfig changed = base;
         change(changed);
-        EXPECT_NE(changed.sessionIdentifier(), base.sessionIdentifier());
+        EXPECT_NE(changed.sessionIdentifier(), base.sessionIdentifier()) << member;
     }
 }
 

@@ -22,7 +22,7 @@ const QUrl kAuthorization(u"https://login.example/authorize?state=S"_s);
 const QUrl kCallback(u"com.tidyword.beta://oauth/callback?state=S&code=C"_s);
 
 class OAuthBrowserTest : public ::testing::Test {
-protected:
+public:
     // No caller may still wait once the fixture is gone: its outcome lives here.
     void TearDown() override {
         browser.finish(BetaError(BetaError::signInCancelled), browser.authenticationID());
@@ -79,55 +79,53 @@ TEST_F(OAuthBrowserTest, CallbackEndsTheAttemptAndEverythingItSetUp) {
     EXPECT_EQ(clock.pendingAlarmCount(), 0);
 }
 
-TEST_F(OAuthBrowserTest, BrowserFailuresBecomeTheirErrors) {
+// Whatever ends an attempt first is its outcome; the caller resumes once, and a report after
+// that changes nothing.
+TEST_F(OAuthBrowserTest, TheFirstEndOfAnAttemptIsItsOutcome) {
+    using Outcome = std::variant<QUrl, BetaError>;
     const struct {
-        Failure failure;
-        BetaError::Code error;
-    } cases[] = {{Failure::userCancelled, BetaError::signInCancelled},
-                 {Failure::other, BetaError::signInFailed}};
-    for (const auto& [failure, error] : cases) {
+        const char* name;
+        std::function<void(OAuthBrowserTest&)> end;
+        Outcome outcome;
+    } cases[] = {
+        {"UserCancelled", [](auto& t) { t.authenticator.report(Failure::userCancelled); },
+         BetaError(BetaError::signInCancelled)},
+        {"BrowserFailed", [](auto& t) { t.authenticator.report(Failure::other); },
+         BetaError(BetaError::signInFailed)},
+        {"CallbackThenTimeOut",
+         [](auto& t) {
+             t.browser.finish(kCallback, t.browser.authenticationID());
+             t.browser.finish(BetaError(BetaError::timedOut), t.browser.authenticationID());
+         },
+         kCallback},
+        {"SignOutThenCallback",
+         [](auto& t) {
+             t.browser.finish(BetaError(BetaError::signInCancelled), t.browser.authenticationID());
+             t.authenticator.reportAlthoughClosed(kCallback);
+         },
+         BetaError(BetaError::signInCancelled)},
+        // Nothing before 180 seconds; then the watchdog, and a late report is ignored.
+        {"WatchdogThenCancel",
+         [](auto& t) {
+             t.clock.advance(179s);
+             t.settle();
+             EXPECT_FALSE(t.outcome.has_value());
+             t.clock.advance(1s);
+             t.settle();
+             EXPECT_FALSE(t.authenticator.isShowing());
+             t.authenticator.reportAlthoughClosed(Failure::userCancelled);
+         },
+         BetaError(BetaError::signInTimedOut)},
+    };
+    for (const auto& test : cases) {
         outcome.reset();
+        resumed = 0;
         startAuthenticating();
-        authenticator.report(failure);
+        test.end(*this);
         settle();
-        EXPECT_EQ(errorOutcome(), error);
+        EXPECT_EQ(outcome, test.outcome) << test.name;
+        EXPECT_EQ(resumed, 1) << test.name;
     }
-}
-
-TEST_F(OAuthBrowserTest, WatchdogEndsAnAttemptAfter180SecondsAndIgnoresTheLateReport) {
-    startAuthenticating();
-    clock.advance(179s);
-    settle();
-    EXPECT_FALSE(outcome.has_value());
-
-    clock.advance(1s);
-    settle();
-    EXPECT_EQ(errorOutcome(), BetaError::signInTimedOut);
-    EXPECT_FALSE(authenticator.isShowing());
-
-    authenticator.reportAlthoughClosed(Failure::userCancelled);
-    settle();
-    EXPECT_EQ(errorOutcome(), BetaError::signInTimedOut);
-    EXPECT_EQ(resumed, 1);
-}
-
-TEST_F(OAuthBrowserTest, ReportAfterSignOutFinishedTheAttemptIsIgnored) {
-    startAuthenticating();
-    browser.finish(BetaError(BetaError::signInCancelled), browser.authenticationID());
-    authenticator.reportAlthoughClosed(kCallback);
-    settle();
-    EXPECT_EQ(errorOutcome(), BetaError::signInCancelled);
-    EXPECT_EQ(resumed, 1);
-}
-
-TEST_F(OAuthBrowserTest, TwoReportsForOneAttemptResumeTheCallerOnce) {
-    startAuthenticating();
-    const QUuid attempt = browser.authenticationID();
-    browser.finish(kCallback, attempt);
-    browser.finish(BetaError(BetaError::timedOut), attempt);
-    settle();
-    EXPECT_EQ(outcome, (std::variant<QUrl, BetaError>(kCallback)));
-    EXPECT_EQ(resumed, 1);
 }
 
 TEST_F(OAuthBrowserTest, SecondAttemptWhileOneWaitsFailsAndLeavesTheFirstWaiting) {
@@ -146,20 +144,17 @@ TEST_F(OAuthBrowserTest, SecondAttemptWhileOneWaitsFailsAndLeavesTheFirstWaiting
     EXPECT_EQ(outcome, (std::variant<QUrl, BetaError>(kCallback)));
 }
 
-TEST_F(OAuthBrowserTest, NoWindowOrNoBrowserFailsToSignIn) {
-    anchor = nullptr;
-    startAuthenticating();
-    settle();
-    EXPECT_EQ(errorOutcome(), BetaError::signInFailed);
-    EXPECT_TRUE(authenticator.shown().isEmpty());
-
-    anchor = &window;
-    authenticator.refuseToStart(true);
-    startAuthenticating();
-    settle();
-    EXPECT_EQ(errorOutcome(), BetaError::signInFailed);
-    EXPECT_FALSE(browser.isWaiting());
-    EXPECT_EQ(clock.pendingAlarmCount(), 0);
+TEST_F(OAuthBrowserTest, NoWindowOrNoBrowserFailsToSignInAndLeavesNothingWaiting) {
+    for (const bool window : {false, true}) {
+        anchor = window ? &this->window : nullptr;
+        authenticator.refuseToStart(window);
+        startAuthenticating();
+        settle();
+        EXPECT_EQ(errorOutcome(), BetaError::signInFailed) << window;
+        EXPECT_EQ(authenticator.shown().size(), window ? 1 : 0);
+        EXPECT_FALSE(browser.isWaiting()) << window;
+        EXPECT_EQ(clock.pendingAlarmCount(), 0) << window;
+    }
 }
 
 TEST(OAuthBrowserLifetimeTest, DestroyingTheBrowserReleasesItsCaller) {

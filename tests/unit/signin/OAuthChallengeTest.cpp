@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -41,43 +40,35 @@ private:
     std::optional<QByteArray> pattern_;
 };
 
-TEST(OAuthChallengeTest, RandomStringsAre43Base64URLCharactersAndDiffer) {
+// The system's source gives a different string each time; what one is made of is pinned below.
+TEST(OAuthChallengeTest, RandomStringsFromTheSystemDiffer) {
     platform::linux_desktop::SystemRandomSource random;
     QSet<QString> seen;
     for (int draw = 0; draw < 200; ++draw) {
-        const QString value = OAuthChallenge::randomString(random);
-        ASSERT_EQ(value.size(), 43);
-        ASSERT_TRUE(std::all_of(value.begin(), value.end(), [](QChar character) {
-            return (character >= u'A' && character <= u'Z') ||
-                   (character >= u'a' && character <= u'z') ||
-                   (character >= u'0' && character <= u'9') || character == u'-' ||
-                   character == u'_';
-        })) << value.toStdString();
-        seen.insert(value);
+        seen.insert(OAuthChallenge::randomString(random));
     }
     EXPECT_EQ(seen.size(), 200);
 }
 
-TEST(OAuthChallengeTest, RandomStringEncodesTheBytesAsUnpaddedBase64URL) {
+TEST(OAuthChallengeTest, RandomStringIs32BytesAsUnpaddedBase64URLOrSignInFailed) {
     const struct {
-        QByteArray pattern;
-        QString expected;
+        std::optional<QByteArray> pattern;
+        std::optional<QString> expected;
     } cases[] = {
         {QByteArray(1, '\0'), QString(43, u'A')},
         // 0xFB 0xEF 0xBE is "++++" in standard Base64, 0xFF 0xFF 0xFF is "////".
         {"\xFB\xEF\xBE", QString(42, u'-') + u"8"_s},
         {"\xFF", QString(42, u'_') + u"8"_s},
+        {std::nullopt, std::nullopt},
     };
     for (const auto& [pattern, expected] : cases) {
         PatternSource source(pattern);
-        EXPECT_EQ(OAuthChallenge::randomString(source), expected);
+        std::optional<QString> drawn;
+        const auto error =
+            test::codeThrownBy<BetaError>([&] { drawn = OAuthChallenge::randomString(source); });
+        EXPECT_EQ(drawn, expected) << pattern.value_or("failing").toHex().toStdString();
+        EXPECT_EQ(error, expected ? std::nullopt : std::optional(BetaError::signInFailed));
     }
-}
-
-TEST(OAuthChallengeTest, FailingRandomSourceIsSignInFailed) {
-    PatternSource failing(std::nullopt);
-    EXPECT_EQ(test::codeThrownBy<BetaError>([&failing] { OAuthChallenge::randomString(failing); }),
-              BetaError::signInFailed);
 }
 
 TEST(OAuthChallengeTest, ChallengeIsTheS256TransformOfTheVerifier) {
@@ -126,7 +117,7 @@ struct CallbackCase {
     std::optional<QString> code;  // the code, or else
     BetaError::Code error;        // the error
 
-    friend void PrintTo(const CallbackCase& test, std::ostream* out) { *out << test.name; }
+    friend void PrintTo(const CallbackCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class AuthorizationCodeTest : public ::testing::TestWithParam<CallbackCase> {};
@@ -147,10 +138,16 @@ TEST_P(AuthorizationCodeTest, ChecksTheCallbackInOrder) {
 
 const QString kRedirect = u"com.tidyword.beta://oauth/callback"_s;
 const QString kState = u"state=Xq3_state-value"_s;
-const QString kVerifySentence = u"Verify+your+email,+then+sign+in+to+Tidyword+again."_s;
+const QString kVerify = u"error_description=Verify+your+email,+then+sign+in+to+Tidyword+again."_s;
+const QString kDenied = u"error=access_denied&"_s;
 constexpr auto invalid = BetaError::invalidSignIn;
 constexpr auto failed = BetaError::signInFailed;
 constexpr auto verify = BetaError::emailVerificationRequired;
+
+// The callback with the right state, then `items`.
+QString stated(const QString& items) {
+    return kRedirect + u"?"_s + kState + (items.isEmpty() ? QString() : u"&"_s + items);
+}
 
 CallbackCase accepted(const char* name, bool auth0, const QString& callback, const QString& code) {
     return {name, auth0, callback, code, BetaError::notConfigured};
@@ -159,69 +156,48 @@ CallbackCase refused(const char* name, bool auth0, const QString& callback, Beta
     return {name, auth0, callback, std::nullopt, code};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Callbacks, AuthorizationCodeTest,
-    ::testing::Values(
-        accepted("CodeAmongOtherItems", false,
-                 kRedirect + "?session_state=x&" + kState + "&code=abc&extra", "abc"),
-        accepted("PercentEncodedCode", true, kRedirect + "?" + kState + "&code=a%2Bb%20c", "a+b c"),
-        accepted("PlusIsSpace", true, kRedirect + "?code=a+b&" + kState, "a b"),
-        accepted("Code16384", false, kRedirect + "?" + kState + "&code=" + QString(16'384, u'c'),
-                 QString(16'384, u'c')),
-        accepted("CodeOfUtf8", false, kRedirect + "?" + kState + "&code=a%C3%A9", u"a\u00e9"_s),
-        refused("CodeNotUtf8", false, kRedirect + "?" + kState + "&code=a%C3", invalid),
-        refused("Code16385", false, kRedirect + "?" + kState + "&code=" + QString(16'385, u'c'),
-                invalid),
-        refused("OtherHost", false, "com.tidyword.beta://other/callback?" + kState + "&code=abc",
-                invalid),
-        refused("OtherPath", false, "com.tidyword.beta://oauth/done?" + kState + "&code=abc",
-                invalid),
-        refused("TrailingSlash", false, kRedirect + "/?" + kState + "&code=abc", invalid),
-        refused("OtherScheme", false, "https://oauth/callback?" + kState + "&code=abc", invalid),
-        refused("Fragment", false, kRedirect + "?" + kState + "&code=abc#frag", invalid),
-        refused("NoQuery", false, kRedirect, invalid),
-        refused("NoState", false, kRedirect + "?code=abc", invalid),
-        refused("WrongState", false, kRedirect + "?state=other&code=abc", invalid),
-        refused("StateInCapitals", false, kRedirect + "?STATE=Xq3_state-value&code=abc", invalid),
-        refused("StateWithoutValue", false, kRedirect + "?state&code=abc", invalid),
-        refused("DuplicateState", false, kRedirect + "?" + kState + "&" + kState + "&code=abc",
-                invalid),
-        refused("WrongStateBeforeError", true,
-                kRedirect + "?state=other&error=access_denied&error_description=" + kVerifySentence,
-                invalid),
-        refused("EntraError", false, kRedirect + "?" + kState + "&error=access_denied", failed),
-        refused("UnverifiedEmail", true,
-                kRedirect + "?" + kState +
-                    "&error=access_denied&error_description=" + kVerifySentence,
-                verify),
-        refused("UnverifiedEmailPercentEncoded", true,
-                kRedirect + "?" + kState +
-                    "&error=access_denied&error_description=Verify%20your%20email,%20then%20"
-                    "sign%20in%20to%20Tidyword%20again.",
-                verify),
-        refused("UnverifiedEmailWithCode", true,
-                kRedirect + "?" + kState +
-                    "&error=access_denied&code=abc&error_description=" + kVerifySentence,
-                failed),
-        refused("UnverifiedEmailUnderEntra", false,
-                kRedirect + "?" + kState +
-                    "&error=access_denied&error_description=" + kVerifySentence,
-                failed),
-        refused("TwoErrors", true,
-                kRedirect + "?" + kState +
-                    "&error=access_denied&error=access_denied&error_description=" + kVerifySentence,
-                failed),
-        refused("OtherDescription", true,
-                kRedirect + "?" + kState + "&error=access_denied&error_description=Denied", failed),
-        refused("OtherAuth0Error", true,
-                kRedirect + "?" + kState +
-                    "&error=login_required&error_description=" + kVerifySentence,
-                failed),
-        refused("NoCode", false, kRedirect + "?" + kState, invalid),
-        refused("TwoCodes", false, kRedirect + "?" + kState + "&code=a&code=b", invalid),
-        refused("EmptyCode", false, kRedirect + "?" + kState + "&code=", invalid),
-        refused("CodeWithoutValue", false, kRedirect + "?" + kState + "&code", invalid)),
-    [](const auto& info) { return std::string(info.param.name); });
+const CallbackCase kCallbacks[] = {
+    accepted("CodeAmongOtherItems", false,
+             kRedirect + "?session_state=x&" + kState + "&code=abc&extra", "abc"),
+    accepted("PercentEncodedCode", true, stated("code=a%2Bb%20c"), "a+b c"),
+    accepted("PlusIsSpace", true, kRedirect + "?code=a+b&" + kState, "a b"),
+    accepted("Code16384", false, stated("code=" + QString(16'384, u'c')), QString(16'384, u'c')),
+    accepted("CodeOfUtf8", false, stated("code=a%C3%A9"), u"a\u00e9"_s),
+    refused("CodeNotUtf8", false, stated("code=a%C3"), invalid),
+    refused("Code16385", false, stated("code=" + QString(16'385, u'c')), invalid),
+    refused("OtherHost", false, "com.tidyword.beta://other/callback?" + kState + "&code=abc",
+            invalid),
+    refused("OtherPath", false, "com.tidyword.beta://oauth/done?" + kState + "&code=abc", invalid),
+    refused("TrailingSlash", false, kRedirect + "/?" + kState + "&code=abc", invalid),
+    refused("OtherScheme", false, "https://oauth/callback?" + kState + "&code=abc", invalid),
+    refused("Fragment", false, stated("code=abc#frag"), invalid),
+    refused("NoQuery", false, kRedirect, invalid),
+    refused("NoState", false, kRedirect + "?code=abc", invalid),
+    refused("WrongState", false, kRedirect + "?state=other&code=abc", invalid),
+    refused("StateInCapitals", false, kRedirect + "?STATE=Xq3_state-value&code=abc", invalid),
+    refused("StateWithoutValue", false, kRedirect + "?state&code=abc", invalid),
+    refused("DuplicateState", false, stated(kState + "&code=abc"), invalid),
+    refused("WrongStateBeforeError", true, kRedirect + "?state=other&" + kDenied + kVerify,
+            invalid),
+    refused("EntraError", false, stated("error=access_denied"), failed),
+    refused("UnverifiedEmail", true, stated(kDenied + kVerify), verify),
+    refused("UnverifiedEmailPercentEncoded", true,
+            stated(kDenied + "error_description=Verify%20your%20email,%20then%20"
+                             "sign%20in%20to%20Tidyword%20again."),
+            verify),
+    refused("UnverifiedEmailWithCode", true, stated(kDenied + "code=abc&" + kVerify), failed),
+    refused("UnverifiedEmailUnderEntra", false, stated(kDenied + kVerify), failed),
+    refused("TwoErrors", true, stated(kDenied + kDenied + kVerify), failed),
+    refused("OtherDescription", true, stated(kDenied + "error_description=Denied"), failed),
+    refused("OtherAuth0Error", true, stated("error=login_required&" + kVerify), failed),
+    refused("NoCode", false, stated({}), invalid),
+    refused("TwoCodes", false, stated("code=a&code=b"), invalid),
+    refused("EmptyCode", false, stated("code="), invalid),
+    refused("CodeWithoutValue", false, stated("code"), invalid),
+};
+
+INSTANTIATE_TEST_SUITE_P(Callbacks, AuthorizationCodeTest, ::testing::ValuesIn(kCallbacks),
+                         test::rowName);
 
 }  // namespace
 }  // namespace tidyword

@@ -101,28 +101,32 @@ TEST(SessionTokenStoreTest, NullRefreshTokenAndUnknownMembersAreAccepted) {
 }
 
 TEST(SessionTokenStoreTest, StoreFailuresAreKeychain) {
+    constexpr auto failure = SecretStore::Status::failure;
+    constexpr auto notFound = SecretStore::Status::notFound;
     const struct {
+        const char* name;
         Operation operation;
         SecretStore::Status status;
         bool loadFails;
         bool saveFails;
         bool deleted;
     } cases[] = {
-        {Operation::find, SecretStore::Status::failure, true, false, true},
-        {Operation::update, SecretStore::Status::failure, false, true, true},
-        {Operation::add, SecretStore::Status::failure, false, true, true},
-        {Operation::add, SecretStore::Status::notFound, false, true, true},
-        {Operation::remove, SecretStore::Status::failure, false, false, false},
-        {Operation::remove, SecretStore::Status::notFound, false, false, true},
+        {"FindFails", Operation::find, failure, true, false, true},
+        {"UpdateFails", Operation::update, failure, false, true, true},
+        {"AddFails", Operation::add, failure, false, true, true},
+        {"AddFindsNothing", Operation::add, notFound, false, true, true},
+        {"RemoveFails", Operation::remove, failure, false, false, false},
+        {"RemoveFindsNothing", Operation::remove, notFound, false, false, true},
     };
     for (const auto& test : cases) {
         SimulatedSecretStore secrets;
         secrets.failWith(test.operation, test.status);
         const SessionTokenStore store(secrets);
-        EXPECT_EQ(failsWithKeychain([&store] { store.load(); }), test.loadFails);
+        EXPECT_EQ(failsWithKeychain([&store] { store.load(); }), test.loadFails) << test.name;
         EXPECT_EQ(failsWithKeychain([&store] { store.save(sampleTokens(std::nullopt)); }),
-                  test.saveFails);
-        EXPECT_EQ(store.deleteItem(), test.deleted);
+                  test.saveFails)
+            << test.name;
+        EXPECT_EQ(store.deleteItem(), test.deleted) << test.name;
     }
 }
 

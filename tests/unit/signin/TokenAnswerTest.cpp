@@ -21,15 +21,42 @@ BetaConfig configFor(IdentityProvider provider) {
 
 const QDateTime kNow(QDate(2026, 12, 6), QTime(12, 0), Qt::UTC);
 
+// A token answer's text: each member's JSON value, left out when empty, and `more` members.
+struct Answer {
+    QByteArray access = R"("A1")";
+    QByteArray expiresIn = "60";
+    QByteArray type = R"("Bearer")";
+    QByteArray more = {};
+
+    QByteArray json() const {
+        QByteArrayList members;
+        for (const auto& [name, value] :
+             {std::pair{"access_token", access}, {"expires_in", expiresIn}, {"token_type", type}}) {
+            if (!value.isEmpty()) {
+                members << '"' + QByteArray(name) + "\":" + value;
+            }
+        }
+        return '{' + members.join(',') + more + '}';
+    }
+};
+
+// A refresh token member, to follow the others.
+QByteArray refresh(const QByteArray& value) {
+    return R"(,"refresh_token":)" + value;
+}
+
+constexpr auto entra = IdentityProvider::entra;
+constexpr auto auth0 = IdentityProvider::auth0;
+
 struct AnswerCase {
     const char* name;
-    IdentityProvider provider;
-    QByteArray body;
-    std::optional<QString> previousRefresh;
-    std::optional<QString> keptRefresh;  // when accepted
     bool accepted;
+    Answer answer;
+    IdentityProvider provider = entra;
+    std::optional<QString> previousRefresh = {};
+    std::optional<QString> keptRefresh = {};  // when accepted
 
-    friend void PrintTo(const AnswerCase& test, std::ostream* out) { *out << test.name; }
+    friend void PrintTo(const AnswerCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class TokenAnswerTest : public ::testing::TestWithParam<AnswerCase> {};
@@ -39,7 +66,8 @@ TEST_P(TokenAnswerTest, OnlyAValidAnswerBecomesATokenSet) {
     const BetaConfig config = configFor(answer.provider);
     std::optional<OAuthTokens> tokens;
     const auto error = test::codeThrownBy<BetaError>([&] {
-        tokens = BetaSession::validatedTokens(answer.body, config, answer.previousRefresh, kNow);
+        tokens = BetaSession::validatedTokens(answer.answer.json(), config, answer.previousRefresh,
+                                              kNow);
     });
     if (!answer.accepted) {
         EXPECT_EQ(error, BetaError::invalidSignIn);
@@ -47,110 +75,37 @@ TEST_P(TokenAnswerTest, OnlyAValidAnswerBecomesATokenSet) {
     }
     ASSERT_TRUE(tokens.has_value());
     EXPECT_EQ(tokens->refreshToken, answer.keptRefresh);
-    EXPECT_EQ(tokens->expiresAt, kNow.addSecs(60));
+    EXPECT_EQ(tokens->expiresAt, kNow.addSecs(answer.answer.expiresIn.toInt()));
     EXPECT_EQ(tokens->configuration, config.sessionIdentifier());
 }
 
-QByteArray answerWith(const QByteArray& members) {
-    return R"({"access_token":"A1","expires_in":60,"token_type":"Bearer")" + members + "}";
-}
+const AnswerCase kAnswers[] = {
+    {"WithRefresh", true, Answer{.more = refresh(R"("R1")")}, entra, {}, u"R1"_s},
+    {"EntraKeepsPreviousRefresh", true, {}, entra, u"R0"_s, u"R0"_s},
+    {"EntraNullRefreshKeepsPrevious", true, {.more = refresh("null")}, entra, u"R0"_s, u"R0"_s},
+    {"EntraSignInWithoutRefresh", true, {}},
+    {"Auth0Rotates", true, {.more = refresh(R"("R1")")}, auth0, u"R0"_s, u"R1"_s},
+    {"Auth0WithoutRefresh", false, {}, auth0, u"R0"_s},
+    {"Auth0SameRefresh", false, {.more = refresh(R"("R0")")}, auth0, u"R0"_s},
+    {"TokenTypeInCapitals", true, {.type = R"("BEARER")"}},
+    {"LivesOneSecond", true, {.expiresIn = "1", .type = R"("bearer")"}},
+    {"LivesFortyEightHours", true, {.expiresIn = "172800"}},
+    {"TokenTypeMac", false, {.type = R"("mac")"}},
+    {"NoTokenType", false, {.type = {}}},
+    {"ExpiresInZero", false, {.expiresIn = "0"}},
+    {"ExpiresIn172801", false, {.expiresIn = "172801"}},
+    {"ExpiresInFraction", false, {.expiresIn = "60.5"}},
+    {"ExpiresInString", false, {.expiresIn = R"("60")"}},
+    {"AccessTokenWithSpace", false, {.access = R"("A 1")"}},
+    {"AccessTokenNonASCII", false, {.access = R"("A\u00e91")"}},
+    {"EmptyAccessToken", false, {.access = R"("")"}},
+    {"EmptyRefreshToken", false, {.more = refresh(R"("")")}},
+    {"RefreshTokenWithLineBreak", false, {.more = refresh(R"("R\n")")}},
+    {"NotJson", false, {.access = {}, .expiresIn = {}, .type = {}, .more = "access_token=A1"}},
+    {"TooLarge", false, {.more = ",\"pad\":\"" + QByteArray(262'144, 'x') + "\""}},
+};
 
-constexpr auto entra = IdentityProvider::entra;
-constexpr auto auth0 = IdentityProvider::auth0;
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, TokenAnswerTest,
-    ::testing::Values(
-        AnswerCase{"WithRefresh", entra, answerWith(R"(,"refresh_token":"R1")"), {}, u"R1"_s, true},
-        AnswerCase{"EntraKeepsPreviousRefresh", entra, answerWith(""), u"R0"_s, u"R0"_s, true},
-        AnswerCase{"EntraNullRefreshKeepsPrevious", entra, answerWith(R"(,"refresh_token":null)"),
-                   u"R0"_s, u"R0"_s, true},
-        AnswerCase{"EntraSignInWithoutRefresh", entra, answerWith(""), {}, {}, true},
-        AnswerCase{"Auth0Rotates", auth0, answerWith(R"(,"refresh_token":"R1")"), u"R0"_s, u"R1"_s,
-                   true},
-        AnswerCase{"Auth0WithoutRefresh", auth0, answerWith(""), u"R0"_s, {}, false},
-        AnswerCase{
-            "Auth0SameRefresh", auth0, answerWith(R"(,"refresh_token":"R0")"), u"R0"_s, {}, false},
-        AnswerCase{"TokenTypeInCapitals",
-                   entra,
-                   R"({"access_token":"A1","expires_in":60,"token_type":"BEARER"})",
-                   {},
-                   {},
-                   true},
-        AnswerCase{"TokenTypeMac",
-                   entra,
-                   R"({"access_token":"A1","expires_in":60,"token_type":"mac"})",
-                   {},
-                   {},
-                   false},
-        AnswerCase{"NoTokenType", entra, R"({"access_token":"A1","expires_in":60})", {}, {}, false},
-        AnswerCase{"ExpiresInZero",
-                   entra,
-                   R"({"access_token":"A1","expires_in":0,"token_type":"Bearer"})",
-                   {},
-                   {},
-                   false},
-        AnswerCase{"ExpiresIn172801",
-                   entra,
-                   R"({"access_token":"A1","expires_in":172801,"token_type":"Bearer"})",
-                   {},
-                   {},
-                   false},
-        AnswerCase{"ExpiresInFraction",
-                   entra,
-                   R"({"access_token":"A1","expires_in":60.5,"token_type":"Bearer"})",
-                   {},
-                   {},
-                   false},
-        AnswerCase{"ExpiresInString",
-                   entra,
-                   R"({"access_token":"A1","expires_in":"60","token_type":"Bearer"})",
-                   {},
-                   {},
-                   false},
-        AnswerCase{"AccessTokenWithSpace",
-                   entra,
-                   R"({"access_token":"A 1","expires_in":60,"token_type":"Bearer"})",
-                   {},
-                   {},
-                   false},
-        AnswerCase{"AccessTokenNonASCII",
-                   entra,
-                   R"({"access_token":"A\u00e91","expires_in":60,"token_type":"Bearer"})",
-                   {},
-                   {},
-                   false},
-        AnswerCase{"EmptyAccessToken",
-                   entra,
-                   R"({"access_token":"","expires_in":60,"token_type":"Bearer"})",
-                   {},
-                   {},
-                   false},
-        AnswerCase{"EmptyRefreshToken", entra, answerWith(R"(,"refresh_token":"")"), {}, {}, false},
-        AnswerCase{"RefreshTokenWithLineBreak",
-                   entra,
-                   answerWith(R"(,"refresh_token":"R\n")"),
-                   {},
-                   {},
-                   false},
-        AnswerCase{"NotJson", entra, "access_token=A1", {}, {}, false},
-        AnswerCase{"TooLarge",
-                   entra,
-                   answerWith(",\"pad\":\"" + QByteArray(262'144, 'x') + "\""),
-                   {},
-                   {},
-                   false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(TokenAnswerBoundaryTest, LifetimeOfOneSecondToFortyEightHoursIsAccepted) {
-    for (const int lifetime : {1, 172'800}) {
-        const QByteArray body = R"({"access_token":"A1","token_type":"bearer","expires_in":)" +
-                                QByteArray::number(lifetime) + "}";
-        const auto tokens =
-            BetaSession::validatedTokens(body, configFor(entra), std::nullopt, kNow);
-        EXPECT_EQ(tokens.expiresAt, kNow.addSecs(lifetime));
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Answers, TokenAnswerTest, ::testing::ValuesIn(kAnswers), test::rowName);
 
 TEST(TokenRequestTest, FormBodyIsSortedAndStrictlyPercentEncoded) {
     EXPECT_EQ(BetaSession::formBody({{u"redirect_uri"_s, u"com.tidyword.beta://oauth/callback"_s},

@@ -12,11 +12,10 @@ using namespace test;
 
 struct CaptureCase {
     const char* name;
-    std::function<void(EditorDesktop&)> arrange;
     std::optional<TextBridgeError::Code> error;  // none: the capture succeeds
     bool clipboardUntouched;
-
-    friend void PrintTo(const CaptureCase& test, std::ostream* out) { *out << test.name; }
+    std::function<void(EditorDesktop&)> arrange;
+    friend void PrintTo(const CaptureCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class CaptureErrorTest : public ::testing::TestWithParam<CaptureCase> {};
@@ -48,102 +47,104 @@ std::function<void(EditorDesktop&)> ancestorWithSubrole(int depth, const QString
     };
 }
 
+// Only the copy shortcut can get the selection, and the editor answers it this way; `meanwhile`
+// happens 100 ms into the wait.
+std::function<void(EditorDesktop&)> copying(SimulatedDesktop::CopyEffect effect,
+                                            std::function<void(EditorDesktop&)> meanwhile = {}) {
+    return [=](EditorDesktop& e) {
+        e.hideSelection();
+        e.desktop.setCopyEffect(kEditor, effect);
+        if (meanwhile) {
+            e.desktop.at(100ms, [&e, meanwhile] { meanwhile(e); });
+        }
+    };
+}
+
 constexpr auto noSelection = TextBridgeError::noSelection;
 constexpr auto secureField = TextBridgeError::secureField;
 constexpr auto unsupported = TextBridgeError::unsupportedControl;
 constexpr auto noApplication = TextBridgeError::noApplication;
 constexpr auto stale = TextBridgeError::staleSelection;
+constexpr std::nullopt_t captured = std::nullopt;
+const std::optional<std::chrono::milliseconds> never;
 
-INSTANTIATE_TEST_SUITE_P(
-    Captures, CaptureErrorTest,
-    ::testing::Values(
-        CaptureCase{"Plain", [](EditorDesktop&) {}, std::nullopt, true},
-        CaptureCase{"NotTrusted", [](EditorDesktop& e) { e.desktop.setTrusted(false); },
-                    TextBridgeError::accessibilityRequired, true},
-        CaptureCase{"NothingFrontmost", [](EditorDesktop& e) { e.desktop.setFrontmost({}); },
-                    noApplication, true},
-        CaptureCase{"TidywordFrontmost", [](EditorDesktop& e) { e.desktop.setFrontmost(1); },
-                    noApplication, true},
-        CaptureCase{"FrontmostTerminated",
-                    [](EditorDesktop& e) {
-                        e.desktop.quit(kEditor);
-                        e.desktop.setFrontmost(kEditor);
-                    },
-                    noApplication, true},
-        CaptureCase{"NoFocusedElement",
-                    [](EditorDesktop& e) {
-                        e.desktop.setAttribute(e.application, Attribute::focusedElement,
-                                               std::nullopt);
-                    },
-                    unsupported, true},
-        CaptureCase{"ThreeSpacesSelected",
-                    [](EditorDesktop& e) {
-                        e.desktop.setText(e.field, u"a   b"_s, {1, 3});
-                    },
-                    noSelection, true},
-        CaptureCase{"ThreeSpacesCopied",
-                    [](EditorDesktop& e) {
-                        e.desktop.setText(e.field, u"a   b"_s, {1, 3});
-                        e.hideSelection();
-                    },
-                    noSelection, false},
-        CaptureCase{"SecureSubroleOnTheThirdAncestor",
-                    ancestorWithSubrole(3, u"AXSecureTextField"_s), secureField, true},
-        CaptureCase{"SecureSubroleOnTheEighthAncestorIsNotExamined",
-                    ancestorWithSubrole(8, u"AXSecureTextField"_s), std::nullopt, true},
-        CaptureCase{"SecureSubroleOnTheSeventhAncestor",
-                    ancestorWithSubrole(7, u"AXSecureTextField"_s), secureField, true},
-        CaptureCase{"SecureInsideALongerSubroleInAnyCase",
-                    ancestorWithSubrole(1, u"AXMySECUREInput"_s), secureField, true},
-        CaptureCase{"ProtectedContent",
-                    [](EditorDesktop& e) {
-                        e.desktop.setAttribute(e.field, Attribute::protectedContent, true);
-                    },
-                    secureField, true},
-        CaptureCase{"UnsupportedRoleWithoutSelection",
-                    [](EditorDesktop& e) { e.hideSelection(u"AXButton"_s); }, unsupported, true},
-        CaptureCase{"NoRoleWithoutSelection",
-                    [](EditorDesktop& e) {
-                        e.hideSelection();
-                        e.desktop.makeUnreadable(e.field, Attribute::role);
-                    },
-                    unsupported, true},
-        CaptureCase{"StaticTextThatNeverCopies",
-                    [](EditorDesktop& e) {
-                        e.hideSelection();
-                        e.desktop.setCopyEffect(kEditor, {std::nullopt});
-                    },
-                    noSelection, true},
-        CaptureCase{"CopyShortcutCannotBePosted",
-                    [](EditorDesktop& e) {
-                        e.hideSelection();
-                        e.desktop.refuseKeyEvents(true);
-                    },
-                    noSelection, true},
-        CaptureCase{"UnreadableClipboard",
-                    [](EditorDesktop& e) {
-                        e.hideSelection();
-                        e.desktop.writeClipboard({{{u"image/png"_s, std::nullopt}}});
-                    },
-                    TextBridgeError::clipboardUnavailable, false},
-        CaptureCase{"FocusMovesDuringTheCopy",
-                    [](EditorDesktop& e) {
-                        e.hideSelection();
-                        e.desktop.setCopyEffect(kEditor, {100ms});
-                        const ElementId other =
-                            e.desktop.addElement(kEditor, {{Attribute::selectedText, u"other"_s}});
-                        e.desktop.at(60ms,
-                                     [&e, other] { e.desktop.focus(kEditor, other, e.window); });
-                    },
-                    stale, false},
-        CaptureCase{"ApplicationQuitsWhileWaitingForTheCopy",
-                    [](EditorDesktop& e) {
-                        e.hideSelection();
-                        e.desktop.setCopyEffect(kEditor, {std::nullopt});
-                        e.desktop.at(100ms, [&e] { e.desktop.quit(kEditor); });
-                    },
-                    stale, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+const CaptureCase kCaptures[] = {
+    {"Plain", captured, true, [](auto&) {}},
+    {"NotTrusted", TextBridgeError::accessibilityRequired, true,
+     [](auto& e) { e.desktop.setTrusted(false); }},
+    {"NothingFrontmost", noApplication, true, [](auto& e) { e.desktop.setFrontmost({}); }},
+    {"TidywordFrontmost", noApplication, true, [](auto& e) { e.desktop.setFrontmost(1); }},
+    {"FrontmostTerminated", noApplication, true,
+     [](auto& e) {
+         e.desktop.quit(kEditor);
+         e.desktop.setFrontmost(kEditor);
+     }},
+    {"NoFocusedElement", unsupported, true,
+     [](auto& e) {
+         e.desktop.setAttribute(e.application, Attribute::focusedElement, std::nullopt);
+     }},
+    {"ThreeSpacesSelected", noSelection, true,
+     [](auto& e) {
+         e.desktop.setText(e.field, u"a   b"_s, {1, 3});
+     }},
+    {"ThreeSpacesCopied", noSelection, false,
+     [](auto& e) {
+         e.desktop.setText(e.field, u"a   b"_s, {1, 3});
+         e.hideSelection();
+     }},
+    {"SecureSubroleOnTheThirdAncestor", secureField, true,
+     ancestorWithSubrole(3, u"AXSecureTextField"_s)},
+    {"SecureSubroleOnTheSeventhAncestor", secureField, true,
+     ancestorWithSubrole(7, u"AXSecureTextField"_s)},
+    {"SecureSubroleOnTheEighthAncestorIsNotExamined", captured, true,
+     ancestorWithSubrole(8, u"AXSecureTextField"_s)},
+    {"SecureInsideALongerSubroleInAnyCase", secureField, true,
+     ancestorWithSubrole(1, u"AXMySECUREInput"_s)},
+    {"ProtectedContent", secureField, true,
+     [](auto& e) { e.set(Attribute::protectedContent, true); }},
+    {"UnsupportedRoleWithoutSelection", unsupported, true,
+     [](auto& e) { e.hideSelection(u"AXButton"_s); }},
+    {"NoRoleWithoutSelection", unsupported, true,
+     [](auto& e) {
+         e.hideSelection();
+         e.desktop.makeUnreadable(e.field, Attribute::role);
+     }},
+    {"StaticTextThatNeverCopies", noSelection, true, copying({never})},
+    {"CopyShortcutCannotBePosted", noSelection, true,
+     [](auto& e) {
+         e.hideSelection();
+         e.desktop.refuseKeyEvents(true);
+     }},
+    {"UnreadableClipboard", TextBridgeError::clipboardUnavailable, false,
+     [](auto& e) {
+         e.hideSelection();
+         e.desktop.writeClipboard({{{u"image/png"_s, std::nullopt}}});
+     }},
+    {"FocusMovesDuringTheCopy", stale, false,
+     copying(
+         {150ms},
+         [](auto& e) {
+             const auto other = e.desktop.addElement(kEditor, {{Attribute::selectedText, u"o"_s}});
+             e.desktop.focus(kEditor, other, e.window);
+         })},
+    {"ApplicationQuitsWhileWaitingForTheCopy", stale, true,
+     copying({never}, [](auto& e) { e.desktop.quit(kEditor); })},
+    // The workspace still names it frontmost: its end alone must stop the wait.
+    {"ApplicationEndsInFrontWhileWaitingForTheCopy", stale, true,
+     copying({never},
+             [](auto& e) {
+                 e.desktop.quit(kEditor);
+                 e.desktop.setFrontmost(kEditor);
+             })},
+    {"AnotherApplicationInFrontWhileWaitingForTheCopy", stale, true,
+     copying({never},
+             [](auto& e) {
+                 e.desktop.addApplication({77, u"com.example.other"_s, {}, {}});
+                 e.desktop.setFrontmost(77);
+             })},
+};
+
+INSTANTIATE_TEST_SUITE_P(Captures, CaptureErrorTest, ::testing::ValuesIn(kCaptures), rowName);
 
 TEST(CaptureTest, DirectSelectionRecordsEverythingAReplacementChecks) {
     EditorDesktop editor;
@@ -160,112 +161,89 @@ TEST(CaptureTest, DirectSelectionRecordsEverythingAReplacementChecks) {
     EXPECT_EQ(selection.originalValue, u"Not bad at all"_s);
 }
 
-TEST(CaptureTest, EmptySelectedTextFallsBackToTheValueAtTheRange) {
-    EditorDesktop editor;
-    editor.desktop.setText(editor.field, u"Hello world"_s, {6, 5});
-    editor.desktop.setAttribute(editor.field, Attribute::selectedText, u""_s);
-    const TextSelection selection = editor.capture();
-    EXPECT_EQ(selection.text, u"world"_s);
-    EXPECT_TRUE(selection.canReplace);
-}
-
-TEST(CaptureTest, LongValueIsNotKeptAndCannotBeReplaced) {
-    EditorDesktop editor;
-    editor.desktop.setText(editor.field, QString(250'001, u'x'), {0, 5});
-    const TextSelection selection = editor.capture();
-    EXPECT_EQ(selection.text, u"xxxxx"_s);
-    EXPECT_EQ(selection.originalValue, std::nullopt);
-    EXPECT_FALSE(selection.canReplace);
-}
-
-TEST(CaptureTest, NoWindowMeansNoTitleNoDocumentAndNoReplacement) {
-    EditorDesktop editor;
-    editor.desktop.focus(kEditor, editor.field, std::nullopt);
-    const TextSelection selection = editor.capture();
-    EXPECT_EQ(selection.window, std::nullopt);
-    EXPECT_EQ(selection.windowTitle, std::nullopt);
-    EXPECT_EQ(selection.documentIdentifier, std::nullopt);
-    EXPECT_FALSE(selection.canReplace);
-}
-
-// The anchor's y grows upwards from the primary screen's bottom edge, here 2160 below the top
-// of the monitor above it that holds the selection.
-TEST(CaptureTest, TheAnchorIsMeasuredFromThePrimaryScreen) {
-    EditorDesktop editor;
-    editor.desktop.setScreens({ScreenRect{0, 1080, 1920, 1080}, ScreenRect{0, 0, 1920, 1080}});
-    EXPECT_EQ(editor.capture().anchorRect, (ScreenRect{100, 1940, 50, 20}));
-}
-
-TEST(CaptureTest, DegenerateBoundsOrNoScreensGiveNoAnchor) {
-    const std::function<void(EditorDesktop&)> arrangements[] = {
-        [](EditorDesktop& e) {
-            e.desktop.setBounds(e.field, ScreenRect{100, 200, 0, 20});
-        },
-        [](EditorDesktop& e) {
-            e.desktop.setBounds(e.field, ScreenRect{100, 200, 50, 0});
-        },
-        [](EditorDesktop& e) { e.desktop.setBounds(e.field, std::nullopt); },
-        [](EditorDesktop& e) { e.desktop.setScreens({}); },
-    };
-    for (const auto& arrange : arrangements) {
-        EditorDesktop editor;
-        arrange(editor);
-        EXPECT_EQ(editor.capture().anchorRect, std::nullopt);
-    }
-}
-
-TEST(CaptureTest, EditabilityDecidesWhetherTheSelectionCanBeReplaced) {
+// What the capture keeps of a selection it could read: its text, whether a replacement may be
+// tried, and where the panel is anchored.
+TEST(CaptureTest, KeepsTheTextAndJudgesReplacementAndAnchor) {
+    const std::optional<ScreenRect> none;
     const struct {
         const char* name;
-        std::function<void(EditorDesktop&)> arrange;
         bool canReplace;
+        std::function<void(EditorDesktop&)> arrange;
+        QString text = u"bad"_s;
+        std::optional<ScreenRect> anchor = ScreenRect{100, 780, 50, 20};
     } cases[] = {
-        {"EditableFalse",
-         [](EditorDesktop& e) { e.desktop.setAttribute(e.field, Attribute::editable, false); },
-         false},
-        {"Disabled",
-         [](EditorDesktop& e) { e.desktop.setAttribute(e.field, Attribute::enabled, false); },
-         false},
-        {"StaticText",
-         [](EditorDesktop& e) {
-             e.desktop.setAttribute(e.field, Attribute::role, u"AXStaticText"_s);
-         },
-         false},
-        {"ValueSettable",
-         [](EditorDesktop& e) {
-             e.desktop.setAttribute(e.field, Attribute::editable, std::nullopt);
+        {"EditableFalse", false, [](auto& e) { e.set(Attribute::editable, false); }},
+        {"Disabled", false, [](auto& e) { e.set(Attribute::enabled, false); }},
+        {"StaticText", false, [](auto& e) { e.set(Attribute::role, u"AXStaticText"_s); }},
+        {"ValueSettable", true,
+         [](auto& e) {
+             e.set(Attribute::editable, std::nullopt);
              e.desktop.setSettable(e.field, Attribute::value, true);
-         },
-         true},
-        {"SelectedTextSettable",
-         [](EditorDesktop& e) {
-             e.desktop.setAttribute(e.field, Attribute::editable, std::nullopt);
+         }},
+        {"SelectedTextSettable", true,
+         [](auto& e) {
+             e.set(Attribute::editable, std::nullopt);
              e.desktop.setSettable(e.field, Attribute::value, std::nullopt);
              e.desktop.setSettable(e.field, Attribute::selectedText, true);
+         }},
+        {"NothingSettable", false, [](auto& e) { e.set(Attribute::editable, std::nullopt); }},
+        {"SelectionNotInTheValue", false,
+         [](auto& e) { e.set(Attribute::selectedText, u"good"_s); }, u"good"_s},
+        {"EmptySelectedTextFallsBackToTheValueAtTheRange", true,
+         [](auto& e) {
+             e.desktop.setText(e.field, u"Hello world"_s, {6, 5});
+             e.set(Attribute::selectedText, u""_s);
          },
-         true},
-        {"NothingSettable",
-         [](EditorDesktop& e) {
-             e.desktop.setAttribute(e.field, Attribute::editable, std::nullopt);
+         u"world"_s},
+        {"ValueTooLongToKeep", false,
+         [](auto& e) {
+             e.desktop.setText(e.field, QString(250'001, u'x'), {0, 5});
          },
-         false},
-        {"SelectionNotInTheValue",
-         [](EditorDesktop& e) {
-             e.desktop.setAttribute(e.field, Attribute::selectedText, u"good"_s);
+         u"xxxxx"_s},
+        // A selection that only the copy shortcut reads, in a control that tells only its caret:
+        // the caret still places the panel.
+        {"CopiedWhereOnlyTheCaretIsKnown", false,
+         [](auto& e) {
+             e.set(Attribute::role, u"AXStaticText"_s);
+             e.desktop.makeUnreadable(e.field, Attribute::selectedText);
+             e.desktop.makeUnreadable(e.field, Attribute::value);
+             e.set(Attribute::selectedRange, TextRange{4, 0});
+         }},
+        {"NoWindow", false, [](auto& e) { e.desktop.focus(kEditor, e.field, std::nullopt); }},
+        {"ZeroWidthBounds", true,
+         [](auto& e) {
+             e.desktop.setBounds(e.field, ScreenRect{100, 200, 0, 20});
          },
-         false},
+         u"bad"_s, none},
+        {"ZeroHeightBounds", true,
+         [](auto& e) {
+             e.desktop.setBounds(e.field, ScreenRect{100, 200, 50, 0});
+         },
+         u"bad"_s, none},
+        {"NoBounds", true, [](auto& e) { e.desktop.setBounds(e.field, std::nullopt); }, u"bad"_s,
+         none},
+        {"NoScreens", true, [](auto& e) { e.desktop.setScreens({}); }, u"bad"_s, none},
+        // The anchor's y grows upwards from the primary screen's bottom edge, here 2160 below
+        // the top of the monitor above it that holds the selection.
+        {"PrimaryScreenBelow", true,
+         [](auto& e) {
+             e.desktop.setScreens({ScreenRect{0, 1080, 1920, 1080}, ScreenRect{0, 0, 1920, 1080}});
+         },
+         u"bad"_s, ScreenRect{100, 1940, 50, 20}},
     };
     for (const auto& test : cases) {
         EditorDesktop editor;
         test.arrange(editor);
-        EXPECT_EQ(editor.capture().canReplace, test.canReplace) << test.name;
+        const TextSelection selection = editor.capture();
+        EXPECT_EQ(selection.text, test.text) << test.name;
+        EXPECT_EQ(selection.canReplace, test.canReplace) << test.name;
+        EXPECT_EQ(selection.anchorRect, test.anchor) << test.name;
     }
 }
 
 TEST(CaptureTest, CopyFallbackPutsTheUsersClipboardBack) {
     EditorDesktop editor;
-    editor.hideSelection();
-    editor.desktop.setCopyEffect(kEditor, {100ms});
+    copying({100ms})(editor);
     const qint64 before = editor.desktop.changeCount();
     const auto start = editor.clock.uptime();
 
@@ -281,8 +259,7 @@ TEST(CaptureTest, CopyFallbackPutsTheUsersClipboardBack) {
 
 TEST(CaptureTest, ApplicationThatNeverCopiesIsPolled16TimesAndLeftAlone) {
     EditorDesktop editor;
-    editor.hideSelection();
-    editor.desktop.setCopyEffect(kEditor, {std::nullopt});
+    copying({never})(editor);
     const auto start = editor.clock.uptime();
     EXPECT_EQ(editor.captureError(), TextBridgeError::noSelection);
     EXPECT_EQ(editor.clock.uptime() - start, 640ms);
@@ -296,8 +273,7 @@ TEST(CaptureTest, WritesWhileTheCopyIsReadAreTheirsUnlessTheyServeTheCopy) {
     for (const auto& [name, written, usersAfter] :
          {std::tuple{"AnotherProgram", theirs, false}, std::tuple{"Manager", copiedAgain, true}}) {
         EditorDesktop editor;
-        editor.hideSelection();
-        editor.desktop.setCopyEffect(kEditor, {40ms});
+        copying({40ms})(editor);
         editor.desktop.onNext(Moment::stringRead,
                               [&, items = written] { editor.desktop.writeClipboard(items); });
         EXPECT_EQ(editor.captureError(), TextBridgeError::staleSelection) << name;
@@ -310,8 +286,7 @@ TEST(CaptureTest, WritesWhileTheCopyIsReadAreTheirsUnlessTheyServeTheCopy) {
 
 TEST(CaptureTest, CancellationAfterTheCopyLandsRestoresAndStops) {
     EditorDesktop editor;
-    editor.hideSelection();
-    editor.desktop.setCopyEffect(kEditor, {100ms});
+    copying({100ms})(editor);
     CancellationSource cancellation;
     editor.desktop.at(60ms, [&cancellation] { cancellation.cancel(); });
     EXPECT_THROW(editor.capture(cancellation.token()), Cancelled);
@@ -325,8 +300,7 @@ TEST(CaptureTest, SlackIsAskedToPublishItsInterface) {
     editor.desktop.setText(composer, u"hi there"_s, {0, 2});
     editor.desktop.focus(7, composer, std::nullopt);
     editor.desktop.setFrontmost(7);
-    const TextSelection selection = editor.capture();
-    EXPECT_EQ(selection.text, u"hi"_s);
+    EXPECT_EQ(editor.capture().text, u"hi"_s);
     EXPECT_EQ(editor.desktop.booleanAttribute(editor.desktop.applicationElement(7),
                                               Attribute::manualAccessibility),
               true);

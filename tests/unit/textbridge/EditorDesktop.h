@@ -74,6 +74,11 @@ struct EditorDesktop {
         runOnVirtualTime(bridge.replace(selection, replacement, std::move(cancellation)), clock);
     }
 
+    // Sets one attribute of the field; none removes it.
+    void set(Attribute attribute, std::optional<AttributeValue> value) {
+        desktop.setAttribute(field, attribute, std::move(value));
+    }
+
     // Whether the clipboard holds the user's items again (or still).
     bool clipboardIsTheUsers() const {
         return normalized(desktop.clipboard()) == normalized(usersClipboard);

@@ -1,4 +1,5 @@
 // The result panel's text, read back as the runs a reader sees: text, colour and decoration.
+#include "support/Printers.h"
 #include "ui/ResultText.h"
 #include "ui/Style.h"
 
@@ -64,13 +65,30 @@ QList<Run> runsOf(const QString& html) {
     return runs;
 }
 
+const QString kArrow = QString::fromUtf16(kReplacementArrow);
+
+// Runs as a table writes them: "=plain|-removed|+added|>" (">" is the arrow), one after another.
+QList<Run> written(const QString& runs) {
+    QList<Run> parsed;
+    for (const QString& run : runs.split(u'|', Qt::SkipEmptyParts)) {
+        const Look look = run[0] == u'-'   ? Look::removed
+                          : run[0] == u'+' ? Look::added
+                          : run[0] == u'>' ? Look::arrow
+                                           : Look::plain;
+        parsed.append({look == Look::arrow ? kArrow : run.mid(1), look});
+    }
+    return parsed;
+}
+
 struct Rendering {
     const char* name;
     QString original;
     QString suggestion;
     PreviewDisplay display;
-    QList<Run> runs;
+    QString runs;
     QString description;
+
+    friend void PrintTo(const Rendering& row, std::ostream* out) { *out << row.name; }
 };
 
 class ResultTextTest : public ::testing::TestWithParam<Rendering> {};
@@ -78,73 +96,41 @@ class ResultTextTest : public ::testing::TestWithParam<Rendering> {};
 TEST_P(ResultTextTest, Renders) {
     const Rendering& rendering = GetParam();
     EXPECT_EQ(runsOf(resultHtml(rendering.original, rendering.suggestion, rendering.display)),
-              rendering.runs);
+              written(rendering.runs));
     EXPECT_EQ(resultDescription(rendering.original, rendering.suggestion, rendering.display),
               rendering.description);
 }
 
-const QString kArrow = QString::fromUtf16(kReplacementArrow);
+constexpr auto changes = PreviewDisplay::changes;
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ResultTextTest,
-    ::testing::Values(
-        Rendering{"ReplacedWord",
-                  u"The cat sat."_s,
-                  u"The dog sat."_s,
-                  PreviewDisplay::changes,
-                  {{u"The "_s, Look::plain},
-                   {u"cat"_s, Look::removed},
-                   {kArrow, Look::arrow},
-                   {u"dog"_s, Look::added},
-                   {u" sat."_s, Look::plain}},
-                  u"Removed “cat”, added “dog”."_s},
-        // An addition after unchanged text has no arrow; a removal at the end nothing after it.
-        Rendering{"AddedAfterUnchanged",
-                  u"The cat."_s,
-                  u"The black cat."_s,
-                  PreviewDisplay::changes,
-                  {{u"The "_s, Look::plain}, {u"black "_s, Look::added}, {u"cat."_s, Look::plain}},
-                  u"Added “black”."_s},
-        Rendering{"RemovedAtTheEnd",
-                  u"Stop now please"_s,
-                  u"Stop now"_s,
-                  PreviewDisplay::changes,
-                  {{u"Stop now"_s, Look::plain}, {u" please"_s, Look::removed}},
-                  u"Removed “please”."_s},
-        Rendering{"NothingAtAll", u""_s, u""_s, PreviewDisplay::changes, {}, {}},
-        Rendering{"SeveralChangesInOrder",
-                  u"i has two cat"_s,
-                  u"I have two cats"_s,
-                  PreviewDisplay::changes,
-                  {{u"i"_s, Look::removed},
-                   {kArrow, Look::arrow},
-                   {u"I"_s, Look::added},
-                   {u" "_s, Look::plain},
-                   {u"has"_s, Look::removed},
-                   {kArrow, Look::arrow},
-                   {u"have"_s, Look::added},
-                   {u" two "_s, Look::plain},
-                   {u"cat"_s, Look::removed},
-                   {kArrow, Look::arrow},
-                   {u"cats"_s, Look::added}},
-                  u"Removed “i”, added “I”; removed “has”, added “have”; removed “cat”, added "
-                  u"“cats”."_s},
-        // Drafts are text, never markup; line breaks stay line breaks.
-        Rendering{"OriginalIsPlainText",
-                  u"<b>bold</b> & more\nnext"_s,
-                  u"ignored"_s,
-                  PreviewDisplay::original,
-                  {{u"<b>bold</b> & more"_s, Look::plain},
-                   {u"\n"_s, Look::plain},
-                   {u"next"_s, Look::plain}},
-                  {}},
-        Rendering{"ImprovedIsPlainText",
-                  u"ignored"_s,
-                  u"Better <i>words</i>."_s,
-                  PreviewDisplay::improved,
-                  {{u"Better <i>words</i>."_s, Look::plain}},
-                  {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+const Rendering kRenderings[] = {
+    {"ReplacedWord", u"The cat sat."_s, u"The dog sat."_s, changes, u"=The |-cat|>|+dog|= sat."_s,
+     u"Removed “cat”, added “dog”."_s},
+    // An addition after unchanged text has no arrow; a removal at the end nothing after it.
+    {"AddedAfterUnchanged", u"The cat."_s, u"The black cat."_s, changes, u"=The |+black |=cat."_s,
+     u"Added “black”."_s},
+    {"RemovedAtTheEnd", u"Stop now please"_s, u"Stop now"_s, changes, u"=Stop now|- please"_s,
+     u"Removed “please”."_s},
+    {"NothingAtAll", u""_s, u""_s, changes, {}, {}},
+    {"SeveralChangesInOrder", u"i has two cat"_s, u"I have two cats"_s, changes,
+     u"-i|>|+I|= |-has|>|+have|= two |-cat|>|+cats"_s,
+     u"Removed “i”, added “I”; removed “has”, added “have”; removed “cat”, added “cats”."_s},
+    // Drafts are text, never markup; line breaks stay line breaks.
+    {"OriginalIsPlainText",
+     u"<b>bold</b> & more\nnext"_s,
+     u"ignored"_s,
+     PreviewDisplay::original,
+     u"=<b>bold</b> & more|=\n|=next"_s,
+     {}},
+    {"ImprovedIsPlainText",
+     u"ignored"_s,
+     u"Better <i>words</i>."_s,
+     PreviewDisplay::improved,
+     u"=Better <i>words</i>."_s,
+     {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ResultTextTest, ::testing::ValuesIn(kRenderings), test::rowName);
 
 }  // namespace
 }  // namespace tidyword::ui
