@@ -1,59 +1,52 @@
 #include "platform/linux/AccessibilityStatus.h"
 
+#include "platform/linux/OwnedHandle.h"
+
 #include <gio/gio.h>
 
 namespace tidyword::platform::linux_desktop {
 
 namespace {
 
-// A Properties call on the launcher's status object; its reply, or null.
-GVariant* statusCall(const char* method, GVariant* parameters, const GVariantType* replyType,
-                     GDBusCallFlags flags, std::chrono::milliseconds timeout) {
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+// A Properties call on the launcher's status object; its reply, or null. Takes the
+// `parameters` as g_variant_new makes them, floating.
+OwnedVariant statusCall(const char* method, GVariant* parameters, const GVariantType* replyType,
+                        GDBusCallFlags flags, std::chrono::milliseconds timeout) {
+    // Sunk here, so that they are let go of whether the call is made or not.
+    const OwnedVariant arguments(g_variant_ref_sink(parameters));
+    const auto bus = adoptObject(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     if (!bus) {
-        g_variant_unref(g_variant_ref_sink(parameters));
         return nullptr;
     }
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", method, parameters,
-        replyType, flags, static_cast<gint>(timeout.count()), nullptr, &error);
-    g_object_unref(bus);
-    if (error) {
-        g_error_free(error);
-    }
-    return reply;
+    OwnedError error;
+    return OwnedVariant(g_dbus_connection_call_sync(
+        bus.get(), "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", method,
+        arguments.get(), replyType, flags, static_cast<gint>(timeout.count()), nullptr,
+        into(error)));
 }
 
 }  // namespace
 
 std::optional<bool> accessibilityEnabled(std::chrono::milliseconds timeout) {
     // A desktop without a launcher has no switch to read: reading never starts one.
-    GVariant* reply = statusCall("Get", g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"),
-                                 G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, timeout);
+    const OwnedVariant reply =
+        statusCall("Get", g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"),
+                   G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, timeout);
     if (!reply) {
         return std::nullopt;
     }
     GVariant* boxed = nullptr;
-    g_variant_get(reply, "(v)", &boxed);
-    const bool enabled = boxed && g_variant_is_of_type(boxed, G_VARIANT_TYPE_BOOLEAN) &&
-                         g_variant_get_boolean(boxed);
-    if (boxed) {
-        g_variant_unref(boxed);
-    }
-    g_variant_unref(reply);
-    return enabled;
+    g_variant_get(reply.get(), "(v)", &boxed);  // a reference of our own
+    const OwnedVariant value(boxed);
+    return value && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_BOOLEAN) &&
+           g_variant_get_boolean(value.get());
 }
 
 bool enableAccessibility(std::chrono::milliseconds timeout) {
-    GVariant* reply = statusCall(
+    const OwnedVariant reply = statusCall(
         "Set", g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
         nullptr, G_DBUS_CALL_FLAGS_NONE, timeout);
-    if (!reply) {
-        return false;
-    }
-    g_variant_unref(reply);
-    return true;
+    return reply != nullptr;
 }
 
 }  // namespace tidyword::platform::linux_desktop

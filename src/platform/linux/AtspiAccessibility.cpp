@@ -3,6 +3,7 @@
 #include "platform/linux/AccessibilityStatus.h"
 #include "platform/linux/AtspiDeadline.h"
 #include "platform/linux/AtspiElement.h"
+#include "platform/linux/OwnedHandle.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -17,24 +18,13 @@ namespace tidyword::platform::linux_desktop {
 
 namespace {
 
-// An accessible we hold a reference on.
-using Held = std::unique_ptr<AtspiAccessible, decltype(&g_object_unref)>;
+using Accessible = OwnedObject<AtspiAccessible>;
 
-Held hold(AtspiAccessible* accessible) {
-    return Held(accessible, &g_object_unref);
-}
-
-QString takeString(gchar* text) {
-    QString result = QString::fromUtf8(text);
-    g_free(text);
-    return result;
-}
-
-AccessibleElement wrap(Held accessible) {
+AccessibleElement wrap(Accessible accessible) {
     if (!accessible) {
         return {};
     }
-    return AccessibleElement(std::make_shared<AtspiElement>(accessible.release()));
+    return AccessibleElement(std::make_shared<AtspiElement>(std::move(accessible)));
 }
 
 QString busName(AtspiAccessible* accessible) {
@@ -59,11 +49,9 @@ bool isWindowRole(AtspiRole role) {
            role == ATSPI_ROLE_ALERT || role == ATSPI_ROLE_FILE_CHOOSER;
 }
 
-// The Text interface of an element, referenced, or none.
-using HeldText = std::unique_ptr<AtspiText, decltype(&g_object_unref)>;
-HeldText textOf(AtspiAccessible* accessible) {
-    return HeldText(outOfTime() ? nullptr : atspi_accessible_get_text_iface(accessible),
-                    &g_object_unref);
+// The Text interface of an element, or none.
+OwnedObject<AtspiText> textOf(AtspiAccessible* accessible) {
+    return adoptObject(outOfTime() ? nullptr : atspi_accessible_get_text_iface(accessible));
 }
 
 std::optional<QString> wholeText(AtspiText* text) {
@@ -75,13 +63,12 @@ std::optional<QString> wholeText(AtspiText* text) {
     if (failed(error) || count < 0 || count > AtspiAccessibility::longestValue || outOfTime()) {
         return std::nullopt;
     }
-    gchar* value = atspi_text_get_text(text, 0, count, &error);
     // A failed request still returns something to free.
+    const OwnedString value(atspi_text_get_text(text, 0, count, &error));
     if (failed(error) || !value) {
-        g_free(value);
         return std::nullopt;
     }
-    return takeString(value);
+    return QString::fromUtf8(value.get());
 }
 
 std::optional<QString> textBetween(AtspiText* text, gint start, gint end) {
@@ -89,13 +76,12 @@ std::optional<QString> textBetween(AtspiText* text, gint start, gint end) {
         return std::nullopt;
     }
     GError* error = nullptr;
-    gchar* value = atspi_text_get_text(text, start, end, &error);
     // A failed request still returns something to free.
+    const OwnedString value(atspi_text_get_text(text, start, end, &error));
     if (failed(error) || !value) {
-        g_free(value);
         return std::nullopt;
     }
-    return takeString(value);
+    return QString::fromUtf8(value.get());
 }
 
 // The first selection [start, end) in toolkit offsets; [caret, caret) with none.
@@ -115,15 +101,12 @@ std::optional<std::pair<gint, gint>> firstSelection(AtspiText* text) {
         }
         return std::pair{caret, caret};
     }
-    AtspiRange* range = atspi_text_get_selection(text, 0, &error);
+    const OwnedGMemory<AtspiRange> range(atspi_text_get_selection(text, 0, &error));
     if (failed(error) || !range) {
-        g_free(range);
         return std::nullopt;
     }
-    const std::pair offsets{std::min(range->start_offset, range->end_offset),
-                            std::max(range->start_offset, range->end_offset)};
-    g_free(range);
-    return offsets;
+    return std::pair{std::min(range->start_offset, range->end_offset),
+                     std::max(range->start_offset, range->end_offset)};
 }
 
 // The toolkit's count first: within the call's deadline, else code points, which most count.
@@ -152,8 +135,8 @@ QString roleName(int atspiRole, bool singleLine) {
             return QStringLiteral("AXStaticText");
         default: {
             // Every other role keeps its own AT-SPI name, which no rule of ours accepts.
-            gchar* name = atspi_role_get_name(static_cast<AtspiRole>(atspiRole));
-            return QStringLiteral("atspi:") + takeString(name);
+            const OwnedString name(atspi_role_get_name(static_cast<AtspiRole>(atspiRole)));
+            return QStringLiteral("atspi:") + QString::fromUtf8(name.get());
         }
     }
 }
@@ -218,31 +201,23 @@ AtspiAccessibility::AtspiAccessibility() {
     // The library's cache stays on: it is kept current by the applications' own events, and
     // without it the library's event handlers make requests of their own while one of ours
     // waits, which deadlocks its D-Bus connection.
-    listener_ = atspi_event_listener_new(&AtspiAccessibility::focusEvent, this, nullptr);
+    listener_ =
+        adoptObject(atspi_event_listener_new(&AtspiAccessibility::focusEvent, this, nullptr));
     GError* error = nullptr;
-    atspi_event_listener_register(listener_, "object:state-changed:focused", &error);
+    atspi_event_listener_register(listener_.get(), "object:state-changed:focused", &error);
     failed(error);
 }
 
 AtspiAccessibility::~AtspiAccessibility() {
     GError* error = nullptr;
-    atspi_event_listener_deregister(listener_, "object:state-changed:focused", &error);
+    atspi_event_listener_deregister(listener_.get(), "object:state-changed:focused", &error);
     failed(error);
-    g_object_unref(listener_);
-    for (AtspiAccessible* focused : std::as_const(lastFocused_)) {
-        g_object_unref(focused);
-    }
 }
 
 void AtspiAccessibility::focusEvent(AtspiEvent* event, void* self) {
     auto& accessibility = *static_cast<AtspiAccessibility*>(self);
     if (event->source && event->detail1 == 1) {
-        const QString application = busName(event->source);
-        if (AtspiAccessible* previous = accessibility.lastFocused_.take(application)) {
-            g_object_unref(previous);
-        }
-        accessibility.lastFocused_.insert(
-            application, static_cast<AtspiAccessible*>(g_object_ref(event->source)));
+        accessibility.remember(busName(event->source), event->source);
     }
     g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
@@ -261,7 +236,7 @@ AccessibleElement AtspiAccessibility::applicationElement(qint32 processIdentifie
         return {};
     }
     return withinDeadline(timeout_, [processIdentifier]() -> AccessibleElement {
-        const Held desktop = hold(atspi_get_desktop(0));
+        const auto desktop = adoptObject(atspi_get_desktop(0));
         GError* error = nullptr;
         const gint count =
             desktop && !outOfTime() ? atspi_accessible_get_child_count(desktop.get(), &error) : 0;
@@ -269,8 +244,8 @@ AccessibleElement AtspiAccessibility::applicationElement(qint32 processIdentifie
             return {};
         }
         for (gint index = 0; index < count && !outOfTime(); ++index) {
-            Held application =
-                hold(atspi_accessible_get_child_at_index(desktop.get(), index, &error));
+            auto application =
+                adoptObject(atspi_accessible_get_child_at_index(desktop.get(), index, &error));
             if (failed(error) || !application || outOfTime()) {
                 continue;
             }
@@ -292,15 +267,14 @@ void AtspiAccessibility::setMessagingTimeout(const AccessibleElement& /*applicat
 
 namespace {
 
-// The parent, referenced, or none.
-AtspiAccessible* parentOf(AtspiAccessible* accessible) {
+// The parent, or none.
+Accessible parentOf(AtspiAccessible* accessible) {
     if (outOfTime()) {
         return nullptr;
     }
     GError* error = nullptr;
-    AtspiAccessible* parent = atspi_accessible_get_parent(accessible, &error);
-    if (failed(error) && parent) {
-        g_object_unref(parent);
+    auto parent = adoptObject(atspi_accessible_get_parent(accessible, &error));
+    if (failed(error)) {
         return nullptr;
     }
     return parent;
@@ -308,96 +282,92 @@ AtspiAccessible* parentOf(AtspiAccessible* accessible) {
 
 // Qt reports a widget that forwards its focus to another (a scroll area's viewport, for one)
 // as FOCUSED too, though it cannot take the keyboard itself: the element that has the focus
-// is then its nearest FOCUSED and FOCUSABLE ancestor. A new reference.
-AtspiAccessible* focusOwner(AtspiAccessible* claimant) {
+// is then its nearest FOCUSED and FOCUSABLE ancestor.
+Accessible focusOwner(AtspiAccessible* claimant) {
     if (hasState(claimant, ATSPI_STATE_FOCUSABLE) != false) {
-        return static_cast<AtspiAccessible*>(g_object_ref(claimant));
+        return newReference(claimant);
     }
-    Held ancestor = hold(parentOf(claimant));
+    Accessible ancestor = parentOf(claimant);
     for (int depth = 0; ancestor && depth < 16; ++depth) {
         if (hasState(ancestor.get(), ATSPI_STATE_FOCUSED) != true) {
             break;
         }
         if (hasState(ancestor.get(), ATSPI_STATE_FOCUSABLE) == true) {
-            return ancestor.release();
+            return ancestor;
         }
-        ancestor = hold(parentOf(ancestor.get()));
+        ancestor = parentOf(ancestor.get());
     }
-    return static_cast<AtspiAccessible*>(g_object_ref(claimant));
+    return newReference(claimant);
 }
 
 // The first FOCUSED and FOCUSABLE accessible below `root`, as the toolkit finds it itself for a
 // collection query: one request, however large the tree. None when the toolkit does not answer
 // one; a null one when nothing there has the focus.
-std::optional<Held> queryFocused(AtspiAccessible* root) {
-    AtspiCollection* collection =
-        outOfTime() ? nullptr : atspi_accessible_get_collection_iface(root);
+std::optional<Accessible> queryFocused(AtspiAccessible* root) {
+    const auto collection =
+        adoptObject(outOfTime() ? nullptr : atspi_accessible_get_collection_iface(root));
     if (!collection) {
         return std::nullopt;
     }
-    AtspiStateSet* states = atspi_state_set_new(nullptr);
-    atspi_state_set_add(states, ATSPI_STATE_FOCUSED);
-    atspi_state_set_add(states, ATSPI_STATE_FOCUSABLE);
+    const auto states = adoptObject(atspi_state_set_new(nullptr));
+    atspi_state_set_add(states.get(), ATSPI_STATE_FOCUSED);
+    atspi_state_set_add(states.get(), ATSPI_STATE_FOCUSABLE);
     // Some versions of the library read the attributes without checking for none.
-    GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
-    AtspiMatchRule* rule = atspi_match_rule_new(
-        states, ATSPI_Collection_MATCH_ALL, attributes, ATSPI_Collection_MATCH_ALL, nullptr,
-        ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE);
-    g_hash_table_unref(attributes);
-    g_object_unref(states);
+    const Owned<GHashTable, g_hash_table_unref> attributes(
+        g_hash_table_new(g_str_hash, g_str_equal));
+    const auto rule = adoptObject(atspi_match_rule_new(
+        states.get(), ATSPI_Collection_MATCH_ALL, attributes.get(), ATSPI_Collection_MATCH_ALL,
+        nullptr, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
     GError* error = nullptr;
-    // Traversing, or the toolkit looks at the children of `root` alone.
-    GArray* matches =
-        outOfTime() ? nullptr
-                    : atspi_collection_get_matches(
-                          collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
-    g_object_unref(rule);
-    g_object_unref(collection);
+    // Traversing, or the toolkit looks at the children of `root` alone. The array is ours, and
+    // so is each accessible in it.
+    const Owned<GArray, g_array_unref> matches(
+        outOfTime()
+            ? nullptr
+            : atspi_collection_get_matches(collection.get(), rule.get(),
+                                           ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error));
     if (failed(error) || !matches) {
         return std::nullopt;
     }
-    Held found = hold(nullptr);
+    Accessible found;
     for (guint index = 0; index < matches->len; ++index) {
-        auto* match = g_array_index(matches, AtspiAccessible*, index);
+        Accessible match(g_array_index(matches.get(), AtspiAccessible*, index));
         if (!found) {
-            found = hold(match);
-        } else if (match) {
-            g_object_unref(match);
+            found = std::move(match);
         }
     }
-    g_array_free(matches, TRUE);
     return found;
 }
 
 }  // namespace
 
-AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* application) {
+AtspiAccessibility::Accessible AtspiAccessibility::focusedElementOf(AtspiAccessible* application) {
     const QString key = busName(application);
     // Each request below runs the main loop, where the focus listener may replace, and so
     // release, the element remembered for this application.
-    AtspiAccessible* remembered = lastFocused_.value(key);
-    const Held held =
-        hold(remembered ? static_cast<AtspiAccessible*>(g_object_ref(remembered)) : nullptr);
+    const auto remembered = lastFocused_.find(key);
+    const Accessible held =
+        newReference(remembered != lastFocused_.end() ? remembered->second.get() : nullptr);
     AtspiAccessible* last = held.get();
     if (last && hasState(last, ATSPI_STATE_FOCUSED) == true) {
         // Some toolkits (Qt) announce the window's focus after the field's: the field inside
         // it is the focused element.
         const auto role = roleOf(last);
         if (role && isWindowRole(*role)) {
-            if (AtspiAccessible* inside = searchFocused(last)) {
-                remember(key, inside);
+            if (Accessible inside = searchFocused(last)) {
+                remember(key, inside.get());
                 return inside;
             }
         }
-        AtspiAccessible* owner = focusOwner(last);
-        remember(key, owner);
+        Accessible owner = focusOwner(last);
+        remember(key, owner.get());
         return owner;
     }
     // The focus is in the active window, if anywhere. An application with none is in the
     // background, where nothing is FOCUSED: a search would only cost the whole tree.
-    if (const Held window = hold(activeWindowOf(application))) {
-        if (AtspiAccessible* found = searchFocused(window.get())) {
-            remember(key, found);
+    if (const Accessible window = activeWindowOf(application)) {
+        if (Accessible found = searchFocused(window.get())) {
+            remember(key, found.get());
             return found;
         }
     }
@@ -405,34 +375,31 @@ AtspiAccessible* AtspiAccessibility::focusedElementOf(AtspiAccessible* applicati
     // gets the keyboard back when it is activated: the last one that had it.
     if (last && hasState(last, ATSPI_STATE_DEFUNCT) == false &&
         hasState(last, ATSPI_STATE_SHOWING) == true) {
-        return static_cast<AtspiAccessible*>(g_object_ref(last));
+        return newReference(last);
     }
     return nullptr;
 }
 
 void AtspiAccessibility::remember(const QString& application, AtspiAccessible* focused) {
-    if (AtspiAccessible* previous = lastFocused_.take(application)) {
-        g_object_unref(previous);
-    }
-    lastFocused_.insert(application, static_cast<AtspiAccessible*>(g_object_ref(focused)));
+    lastFocused_.insert_or_assign(application, newReference(focused));
 }
 
-AtspiAccessible* AtspiAccessibility::searchFocused(AtspiAccessible* root) {
+AtspiAccessibility::Accessible AtspiAccessibility::searchFocused(AtspiAccessible* root) {
     // No event told us where the focus is (we started after it moved, or only its window
     // said): look for it below `root`. A toolkit that answers collection queries looks itself;
     // for the others we walk the tree, within bounds.
-    if (std::optional<Held> found = queryFocused(root)) {
-        return found->release();
+    if (std::optional<Accessible> found = queryFocused(root)) {
+        return std::move(*found);
     }
-    std::deque<Held> queue;
-    queue.push_back(hold(static_cast<AtspiAccessible*>(g_object_ref(root))));
+    std::deque<Accessible> queue;
+    queue.push_back(newReference(root));
     for (int visited = 0; !queue.empty() && visited < searchLimit && !outOfTime(); ++visited) {
-        Held current = std::move(queue.front());
+        Accessible current = std::move(queue.front());
         queue.pop_front();
         // A FOCUSED one that cannot take the keyboard forwards it to one further down.
         if (current.get() != root && hasState(current.get(), ATSPI_STATE_FOCUSED) == true &&
             hasState(current.get(), ATSPI_STATE_FOCUSABLE) != false) {
-            return current.release();
+            return current;
         }
         GError* error = nullptr;
         const gint children =
@@ -443,38 +410,37 @@ AtspiAccessible* AtspiAccessibility::searchFocused(AtspiAccessible* root) {
             continue;
         }
         for (gint index = 0; index < children && !outOfTime(); ++index) {
-            AtspiAccessible* child =
-                atspi_accessible_get_child_at_index(current.get(), index, &error);
+            Accessible child(atspi_accessible_get_child_at_index(current.get(), index, &error));
             if (!failed(error) && child) {
-                queue.push_back(hold(child));
+                queue.push_back(std::move(child));
             }
         }
     }
     return nullptr;
 }
 
-AtspiAccessible* AtspiAccessibility::focusedWindowOf(AtspiAccessible* application) {
-    Held current = hold(focusedElementOf(application));
+AtspiAccessibility::Accessible AtspiAccessibility::focusedWindowOf(AtspiAccessible* application) {
+    Accessible current = focusedElementOf(application);
     for (int depth = 0; current && depth < 64; ++depth) {
         const auto role = roleOf(current.get());
         if (role && isWindowRole(*role)) {
-            return current.release();
+            return current;
         }
         if (role == ATSPI_ROLE_APPLICATION) {
             break;
         }
-        current = hold(parentOf(current.get()));
+        current = parentOf(current.get());
     }
     return activeWindowOf(application);
 }
 
-AtspiAccessible* AtspiAccessibility::activeWindowOf(AtspiAccessible* application) {
+AtspiAccessibility::Accessible AtspiAccessibility::activeWindowOf(AtspiAccessible* application) {
     GError* error = nullptr;
     const gint count = outOfTime() ? 0 : atspi_accessible_get_child_count(application, &error);
     for (gint index = 0; !failed(error) && index < count && !outOfTime(); ++index) {
-        Held window = hold(atspi_accessible_get_child_at_index(application, index, &error));
+        Accessible window(atspi_accessible_get_child_at_index(application, index, &error));
         if (!failed(error) && window && hasState(window.get(), ATSPI_STATE_ACTIVE) == true) {
-            return window.release();
+            return window;
         }
     }
     return nullptr;
@@ -487,16 +453,16 @@ std::optional<AccessibleElement> AtspiAccessibility::elementAttribute(
         if (!accessible) {
             return std::nullopt;
         }
-        Held found = hold(nullptr);
+        Accessible found;
         switch (attribute) {
             case Attribute::focusedElement:
-                found = hold(focusedElementOf(accessible));
+                found = focusedElementOf(accessible);
                 break;
             case Attribute::focusedWindow:
-                found = hold(focusedWindowOf(accessible));
+                found = focusedWindowOf(accessible);
                 break;
             case Attribute::parent:
-                found = hold(parentOf(accessible));
+                found = parentOf(accessible);
                 break;
             default:
                 return std::nullopt;
@@ -518,11 +484,11 @@ std::optional<QString> AtspiAccessibility::stringAttribute(const AccessibleEleme
         GError* error = nullptr;
         switch (attribute) {
             case Attribute::value: {
-                const HeldText text = textOf(accessible);
+                const auto text = textOf(accessible);
                 return text ? wholeText(text.get()) : std::nullopt;
             }
             case Attribute::selectedText: {
-                const HeldText text = textOf(accessible);
+                const auto text = textOf(accessible);
                 const auto selection = text ? firstSelection(text.get()) : std::nullopt;
                 if (!selection) {
                     return std::nullopt;
@@ -548,34 +514,29 @@ std::optional<QString> AtspiAccessibility::stringAttribute(const AccessibleEleme
                 if (outOfTime()) {
                     return std::nullopt;
                 }
-                gchar* name = atspi_accessible_get_name(accessible, &error);
+                const OwnedString name(atspi_accessible_get_name(accessible, &error));
                 if (failed(error) || !name) {
-                    g_free(name);
                     return std::nullopt;
                 }
-                return takeString(name);
+                return QString::fromUtf8(name.get());
             }
             case Attribute::document: {
-                AtspiDocument* document =
-                    outOfTime() ? nullptr : atspi_accessible_get_document_iface(accessible);
+                const auto document = adoptObject(
+                    outOfTime() ? nullptr : atspi_accessible_get_document_iface(accessible));
                 if (!document) {
                     return std::nullopt;
                 }
-                std::optional<QString> location;
                 for (QByteArray key : {QByteArray("DocURL"), QByteArray("URI")}) {
                     if (outOfTime()) {
                         break;
                     }
-                    gchar* found =
-                        atspi_document_get_document_attribute_value(document, key.data(), &error);
+                    const OwnedString found(atspi_document_get_document_attribute_value(
+                        document.get(), key.data(), &error));
                     if (!failed(error) && found && *found) {
-                        location = takeString(found);
-                        break;
+                        return QString::fromUtf8(found.get());
                     }
-                    g_free(found);
                 }
-                g_object_unref(document);
-                return location;
+                return std::nullopt;
             }
             default:
                 return std::nullopt;
@@ -612,7 +573,7 @@ std::optional<TextRange> AtspiAccessibility::rangeAttribute(const AccessibleElem
         if (!accessible || attribute != Attribute::selectedRange) {
             return std::nullopt;
         }
-        const HeldText text = textOf(accessible);
+        const auto text = textOf(accessible);
         if (!text) {
             return std::nullopt;
         }
@@ -636,7 +597,7 @@ std::optional<ScreenRect> AtspiAccessibility::boundsForRange(const AccessibleEle
                                                              TextRange range) {
     return withinDeadline(timeout_, [&]() -> std::optional<ScreenRect> {
         AtspiAccessible* accessible = unwrap(element);
-        const HeldText text = accessible ? textOf(accessible) : HeldText(nullptr, &g_object_unref);
+        const auto text = accessible ? textOf(accessible) : nullptr;
         if (!text) {
             return std::nullopt;
         }
@@ -657,18 +618,15 @@ std::optional<ScreenRect> AtspiAccessibility::boundsForRange(const AccessibleEle
             return std::nullopt;
         }
         GError* error = nullptr;
-        AtspiRect* extents =
+        const OwnedGMemory<AtspiRect> extents(
             atspi_text_get_range_extents(text.get(), static_cast<gint>(start),
-                                         static_cast<gint>(end), ATSPI_COORD_TYPE_SCREEN, &error);
+                                         static_cast<gint>(end), ATSPI_COORD_TYPE_SCREEN, &error));
         if (failed(error) || !extents) {
-            g_free(extents);
             return std::nullopt;
         }
-        const ScreenRect bounds{static_cast<double>(extents->x), static_cast<double>(extents->y),
-                                static_cast<double>(extents->width),
-                                static_cast<double>(extents->height)};
-        g_free(extents);
-        return bounds;
+        return ScreenRect{static_cast<double>(extents->x), static_cast<double>(extents->y),
+                          static_cast<double>(extents->width),
+                          static_cast<double>(extents->height)};
     });
 }
 
@@ -685,11 +643,9 @@ std::optional<bool> AtspiAccessibility::isSettable(const AccessibleElement& elem
         if (outOfTime()) {
             return std::nullopt;
         }
-        AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(accessible);
-        if (!editable) {
+        if (!adoptObject(atspi_accessible_get_editable_text_iface(accessible))) {
             return false;
         }
-        g_object_unref(editable);
         return hasState(accessible, ATSPI_STATE_EDITABLE);
     });
 }

@@ -48,11 +48,13 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/linux/OwnedHandle.h"
 
 #include <QHash>
 #include <QString>
 
 #include <chrono>
+#include <map>
 #include <memory>
 
 // NOLINTBEGIN(bugprone-reserved-identifier): the C libraries' own tags, declared here so
@@ -98,16 +100,17 @@ private:
     AtspiAccessibility();
     static void focusEvent(AtspiEvent* event, void* self);
 
-    AtspiAccessible* focusedElementOf(AtspiAccessible* application);
-    AtspiAccessible* searchFocused(AtspiAccessible* root);
+    using Accessible = OwnedObject<AtspiAccessible>;
+    Accessible focusedElementOf(AtspiAccessible* application);
+    Accessible searchFocused(AtspiAccessible* root);
     void remember(const QString& application, AtspiAccessible* focused);
-    AtspiAccessible* focusedWindowOf(AtspiAccessible* application);
-    AtspiAccessible* activeWindowOf(AtspiAccessible* application);
+    Accessible focusedWindowOf(AtspiAccessible* application);
+    Accessible activeWindowOf(AtspiAccessible* application);
 
     std::chrono::milliseconds timeout_ = defaultTimeout;
-    AtspiEventListener* listener_ = nullptr;
-    // The last accessible of each application (by bus name) that reported focus, referenced.
-    QHash<QString, AtspiAccessible*> lastFocused_;
+    OwnedObject<AtspiEventListener> listener_;
+    // The last accessible of each application (by bus name) that reported focus.
+    std::map<QString, Accessible> lastFocused_;
 };
 
 // --- Pure helpers, exposed for their tests.

@@ -1,8 +1,11 @@
 #include "platform/linux/AtspiDeadline.h"
 
+#include "platform/linux/OwnedHandle.h"
+
 #include <atspi/atspi.h>
 
 #include <limits>
+#include <utility>
 
 namespace tidyword::platform::linux_desktop {
 
@@ -13,20 +16,17 @@ using Clock = std::chrono::steady_clock;
 // The deadline of the seam call under way.
 std::optional<Clock::time_point> callDeadline;
 
+using Message = Owned<DBusMessage, dbus_message_unref>;
+
 // One method call on the accessibility bus, waiting no longer than the call has left; the reply,
 // or none.
-DBusMessage* ask(DBusMessage* request) {
+Message ask(Message request) {
     DBusConnection* bus = atspi_get_a11y_bus();
     const auto left = timeLeft();
     if (!request || !bus || !left) {
-        if (request) {
-            dbus_message_unref(request);
-        }
         return nullptr;
     }
-    DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, request, *left, nullptr);
-    dbus_message_unref(request);
-    return reply;
+    return Message(dbus_connection_send_with_reply_and_block(bus, request.get(), *left, nullptr));
 }
 
 const AtspiObject* objectOf(AtspiAccessible* accessible) {
@@ -72,15 +72,15 @@ std::optional<bool> hasState(AtspiAccessible* accessible, AtspiStateType state) 
     if (!object->app || !object->app->bus_name || !object->path) {
         return std::nullopt;
     }
-    DBusMessage* reply = ask(dbus_message_new_method_call(object->app->bus_name, object->path,
-                                                          "org.a11y.atspi.Accessible", "GetState"));
+    const Message reply = ask(Message(dbus_message_new_method_call(
+        object->app->bus_name, object->path, "org.a11y.atspi.Accessible", "GetState")));
     if (!reply) {
         return std::nullopt;
     }
     std::optional<bool> contains;
     DBusMessageIter reading;
     DBusMessageIter words;
-    if (dbus_message_iter_init(reply, &reading) &&
+    if (dbus_message_iter_init(reply.get(), &reading) &&
         dbus_message_iter_get_arg_type(&reading) == DBUS_TYPE_ARRAY) {
         dbus_message_iter_recurse(&reading, &words);
         // The states are bits of two 32-bit words, in the order of AtspiStateType.
@@ -93,7 +93,6 @@ std::optional<bool> hasState(AtspiAccessible* accessible, AtspiStateType state) 
             dbus_message_iter_next(&words);
         }
     }
-    dbus_message_unref(reply);
     return contains;
 }
 
@@ -102,23 +101,21 @@ std::optional<qint32> processIdentifierOf(AtspiAccessible* accessible) {
     if (!object->app || !object->app->bus_name) {
         return std::nullopt;
     }
-    DBusMessage* request =
+    Message request(
         dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                     "org.freedesktop.DBus", "GetConnectionUnixProcessID");
+                                     "org.freedesktop.DBus", "GetConnectionUnixProcessID"));
     const char* connection = object->app->bus_name;
-    if (request &&
-        !dbus_message_append_args(request, DBUS_TYPE_STRING, &connection, DBUS_TYPE_INVALID)) {
-        dbus_message_unref(request);
+    if (request && !dbus_message_append_args(request.get(), DBUS_TYPE_STRING, &connection,
+                                             DBUS_TYPE_INVALID)) {
         return std::nullopt;
     }
-    DBusMessage* reply = ask(request);
+    const Message reply = ask(std::move(request));
     if (!reply) {
         return std::nullopt;
     }
     dbus_uint32_t pid = 0;
     const bool read =
-        dbus_message_get_args(reply, nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID);
-    dbus_message_unref(reply);
+        dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID);
     if (!read || pid == 0 || pid > static_cast<dbus_uint32_t>(std::numeric_limits<qint32>::max())) {
         return std::nullopt;
     }

@@ -4,11 +4,9 @@
 
 #include <atspi/atspi.h>
 
-namespace tidyword::platform::linux_desktop {
+#include <utility>
 
-AtspiElement::~AtspiElement() {
-    g_object_unref(accessible_);
-}
+namespace tidyword::platform::linux_desktop {
 
 bool AtspiElement::denotesSameObject(const Reference& other) const {
     const auto* element = dynamic_cast<const AtspiElement*>(&other);
@@ -18,8 +16,8 @@ bool AtspiElement::denotesSameObject(const Reference& other) const {
     if (element->accessible_ == accessible_) {
         return true;
     }
-    const auto* lhs = reinterpret_cast<const AtspiObject*>(accessible_);
-    const auto* rhs = reinterpret_cast<const AtspiObject*>(element->accessible_);
+    const auto* lhs = reinterpret_cast<const AtspiObject*>(get());
+    const auto* rhs = reinterpret_cast<const AtspiObject*>(element->get());
     return lhs->app && rhs->app && lhs->path && rhs->path &&
            g_strcmp0(lhs->app->bus_name, rhs->app->bus_name) == 0 &&
            g_strcmp0(lhs->path, rhs->path) == 0;
@@ -31,37 +29,26 @@ AtspiAccessible* unwrap(const AccessibleElement& element) {
 }
 
 bool failed(GError*& error) {
-    if (!error) {
-        return false;
-    }
-    g_error_free(error);
-    error = nullptr;
-    return true;
+    // Emptied, so that the next request can report into the same place.
+    const OwnedError failure(std::exchange(error, nullptr));
+    return failure != nullptr;
 }
 
 bool countsCodePoints(AtspiAccessible* accessible) {
     GError* error = nullptr;
-    AtspiAccessible* application = atspi_accessible_get_application(accessible, &error);
+    const auto application = adoptObject(atspi_accessible_get_application(accessible, &error));
     if (failed(error) || !application) {
-        if (application) {
-            g_object_unref(application);
-        }
         return true;
     }
     // Within a seam call, the next request waits no longer than the call has left.
     if (outOfTime()) {
-        g_object_unref(application);
         return true;
     }
-    gchar* toolkit = atspi_accessible_get_toolkit_name(application, &error);
-    g_object_unref(application);
+    const OwnedString toolkit(atspi_accessible_get_toolkit_name(application.get(), &error));
     if (failed(error) || !toolkit) {
-        g_free(toolkit);
         return true;
     }
-    const bool qt = g_ascii_strncasecmp(toolkit, "qt", 2) == 0;
-    g_free(toolkit);
-    return !qt;
+    return g_ascii_strncasecmp(toolkit.get(), "qt", 2) != 0;
 }
 
 }  // namespace tidyword::platform::linux_desktop

@@ -3,30 +3,29 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/linux/OwnedHandle.h"
 
-// NOLINTBEGIN(bugprone-reserved-identifier): the C libraries' own tags, declared here so
-// that their headers stay out of ours
+#include <utility>
+
+// NOLINTBEGIN(bugprone-reserved-identifier): the C library's own tag, declared here so that
+// its headers stay out of ours
 typedef struct _AtspiAccessible AtspiAccessible;
-typedef struct _GError GError;
 // NOLINTEND(bugprone-reserved-identifier)
 
 namespace tidyword::platform::linux_desktop {
 
 class AtspiElement final : public AccessibleElement::Reference {
 public:
-    // Takes over one reference on `accessible`.
-    explicit AtspiElement(AtspiAccessible* accessible) : accessible_(accessible) {}
-    ~AtspiElement() override;
-    AtspiElement(const AtspiElement&) = delete;
-    AtspiElement& operator=(const AtspiElement&) = delete;
+    explicit AtspiElement(OwnedObject<AtspiAccessible> accessible)
+        : accessible_(std::move(accessible)) {}
 
-    AtspiAccessible* get() const { return accessible_; }
+    AtspiAccessible* get() const { return accessible_.get(); }
 
     // The same object on the bus: the same application and the same path.
     bool denotesSameObject(const Reference& other) const override;
 
 private:
-    AtspiAccessible* accessible_;
+    OwnedObject<AtspiAccessible> accessible_;
 };
 
 // The accessible behind an element of an AT-SPI backend, not referenced; null for any other.

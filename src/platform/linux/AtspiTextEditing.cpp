@@ -3,34 +3,28 @@
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/AtspiDeadline.h"
 #include "platform/linux/AtspiElement.h"
+#include "platform/linux/OwnedHandle.h"
 
 #include <atspi/atspi.h>
 
-#include <memory>
 #include <optional>
 
 namespace tidyword::platform::linux_desktop {
 
 namespace {
 
-template <typename Interface>
-using Held = std::unique_ptr<Interface, decltype(&g_object_unref)>;
-
 std::optional<QString> textBetween(AtspiText* text, qint64 start, qint64 end) {
     if (outOfTime()) {
         return std::nullopt;
     }
     GError* error = nullptr;
-    gchar* value =
-        atspi_text_get_text(text, static_cast<gint>(start), static_cast<gint>(end), &error);
     // A failed request still returns something to free.
+    const OwnedString value(
+        atspi_text_get_text(text, static_cast<gint>(start), static_cast<gint>(end), &error));
     if (failed(error) || !value) {
-        g_free(value);
         return std::nullopt;
     }
-    QString result = QString::fromUtf8(value);
-    g_free(value);
-    return result;
+    return QString::fromUtf8(value.get());
 }
 
 bool insert(AtspiEditableText* editable, qint64 position, const QString& text,
@@ -57,10 +51,9 @@ bool AtspiTextEditing::replaceText(const AccessibleElement& element, TextRange r
     if (!accessible || outOfTime()) {
         return false;
     }
-    const Held<AtspiText> text(atspi_accessible_get_text_iface(accessible), &g_object_unref);
-    const Held<AtspiEditableText> editable(
-        outOfTime() ? nullptr : atspi_accessible_get_editable_text_iface(accessible),
-        &g_object_unref);
+    const auto text = adoptObject(atspi_accessible_get_text_iface(accessible));
+    const auto editable =
+        adoptObject(outOfTime() ? nullptr : atspi_accessible_get_editable_text_iface(accessible));
     if (!text || !editable || outOfTime()) {
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/linux/AtspiDeadline.h"
 #include "platform/linux/AtspiElement.h"
+#include "platform/linux/OwnedHandle.h"
 #include "platform/linux/ProcessesAndScreens.h"
 
 #include <QGuiApplication>
@@ -15,20 +16,16 @@ namespace tidyword::platform::linux_desktop {
 
 namespace {
 
-using Held = std::unique_ptr<AtspiAccessible, decltype(&g_object_unref)>;
+using Accessible = OwnedObject<AtspiAccessible>;
 
-Held hold(AtspiAccessible* accessible) {
-    return Held(accessible, &g_object_unref);
-}
-
-// The child at `index`, referenced, or none.
-Held childAt(AtspiAccessible* parent, gint index) {
+// The child at `index`, or none.
+Accessible childAt(AtspiAccessible* parent, gint index) {
     if (outOfTime()) {
-        return hold(nullptr);
+        return nullptr;
     }
     GError* error = nullptr;
-    Held child = hold(atspi_accessible_get_child_at_index(parent, index, &error));
-    return failed(error) ? hold(nullptr) : std::move(child);
+    Accessible child(atspi_accessible_get_child_at_index(parent, index, &error));
+    return failed(error) ? nullptr : std::move(child);
 }
 
 gint childCount(AtspiAccessible* parent, gint limit) {
@@ -44,7 +41,7 @@ gint childCount(AtspiAccessible* parent, gint limit) {
 bool isActive(AtspiAccessible* application) {
     const gint windows = childCount(application, AtspiWorkspace::windowLimit);
     for (gint index = 0; index < windows && !outOfTime(); ++index) {
-        const Held window = childAt(application, index);
+        const Accessible window = childAt(application, index);
         if (window && hasState(window.get(), ATSPI_STATE_ACTIVE) == true) {
             return true;
         }
@@ -57,10 +54,8 @@ QString nameOf(AtspiAccessible* accessible) {
         return {};
     }
     GError* error = nullptr;
-    gchar* name = atspi_accessible_get_name(accessible, &error);
-    QString result = failed(error) ? QString() : QString::fromUtf8(name);
-    g_free(name);
-    return result;
+    const OwnedString name(atspi_accessible_get_name(accessible, &error));
+    return failed(error) ? QString() : QString::fromUtf8(name.get());
 }
 
 struct ActiveApplication {
@@ -70,14 +65,14 @@ struct ActiveApplication {
 
 // The one application other than `self` that has an ACTIVE top-level accessible.
 std::optional<ActiveApplication> soleActiveApplication(qint32 self) {
-    const Held desktop = hold(atspi_get_desktop(0));
+    const auto desktop = adoptObject(atspi_get_desktop(0));
     if (!desktop) {
         return std::nullopt;
     }
     std::optional<ActiveApplication> found;
     const gint applications = childCount(desktop.get(), AtspiWorkspace::applicationLimit);
     for (gint index = 0; index < applications && !outOfTime(); ++index) {
-        const Held application = childAt(desktop.get(), index);
+        const Accessible application = childAt(desktop.get(), index);
         if (!application) {
             continue;
         }

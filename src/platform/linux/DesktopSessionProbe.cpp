@@ -1,5 +1,6 @@
 // The probe answers from the real session: the environment, the compositor, the session bus.
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/OwnedHandle.h"
 
 #include <gio/gio.h>
 
@@ -75,61 +76,51 @@ std::optional<QSet<QString>> registryGlobals(const QString& display,
     return done ? std::optional(globals) : std::nullopt;
 }
 
-GVariant* call(GDBusConnection* bus, const char* destination, const char* path,
-               const char* interface, const char* method, const GVariantType* replyType,
-               std::chrono::milliseconds patience) {
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
+OwnedVariant call(GDBusConnection* bus, const char* destination, const char* path,
+                  const char* interface, const char* method, const GVariantType* replyType,
+                  std::chrono::milliseconds patience) {
+    OwnedError error;
+    return OwnedVariant(g_dbus_connection_call_sync(
         bus, destination, path, interface, method, nullptr, replyType, G_DBUS_CALL_FLAGS_NONE,
-        static_cast<gint>(patience.count()), nullptr, &error);
-    if (error) {
-        g_error_free(error);
-    }
-    return reply;
+        static_cast<gint>(patience.count()), nullptr, into(error)));
 }
 
 QSet<QString> busNames(GDBusConnection* bus, std::chrono::milliseconds patience) {
     QSet<QString> names;
-    GVariant* reply = call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                           "org.freedesktop.DBus", "ListNames", G_VARIANT_TYPE("(as)"), patience);
+    const OwnedVariant reply =
+        call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+             "ListNames", G_VARIANT_TYPE("(as)"), patience);
     if (!reply) {
         return names;
     }
-    GVariantIter* iterator = nullptr;
+    GVariantIter* iterating = nullptr;
+    g_variant_get(reply.get(), "(as)", &iterating);  // a new iterator, ours to free
+    const Owned<GVariantIter, g_variant_iter_free> iterator(iterating);
     const gchar* name = nullptr;
-    g_variant_get(reply, "(as)", &iterator);
-    while (g_variant_iter_loop(iterator, "&s", &name)) {
+    while (g_variant_iter_loop(iterator.get(), "&s", &name)) {
         names.insert(QString::fromUtf8(name));
     }
-    g_variant_iter_free(iterator);
-    g_variant_unref(reply);
     return names;
 }
 
 // The portal is started on demand when it is not running yet, as any portal client starts it.
 QSet<QString> portalInterfaces(GDBusConnection* bus, std::chrono::milliseconds patience) {
     QSet<QString> interfaces;
-    GVariant* reply =
+    const OwnedVariant reply =
         call(bus, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
              "org.freedesktop.DBus.Introspectable", "Introspect", G_VARIANT_TYPE("(s)"), patience);
     if (!reply) {
         return interfaces;
     }
     const gchar* xml = nullptr;
-    g_variant_get(reply, "(&s)", &xml);
-    GError* error = nullptr;
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, &error);
-    if (error) {
-        g_error_free(error);
-    }
+    g_variant_get(reply.get(), "(&s)", &xml);
+    OwnedError error;
+    const Owned<GDBusNodeInfo, g_dbus_node_info_unref> node(
+        g_dbus_node_info_new_for_xml(xml, into(error)));
     for (GDBusInterfaceInfo** interface = node ? node->interfaces : nullptr;
          interface && *interface; ++interface) {
         interfaces.insert(QString::fromUtf8((*interface)->name));
     }
-    if (node) {
-        g_dbus_node_info_unref(node);
-    }
-    g_variant_unref(reply);
     return interfaces;
 }
 
@@ -147,10 +138,9 @@ SessionProbe probeSession(std::chrono::milliseconds patience) {
         return probe;
     }
     probe.waylandGlobals = registryGlobals(probe.waylandDisplay, patience);
-    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
-        probe.busNames = busNames(bus, patience);
-        probe.portalInterfaces = portalInterfaces(bus, patience);
-        g_object_unref(bus);
+    if (const auto bus = adoptObject(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))) {
+        probe.busNames = busNames(bus.get(), patience);
+        probe.portalInterfaces = portalInterfaces(bus.get(), patience);
     }
     return probe;
 }

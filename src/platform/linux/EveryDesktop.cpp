@@ -1,12 +1,13 @@
 #include "platform/linux/EveryDesktop.h"
 
+#include "platform/linux/OwnedHandle.h"
+
 #include <QGuiApplication>
 #include <QWindow>
 
 #include <xcb/xcb.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 namespace tidyword::platform::linux_desktop {
@@ -16,10 +17,8 @@ namespace {
 xcb_atom_t atom(xcb_connection_t* connection, const char* name) {
     const xcb_intern_atom_cookie_t cookie =
         xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
-    return result;
+    const auto reply = adoptMemory(xcb_intern_atom_reply(connection, cookie, nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
 }  // namespace

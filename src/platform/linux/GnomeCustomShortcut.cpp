@@ -1,6 +1,7 @@
 #include "platform/linux/GnomeCustomShortcut.h"
 
 #include "platform/linux/AppKeyMonitor.h"
+#include "platform/linux/OwnedHandle.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,6 @@
 #include <gio/gio.h>
 
 #include <array>
-#include <memory>
 
 namespace tidyword::platform::linux_desktop {
 
@@ -39,20 +39,10 @@ constexpr gsize kLongestValue = 4096;
 constexpr gsize kMostChordsPerShortcut = 16;
 constexpr qsizetype kLongestHolder = 80;
 
-template <typename T, void (*release)(T*)>
-struct Release {
-    void operator()(T* held) const { release(held); }
-};
-void unrefObject(GSettings* settings) {
-    g_object_unref(settings);
-}
-using Settings = std::unique_ptr<GSettings, Release<GSettings, unrefObject>>;
-using Schema = std::unique_ptr<GSettingsSchema, Release<GSettingsSchema, g_settings_schema_unref>>;
-using SchemaKey =
-    std::unique_ptr<GSettingsSchemaKey, Release<GSettingsSchemaKey, g_settings_schema_key_unref>>;
-using Source = std::unique_ptr<GSettingsSchemaSource,
-                               Release<GSettingsSchemaSource, g_settings_schema_source_unref>>;
-using Variant = std::unique_ptr<GVariant, Release<GVariant, g_variant_unref>>;
+using Settings = OwnedObject<GSettings>;
+using Schema = Owned<GSettingsSchema, g_settings_schema_unref>;
+using SchemaKey = Owned<GSettingsSchemaKey, g_settings_schema_key_unref>;
+using Source = Owned<GSettingsSchemaSource, g_settings_schema_source_unref>;
 
 bool hasKeyOfType(GSettingsSchema* schema, const char* key, const GVariantType* type) {
     if (!g_settings_schema_has_key(schema, key)) {
@@ -120,19 +110,19 @@ std::optional<QString> stringOf(GVariant* value) {
 }
 
 std::optional<QString> readString(GSettings* settings, const char* key) {
-    const Variant value(g_settings_get_value(settings, key));
+    const OwnedVariant value(g_settings_get_value(settings, key));
     return stringOf(value.get());
 }
 
 std::optional<QStringList> readList(GSettings* settings) {
-    const Variant value(g_settings_get_value(settings, kListKey));
+    const OwnedVariant value(g_settings_get_value(settings, kListKey));
     const gsize count = g_variant_n_children(value.get());
     if (count > gsize(GnomeCustomShortcut::mostCustomShortcuts)) {
         return std::nullopt;
     }
     QStringList paths;
     for (gsize index = 0; index < count; ++index) {
-        const Variant child(g_variant_get_child_value(value.get(), index));
+        const OwnedVariant child(g_variant_get_child_value(value.get(), index));
         const auto path = stringOf(child.get());
         if (!path) {
             return std::nullopt;
@@ -181,14 +171,12 @@ std::optional<QString> chordOf(QStringView accelerator) {
 // Whether a custom shortcut's command runs this executable with --improve, however it names it.
 bool runsImprove(const QString& command, const QString& executable) {
     int count = 0;
-    char** arguments = nullptr;
-    if (!g_shell_parse_argv(command.toUtf8().constData(), &count, &arguments, nullptr)) {
+    OwnedStrv arguments;
+    if (!g_shell_parse_argv(command.toUtf8().constData(), &count, into(arguments), nullptr)) {
         return false;
     }
-    const QString program = QString::fromUtf8(arguments[0]);
-    const bool improve = count == 2 && QString::fromUtf8(arguments[1]) == kImprove;
-    g_strfreev(arguments);
-    if (!improve) {
+    const QString program = QString::fromUtf8(arguments.get()[0]);
+    if (count != 2 || QString::fromUtf8(arguments.get()[1]) != kImprove) {
         return false;
     }
     const QString found =
@@ -209,9 +197,9 @@ std::optional<QString> builtInHolder(GSettingsSchemaSource* source, const QStrin
             continue;
         }
         const Settings settings(g_settings_new_full(schema.get(), nullptr, nullptr));
-        char** keys = g_settings_schema_list_keys(schema.get());
+        const OwnedStrv keys(g_settings_schema_list_keys(schema.get()));
         std::optional<QString> holder;
-        for (char** key = keys; *key && !holder; ++key) {
+        for (char** key = keys.get(); *key && !holder; ++key) {
             const SchemaKey described(g_settings_schema_get_key(schema.get(), *key));
             const GVariantType* type = g_settings_schema_key_get_value_type(described.get());
             const bool single = g_variant_type_equal(type, G_VARIANT_TYPE_STRING);
@@ -219,11 +207,11 @@ std::optional<QString> builtInHolder(GSettingsSchemaSource* source, const QStrin
                 g_strcmp0(*key, kListKey) == 0) {
                 continue;
             }
-            const Variant value(g_settings_get_value(settings.get(), *key));
+            const OwnedVariant value(g_settings_get_value(settings.get(), *key));
             const gsize count = single ? 1 : g_variant_n_children(value.get());
             for (gsize index = 0; index < std::min(count, kMostChordsPerShortcut); ++index) {
-                const Variant child(single ? g_variant_ref(value.get())
-                                           : g_variant_get_child_value(value.get(), index));
+                const OwnedVariant child(single ? g_variant_ref(value.get())
+                                                : g_variant_get_child_value(value.get(), index));
                 const auto accelerator = stringOf(child.get());
                 if (accelerator && chordOf(*accelerator) == chord) {
                     const char* summary = g_settings_schema_key_get_summary(described.get());
@@ -232,7 +220,6 @@ std::optional<QString> builtInHolder(GSettingsSchemaSource* source, const QStrin
                 }
             }
         }
-        g_strfreev(keys);
         if (holder) {
             return holder;
         }
@@ -269,9 +256,8 @@ QString GnomeCustomShortcut::command() const {
     static const QRegularExpression kPlain(u"^[A-Za-z0-9_./+-]+$"_s);
     QString program = executable_;
     if (!kPlain.match(program).hasMatch()) {
-        char* quoted = g_shell_quote(program.toUtf8().constData());
-        program = QString::fromUtf8(quoted);
-        g_free(quoted);
+        const OwnedString quoted(g_shell_quote(program.toUtf8().constData()));
+        program = QString::fromUtf8(quoted.get());
     }
     return program + u' ' + kImprove;
 }

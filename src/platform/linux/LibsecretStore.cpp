@@ -1,11 +1,12 @@
 #include "platform/linux/LibsecretStore.h"
 
+#include "platform/linux/OwnedHandle.h"
+
 #include <QByteArrayList>
 
 #include <libsecret/secret.h>
 
 #include <condition_variable>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -32,53 +33,31 @@ public:
         }
         finished_changed_.notify_all();
         watchdog_.join();
-        g_object_unref(cancellable_);
     }
 
     Deadline(const Deadline&) = delete;
     Deadline& operator=(const Deadline&) = delete;
 
-    GCancellable* cancellable() const { return cancellable_; }
+    GCancellable* cancellable() const { return cancellable_.get(); }
 
 private:
     void watch(std::chrono::milliseconds limit) {
         std::unique_lock lock(mutex_);
         if (!finished_changed_.wait_for(lock, limit, [this] { return finished_; })) {
-            g_cancellable_cancel(cancellable_);
+            g_cancellable_cancel(cancellable_.get());
         }
     }
 
-    GCancellable* cancellable_;
+    const OwnedObject<GCancellable> cancellable_;
     std::mutex mutex_;
     std::condition_variable finished_changed_;
     bool finished_ = false;
     std::thread watchdog_;  // last: it starts once the rest is in place
 };
 
-struct ErrorSlot {
-    GError* error = nullptr;
-    ~ErrorSlot() {
-        if (error) {
-            g_error_free(error);
-        }
-    }
-    GError** operator&() { return &error; }
-};
-
-template <typename T>
-using GObjectPointer = std::unique_ptr<T, decltype(&g_object_unref)>;
-
-template <typename T>
-GObjectPointer<T> owned(T* object) {
-    return GObjectPointer<T>(object, &g_object_unref);
-}
-
-using ValuePointer = std::unique_ptr<SecretValue, decltype(&secret_value_unref)>;
-using ItemList = std::unique_ptr<GList, void (*)(GList*)>;
-
-void freeItems(GList* items) {
-    g_list_free_full(items, g_object_unref);
-}
+using Value = Owned<SecretValue, secret_value_unref>;
+// What a search found: the list and each item in it are ours.
+using ItemList = OwnedObjectList;
 
 const SecretSchema& tokenSchema() {
     static const SecretSchema schema = [] {
@@ -99,7 +78,7 @@ public:
     explicit Attributes(const SecretItemIdentity& item)
         : service_(item.service.toUtf8()),
           account_(item.account.toUtf8()),
-          table_(g_hash_table_new(g_str_hash, g_str_equal), &g_hash_table_unref) {
+          table_(g_hash_table_new(g_str_hash, g_str_equal)) {
         g_hash_table_insert(table_.get(), const_cast<char*>("service"), service_.data());
         g_hash_table_insert(table_.get(), const_cast<char*>("account"), account_.data());
     }
@@ -109,17 +88,16 @@ public:
 private:
     QByteArray service_;
     QByteArray account_;
-    std::unique_ptr<GHashTable, decltype(&g_hash_table_unref)> table_;
+    Owned<GHashTable, g_hash_table_unref> table_;
 };
 
 // One operation: a connection to the Secret Service under one deadline.
 class Operation {
 public:
-    explicit Operation(std::chrono::milliseconds limit)
-        : deadline_(limit), service_(nullptr, &g_object_unref) {
-        ErrorSlot error;
-        service_ = owned(
-            secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, deadline_.cancellable(), &error));
+    explicit Operation(std::chrono::milliseconds limit) : deadline_(limit) {
+        OwnedError error;
+        service_ = adoptObject(secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION,
+                                                       deadline_.cancellable(), into(error)));
     }
 
     bool connected() const { return service_ != nullptr; }
@@ -143,7 +121,7 @@ public:
             return found;
         }
         if (!unlock(locked)) {
-            return {Status::failure, ItemList(nullptr, &freeItems)};
+            return {Status::failure, nullptr};
         }
         return searchOnce(item, flags);  // the items as they are now, with their secrets
     }
@@ -158,36 +136,35 @@ public:
         for (const QByteArray& path : paths) {
             g_variant_builder_add(&objects, "o", path.constData());
         }
-        ErrorSlot error;
-        GVariant* reply = g_dbus_connection_call_sync(
+        OwnedError error;
+        const OwnedVariant reply(g_dbus_connection_call_sync(
             bus, kServiceName, "/org/freedesktop/secrets", "org.freedesktop.Secret.Service",
             "Unlock", g_variant_new("(ao)", &objects), G_VARIANT_TYPE("(aoo)"),
-            G_DBUS_CALL_FLAGS_NONE, -1, cancellable(), &error);
+            G_DBUS_CALL_FLAGS_NONE, -1, cancellable(), into(error)));
         if (!reply) {
             return false;
         }
         GVariant* unlocked = nullptr;
         const gchar* prompt = nullptr;
-        g_variant_get(reply, "(@ao&o)", &unlocked, &prompt);
-        const auto unlockedCount = static_cast<qsizetype>(g_variant_n_children(unlocked));
+        g_variant_get(reply.get(), "(@ao&o)", &unlocked, &prompt);  // `unlocked` is a new reference
+        const OwnedVariant unlockedPaths(unlocked);
+        const auto unlockedCount =
+            static_cast<qsizetype>(g_variant_n_children(unlockedPaths.get()));
         const QByteArray promptPath(prompt);
-        g_variant_unref(unlocked);
-        g_variant_unref(reply);
         return promptPath == "/" ? unlockedCount == paths.size() : runPrompt(bus, promptPath);
     }
 
     std::pair<Status, ItemList> searchOnce(const SecretItemIdentity& item,
                                            SecretSearchFlags flags) const {
         if (!service_) {
-            return {Status::failure, ItemList(nullptr, &freeItems)};
+            return {Status::failure, nullptr};
         }
         const Attributes attributes(item);
-        ErrorSlot error;
-        ItemList found(secret_service_search_sync(service_.get(), &tokenSchema(),
-                                                  attributes.table(), flags, cancellable(), &error),
-                       &freeItems);
-        if (error.error) {
-            return {Status::failure, ItemList(nullptr, &freeItems)};
+        OwnedError error;
+        ItemList found(secret_service_search_sync(
+            service_.get(), &tokenSchema(), attributes.table(), flags, cancellable(), into(error)));
+        if (error) {
+            return {Status::failure, nullptr};
         }
         return {found ? Status::success : Status::notFound, std::move(found)};
     }
@@ -195,8 +172,8 @@ public:
 private:
     // Shows the prompt and waits for its answer until the deadline; true when the user unlocked.
     bool runPrompt(GDBusConnection* bus, const QByteArray& path) const {
-        GMainContext* context = g_main_context_new();
-        g_main_context_push_thread_default(context);
+        const Owned<GMainContext, g_main_context_unref> context(g_main_context_new());
+        g_main_context_push_thread_default(context.get());
         std::optional<bool> unlocked;
         const guint subscription = g_dbus_connection_signal_subscribe(
             bus, nullptr, "org.freedesktop.Secret.Prompt", "Completed", path.constData(), nullptr,
@@ -214,17 +191,17 @@ private:
             g_cancellable_connect(cancellable(), G_CALLBACK(+[](GCancellable*, gpointer waiting) {
                                       g_main_context_wakeup(static_cast<GMainContext*>(waiting));
                                   }),
-                                  context, nullptr);
+                                  context.get(), nullptr);
 
-        ErrorSlot error;
+        OwnedError error;
         // No window of ours to attach the prompt to: the service places it itself.
-        if (GVariant* shown = g_dbus_connection_call_sync(
+        if (const OwnedVariant shown(g_dbus_connection_call_sync(
                 bus, kServiceName, path.constData(), "org.freedesktop.Secret.Prompt", "Prompt",
                 g_variant_new("(s)", ""), nullptr, G_DBUS_CALL_FLAGS_NONE, -1, cancellable(),
-                &error)) {
-            g_variant_unref(shown);
+                into(error)));
+            shown) {
             while (!unlocked && !g_cancellable_is_cancelled(cancellable())) {
-                g_main_context_iteration(context, TRUE);
+                g_main_context_iteration(context.get(), TRUE);
             }
         }
         if (!unlocked) {
@@ -237,20 +214,18 @@ private:
         g_dbus_connection_signal_unsubscribe(bus, subscription);
         // Signals that arrived after the answer wait in this context, each holding its message;
         // they are let go only when the context runs them.
-        while (g_main_context_iteration(context, FALSE)) {
+        while (g_main_context_iteration(context.get(), FALSE)) {
         }
-        g_main_context_pop_thread_default(context);
-        g_main_context_unref(context);
+        g_main_context_pop_thread_default(context.get());
         return unlocked.value_or(false);
     }
 
     Deadline deadline_;
-    GObjectPointer<SecretService> service_;
+    OwnedObject<SecretService> service_;
 };
 
-ValuePointer secretValue(const QByteArray& data) {
-    return ValuePointer(secret_value_new(data.constData(), data.size(), "application/octet-stream"),
-                        &secret_value_unref);
+Value secretValue(const QByteArray& data) {
+    return Value(secret_value_new(data.constData(), data.size(), "application/octet-stream"));
 }
 
 }  // namespace
@@ -264,7 +239,7 @@ SecretStore::FoundSecret LibsecretStore::find(const SecretItemIdentity& item) {
         return {status, {}};
     }
     auto* first = static_cast<SecretItem*>(items->data);
-    const ValuePointer value(secret_item_get_secret(first), &secret_value_unref);
+    const Value value(secret_item_get_secret(first));
     if (secret_item_get_locked(first) || !value) {
         return {Status::failure, {}};
     }
@@ -280,10 +255,10 @@ SecretStore::Status LibsecretStore::update(const SecretItemIdentity& item, const
         return status;
     }
     auto* first = static_cast<SecretItem*>(items->data);
-    ErrorSlot error;
+    OwnedError error;
     if (secret_item_get_locked(first) ||
         !secret_item_set_secret_sync(first, secretValue(data).get(), operation.cancellable(),
-                                     &error)) {
+                                     into(error))) {
         return Status::failure;
     }
     return Status::success;
@@ -295,19 +270,19 @@ SecretStore::Status LibsecretStore::add(const SecretItemIdentity& item, const QS
     if (!operation.connected()) {
         return Status::failure;
     }
-    ErrorSlot error;
-    const auto collection = owned(
-        secret_collection_for_alias_sync(operation.service(), SECRET_COLLECTION_DEFAULT,
-                                         SECRET_COLLECTION_NONE, operation.cancellable(), &error));
+    OwnedError error;
+    const auto collection = adoptObject(secret_collection_for_alias_sync(
+        operation.service(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE,
+        operation.cancellable(), into(error)));
     if (!collection ||
         (secret_collection_get_locked(collection.get()) &&
          !operation.unlock({g_dbus_proxy_get_object_path(G_DBUS_PROXY(collection.get()))}))) {
         return Status::failure;
     }
     const Attributes attributes(item);
-    const auto created = owned(secret_item_create_sync(
+    const auto created = adoptObject(secret_item_create_sync(
         collection.get(), &tokenSchema(), attributes.table(), label.toUtf8().constData(),
-        secretValue(data).get(), SECRET_ITEM_CREATE_NONE, operation.cancellable(), &error));
+        secretValue(data).get(), SECRET_ITEM_CREATE_NONE, operation.cancellable(), into(error)));
     return created ? Status::success : Status::failure;
 }
 
@@ -319,9 +294,9 @@ SecretStore::Status LibsecretStore::remove(const SecretItemIdentity& item) {
     }
     for (GList* node = items.get(); node; node = node->next) {
         auto* found = static_cast<SecretItem*>(node->data);
-        ErrorSlot error;
+        OwnedError error;
         if (secret_item_get_locked(found) ||
-            !secret_item_delete_sync(found, operation.cancellable(), &error)) {
+            !secret_item_delete_sync(found, operation.cancellable(), into(error))) {
             return Status::failure;
         }
     }

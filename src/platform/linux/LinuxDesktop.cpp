@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxDesktop.h"
 
 #include "platform/linux/AccessibilityStatus.h"
+#include "platform/linux/OwnedHandle.h"
 
 #include <QGuiApplication>
 #include <QProcess>
@@ -52,15 +53,12 @@ bool LinuxDesktop::requestAccessibility() {
     const bool accepted = enableAccessibility(std::chrono::milliseconds(2000));
     // GNOME keeps its own switch; applications started from now on read it.
     if (GSettingsSchemaSource* schemas = g_settings_schema_source_get_default()) {
-        if (GSettingsSchema* schema =
-                g_settings_schema_source_lookup(schemas, "org.gnome.desktop.interface", TRUE)) {
-            if (g_settings_schema_has_key(schema, "toolkit-accessibility")) {
-                GSettings* settings = g_settings_new("org.gnome.desktop.interface");
-                g_settings_set_boolean(settings, "toolkit-accessibility", TRUE);
-                g_settings_sync();
-                g_object_unref(settings);
-            }
-            g_settings_schema_unref(schema);
+        const Owned<GSettingsSchema, g_settings_schema_unref> schema(
+            g_settings_schema_source_lookup(schemas, "org.gnome.desktop.interface", TRUE));
+        if (schema && g_settings_schema_has_key(schema.get(), "toolkit-accessibility")) {
+            const auto settings = adoptObject(g_settings_new("org.gnome.desktop.interface"));
+            g_settings_set_boolean(settings.get(), "toolkit-accessibility", TRUE);
+            g_settings_sync();
         }
     }
     openAccessibilitySettings();

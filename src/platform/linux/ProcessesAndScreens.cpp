@@ -1,5 +1,7 @@
 #include "platform/linux/ProcessesAndScreens.h"
 
+#include "platform/linux/OwnedHandle.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -94,8 +96,8 @@ std::optional<QString> desktopEntryName(const QString& executable) {
     }
     const QString program = QFileInfo(executable).fileName();
     std::optional<QString> name;
-    GList* entries = g_app_info_get_all();
-    for (GList* entry = entries; entry && !name && !program.isEmpty(); entry = entry->next) {
+    const OwnedObjectList entries(g_app_info_get_all());
+    for (GList* entry = entries.get(); entry && !name && !program.isEmpty(); entry = entry->next) {
         auto* info = static_cast<GAppInfo*>(entry->data);
         // Exec names the program by path or by a name found on PATH.
         const char* runs = g_app_info_get_executable(info);
@@ -104,7 +106,6 @@ std::optional<QString> desktopEntryName(const QString& executable) {
             name = QString::fromUtf8(g_app_info_get_display_name(info));
         }
     }
-    g_list_free_full(entries, g_object_unref);
     known.insert(executable, name);
     return name;
 }

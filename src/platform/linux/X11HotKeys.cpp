@@ -1,6 +1,7 @@
 #include "platform/linux/X11HotKeys.h"
 
 #include "platform/linux/AppKeyMonitor.h"
+#include "platform/linux/OwnedHandle.h"
 
 #include <QCoreApplication>
 
@@ -11,7 +12,6 @@
 #undef explicit
 
 #include <array>
-#include <cstdlib>
 
 namespace tidyword::platform::linux_desktop {
 
@@ -24,11 +24,6 @@ constexpr quint32 kCommandMask = 0x100;
 constexpr quint32 kShiftMask = 0x200;
 constexpr quint32 kOptionMask = 0x800;
 constexpr quint32 kControlMask = 0x1000;
-
-template <typename Reply>
-std::unique_ptr<Reply, decltype(&std::free)> owned(Reply* reply) {
-    return {reply, &std::free};
-}
 
 std::uint16_t xModifiers(quint32 modifiers) {
     std::uint16_t mask = 0;
@@ -56,7 +51,7 @@ X11HotKeys::X11HotKeys(std::unique_ptr<XcbConnection> connection) : x_(std::move
                      [this] { pump(); });
     inputOpcode_ = watchReleases();
     // Without it, each repeated press comes to us after a made-up release of the key.
-    const auto xkb = owned(xcb_xkb_use_extension_reply(
+    const auto xkb = adoptMemory(xcb_xkb_use_extension_reply(
         x_->get(), xcb_xkb_use_extension(x_->get(), XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION),
         nullptr));
     if (xkb && xkb->supported) {
@@ -68,7 +63,7 @@ X11HotKeys::X11HotKeys(std::unique_ptr<XcbConnection> connection) : x_(std::move
         xcb_xkb_select_events(x_->get(), XCB_XKB_ID_USE_CORE_KBD, mappingEvents, 0, mappingEvents,
                               mapParts, mapParts, nullptr);
         xkbEvent_ = xcb_get_extension_data(x_->get(), &xcb_xkb_id)->first_event;
-        std::free(xcb_xkb_per_client_flags_reply(
+        const auto flags = adoptMemory(xcb_xkb_per_client_flags_reply(
             x_->get(),
             xcb_xkb_per_client_flags(x_->get(), XCB_XKB_ID_USE_CORE_KBD,
                                      XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
@@ -83,7 +78,7 @@ std::optional<std::uint8_t> X11HotKeys::watchReleases() {
         return std::nullopt;
     }
     // Before 2.1 a grab of another client would keep raw events from us.
-    const auto version = owned(xcb_input_xi_query_version_reply(
+    const auto version = adoptMemory(xcb_input_xi_query_version_reply(
         x_->get(), xcb_input_xi_query_version(x_->get(), 2, 2), nullptr));
     if (!version || version->major_version < 2 ||
         (version->major_version == 2 && version->minor_version < 1)) {
@@ -93,10 +88,9 @@ std::optional<std::uint8_t> X11HotKeys::watchReleases() {
         xcb_input_event_mask_t head;
         std::uint32_t mask;
     } releases{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE};
-    xcb_generic_error_t* error = xcb_request_check(
-        x_->get(), xcb_input_xi_select_events_checked(x_->get(), x_->root(), 1, &releases.head));
-    if (error) {
-        std::free(error);
+    const auto refused = adoptMemory(xcb_request_check(
+        x_->get(), xcb_input_xi_select_events_checked(x_->get(), x_->root(), 1, &releases.head)));
+    if (refused) {
         return std::nullopt;
     }
     return input->major_opcode;
@@ -146,7 +140,7 @@ std::unique_ptr<HotKeys::Registration> X11HotKeys::addLocalMonitor(Monitor monit
 
 std::uint16_t X11HotKeys::numLockMask() {
     const auto numLock = x_->keycodeOf(kNumLockKeysym);
-    const auto mapping = owned(
+    const auto mapping = adoptMemory(
         xcb_get_modifier_mapping_reply(x_->get(), xcb_get_modifier_mapping(x_->get()), nullptr));
     if (!numLock || !mapping) {
         return 0;
@@ -182,11 +176,9 @@ HotKeys::Status X11HotKeys::grab(Grab& wanted) {
         const xcb_void_cookie_t cookie =
             xcb_grab_key_checked(x_->get(), 1, x_->root(), modifiers, *keycode, XCB_GRAB_MODE_ASYNC,
                                  XCB_GRAB_MODE_ASYNC);
-        if (xcb_generic_error_t* error = xcb_request_check(x_->get(), cookie)) {
-            const Status status = error->error_code;
-            std::free(error);
+        if (const auto error = adoptMemory(xcb_request_check(x_->get(), cookie))) {
             ungrab(wanted);
-            return status;
+            return error->error_code;
         }
         wanted.grabbed.append({*keycode, modifiers});
     }
@@ -203,10 +195,10 @@ void X11HotKeys::ungrab(Grab& grabbed) {
 }
 
 void X11HotKeys::pump() {
-    while (xcb_generic_event_t* event = xcb_poll_for_event(x_->get())) {
+    while (const auto event = adoptMemory(xcb_poll_for_event(x_->get()))) {
         const std::uint8_t type = event->response_type & 0x7f;
         if (type == XCB_KEY_PRESS && grab_) {
-            const auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
+            const auto* press = reinterpret_cast<xcb_key_press_event_t*>(event.get());
             // The passive grab became an active one while the keys are down; it would also
             // take the synthetic copy chord that the capture is about to send.
             xcb_ungrab_keyboard(x_->get(), press->time);
@@ -217,7 +209,6 @@ void X11HotKeys::pump() {
                 });
             if (ours && inputOpcode_) {
                 if (held_ == press->detail) {
-                    std::free(event);
                     continue;  // the key held down, repeating
                 }
                 held_ = press->detail;
@@ -229,19 +220,19 @@ void X11HotKeys::pump() {
         } else if (type == XCB_KEY_RELEASE) {
             // A quick tap lets go while our grab is still active: then the release comes here,
             // and no raw event comes for it.
-            if (held_ == reinterpret_cast<xcb_key_release_event_t*>(event)->detail) {
+            if (held_ == reinterpret_cast<xcb_key_release_event_t*>(event.get())->detail) {
                 held_.reset();
             }
         } else if (type == XCB_GE_GENERIC && inputOpcode_) {
-            const auto* generic = reinterpret_cast<xcb_ge_generic_event_t*>(event);
-            const auto* release = reinterpret_cast<xcb_input_raw_key_release_event_t*>(event);
+            const auto* generic = reinterpret_cast<xcb_ge_generic_event_t*>(event.get());
+            const auto* release = reinterpret_cast<xcb_input_raw_key_release_event_t*>(event.get());
             if (generic->extension == *inputOpcode_ &&
                 generic->event_type == XCB_INPUT_RAW_KEY_RELEASE && held_ == release->detail) {
                 held_.reset();
             }
         } else if ((type == XCB_MAPPING_NOTIFY || (xkbEvent_ && type == *xkbEvent_)) && grab_) {
             // Another keyboard layout may put the key or Num Lock elsewhere.
-            const auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event);
+            const auto* mapping = reinterpret_cast<xcb_mapping_notify_event_t*>(event.get());
             if (type != XCB_MAPPING_NOTIFY || mapping->request != XCB_MAPPING_POINTER) {
                 ungrab(*grab_);
                 const Status status = grab(*grab_);
@@ -250,7 +241,6 @@ void X11HotKeys::pump() {
                 }
             }
         }
-        std::free(event);
     }
 }
 

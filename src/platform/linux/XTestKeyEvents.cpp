@@ -1,10 +1,10 @@
 #include "platform/linux/XTestKeyEvents.h"
 
+#include "platform/linux/OwnedHandle.h"
+
 #include <QThread>
 
 #include <xcb/xtest.h>
-
-#include <cstdlib>
 
 namespace tidyword::platform::linux_desktop {
 
@@ -14,11 +14,6 @@ constexpr xcb_keysym_t kControlL = 0xffe3;
 constexpr xcb_keysym_t kLetterC = 0x0063;
 constexpr xcb_keysym_t kLetterV = 0x0076;
 constexpr std::chrono::milliseconds kModifierPoll{10};
-
-template <typename Reply>
-std::unique_ptr<Reply, decltype(&std::free)> own(Reply* reply) {
-    return {reply, &std::free};
-}
 
 }  // namespace
 
@@ -38,10 +33,10 @@ XTestKeyEvents::XTestKeyEvents(std::unique_ptr<XcbConnection> connection)
     : x_(std::move(connection)) {}
 
 bool XTestKeyEvents::modifiersHeld() {
-    const auto modifiers = own(
+    const auto modifiers = adoptMemory(
         xcb_get_modifier_mapping_reply(x_->get(), xcb_get_modifier_mapping(x_->get()), nullptr));
     const auto keymap =
-        own(xcb_query_keymap_reply(x_->get(), xcb_query_keymap(x_->get()), nullptr));
+        adoptMemory(xcb_query_keymap_reply(x_->get(), xcb_query_keymap(x_->get()), nullptr));
     if (!modifiers || !keymap) {
         return true;  // cannot tell: the safe answer
     }
@@ -63,11 +58,11 @@ std::optional<qint32> XTestKeyEvents::activeProcess() {
 
 bool XTestKeyEvents::keyboardGrabbedByAnother() {
     // X tells of a grab only by refusing another: a grab of ours that succeeds is let go at once.
-    const auto grab =
-        own(xcb_grab_keyboard_reply(x_->get(),
-                                    xcb_grab_keyboard(x_->get(), 0, x_->root(), XCB_CURRENT_TIME,
-                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-                                    nullptr));
+    const auto grab = adoptMemory(
+        xcb_grab_keyboard_reply(x_->get(),
+                                xcb_grab_keyboard(x_->get(), 0, x_->root(), XCB_CURRENT_TIME,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                nullptr));
     if (!grab) {
         return true;
     }
@@ -84,7 +79,7 @@ bool XTestKeyEvents::keysWouldReach(qint32 processIdentifier) {
         return false;
     }
     const auto focus =
-        own(xcb_get_input_focus_reply(x_->get(), xcb_get_input_focus(x_->get()), nullptr));
+        adoptMemory(xcb_get_input_focus_reply(x_->get(), xcb_get_input_focus(x_->get()), nullptr));
     // With the focus following the pointer, the keys go wherever the pointer happens to be.
     if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
         return false;
@@ -122,7 +117,7 @@ bool XTestKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
     fake(XCB_KEY_RELEASE, *letter);
     fake(XCB_KEY_RELEASE, *control);
     // A round trip: the server has taken the events before we report them posted.
-    std::free(xcb_get_input_focus_reply(x_->get(), xcb_get_input_focus(x_->get()), nullptr));
+    x_->roundTrip();
     return true;
 }
 

@@ -1,9 +1,10 @@
 #include "platform/linux/XcbClipboard.h"
 
+#include "platform/linux/OwnedHandle.h"
+
 #include <xcb/xfixes.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <poll.h>
 
@@ -14,13 +15,6 @@ namespace {
 // Parts of a large answer; well under any server's request size limit.
 constexpr qsizetype kChunkSize = qsizetype{64} * 1024;
 constexpr std::uint32_t kLongestTargetList = 4096;
-
-template <typename Reply>
-std::unique_ptr<Reply, decltype(&std::free)> owned(Reply* answer) {
-    return {answer, &std::free};
-}
-
-using Event = std::unique_ptr<xcb_generic_event_t, decltype(&std::free)>;
 
 std::uint8_t kind(const xcb_generic_event_t* event) {
     return event->response_type & 0x7f;
@@ -59,7 +53,8 @@ std::unique_ptr<XcbClipboard> XcbClipboard::open() {
         return nullptr;
     }
     // XFixes answers nothing until the client has said which version it speaks.
-    if (!owned(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr))) {
+    if (!adoptMemory(
+            xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr))) {
         return nullptr;
     }
     const xcb_window_t window = xcb_generate_id(c);
@@ -92,9 +87,8 @@ XcbClipboard::~XcbClipboard() {
 }
 
 void XcbClipboard::pump() {
-    while (xcb_generic_event_t* event = xcb_poll_for_event(x_->get())) {
-        handle(event);
-        std::free(event);
+    while (const auto event = adoptMemory(xcb_poll_for_event(x_->get()))) {
+        handle(event.get());
     }
 }
 
@@ -201,16 +195,15 @@ void XcbClipboard::continueOutgoing(const xcb_property_notify_event_t& notify) {
     }
 }
 
-xcb_generic_event_t* XcbClipboard::waitFor(const std::function<bool(xcb_generic_event_t*)>& wanted,
-                                           std::chrono::milliseconds wait) {
+XcbClipboard::Event XcbClipboard::waitFor(const std::function<bool(xcb_generic_event_t*)>& wanted,
+                                          std::chrono::milliseconds wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (true) {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(x_->get())) {
-            if (wanted(event)) {
+        while (auto event = adoptMemory(xcb_poll_for_event(x_->get()))) {
+            if (wanted(event.get())) {
                 return event;
             }
-            handle(event);
-            std::free(event);
+            handle(event.get());
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -229,20 +222,18 @@ xcb_timestamp_t XcbClipboard::serverTime() {
                         nullptr);
     xcb_flush(x_->get());
     const Event event(waitFor([&](xcb_generic_event_t* candidate) {
-                          if (kind(candidate) != XCB_PROPERTY_NOTIFY) {
-                              return false;
-                          }
-                          const auto* notify =
-                              reinterpret_cast<xcb_property_notify_event_t*>(candidate);
-                          return notify->window == window_ && notify->atom == marker;
-                      }),
-                      &std::free);
+        if (kind(candidate) != XCB_PROPERTY_NOTIFY) {
+            return false;
+        }
+        const auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(candidate);
+        return notify->window == window_ && notify->atom == marker;
+    }));
     return event ? reinterpret_cast<xcb_property_notify_event_t*>(event.get())->time
                  : XCB_CURRENT_TIME;
 }
 
 std::optional<xcb_window_t> XcbClipboard::owner(const char* selection) {
-    const auto reply = owned(xcb_get_selection_owner_reply(
+    const auto reply = adoptMemory(xcb_get_selection_owner_reply(
         x_->get(), xcb_get_selection_owner(x_->get(), x_->atom(selection)), nullptr));
     if (!reply || reply->owner == XCB_WINDOW_NONE) {
         return std::nullopt;
@@ -269,8 +260,8 @@ QString XcbClipboard::atomName(xcb_atom_t atom) {
     if (const auto known = names_.constFind(atom); known != names_.constEnd()) {
         return *known;
     }
-    const auto reply =
-        owned(xcb_get_atom_name_reply(x_->get(), xcb_get_atom_name(x_->get(), atom), nullptr));
+    const auto reply = adoptMemory(
+        xcb_get_atom_name_reply(x_->get(), xcb_get_atom_name(x_->get(), atom), nullptr));
     if (!reply) {
         return {};
     }
@@ -288,28 +279,26 @@ std::optional<Pasteboard::Data> XcbClipboard::convert(xcb_atom_t target, qint64 
     xcb_convert_selection(c, window_, clipboard, target, property, XCB_CURRENT_TIME);
     xcb_flush(c);
     const Event answer(waitFor([&](xcb_generic_event_t* event) {
-                           if (kind(event) != XCB_SELECTION_NOTIFY) {
-                               return false;
-                           }
-                           const auto* notify =
-                               reinterpret_cast<xcb_selection_notify_event_t*>(event);
-                           return notify->requestor == window_ && notify->selection == clipboard &&
-                                  notify->target == target;
-                       }),
-                       &std::free);
+        if (kind(event) != XCB_SELECTION_NOTIFY) {
+            return false;
+        }
+        const auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(event);
+        return notify->requestor == window_ && notify->selection == clipboard &&
+               notify->target == target;
+    }));
     if (!answer ||
         reinterpret_cast<xcb_selection_notify_event_t*>(answer.get())->property == XCB_ATOM_NONE) {
         return std::nullopt;
     }
 
     // First only the size and the type: nothing is read whole before it is known to fit.
-    const auto header = owned(xcb_get_property_reply(
+    const auto header = adoptMemory(xcb_get_property_reply(
         c, xcb_get_property(c, 0, window_, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr));
     if (!header) {
         return std::nullopt;
     }
     const auto readAndDelete = [&](std::uint32_t bytes) {
-        return owned(
+        return adoptMemory(
             xcb_get_property_reply(c,
                                    xcb_get_property(c, 1, window_, property,
                                                     XCB_GET_PROPERTY_TYPE_ANY, 0, (bytes + 3) / 4),
@@ -341,19 +330,17 @@ std::optional<Pasteboard::Data> XcbClipboard::convert(xcb_atom_t target, qint64 
     QByteArray collected;
     while (true) {
         const Event part(waitFor([&](xcb_generic_event_t* event) {
-                             if (kind(event) != XCB_PROPERTY_NOTIFY) {
-                                 return false;
-                             }
-                             const auto* notify =
-                                 reinterpret_cast<xcb_property_notify_event_t*>(event);
-                             return notify->window == window_ && notify->atom == property &&
-                                    notify->state == XCB_PROPERTY_NEW_VALUE;
-                         }),
-                         &std::free);
+            if (kind(event) != XCB_PROPERTY_NOTIFY) {
+                return false;
+            }
+            const auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
+            return notify->window == window_ && notify->atom == property &&
+                   notify->state == XCB_PROPERTY_NEW_VALUE;
+        }));
         if (!part) {
             return std::nullopt;
         }
-        const auto size = owned(xcb_get_property_reply(
+        const auto size = adoptMemory(xcb_get_property_reply(
             c, xcb_get_property(c, 0, window_, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
             nullptr));
         if (!size) {
@@ -380,7 +367,7 @@ std::optional<Pasteboard::Data> XcbClipboard::convert(xcb_atom_t target, qint64 
 
 qint64 XcbClipboard::changeCount() {
     // A round trip: every notification sent before it has arrived once its answer has.
-    std::free(xcb_get_input_focus_reply(x_->get(), xcb_get_input_focus(x_->get()), nullptr));
+    x_->roundTrip();
     pump();
     return changeCount_;
 }
@@ -502,14 +489,12 @@ void XcbClipboard::keepAfterExit() {
     xcb_convert_selection(c, window_, manager, x_->atom("SAVE_TARGETS"), x_->atom("TIDYWORD_SAVED"),
                           XCB_CURRENT_TIME);
     xcb_flush(c);
-    const Event saved(
-        waitFor(
-            [&](xcb_generic_event_t* event) {
-                return kind(event) == XCB_SELECTION_NOTIFY &&
-                       reinterpret_cast<xcb_selection_notify_event_t*>(event)->selection == manager;
-            },
-            handOverWait),
-        &std::free);
+    const Event saved(waitFor(
+        [&](xcb_generic_event_t* event) {
+            return kind(event) == XCB_SELECTION_NOTIFY &&
+                   reinterpret_cast<xcb_selection_notify_event_t*>(event)->selection == manager;
+        },
+        handOverWait));
 }
 
 }  // namespace tidyword::platform::linux_desktop

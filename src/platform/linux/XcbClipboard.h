@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/Pasteboard.h"
+#include "platform/linux/OwnedHandle.h"
 #include "platform/linux/XcbConnection.h"
 
 #include <QHash>
@@ -58,9 +59,10 @@ private:
     void handle(xcb_generic_event_t* event);
     void serve(const xcb_selection_request_event_t& request);
     void continueOutgoing(const xcb_property_notify_event_t& notify);
+    using Event = OwnedMemory<xcb_generic_event_t>;
     // Waits for an event that `wanted` accepts, handling every other one; none on time-out.
-    xcb_generic_event_t* waitFor(const std::function<bool(xcb_generic_event_t*)>& wanted,
-                                 std::chrono::milliseconds wait = answerWait);
+    Event waitFor(const std::function<bool(xcb_generic_event_t*)>& wanted,
+                  std::chrono::milliseconds wait = answerWait);
     xcb_timestamp_t serverTime();
     bool takeOwnership(const Item& contents);
     // The selection's owner, CLIPBOARD unless another is named; none when nobody owns it.

@@ -2,59 +2,37 @@
 
 #include <xcb/res.h>
 
-#include <cstdlib>
 #include <cstring>
 
 namespace tidyword::platform::linux_desktop {
 
-namespace {
-
-// Frees an xcb reply when it goes out of scope.
-template <typename Reply>
-using Owned = std::unique_ptr<Reply, decltype(&std::free)>;
-
-template <typename Reply>
-Owned<Reply> own(Reply* reply) {
-    return Owned<Reply>(reply, &std::free);
-}
-
-}  // namespace
-
 std::unique_ptr<XcbConnection> XcbConnection::open() {
     int screenNumber = 0;
-    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
-    if (!connection || xcb_connection_has_error(connection)) {
-        if (connection) {
-            xcb_disconnect(connection);
-        }
+    Connection connection(xcb_connect(nullptr, &screenNumber));
+    if (!connection || xcb_connection_has_error(connection.get())) {
         return nullptr;
     }
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection.get()));
     for (int skip = 0; skip < screenNumber && screens.rem > 0; ++skip) {
         xcb_screen_next(&screens);
     }
     if (screens.rem == 0) {
-        xcb_disconnect(connection);
         return nullptr;
     }
-    return std::unique_ptr<XcbConnection>(new XcbConnection(connection, screens.data->root));
+    return std::unique_ptr<XcbConnection>(
+        new XcbConnection(std::move(connection), screens.data->root));
 }
 
-XcbConnection::XcbConnection(xcb_connection_t* connection, xcb_window_t root)
-    : connection_(connection), root_(root) {}
-
-XcbConnection::~XcbConnection() {
-    xcb_disconnect(connection_);
-}
+XcbConnection::XcbConnection(Connection connection, xcb_window_t root)
+    : connection_(std::move(connection)), root_(root) {}
 
 xcb_atom_t XcbConnection::atom(const char* name) {
     const QByteArray key(name);
     if (const auto known = atoms_.constFind(key); known != atoms_.constEnd()) {
         return *known;
     }
-    const auto reply = own(xcb_intern_atom_reply(
-        connection_,
-        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(key.size()), key.constData()),
+    const auto reply = adoptMemory(xcb_intern_atom_reply(
+        get(), xcb_intern_atom(get(), 0, static_cast<std::uint16_t>(key.size()), key.constData()),
         nullptr));
     const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
     if (atom != XCB_ATOM_NONE) {
@@ -68,9 +46,8 @@ std::optional<QByteArray> XcbConnection::property(xcb_window_t window, xcb_atom_
     if (window == XCB_WINDOW_NONE || property == XCB_ATOM_NONE) {
         return std::nullopt;
     }
-    const auto reply = own(xcb_get_property_reply(
-        connection_, xcb_get_property(connection_, 0, window, property, type, 0, maximumLength),
-        nullptr));
+    const auto reply = adoptMemory(xcb_get_property_reply(
+        get(), xcb_get_property(get(), 0, window, property, type, 0, maximumLength), nullptr));
     if (!reply || reply->type == XCB_ATOM_NONE) {
         return std::nullopt;
     }
@@ -116,11 +93,11 @@ QList<xcb_window_t> XcbConnection::windowList(xcb_window_t window, const char* n
 }
 
 std::optional<xcb_keycode_t> XcbConnection::keycodeOf(std::uint32_t keysym) {
-    const xcb_setup_t* setup = xcb_get_setup(connection_);
+    const xcb_setup_t* setup = xcb_get_setup(get());
     const xcb_keycode_t first = setup->min_keycode;
     const auto count = static_cast<std::uint8_t>(setup->max_keycode - first + 1);
-    const auto mapping = own(xcb_get_keyboard_mapping_reply(
-        connection_, xcb_get_keyboard_mapping(connection_, first, count), nullptr));
+    const auto mapping = adoptMemory(xcb_get_keyboard_mapping_reply(
+        get(), xcb_get_keyboard_mapping(get(), first, count), nullptr));
     if (!mapping || mapping->keysyms_per_keycode == 0) {
         return std::nullopt;
     }
@@ -140,8 +117,8 @@ std::optional<std::int32_t> XcbConnection::processOf(xcb_window_t window) {
     // The server's record comes first: a sandboxed application writes a pid of its own
     // namespace into _NET_WM_PID, which names some other process here.
     xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    const auto reply = own(xcb_res_query_client_ids_reply(
-        connection_, xcb_res_query_client_ids(connection_, 1, &wanted), nullptr));
+    const auto reply = adoptMemory(xcb_res_query_client_ids_reply(
+        get(), xcb_res_query_client_ids(get(), 1, &wanted), nullptr));
     for (auto ids = reply ? xcb_res_query_client_ids_ids_iterator(reply.get())
                           : xcb_res_client_id_value_iterator_t{};
          ids.rem > 0; xcb_res_client_id_value_next(&ids)) {
@@ -182,7 +159,7 @@ std::optional<xcb_window_t> XcbConnection::clientWindowOf(xcb_window_t window) {
             return window;
         }
         const auto tree =
-            own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
+            adoptMemory(xcb_query_tree_reply(get(), xcb_query_tree(get(), window), nullptr));
         if (!tree) {
             return std::nullopt;
         }
@@ -196,11 +173,16 @@ std::optional<xcb_window_t> XcbConnection::activeWindow() {
         return active;
     }
     const auto focus =
-        own(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+        adoptMemory(xcb_get_input_focus_reply(get(), xcb_get_input_focus(get()), nullptr));
     if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT) {
         return std::nullopt;
     }
     return clientWindowOf(focus->focus);
+}
+
+void XcbConnection::roundTrip() {
+    const auto answer =
+        adoptMemory(xcb_get_input_focus_reply(get(), xcb_get_input_focus(get()), nullptr));
 }
 
 }  // namespace tidyword::platform::linux_desktop

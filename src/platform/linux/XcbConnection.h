@@ -3,6 +3,8 @@
 // freed by these helpers; a failed request reads as "absent".
 #pragma once
 
+#include "platform/linux/OwnedHandle.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -19,11 +21,10 @@ class XcbConnection {
 public:
     // None when there is no X server to talk to (no DISPLAY, or it refuses us).
     static std::unique_ptr<XcbConnection> open();
-    ~XcbConnection();
     XcbConnection(const XcbConnection&) = delete;
     XcbConnection& operator=(const XcbConnection&) = delete;
 
-    xcb_connection_t* get() const { return connection_; }
+    xcb_connection_t* get() const { return connection_.get(); }
     xcb_window_t root() const { return root_; }
 
     xcb_atom_t atom(const char* name);
@@ -49,10 +50,15 @@ public:
     // input focus where no window manager says; none.
     std::optional<xcb_window_t> activeWindow();
 
-private:
-    XcbConnection(xcb_connection_t* connection, xcb_window_t root);
+    // Waits for the answer to a request of no consequence: the server has handled every one
+    // sent before it, and every event it sent before that answer has arrived.
+    void roundTrip();
 
-    xcb_connection_t* connection_;
+private:
+    using Connection = Owned<xcb_connection_t, xcb_disconnect>;
+    XcbConnection(Connection connection, xcb_window_t root);
+
+    Connection connection_;
     xcb_window_t root_;
     QHash<QByteArray, xcb_atom_t> atoms_;
 };
