@@ -57,9 +57,15 @@ protected:
     std::unique_ptr<PopupView> view;
 };
 
-TEST_F(PopupViewTest, SignedOutOffersOnlySignIn) {
+TEST_F(PopupViewTest, SignedOutItNamesTheShortcutAndOffersOnlySignIn) {
     harness.open();
+    harness.model->setShortcut(ShortcutPreset::controlOptionSpace);
     openView();
+    EXPECT_EQ(label(u"source"_s)->text(), u"A little clarity, wherever you write."_s);
+    EXPECT_TRUE(shown(u"emptyState"_s));
+    EXPECT_TRUE(label(u"emptyStateHint"_s)->text().endsWith(u"Then press Ctrl+Alt+Space."_s));
+    EXPECT_EQ(actionBar(), QStringList{u"signInButton"_s});
+
     harness.captureAndWait();
     ASSERT_FALSE(harness.model->original().isEmpty());
     ASSERT_TRUE(harness.model->errorMessage().has_value());
@@ -113,33 +119,9 @@ TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
     EXPECT_TRUE(resultText()->toHtml().contains(u"line-through"_s));
     EXPECT_TRUE(button(u"replaceButton"_s)->isEnabled());
 
-    QTest::mouseClick(button(rawValue(PreviewDisplay::improved)), Qt::LeftButton);
-    EXPECT_EQ(harness.model->displayMode(), PreviewDisplay::improved);
-    EXPECT_FALSE(resultText()->toHtml().contains(u"line-through"_s));
-
-    QTest::mouseClick(button(u"copyButton"_s), Qt::LeftButton);
-    EXPECT_EQ(harness.editor.desktop.string(), u"I don't mind."_s);
-    EXPECT_EQ(button(u"copyButton"_s)->text(), u"Copied"_s);
-
-    QTest::mouseClick(button(u"replaceButton"_s), Qt::LeftButton);
-    EXPECT_TRUE(harness.model->replacing());
-    EXPECT_EQ(button(u"replaceButton"_s)->accessibleName(), u"Replacing…"_s);
-    EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
-    EXPECT_FALSE(find<QToolButton>(view.get(), u"dismissButton"_s)->isEnabled());
-    EXPECT_FALSE(find<QComboBox>(view.get(), u"modePicker"_s)->isEnabled());
-    harness.advanceUntil([this] { return !harness.model->replacing(); });
-    EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"I don't mind."_s);
-}
-
-// A screen reader toggles a segment through its action, which checks it without a click.
-TEST_F(PopupViewTest, TheDisplayFollowsASegmentToggledThroughAccessibility) {
-    harness.openSignedIn();
-    openView();
-    setDraft(u"i dont mind"_s);
-    harness.captureAndWait();
+    // A screen reader toggles a segment through its action, which checks it without a click; in
+    // this order each toggle checks a segment that is not checked yet.
     ASSERT_EQ(harness.model->displayMode(), PreviewDisplay::changes);
-
-    // In this order each toggle checks a segment that is not checked yet.
     for (const PreviewDisplay display :
          {PreviewDisplay::improved, PreviewDisplay::original, PreviewDisplay::changes}) {
         SCOPED_TRACE(rawValue(display).toStdString());
@@ -155,6 +137,19 @@ TEST_F(PopupViewTest, TheDisplayFollowsASegmentToggledThroughAccessibility) {
             resultHtml(harness.model->original(), harness.model->suggestion(), display));
         EXPECT_EQ(resultText()->toPlainText(), expected.toPlainText());
     }
+
+    QTest::mouseClick(button(u"copyButton"_s), Qt::LeftButton);
+    EXPECT_EQ(harness.editor.desktop.string(), u"I don't mind."_s);
+    EXPECT_EQ(button(u"copyButton"_s)->text(), u"Copied"_s);
+
+    QTest::mouseClick(button(u"replaceButton"_s), Qt::LeftButton);
+    EXPECT_TRUE(harness.model->replacing());
+    EXPECT_EQ(button(u"replaceButton"_s)->accessibleName(), u"Replacing…"_s);
+    EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
+    EXPECT_FALSE(find<QToolButton>(view.get(), u"dismissButton"_s)->isEnabled());
+    EXPECT_FALSE(find<QComboBox>(view.get(), u"modePicker"_s)->isEnabled());
+    harness.advanceUntil([this] { return !harness.model->replacing(); });
+    EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"I don't mind."_s);
 }
 
 // A URL longer than the panel is wide breaks inside itself; nothing of it is out of view.
@@ -225,8 +220,9 @@ TEST_F(PopupViewTest, CustomInstructionsCountPastTheLimit) {
 }
 
 // Every change of mode is a paid request: the wheel may change it only once the user chose the
-// picker, never because the pointer passed over it or the window put the focus there.
-TEST_F(PopupViewTest, TheWheelChangesTheModeOnlyOnceTheUserFocusedThePicker) {
+// picker, never because the pointer passed over it or the window put the focus there. Escape
+// dismisses.
+TEST_F(PopupViewTest, TheWheelChangesTheModeOnlyOnceTheUserFocusedThePickerAndEscapeDismisses) {
     harness.openSignedIn();
     openView();
     view->show();
@@ -264,6 +260,9 @@ TEST_F(PopupViewTest, TheWheelChangesTheModeOnlyOnceTheUserFocusedThePicker) {
         EXPECT_EQ(harness.model->mode() != before, step.changes);
         EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), requests);
     }
+    const int dismissed = harness.dismissed;
+    QTest::keyClick(view.get(), Qt::Key_Escape);
+    EXPECT_EQ(harness.dismissed, dismissed + 1);
 }
 
 // A Space typed right after the shortcut must not open the settings.
@@ -315,27 +314,6 @@ TEST_F(PopupViewTest, ThePopupOpensWithTheFocusOnItsFirstControl) {
         EXPECT_EQ(QApplication::focusWidget()->objectName(), opening.focused);
         harness.model->dismiss();
     }
-}
-
-TEST_F(PopupViewTest, TheEmptyStateNamesTheShortcutAndTheTagline) {
-    harness.open();
-    harness.model->setShortcut(ShortcutPreset::controlOptionSpace);
-    openView();
-    EXPECT_EQ(label(u"source"_s)->text(), u"A little clarity, wherever you write."_s);
-    EXPECT_TRUE(shown(u"emptyState"_s));
-    EXPECT_TRUE(label(u"emptyStateHint"_s)->text().endsWith(u"Then press Ctrl+Alt+Space."_s));
-    EXPECT_EQ(actionBar(), QStringList{u"signInButton"_s});
-}
-
-TEST_F(PopupViewTest, EscapeDismisses) {
-    harness.openSignedIn();
-    openView();
-    view->show();
-    QApplication::setActiveWindow(view.get());
-    harness.captureAndWait();
-    const int dismissed = harness.dismissed;
-    QTest::keyClick(view.get(), Qt::Key_Escape);
-    EXPECT_EQ(harness.dismissed, dismissed + 1);
 }
 
 }  // namespace
