@@ -20,12 +20,17 @@ class AccessibleUi {
 public:
     explicit AccessibleUi(qint64 processIdentifier) : pid_(processIdentifier) {}
 
-    // Whether a showing control of `role` reads `name`.
-    bool shows(AtspiRole role, const QString& name) {
+    // Whether a showing control of `role` has a name that `matches`.
+    bool shows(AtspiRole role, const std::function<bool(const QString&)>& matches) {
         return visit([&](AtspiAccessible* accessible) {
             return atspi_accessible_get_role(accessible, nullptr) == role &&
-                   nameOf(accessible) == name && has(accessible, ATSPI_STATE_SHOWING);
+                   matches(nameOf(accessible)) && has(accessible, ATSPI_STATE_SHOWING);
         });
+    }
+
+    // Whether a showing control of `role` reads `name`.
+    bool shows(AtspiRole role, const QString& name) {
+        return shows(role, [&name](const QString& candidate) { return candidate == name; });
     }
 
     // Presses the showing button named `name`; false when there is none.
