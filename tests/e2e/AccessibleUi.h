@@ -55,15 +55,17 @@ public:
         return found;
     }
 
-    // Selects all of the application's first showing editable text, as Ctrl+A would; false
-    // when there is none or it refuses.
-    bool selectAllText() {
+    // Selects [start, end) of the application's first showing editable text, in the toolkit's
+    // own offsets, as a user's mouse would (an `end` of -1 is the end of the text); false when
+    // there is none or it refuses.
+    bool selectText(gint start = 0, gint end = -1) {
         bool selected = false;
         withEditableText([&](AtspiText* text) {
-            const gint length = atspi_text_get_character_count(text, nullptr);
+            end = end < 0 ? atspi_text_get_character_count(text, nullptr) : end;
+            // GTK changes a selection, but makes one only when asked to add it.
             selected = atspi_text_get_n_selections(text, nullptr) > 0
-                           ? atspi_text_set_selection(text, 0, 0, length, nullptr)
-                           : atspi_text_add_selection(text, 0, length, nullptr);
+                           ? atspi_text_set_selection(text, 0, start, end, nullptr)
+                           : atspi_text_add_selection(text, start, end, nullptr);
         });
         return selected;
     }

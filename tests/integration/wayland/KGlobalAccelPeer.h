@@ -3,35 +3,15 @@
 // the service tells a component.
 #pragma once
 
-#include <QCoreApplication>
+#include "integration/desktop/DesktopApplications.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
-
-#include <chrono>
-#include <functional>
 
 namespace tidyword::test {
-
-// Processes events until `done()` holds, looking again every few milliseconds; false if it
-// still does not after `patience`.
-inline bool eventually(const std::function<bool()>& done,
-                       std::chrono::milliseconds patience = std::chrono::seconds(10)) {
-    const QDeadlineTimer deadline(patience);
-    QTimer ticks;
-    ticks.start(std::chrono::milliseconds(10));  // each tick wakes the loop to look again
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 class KGlobalAccelPeer {
 public:
