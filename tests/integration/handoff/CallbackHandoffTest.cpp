@@ -1,6 +1,7 @@
 // The sign-in callback's way back on Linux: a second `tidyword` process hands the URL to the
 // running instance, which takes it only for a waiting attempt of its scheme. A second start
-// without a URL asks the running instance to show itself.
+// without a URL asks the running instance to show itself. Without an instance that confirms it,
+// the second process fails and says why.
 #include "platform/linux/SystemBrowserAuthenticator.h"
 #include "support/EventLoop.h"
 #include "support/Printers.h"
@@ -23,6 +24,7 @@ using platform::linux_desktop::CallbackReceiver;
 using platform::linux_desktop::defaultCallbackSocket;
 using platform::linux_desktop::Delivery;
 using platform::linux_desktop::describe;
+using platform::linux_desktop::improveRequest;
 using platform::linux_desktop::SystemBrowserAuthenticator;
 
 const QUrl kCallback(u"com.tidyword.beta://oauth/callback?state=S&code=C%2B1"_s);
@@ -63,41 +65,31 @@ protected:
     };
 };
 
-TEST_F(CallbackHandoffTest, SecondProcessDeliversTheCallbackToTheWaitingAttempt) {
-    const auto attempt = authenticator.start(QUrl(u"https://login.example/authorize"_s),
-                                             u"com.tidyword.beta"_s, record);
+// Other schemes, callbacks nobody waits for and an attempt closed change nothing; the waiting
+// attempt has one report. The socket is for this user only.
+TEST_F(CallbackHandoffTest, OnlyTheWaitingAttemptHearsItsCallbackAndOnlyOnce) {
+    const QFileInfo socket(defaultCallbackSocket());
+    ASSERT_TRUE(socket.exists());
+    EXPECT_FALSE(socket.permissions() &
+                 (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
+    auto closed =
+        authenticator.start(QUrl(u"https://login.example/"_s), u"com.tidyword.beta"_s, record);
+    closed.reset();
+    EXPECT_EQ(handOff(kCallback), 0);
+    const QUrl authorize(u"https://login.example/authorize?state=S"_s);
+    const auto attempt = authenticator.start(authorize, u"com.tidyword.beta"_s, record);
     ASSERT_NE(attempt, nullptr);
-    EXPECT_EQ(opened, QList<QUrl>{QUrl(u"https://login.example/authorize"_s)});
-
-    EXPECT_EQ(handOff(kCallback), 0);
-    ASSERT_EQ(reports.size(), 1);
-    EXPECT_EQ(std::get<QUrl>(reports[0]), kCallback);
-
-    // One report per attempt: a second callback changes nothing.
-    EXPECT_EQ(handOff(kCallback), 0);
-    EXPECT_EQ(reports.size(), 1);
-}
-
-TEST_F(CallbackHandoffTest, OtherSchemesAndCallbacksNobodyWaitsForChangeNothing) {
-    EXPECT_EQ(handOff(kCallback), 0);  // nothing waits yet
-    const auto attempt = authenticator.start(QUrl(u"https://login.example/?state=S"_s),
-                                             u"com.tidyword.beta"_s, record);
+    EXPECT_EQ(opened.back(), authorize);
     EXPECT_EQ(handOff(QUrl(u"https://evil.example/oauth/callback?code=C"_s)), 0);
     // The tab of an earlier attempt finishes after this one began.
     EXPECT_EQ(handOff(QUrl(u"com.tidyword.beta://oauth/callback?state=EARLIER&code=C"_s)), 0);
     EXPECT_TRUE(reports.isEmpty());
 
-    // The attempt still waits for its own callback.
+    EXPECT_EQ(handOff(kCallback), 0);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(std::get<QUrl>(reports[0]), kCallback);
     EXPECT_EQ(handOff(kCallback), 0);
     EXPECT_EQ(reports.size(), 1);
-}
-
-TEST_F(CallbackHandoffTest, ClosedAttemptHearsNothing) {
-    auto attempt =
-        authenticator.start(QUrl(u"https://login.example/"_s), u"com.tidyword.beta"_s, record);
-    attempt.reset();
-    EXPECT_EQ(handOff(kCallback), 0);
-    EXPECT_TRUE(reports.isEmpty());
 }
 
 TEST_F(CallbackHandoffTest, ASecondStartShowsTheRunningInstance) {
@@ -137,40 +129,40 @@ TEST_F(CallbackHandoffTest, ACallbackPastTheBoundIsRefusedAndSaysSo) {
     EXPECT_EQ(std::get<QUrl>(reports[0]), longest);
 }
 
-TEST_F(CallbackHandoffTest, SocketIsForThisUserOnly) {
-    const QFileInfo socket(defaultCallbackSocket());
-    ASSERT_TRUE(socket.exists());
-    EXPECT_FALSE(socket.permissions() &
-                 (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther));
-}
-
-TEST(CallbackHandoffWithoutInstanceTest, SecondProcessFailsWhenNoInstanceRuns) {
-    const RuntimeDirectory runtime;
-    QProcess second;
-    second.start(QStringLiteral(TIDYWORD_EXECUTABLE), {QString::fromUtf8(kCallback.toEncoded())});
-    test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
-    EXPECT_EQ(second.exitCode(), 1);
-    EXPECT_EQ(QString::fromUtf8(second.readAllStandardError()),
-              describe(Delivery::notRunning) + u'\n');
-}
-
-// Whatever listens must say it took the URL: one that reads it and hangs up may have dropped it.
-TEST(CallbackHandoffWithoutInstanceTest, AnInstanceThatDoesNotConfirmIsAFailure) {
-    const RuntimeDirectory runtime;
-    QLocalServer silent;
-    ASSERT_TRUE(silent.listen(defaultCallbackSocket()));
-    QObject::connect(&silent, &QLocalServer::newConnection, &silent, [&silent] {
-        QLocalSocket* connection = silent.nextPendingConnection();
-        QObject::connect(connection, &QLocalSocket::readyRead, connection,
-                         [connection] { connection->disconnectFromServer(); });
-    });
-
-    QProcess second;
-    second.start(QStringLiteral(TIDYWORD_EXECUTABLE), {QString::fromUtf8(kCallback.toEncoded())});
-    test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
-    EXPECT_EQ(second.exitCode(), 1);
-    EXPECT_EQ(QString::fromUtf8(second.readAllStandardError()),
-              describe(Delivery::unconfirmed) + u'\n');
+// Whatever listens must say it took the request: one that reads it and hangs up may have dropped
+// it.
+TEST(HandoffWithoutInstanceTest, TheSecondProcessFailsAndSaysWhy) {
+    const QString callback = QString::fromUtf8(kCallback.toEncoded());
+    const struct {
+        const char* name;
+        QString argument;
+        bool silentListener;
+        QString complaint;
+    } rows[] = {
+        {"a callback, no instance", callback, false, describe(Delivery::notRunning)},
+        {"a callback, a listener that does not confirm", callback, true,
+         describe(Delivery::unconfirmed)},
+        {"--improve, no instance", u"--improve"_s, false,
+         describe(Delivery::notRunning, improveRequest())},
+    };
+    for (const auto& row : rows) {
+        const RuntimeDirectory runtime;
+        QLocalServer silent;
+        if (row.silentListener) {
+            ASSERT_TRUE(silent.listen(defaultCallbackSocket())) << row.name;
+            QObject::connect(&silent, &QLocalServer::newConnection, &silent, [&silent] {
+                QLocalSocket* connection = silent.nextPendingConnection();
+                QObject::connect(connection, &QLocalSocket::readyRead, connection,
+                                 [connection] { connection->disconnectFromServer(); });
+            });
+        }
+        QProcess second;
+        second.start(QStringLiteral(TIDYWORD_EXECUTABLE), {row.argument});
+        test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
+        EXPECT_EQ(second.exitCode(), 1) << row.name;
+        EXPECT_EQ(QString::fromUtf8(second.readAllStandardError()), row.complaint + u'\n')
+            << row.name;
+    }
 }
 
 TEST(BrowserOpeningTest, BrowserThatCannotOpenMeansNoAttempt) {
