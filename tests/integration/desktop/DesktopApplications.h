@@ -20,6 +20,12 @@ namespace tidyword::test {
 // than it needs, so that a busy machine (a sanitizer build, tests in parallel) only slows it.
 inline constexpr std::chrono::milliseconds kDesktopPatience{30'000};
 
+// The user's keyboard and mouse on an X11 desktop.
+inline void xdotool(const QStringList& arguments) {
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0)
+        << arguments.join(u' ').toStdString();
+}
+
 // Whether `condition` comes to hold within `patience`, looked at again every 10 ms while this
 // process's events run: for what real applications and services do, in their own time.
 inline bool eventually(const std::function<bool()>& condition,
