@@ -123,8 +123,22 @@ TEST_F(KGlobalAccelOnKWinTest, AChordHeldDownIsOnePress) {
     EXPECT_EQ(heard.size(), 2);
 }
 
-TEST_F(KGlobalAccelOnKWinTest, AChordAnotherApplicationHoldsIsRefusedWithTheUsualMessage) {
-    ASSERT_EQ(KGlobalAccelPeer::take(kRival, kRivalAction, kAltShiftD), QList<int>{kAltShiftD});
+// A chord is one application's at a time: while ours holds it the rival is refused, and once our
+// registration is gone the keys work for the rival; then ours is refused with the usual message,
+// leaving nothing half-made for System Settings to show, until the rival lets go.
+TEST_F(KGlobalAccelOnKWinTest, AChordIsOneApplicationsAtATime) {
+    auto [status, registration] = hotKeys->registerHotKey(
+        keyCode(ShortcutPreset::optionShiftD), hotKeyModifiers(ShortcutPreset::optionShiftD),
+        GlobalHotKey::identifier);
+    ASSERT_EQ(status, HotKeys::success);
+    ASSERT_EQ(KGlobalAccelPeer::take(kRival, kRivalAction, kAltShiftD), QList<int>{0});
+    registration.reset();
+    EXPECT_EQ(KGlobalAccelPeer::take(kRival, kRivalAction, kAltShiftD), QList<int>{kAltShiftD});
+    const int rivalPresses = toldRival.presses;
+    ASSERT_TRUE(tapped(kAltShiftDKeys, toldRival));
+    EXPECT_EQ(toldRival.presses, rivalPresses + 1);
+    EXPECT_TRUE(heard.isEmpty());
+
     SystemClock clock;
     GlobalHotKey hotKey(*hotKeys, clock, [] {});
     try {
@@ -136,41 +150,10 @@ TEST_F(KGlobalAccelOnKWinTest, AChordAnotherApplicationHoldsIsRefusedWithTheUsua
                   u"different shortcut in Settings. (1)"_s);
     }
     EXPECT_FALSE(hotKey.isRegistered());
-    // Nothing half-made is left for System Settings to show.
     EXPECT_TRUE(KGlobalAccelPeer::actionsOf(KGlobalAccelHotKeys::componentUnique).isEmpty());
-    // Once the other application lets go, the chord is ours to take.
     KGlobalAccelPeer::free(kRival, kRivalAction);
     EXPECT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
     EXPECT_EQ(holderOf(kAltShiftD), ours());
-}
-
-TEST_F(KGlobalAccelOnKWinTest, TheChosenChordWinsOverOneKeptFromAnEarlierRun) {
-    // A run that ended without letting go (killed) leaves its chord in kglobalaccel's books.
-    const int altSpace = (Qt::ALT | Qt::Key_Space).toCombined();
-    ASSERT_EQ(KGlobalAccelPeer::take(KGlobalAccelHotKeys::componentUnique,
-                                     KGlobalAccelHotKeys::actionUnique, altSpace),
-              QList<int>{altSpace});
-    const auto [status, registration] = hotKeys->registerHotKey(
-        keyCode(ShortcutPreset::optionShiftD), hotKeyModifiers(ShortcutPreset::optionShiftD),
-        GlobalHotKey::identifier);
-    ASSERT_EQ(status, HotKeys::success);
-    EXPECT_EQ(holderOf(kAltShiftD), ours());
-    EXPECT_EQ(holderOf(altSpace), QString());
-}
-
-TEST_F(KGlobalAccelOnKWinTest, TheKeysAreFreeForOthersOnceTheRegistrationIsGone) {
-    auto [status, registration] = hotKeys->registerHotKey(
-        keyCode(ShortcutPreset::optionShiftD), hotKeyModifiers(ShortcutPreset::optionShiftD),
-        GlobalHotKey::identifier);
-    ASSERT_EQ(status, HotKeys::success);
-    ASSERT_EQ(KGlobalAccelPeer::take(kRival, kRivalAction, kAltShiftD), QList<int>{0});
-    registration.reset();
-    EXPECT_EQ(KGlobalAccelPeer::take(kRival, kRivalAction, kAltShiftD), QList<int>{kAltShiftD});
-    // And the keys work for it.
-    const int rivalPresses = toldRival.presses;
-    ASSERT_TRUE(tapped(kAltShiftDKeys, toldRival));
-    EXPECT_EQ(toldRival.presses, rivalPresses + 1);
-    EXPECT_TRUE(heard.isEmpty());
 }
 
 TEST_F(KGlobalAccelOnKWinTest, SystemSettingsTakingTheChordAwayOrGivingItBackIsTold) {
@@ -193,13 +176,20 @@ TEST_F(KGlobalAccelOnKWinTest, SystemSettingsTakingTheChordAwayOrGivingItBackIsT
     EXPECT_EQ(changes[1], std::nullopt);
 }
 
-TEST_F(KGlobalAccelOnKWinTest, TheApplicationOnPlasmaTakesItsShortcutThroughKGlobalAccel) {
+// On Plasma the application takes its shortcut through kglobalaccel, and the chosen chord wins
+// over one that a run which ended without letting go (killed) left in kglobalaccel's books.
+TEST_F(KGlobalAccelOnKWinTest, TheApplicationOnPlasmaTakesItsChordOverOneKeptFromAnEarlierRun) {
+    const int altSpace = (Qt::ALT | Qt::Key_Space).toCombined();
+    ASSERT_EQ(KGlobalAccelPeer::take(KGlobalAccelHotKeys::componentUnique,
+                                     KGlobalAccelHotKeys::actionUnique, altSpace),
+              QList<int>{altSpace});
     LinuxDesktop desktop;
     ASSERT_EQ(desktop.session().shortcut, DesktopSession::Shortcut::kglobalaccel);
     SystemClock clock;
     GlobalHotKey hotKey(desktop.hotKeys(), clock, [] {});
     ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
     EXPECT_EQ(holderOf(kAltShiftD), ours());
+    EXPECT_EQ(holderOf(altSpace), QString());
 }
 
 }  // namespace

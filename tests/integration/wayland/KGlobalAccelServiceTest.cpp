@@ -15,7 +15,6 @@
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
-#include <optional>
 #include <stop_token>
 #include <thread>
 
@@ -34,23 +33,6 @@ std::pair<HotKeys::Status, std::unique_ptr<HotKeys::Registration>> registerAltSh
                                   hotKeyModifiers(ShortcutPreset::optionShiftD),
                                   GlobalHotKey::identifier);
 }
-
-// Lets a frozen process go on after `delay`, unless destroyed first.
-class Thaw {
-public:
-    Thaw(qint64 pid, std::chrono::seconds delay)
-        : thread_([pid, delay](std::stop_token stop) {
-              std::mutex mutex;
-              std::condition_variable_any stopped;
-              std::unique_lock lock(mutex);
-              if (!stopped.wait_for(lock, stop, delay, [] { return false; })) {
-                  ::kill(static_cast<pid_t>(pid), SIGCONT);
-              }
-          }) {}
-
-private:
-    std::jthread thread_;
-};
 
 class KGlobalAccelServiceTest : public ::testing::Test {
 protected:
@@ -92,15 +74,24 @@ TEST_F(KGlobalAccelServiceTest, ARegistrationTheServiceCannotAnswerSaysWhy) {
         {"its owner is frozen", true, KGlobalAccelHotKeys::serviceSilent},
     };
     for (const auto& row : rows) {
-        std::optional<Thaw> thaw;
+        std::jthread thaw;
         if (row.serviceThere) {
             ASSERT_NO_FATAL_FAILURE(startService()) << row.name;
-            ASSERT_EQ(::kill(static_cast<pid_t>(service->processId()), SIGSTOP), 0) << row.name;
-            thaw.emplace(service->processId(), 10s);
+            const auto pid = static_cast<pid_t>(service->processId());
+            ASSERT_EQ(::kill(pid, SIGSTOP), 0) << row.name;
+            // Lets it go on after 10 s, unless the registration has returned by then.
+            thaw = std::jthread([pid](std::stop_token stop) {
+                std::mutex mutex;
+                std::condition_variable_any stopped;
+                std::unique_lock lock(mutex);
+                if (!stopped.wait_for(lock, stop, 10s, [] { return false; })) {
+                    ::kill(pid, SIGCONT);
+                }
+            });
         }
         KGlobalAccelHotKeys hotKeys;
         const auto [status, registration] = registerAltShiftD(hotKeys);
-        thaw.reset();
+        thaw = std::jthread();
         EXPECT_EQ(status, row.expected) << row.name;
         EXPECT_EQ(registration, nullptr) << row.name;
         stopService();
