@@ -30,6 +30,10 @@ using test::shownIn;
 class PopupViewTest : public ::testing::Test {
 protected:
     void openView() { view = std::make_unique<PopupView>(*harness.model); }
+    void openSignedInView() {
+        harness.openSignedIn();
+        openView();
+    }
 
     void setDraft(const QString& text) {
         harness.editor.desktop.setText(harness.editor.field, text,
@@ -94,8 +98,7 @@ TEST_F(PopupViewTest, DemoShowsTheSamplesWithoutRequests) {
 }
 
 TEST_F(PopupViewTest, AnUnchangedDraftLooksGood) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     setDraft(u"The cat sat."_s);
     harness.captureAndWait();
     ASSERT_EQ(harness.model->suggestion(), u"The cat sat."_s);
@@ -107,8 +110,7 @@ TEST_F(PopupViewTest, AnUnchangedDraftLooksGood) {
 }
 
 TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     setDraft(u"i dont mind"_s);
     EXPECT_FALSE(shown(u"displayPicker"_s));
     harness.captureAndWait();
@@ -154,8 +156,7 @@ TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
 
 // A URL longer than the panel is wide breaks inside itself; nothing of it is out of view.
 TEST_F(PopupViewTest, ALongWordWrapsInEveryDisplay) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     view->show();
     setDraft(u"i dont mind https://example.com/"_s + QString(180, u'x') + u" today"_s);
     harness.captureAndWait();
@@ -174,8 +175,7 @@ TEST_F(PopupViewTest, ALongWordWrapsInEveryDisplay) {
 }
 
 TEST_F(PopupViewTest, AFailedRequestShowsItsErrorAndRetries) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     harness.server.control(
         "POST", u"faults"_s,
         QJsonDocument(QJsonObject{{u"path"_s, u"v1/improve"_s}, {u"status"_s, 500}}));
@@ -194,8 +194,7 @@ TEST_F(PopupViewTest, AFailedRequestShowsItsErrorAndRetries) {
 }
 
 TEST_F(PopupViewTest, CustomInstructionsCountPastTheLimit) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     harness.captureAndWait();
     auto* modes = find<QComboBox>(view.get(), u"modePicker"_s);
     auto* field = find<QLineEdit>(view.get(), u"instructionField"_s);
@@ -223,8 +222,7 @@ TEST_F(PopupViewTest, CustomInstructionsCountPastTheLimit) {
 // picker, never because the pointer passed over it or the window put the focus there. Escape
 // dismisses.
 TEST_F(PopupViewTest, TheWheelChangesTheModeOnlyOnceTheUserFocusedThePickerAndEscapeDismisses) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     view->show();
     QApplication::setActiveWindow(view.get());
     harness.captureAndWait();
