@@ -1,8 +1,9 @@
 // Capture and replacement through AT-SPI against real applications on a private desktop: the
-// text bridge over the Linux backends, exactly as the application wires it.
+// text bridge over the Linux backends, exactly as the application wires it; and the direct edit.
 #include "integration/desktop/DesktopApplications.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/AtspiTextEditing.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeyEvents.h"
 #include "platform/linux/XcbClipboard.h"
@@ -22,6 +23,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace tidyword::platform::linux_desktop {
 namespace {
@@ -258,6 +261,39 @@ TEST_F(AtspiCaptureTest, NoCallHoldsTheEventLoopPastItsDeadline) {
         applications.stop(other);
         applications.stop(source);
     }
+}
+
+// The direct edit (the route of Wayland sessions; AT-SPI is the same on X11) against a Qt
+// application at work. An edit makes several requests, and such an application answers each one
+// only between its turns: however slowly it answers, the edit holds Tidyword's event loop no
+// longer than its one deadline and the taking in of the last reply.
+class AtspiTextEditingTest : public AtspiCaptureTest {};
+
+TEST_F(AtspiTextEditingTest, NoEditHoldsTheEventLoopPastItsDeadline) {
+    using Attribute = Accessibility::Attribute;
+    constexpr auto kRoomForTheLastReply = 250ms;
+    const qint32 source = applications.startInFront(
+        QStringLiteral(TIDYWORD_PLAIN_FIELD),
+        {u"--open"_s, u"--busy-when-signalled"_s, u"250"_s, u"the field"_s});
+    awaitFocused(source, Attribute::value, u"the field"_s);
+    const auto application = accessibility->applicationElement(source);
+    const auto field = accessibility->elementAttribute(application, Attribute::focusedElement);
+    ASSERT_TRUE(field.has_value());
+    // From now on, each turn of its main loop takes half the deadline.
+    ASSERT_EQ(::kill(source, SIGUSR1), 0);
+    // The test reads with all the patience the edit does not have.
+    accessibility->setMessagingTimeout(application, 10s);
+    awaitFocused(source, Attribute::title, u"Plain field (busy)"_s);
+
+    AtspiTextEditing editing;
+    QElapsedTimer held;
+    held.start();
+    const bool edited = editing.replaceText(*field, {4, 5}, u"words"_s);
+    EXPECT_LT(std::chrono::milliseconds(held.elapsed()),
+              AtspiTextEditing::deadline + kRoomForTheLastReply);
+    // Cut short, it refuses; whichever it says, the field agrees.
+    EXPECT_EQ(accessibility->stringAttribute(*field, Attribute::value),
+              edited ? u"the words"_s : u"the field"_s);
 }
 
 }  // namespace
