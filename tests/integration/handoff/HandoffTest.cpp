@@ -1,7 +1,10 @@
-// The sign-in callback's way back on Linux: a second `tidyword` process hands the URL to the
-// running instance, which takes it only for a waiting attempt of its scheme. A second start
-// without a URL asks the running instance to show itself. Without an instance that confirms it,
-// the second process fails and says why.
+// A second `tidyword` process hands what it was started for to the running instance. The sign-in
+// callback's way back on Linux: the instance takes the URL only for a waiting attempt of its
+// scheme. A start without a URL asks it to show itself. And the global shortcut where the desktop
+// runs `tidyword --improve` for it: each such process is one press for the instance's hot-key
+// backend, and where the user binds the command themselves, the first is what proves it bound.
+// Without an instance that confirms it, the second process fails and says why.
+#include "platform/linux/CommandHotKeys.h"
 #include "platform/linux/SystemBrowserAuthenticator.h"
 #include "support/EventLoop.h"
 #include "support/Printers.h"
@@ -17,10 +20,11 @@
 namespace tidyword {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace Qt::Literals::StringLiterals;
+using platform::HotKeys;
 using platform::WebAuthenticator;
 using platform::linux_desktop::CallbackReceiver;
+using platform::linux_desktop::CommandHotKeys;
 using platform::linux_desktop::defaultCallbackSocket;
 using platform::linux_desktop::Delivery;
 using platform::linux_desktop::describe;
@@ -36,19 +40,27 @@ struct RuntimeDirectory {
     QTemporaryDir directory;
 };
 
+struct Second {
+    int status = -1;
+    QString complaint;  // what it said on standard error
+};
+
+// Runs a second tidyword with `arguments` until it ends. The instance acts on what it is handed
+// before its answer leaves: once the second process has ended, it has.
+Second runSecond(const QStringList& arguments) {
+    QProcess second;
+    second.start(QStringLiteral(TIDYWORD_EXECUTABLE), arguments);
+    test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
+    return {second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1,
+            QString::fromUtf8(second.readAllStandardError())};
+}
+
 class CallbackHandoffTest : public ::testing::Test {
 protected:
-    int handOff(const QUrl& url) { return startSecond({QString::fromUtf8(url.toEncoded())}); }
-
-    // Runs a second tidyword with `arguments` and returns its exit status; what it said on
-    // standard error is kept in `complaint`.
-    int startSecond(const QStringList& arguments) {
-        QProcess second;
-        second.start(QStringLiteral(TIDYWORD_EXECUTABLE), arguments);
-        test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
-        test::processEventsFor(50ms);  // the instance reads what was handed over
-        complaint = QString::fromUtf8(second.readAllStandardError());
-        return second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+    int handOff(const QUrl& url) {
+        const Second second = runSecond({QString::fromUtf8(url.toEncoded())});
+        complaint = second.complaint;
+        return second.status;
     }
 
     QString complaint;
@@ -97,11 +109,11 @@ TEST_F(CallbackHandoffTest, ASecondStartShowsTheRunningInstance) {
     authenticator.setReopenHandler([&reopened] { ++reopened; });
     const auto attempt =
         authenticator.start(QUrl(u"https://login.example/"_s), u"com.tidyword.beta"_s, record);
-    EXPECT_EQ(startSecond({}), 0);
+    EXPECT_EQ(runSecond({}).status, 0);
     EXPECT_EQ(reopened, 1);
     EXPECT_TRUE(reports.isEmpty());  // a sign-in in progress goes on waiting
 
-    EXPECT_EQ(startSecond({u"--no-such-option"_s}), 2);
+    EXPECT_EQ(runSecond({u"--no-such-option"_s}).status, 2);
     EXPECT_EQ(reopened, 1);
 }
 
@@ -127,6 +139,76 @@ TEST_F(CallbackHandoffTest, ACallbackPastTheBoundIsRefusedAndSaysSo) {
     EXPECT_EQ(complaint, QString());
     ASSERT_EQ(reports.size(), 1);
     EXPECT_EQ(std::get<QUrl>(reports[0]), longest);
+}
+
+constexpr HotKeys::Identifier kIdentifier{0x54445957, 1};
+constexpr quint16 kKeyD = 2;
+constexpr quint32 kOptionShift = 0x800 | 0x200;
+
+// The running instance as main() wires it where the user binds the command: the hand-off goes to
+// the backend, and a refused chord is registered again by its owner.
+class ImproveHandoffTest : public ::testing::Test {
+protected:
+    ImproveHandoffTest() {
+        authenticator =
+            std::make_unique<SystemBrowserAuthenticator>([](const QUrl&) { return true; });
+        authenticator->setReopenHandler([this] { ++reopened; });
+        authenticator->setImproveHandler([this] { hotKeys.handOff(); });
+        hotKeys.setRegisterAgain([this] { registerChord(); });
+        handler = hotKeys
+                      .installHandler([this](std::optional<HotKeys::Identifier> pressed) {
+                          presses << pressed;
+                          return HotKeys::success;
+                      })
+                      .second;
+    }
+
+    HotKeys::Status registerChord() {
+        auto [status, registration] = hotKeys.registerHotKey(kKeyD, kOptionShift, kIdentifier);
+        chord = std::move(registration);
+        return status;
+    }
+
+    RuntimeDirectory runtime;
+    CommandHotKeys hotKeys{QStringLiteral(TIDYWORD_EXECUTABLE), nullptr};
+    std::unique_ptr<SystemBrowserAuthenticator> authenticator;
+    std::unique_ptr<HotKeys::Registration> handler;
+    std::unique_ptr<HotKeys::Registration> chord;
+    QList<std::optional<HotKeys::Identifier>> presses;
+    int reopened = 0;
+};
+
+TEST_F(ImproveHandoffTest, EachHandOffIsOnePressAndTheFirstProvesTheBinding) {
+    // Nothing has run the command yet: the chord is refused, and the message names the command.
+    ASSERT_EQ(registerChord(), HotKeys::commandNotBound);
+    EXPECT_EQ(chord, nullptr);
+    EXPECT_EQ(hotKeys.statusSubject(HotKeys::commandNotBound),
+              QStringLiteral(TIDYWORD_EXECUTABLE) + u" --improve"_s);
+
+    const struct {
+        const char* name;
+        int handOffs;
+    } rows[] = {{"the first hand-off, which registers the refused chord", 1},
+                {"three more, on the chord now registered", 3}};
+    qsizetype expected = 0;
+    for (const auto& row : rows) {
+        for (int handOff = 0; handOff < row.handOffs; ++handOff) {
+            const Second second = runSecond({u"--improve"_s});
+            EXPECT_EQ(second.status, 0) << row.name << ": " << second.complaint.toStdString();
+            EXPECT_EQ(presses.size(), ++expected) << row.name;
+        }
+        EXPECT_TRUE(std::all_of(presses.cbegin(), presses.cend(), [](const auto& pressed) {
+            return pressed == kIdentifier;
+        })) << row.name;
+        EXPECT_NE(chord, nullptr) << row.name;
+        EXPECT_EQ(reopened, 0) << row.name;
+    }
+    EXPECT_EQ(registerChord(), HotKeys::success);
+
+    // Without a handler, a hand-off presses nothing.
+    handler.reset();
+    EXPECT_EQ(runSecond({u"--improve"_s}).status, 0);
+    EXPECT_EQ(presses.size(), expected);
 }
 
 // Whatever listens must say it took the request: one that reads it and hangs up may have dropped
@@ -156,12 +238,9 @@ TEST(HandoffWithoutInstanceTest, TheSecondProcessFailsAndSaysWhy) {
                                  [connection] { connection->disconnectFromServer(); });
             });
         }
-        QProcess second;
-        second.start(QStringLiteral(TIDYWORD_EXECUTABLE), {row.argument});
-        test::runEventLoopUntil([&second] { return second.state() == QProcess::NotRunning; });
-        EXPECT_EQ(second.exitCode(), 1) << row.name;
-        EXPECT_EQ(QString::fromUtf8(second.readAllStandardError()), row.complaint + u'\n')
-            << row.name;
+        const Second second = runSecond({row.argument});
+        EXPECT_EQ(second.status, 1) << row.name;
+        EXPECT_EQ(second.complaint, row.complaint + u'\n') << row.name;
     }
 }
 
