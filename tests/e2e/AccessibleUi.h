@@ -11,6 +11,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace tidyword::test {
@@ -21,13 +22,10 @@ public:
 
     // Whether a showing control of `role` has a name that `matches`.
     bool shows(AtspiRole role, const std::function<bool(const QString&)>& matches) {
-        bool found = false;
-        visit([&](AtspiAccessible* accessible) {
-            found = atspi_accessible_get_role(accessible, nullptr) == role &&
-                    matches(nameOf(accessible)) && showing(accessible);
-            return found;
+        return visit([&](AtspiAccessible* accessible) {
+            return atspi_accessible_get_role(accessible, nullptr) == role &&
+                   matches(nameOf(accessible)) && has(accessible, ATSPI_STATE_SHOWING);
         });
-        return found;
     }
 
     // Whether a showing control of `role` reads `name`.
@@ -40,16 +38,12 @@ public:
         bool pressed = false;
         visit([&](AtspiAccessible* accessible) {
             if (atspi_accessible_get_role(accessible, nullptr) != ATSPI_ROLE_PUSH_BUTTON ||
-                nameOf(accessible) != name || !showing(accessible)) {
+                nameOf(accessible) != name || !has(accessible, ATSPI_STATE_SHOWING)) {
                 return false;
             }
-            AtspiAction* action = atspi_accessible_get_action_iface(accessible);
-            if (!action) {
-                return false;
-            }
-            pressed = atspi_action_do_action(action, 0, nullptr);
-            g_object_unref(action);
-            return true;
+            const Owned<AtspiAction> action(atspi_accessible_get_action_iface(accessible));
+            pressed = action && atspi_action_do_action(action.get(), 0, nullptr);
+            return action != nullptr;
         });
         return pressed;
     }
@@ -57,24 +51,21 @@ public:
     // The text of the application's first showing editable text, or none.
     std::optional<QString> editableText() {
         std::optional<QString> found;
-        withEditableText([&](AtspiText* text) {
-            gchar* characters = atspi_text_get_text(
-                text, 0, atspi_text_get_character_count(text, nullptr), nullptr);
-            found = QString::fromUtf8(characters);
-            g_free(characters);
-        });
+        withEditableText([&](AtspiText* text) { found = allOf(text); });
         return found;
     }
 
-    // Selects all of the application's first showing editable text, as Ctrl+A would; false
-    // when there is none or it refuses.
-    bool selectAllText() {
+    // Selects [start, end) of the application's first showing editable text, in the toolkit's
+    // own offsets, as a user's mouse would (an `end` of -1 is the end of the text); false when
+    // there is none or it refuses.
+    bool selectText(gint start = 0, gint end = -1) {
         bool selected = false;
         withEditableText([&](AtspiText* text) {
-            const gint length = atspi_text_get_character_count(text, nullptr);
+            end = end < 0 ? atspi_text_get_character_count(text, nullptr) : end;
+            // GTK changes a selection, but makes one only when asked to add it.
             selected = atspi_text_get_n_selections(text, nullptr) > 0
-                           ? atspi_text_set_selection(text, 0, 0, length, nullptr)
-                           : atspi_text_add_selection(text, 0, length, nullptr);
+                           ? atspi_text_set_selection(text, 0, start, end, nullptr)
+                           : atspi_text_add_selection(text, start, end, nullptr);
         });
         return selected;
     }
@@ -101,22 +92,12 @@ public:
 
     QList<Window> windows() {
         QList<Window> result;
-        AtspiAccessible* application = findApplication();
-        const gint count = application ? atspi_accessible_get_child_count(application, nullptr) : 0;
-        for (gint index = 0; index < count; ++index) {
-            AtspiAccessible* window =
-                atspi_accessible_get_child_at_index(application, index, nullptr);
-            if (window && showing(window)) {
+        forEachWindow([&](AtspiAccessible* window) {
+            if (has(window, ATSPI_STATE_SHOWING)) {
                 result.append({read(window), {}});
                 readDescendants(window, result.back().controls);
             }
-            if (window) {
-                g_object_unref(window);
-            }
-        }
-        if (application) {
-            g_object_unref(application);
-        }
+        });
         return result;
     }
 
@@ -124,53 +105,55 @@ public:
     // has it: a window of its that the desktop deactivated stays active to it until it hears.
     bool hasActiveWindow() {
         bool active = false;
-        AtspiAccessible* application = findApplication();
-        const gint count = application ? atspi_accessible_get_child_count(application, nullptr) : 0;
-        for (gint index = 0; index < count && !active; ++index) {
-            if (AtspiAccessible* window =
-                    atspi_accessible_get_child_at_index(application, index, nullptr)) {
-                // Asked anew: the library's copy of the states follows events not listened to.
-                atspi_accessible_clear_cache(window);
-                AtspiStateSet* states = atspi_accessible_get_state_set(window);
-                active = states && atspi_state_set_contains(states, ATSPI_STATE_ACTIVE);
-                if (states) {
-                    g_object_unref(states);
-                }
-                g_object_unref(window);
-            }
-        }
-        if (application) {
-            g_object_unref(application);
-        }
+        forEachWindow([&](AtspiAccessible* window) {
+            // Asked anew: the library's copy of the states follows events not listened to.
+            atspi_accessible_clear_cache(window);
+            active = active || has(window, ATSPI_STATE_ACTIVE);
+        });
         return active;
     }
 
 private:
+    struct Unref {
+        void operator()(gpointer object) const { g_object_unref(object); }
+    };
+    template <typename T>
+    using Owned = std::unique_ptr<T, Unref>;
+
+    static QString taken(gchar* characters) {
+        const QString result = QString::fromUtf8(characters);
+        g_free(characters);
+        return result;
+    }
+    static QString allOf(AtspiText* text) {
+        return taken(
+            atspi_text_get_text(text, 0, atspi_text_get_character_count(text, nullptr), nullptr));
+    }
+    static QString nameOf(AtspiAccessible* accessible) {
+        return taken(atspi_accessible_get_name(accessible, nullptr));
+    }
+    static bool has(AtspiAccessible* accessible, AtspiStateType state) {
+        const Owned<AtspiStateSet> states(atspi_accessible_get_state_set(accessible));
+        return states && atspi_state_set_contains(states.get(), state);
+    }
+
     static Control read(AtspiAccessible* accessible) {
-        Control control{
-            atspi_accessible_get_role(accessible, nullptr), nameOf(accessible), {}, {}, {}, false};
-        gchar* description = atspi_accessible_get_description(accessible, nullptr);
-        control.description = QString::fromUtf8(description);
-        g_free(description);
-        if (AtspiText* text = atspi_accessible_get_text_iface(accessible)) {
-            gchar* characters = atspi_text_get_text(
-                text, 0, atspi_text_get_character_count(text, nullptr), nullptr);
-            control.text = QString::fromUtf8(characters);
-            g_free(characters);
-            g_object_unref(text);
+        Control control{atspi_accessible_get_role(accessible, nullptr),
+                        nameOf(accessible),
+                        taken(atspi_accessible_get_description(accessible, nullptr)),
+                        {},
+                        {},
+                        has(accessible, ATSPI_STATE_FOCUSABLE)};
+        if (const Owned<AtspiText> text{atspi_accessible_get_text_iface(accessible)}) {
+            control.text = allOf(text.get());
         }
-        if (AtspiComponent* component = atspi_accessible_get_component_iface(accessible)) {
-            if (AtspiRect* extents =
-                    atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)) {
+        if (const Owned<AtspiComponent> component{
+                atspi_accessible_get_component_iface(accessible)}) {
+            if (AtspiRect* extents = atspi_component_get_extents(
+                    component.get(), ATSPI_COORD_TYPE_SCREEN, nullptr)) {
                 control.extents = QRect(extents->x, extents->y, extents->width, extents->height);
                 g_free(extents);
             }
-            g_object_unref(component);
-        }
-        AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
-        control.focusable = states && atspi_state_set_contains(states, ATSPI_STATE_FOCUSABLE);
-        if (states) {
-            g_object_unref(states);
         }
         return control;
     }
@@ -179,96 +162,74 @@ private:
     static void readDescendants(AtspiAccessible* parent, QList<Control>& controls) {
         const gint count = atspi_accessible_get_child_count(parent, nullptr);
         for (gint index = 0; index < count; ++index) {
-            AtspiAccessible* child = atspi_accessible_get_child_at_index(parent, index, nullptr);
-            if (child && showing(child)) {
-                controls.append(read(child));
-                readDescendants(child, controls);
-            }
-            if (child) {
-                g_object_unref(child);
+            const Owned<AtspiAccessible> child(
+                atspi_accessible_get_child_at_index(parent, index, nullptr));
+            if (child && has(child.get(), ATSPI_STATE_SHOWING)) {
+                controls.append(read(child.get()));
+                readDescendants(child.get(), controls);
             }
         }
     }
 
-    static QString nameOf(AtspiAccessible* accessible) {
-        gchar* name = atspi_accessible_get_name(accessible, nullptr);
-        QString result = QString::fromUtf8(name);
-        g_free(name);
-        return result;
-    }
-
-    static bool showing(AtspiAccessible* accessible) {
-        AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
-        const bool result = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
-        if (states) {
-            g_object_unref(states);
-        }
-        return result;
-    }
-
-    // The application's root, the caller's to release; none while it is not on the bus.
-    AtspiAccessible* findApplication() {
-        AtspiAccessible* desktop = atspi_get_desktop(0);
-        AtspiAccessible* found = nullptr;
-        const gint applications = atspi_accessible_get_child_count(desktop, nullptr);
-        for (gint index = 0; index < applications && !found; ++index) {
-            AtspiAccessible* application =
-                atspi_accessible_get_child_at_index(desktop, index, nullptr);
-            if (application && atspi_accessible_get_process_id(application, nullptr) == pid_) {
-                found = application;
-            } else if (application) {
-                g_object_unref(application);
+    // The application's root; none while it is not on the bus.
+    Owned<AtspiAccessible> findApplication() {
+        const Owned<AtspiAccessible> desktop(atspi_get_desktop(0));
+        const gint applications = atspi_accessible_get_child_count(desktop.get(), nullptr);
+        for (gint index = 0; index < applications; ++index) {
+            Owned<AtspiAccessible> application(
+                atspi_accessible_get_child_at_index(desktop.get(), index, nullptr));
+            if (application &&
+                atspi_accessible_get_process_id(application.get(), nullptr) == pid_) {
+                return application;
             }
         }
-        g_object_unref(desktop);
-        return found;
+        return nullptr;
+    }
+
+    void forEachWindow(const std::function<void(AtspiAccessible*)>& use) {
+        const Owned<AtspiAccessible> application = findApplication();
+        const gint count =
+            application ? atspi_accessible_get_child_count(application.get(), nullptr) : 0;
+        for (gint index = 0; index < count; ++index) {
+            if (const Owned<AtspiAccessible> window{
+                    atspi_accessible_get_child_at_index(application.get(), index, nullptr)}) {
+                use(window.get());
+            }
+        }
     }
 
     void withEditableText(const std::function<void(AtspiText*)>& use) {
         visit([&](AtspiAccessible* accessible) {
-            AtspiStateSet* states = atspi_accessible_get_state_set(accessible);
-            const bool editable = states && atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
-            if (states) {
-                g_object_unref(states);
+            if (!has(accessible, ATSPI_STATE_EDITABLE) || !has(accessible, ATSPI_STATE_SHOWING)) {
+                return false;
             }
-            AtspiText* text = editable && showing(accessible)
-                                  ? atspi_accessible_get_text_iface(accessible)
-                                  : nullptr;
+            const Owned<AtspiText> text(atspi_accessible_get_text_iface(accessible));
             if (text) {
-                use(text);
-                g_object_unref(text);
+                use(text.get());
             }
             return text != nullptr;
         });
     }
 
-    // Breadth first through the application's tree until `found` says stop.
-    void visit(const std::function<bool(AtspiAccessible*)>& found) {
-        std::deque<AtspiAccessible*> queue;
-        if (AtspiAccessible* application = findApplication()) {
-            queue.push_back(application);
-        }
-        bool done = false;
-        for (int visited = 0; !queue.empty() && visited < 5000; ++visited) {
-            AtspiAccessible* current = queue.front();
+    // Breadth first through the application's tree until `found` says stop; whether it did.
+    bool visit(const std::function<bool(AtspiAccessible*)>& found) {
+        std::deque<Owned<AtspiAccessible>> queue;
+        queue.push_back(findApplication());
+        for (int visited = 0; !queue.empty() && queue.front() && visited < 5000; ++visited) {
+            const Owned<AtspiAccessible> current = std::move(queue.front());
             queue.pop_front();
-            if (!done && found(current)) {
-                done = true;
+            if (found(current.get())) {
+                return true;
             }
-            if (!done) {
-                const gint children = atspi_accessible_get_child_count(current, nullptr);
-                for (gint index = 0; index < children; ++index) {
-                    if (AtspiAccessible* child =
-                            atspi_accessible_get_child_at_index(current, index, nullptr)) {
-                        queue.push_back(child);
-                    }
+            const gint children = atspi_accessible_get_child_count(current.get(), nullptr);
+            for (gint index = 0; index < children; ++index) {
+                if (AtspiAccessible* child =
+                        atspi_accessible_get_child_at_index(current.get(), index, nullptr)) {
+                    queue.emplace_back(child);
                 }
             }
-            g_object_unref(current);
         }
-        for (AtspiAccessible* left : queue) {
-            g_object_unref(left);
-        }
+        return false;
     }
 
     qint64 pid_;

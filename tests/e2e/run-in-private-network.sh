@@ -25,6 +25,10 @@ work=$(mktemp -d)
 trap 'kill "${standin_pid:-}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 mount --make-rprivate /
 ip link set lo up
+# X servers of this namespace listen on abstract sockets of its own, and on files in
+# /tmp/.X11-unix, which other desktops on the machine share: one of theirs on the same display
+# number would take the connections of clients that look at the files first (python-xlib).
+mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
 
 { echo "127.0.0.1 localhost"; for host in "${hosts[@]}"; do echo "127.0.0.1 $host"; done; } \
     > "$work/hosts"

@@ -5,7 +5,10 @@
 #include "platform/Workspace.h"
 #include "support/EventLoop.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +19,28 @@ namespace tidyword::test {
 // How long a test waits for a real application to start, map and take the keyboard: far more
 // than it needs, so that a busy machine (a sanitizer build, tests in parallel) only slows it.
 inline constexpr std::chrono::milliseconds kDesktopPatience{30'000};
+
+// The user's keyboard and mouse on an X11 desktop.
+inline void xdotool(const QStringList& arguments) {
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0)
+        << arguments.join(u' ').toStdString();
+}
+
+// Whether `condition` comes to hold within `patience`, looked at again every 10 ms while this
+// process's events run: for what real applications and services do, in their own time.
+inline bool eventually(const std::function<bool()>& condition,
+                       std::chrono::milliseconds patience = kDesktopPatience) {
+    const QDeadlineTimer deadline(patience);
+    QTimer ticks;
+    ticks.start(std::chrono::milliseconds(10));  // each tick wakes the loop to look again
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
 
 // That `application` is mousepad's process `editor`, started no earlier than `before`, with the
 // identity the workspace also gives it when asked by its process identifier.

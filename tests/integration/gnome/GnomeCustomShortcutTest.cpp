@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <gio/gio.h>
@@ -21,126 +22,89 @@ using platform::HotKeys;
 using platform::linux_desktop::CommandHotKeys;
 using platform::linux_desktop::GnomeCustomShortcut;
 
-constexpr quint16 kKeyD = 2;
-constexpr quint16 kKeySpace = 49;
-constexpr quint32 kShift = 0x200;
-constexpr quint32 kOption = 0x800;
-constexpr quint32 kControl = 0x1000;
-
+constexpr char kEntrySchema[] = "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding";
+constexpr const char* kEntryKeys[] = {"name", "binding", "command"};
 const QString kCustom = u"/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/"_s;
 const QString kOwn = QString::fromLatin1(GnomeCustomShortcut::ownPath);
 
-struct Entry {
-    QString path;
-    QString name;
-    QString binding;
-    QString command;
-    friend bool operator==(const Entry&, const Entry&) = default;
-};
+// A custom shortcut: its path, then its name, binding and command.
+using Entry = QStringList;
 
-std::ostream& operator<<(std::ostream& out, const Entry& entry) {
-    return out << entry.path.toStdString() << " {" << entry.name.toStdString() << ", "
-               << entry.binding.toStdString() << ", " << entry.command.toStdString() << "}";
+// Runs `use` on the settings of the custom shortcut at `path`.
+template <typename Use>
+void withEntry(const QString& path, Use use) {
+    GSettings* settings = g_settings_new_with_path(kEntrySchema, path.toUtf8().constData());
+    use(settings);
+    g_object_unref(settings);
 }
 
-// GNOME's custom shortcuts as the test reads and writes them, with the desktop's own schemas.
-class CustomShortcuts {
-public:
-    CustomShortcuts()
-        : source_(g_settings_schema_source_get_default()),
-          list_(g_settings_new("org.gnome.settings-daemon.plugins.media-keys")) {}
-    ~CustomShortcuts() { g_object_unref(list_); }
+Entry entryAt(const QString& path) {
+    Entry entry{path};
+    withEntry(path, [&entry](GSettings* settings) {
+        for (const char* key : kEntryKeys) {
+            char* value = g_settings_get_string(settings, key);
+            entry << QString::fromUtf8(value);
+            g_free(value);
+        }
+    });
+    return entry;
+}
 
-    static bool installed() {
-        GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-        GSettingsSchema* schema =
-            source ? g_settings_schema_source_lookup(
-                         source, "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding",
-                         TRUE)
-                   : nullptr;
-        if (schema) {
-            g_settings_schema_unref(schema);
-        }
-        return schema != nullptr;
-    }
-
-    void clear(const QList<Entry>& entries) {
-        g_settings_reset(list_, "custom-keybindings");
-        for (const Entry& entry : entries) {
-            withEntry(entry.path, [](GSettings* settings) {
-                for (const char* key : {"name", "binding", "command"}) {
-                    g_settings_reset(settings, key);
-                }
-            });
-        }
-    }
-
-    void write(const QList<Entry>& entries) {
-        QStringList paths;
-        for (const Entry& entry : entries) {
-            withEntry(entry.path, [&entry](GSettings* settings) {
-                g_settings_set_string(settings, "name", entry.name.toUtf8().constData());
-                g_settings_set_string(settings, "binding", entry.binding.toUtf8().constData());
-                g_settings_set_string(settings, "command", entry.command.toUtf8().constData());
-            });
-            paths << entry.path;
-        }
-        QList<QByteArray> bytes;
-        std::vector<const char*> strings;
-        for (const QString& path : paths) {
-            bytes << path.toUtf8();
-        }
-        for (const QByteArray& path : bytes) {
-            strings.push_back(path.constData());
-        }
-        strings.push_back(nullptr);
-        g_settings_set_strv(list_, "custom-keybindings", strings.data());
-    }
-
-    QStringList paths() const {
-        QStringList paths;
-        char** values = g_settings_get_strv(list_, "custom-keybindings");
-        for (char** value = values; *value; ++value) {
-            paths << QString::fromUtf8(*value);
-        }
-        g_strfreev(values);
-        return paths;
-    }
-
-    Entry entry(const QString& path) {
-        Entry entry{path, {}, {}, {}};
-        withEntry(path, [&entry](GSettings* settings) {
-            for (auto [key, field] :
-                 {std::pair("name", &entry.name), std::pair("binding", &entry.binding),
-                  std::pair("command", &entry.command)}) {
-                char* value = g_settings_get_string(settings, key);
-                *field = QString::fromUtf8(value);
-                g_free(value);
+// Makes GNOME's list of custom shortcuts `entries`, in their order and with their values, and
+// clears `others`.
+void writeList(GSettings* list, const QList<Entry>& entries, const QList<Entry>& others) {
+    for (const Entry& other : others) {
+        withEntry(other[0], [](GSettings* settings) {
+            for (const char* key : kEntryKeys) {
+                g_settings_reset(settings, key);
             }
         });
-        return entry;
     }
-
-private:
-    template <typename Use>
-    void withEntry(const QString& path, Use use) {
-        GSettingsSchema* schema = g_settings_schema_source_lookup(
-            source_, "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding", TRUE);
-        GSettings* settings = g_settings_new_full(schema, nullptr, path.toUtf8().constData());
-        use(settings);
-        g_object_unref(settings);
-        g_settings_schema_unref(schema);
+    QList<QByteArray> paths;
+    for (const Entry& entry : entries) {
+        withEntry(entry[0], [&entry](GSettings* settings) {
+            for (int key = 0; key < 3; ++key) {
+                g_settings_set_string(settings, kEntryKeys[key],
+                                      entry[key + 1].toUtf8().constData());
+            }
+        });
+        paths << entry[0].toUtf8();
     }
+    std::vector<const char*> strings;
+    for (const QByteArray& path : paths) {
+        strings.push_back(path.constData());
+    }
+    strings.push_back(nullptr);
+    g_settings_set_strv(list, "custom-keybindings", strings.data());
+}
 
-    GSettingsSchemaSource* source_;
-    GSettings* list_;
+QStringList listedPaths(GSettings* list) {
+    char** values = g_settings_get_strv(list, "custom-keybindings");
+    QStringList paths;
+    for (char** value = values; *value; ++value) {
+        paths << QString::fromUtf8(*value);
+    }
+    g_strfreev(values);
+    return paths;
+}
+
+struct Chord {
+    quint16 key;
+    quint32 modifiers;
 };
+const Chord kAltShiftD{2, 0x800 | 0x200};
+const Chord kAltSpace{49, 0x800};
+const Chord kCtrlAltSpace{49, 0x1000 | 0x800};
 
 enum class Action { registerChord, addChord, remove };
 
 TEST(GnomeCustomShortcutTest, TidywordsEntryComesAndGoesAndTheUsersStayAsTheyAre) {
     ASSERT_EQ(qgetenv("GSETTINGS_BACKEND"), "keyfile");
-    ASSERT_TRUE(CustomShortcuts::installed()) << "gnome-settings-daemon-common is not installed";
+    GSettingsSchemaSource* schemas = g_settings_schema_source_get_default();
+    GSettingsSchema* entrySchema =
+        schemas ? g_settings_schema_source_lookup(schemas, kEntrySchema, TRUE) : nullptr;
+    ASSERT_NE(entrySchema, nullptr) << "gnome-settings-daemon-common is not installed";
+    g_settings_schema_unref(entrySchema);
     const QString keyfile =
         QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).filePath(u"glib-2.0/settings/keyfile"_s);
     ASSERT_TRUE(keyfile.startsWith(QDir::homePath())) << "a private configuration folder";
@@ -149,100 +113,60 @@ TEST(GnomeCustomShortcutTest, TidywordsEntryComesAndGoesAndTheUsersStayAsTheyAre
     const QString command = executable + u" --improve"_s;
     const QTemporaryDir noSchemas;
 
-    const Entry terminal{kCustom + u"custom0/"_s, u"Terminal"_s, u"<Super>t"_s, u"kgx"_s};
-    const Entry screenshot{kCustom + u"custom1/"_s, u"Area screenshot"_s, u"<Super>s"_s,
-                           u"gnome-screenshot -a"_s};
-    // The user's own spelling of Alt+Shift+D.
-    const Entry notes{kCustom + u"custom2/"_s, u"Notes"_s, u"<shift><Mod1>D"_s, u"gnote"_s};
-    const Entry byHand{kCustom + u"custom3/"_s, u"Improve"_s, u"<Alt><Shift>d"_s, command};
     const Entry own{kOwn, u"Tidyword · Improve selected text"_s, u"<Alt><Shift>d"_s, command};
-    Entry movedOwn = own;
-    movedOwn.command = u"/opt/old/tidyword --improve"_s;
-    Entry ownOnNewChord = own;
-    ownOnNewChord.binding = u"<Control><Alt>space"_s;
+    const QMap<QString, Entry> entries{
+        {u"terminal"_s, {kCustom + u"custom0/"_s, u"Terminal"_s, u"<Super>t"_s, u"kgx"_s}},
+        {u"screenshot"_s,
+         {kCustom + u"custom1/"_s, u"Area screenshot"_s, u"<Super>s"_s, u"gnome-screenshot -a"_s}},
+        // The user's own spelling of Alt+Shift+D.
+        {u"notes"_s, {kCustom + u"custom2/"_s, u"Notes"_s, u"<shift><Mod1>D"_s, u"gnote"_s}},
+        {u"byHand"_s, {kCustom + u"custom3/"_s, u"Improve"_s, u"<Alt><Shift>d"_s, command}},
+        {u"own"_s, own},
+        {u"movedOwn"_s, {kOwn, own[1], own[2], u"/opt/old/tidyword --improve"_s}},
+        {u"ownOnNewChord"_s, {kOwn, own[1], u"<Control><Alt>space"_s, command}},
+    };
+    // The entries named, in their order.
+    const auto listOf = [&entries](const QString& names) {
+        QList<Entry> list;
+        for (const QString& name : names.split(u' ', Qt::SkipEmptyParts)) {
+            list << entries.value(name);
+        }
+        return list;
+    };
 
     const struct {
         const char* name;
-        QList<Entry> before;  // the list in its order, each entry with its values
+        QString before;  // the list in its order, each entry with its values
         Action action;
-        quint16 key;
-        quint32 modifiers;
+        Chord chord;
         HotKeys::Status status;
         QString subject;
-        QList<Entry> after;
+        QString after;
         std::optional<QString> schemas = std::nullopt;
     } rows[] = {
-        {"registering before the user adds it asks for the button",
-         {terminal},
-         Action::registerChord,
-         kKeyD,
-         kOption | kShift,
-         HotKeys::gnomeShortcutMissing,
-         {},
-         {terminal}},
-        {"adding appends after the user's entries",
-         {terminal, screenshot},
-         Action::addChord,
-         kKeyD,
-         kOption | kShift,
-         HotKeys::success,
-         {},
-         {terminal, screenshot, own}},
+        {"registering before the user adds it asks for the button", u"terminal"_s,
+         Action::registerChord, kAltShiftD, HotKeys::gnomeShortcutMissing, QString(),
+         u"terminal"_s},
+        {"adding appends after the user's entries", u"terminal screenshot"_s, Action::addChord,
+         kAltShiftD, HotKeys::success, QString(), u"terminal screenshot own"_s},
         {"a new chord rewrites Tidyword's entry alone, command included",
-         {terminal, movedOwn, screenshot},
-         Action::registerChord,
-         kKeySpace,
-         kControl | kOption,
-         HotKeys::success,
-         {},
-         {terminal, ownOnNewChord, screenshot}},
-        {"turning it off takes only Tidyword's path out",
-         {terminal, own, screenshot},
-         Action::remove,
-         0,
-         0,
-         HotKeys::success,
-         {},
-         {terminal, screenshot}},
-        {"a chord of the user's own shortcut is theirs",
-         {terminal, notes},
-         Action::addChord,
-         kKeyD,
-         kOption | kShift,
-         HotKeys::gnomeShortcutTaken,
-         u"Notes"_s,
-         {terminal, notes}},
-        {"a chord of GNOME's own is GNOME's",
-         {terminal},
-         Action::addChord,
-         kKeySpace,
-         kOption,
-         HotKeys::gnomeShortcutTaken,
-         u"Activate the window menu"_s,
-         {terminal}},
-        {"a shortcut the user made for the command already runs it",
-         {byHand},
-         Action::registerChord,
-         kKeyD,
-         kOption | kShift,
-         HotKeys::success,
-         {},
-         {byHand}},
-        {"without GNOME's schemas nothing is written",
-         {terminal},
-         Action::addChord,
-         kKeyD,
-         kOption | kShift,
-         HotKeys::gnomeShortcutsUnavailable,
-         command,
-         {terminal},
-         noSchemas.path()},
+         u"terminal movedOwn screenshot"_s, Action::registerChord, kCtrlAltSpace, HotKeys::success,
+         QString(), u"terminal ownOnNewChord screenshot"_s},
+        {"turning it off takes only Tidyword's path out", u"terminal own screenshot"_s,
+         Action::remove, kAltShiftD, HotKeys::success, QString(), u"terminal screenshot"_s},
+        {"a chord of the user's own shortcut is theirs", u"terminal notes"_s, Action::addChord,
+         kAltShiftD, HotKeys::gnomeShortcutTaken, u"Notes"_s, u"terminal notes"_s},
+        {"a chord of GNOME's own is GNOME's", u"terminal"_s, Action::addChord, kAltSpace,
+         HotKeys::gnomeShortcutTaken, u"Activate the window menu"_s, u"terminal"_s},
+        {"a shortcut the user made for the command already runs it", u"byHand"_s,
+         Action::registerChord, kAltShiftD, HotKeys::success, QString(), u"byHand"_s},
+        {"without GNOME's schemas nothing is written", u"terminal"_s, Action::addChord, kAltShiftD,
+         HotKeys::gnomeShortcutsUnavailable, command, u"terminal"_s, noSchemas.path()},
     };
 
-    CustomShortcuts shortcuts;
+    GSettings* list = g_settings_new("org.gnome.settings-daemon.plugins.media-keys");
     for (const auto& row : rows) {
-        shortcuts.clear({terminal, screenshot, notes, byHand, own});
-        shortcuts.write(row.before);
+        writeList(list, listOf(row.before), entries.values());
         CommandHotKeys hotKeys(executable,
                                std::make_unique<GnomeCustomShortcut>(executable, row.schemas));
 
@@ -250,11 +174,12 @@ TEST(GnomeCustomShortcutTest, TidywordsEntryComesAndGoesAndTheUsersStayAsTheyAre
         std::unique_ptr<HotKeys::Registration> registration;
         switch (row.action) {
             case Action::registerChord:
-                std::tie(status, registration) = hotKeys.registerHotKey(row.key, row.modifiers, {});
+                std::tie(status, registration) =
+                    hotKeys.registerHotKey(row.chord.key, row.chord.modifiers, {});
                 EXPECT_EQ(registration != nullptr, status == HotKeys::success) << row.name;
                 break;
             case Action::addChord:
-                status = hotKeys.addGnomeShortcut(row.key, row.modifiers);
+                status = hotKeys.addGnomeShortcut(row.chord.key, row.chord.modifiers);
                 break;
             case Action::remove:
                 status = hotKeys.removeGnomeShortcut();
@@ -264,13 +189,13 @@ TEST(GnomeCustomShortcutTest, TidywordsEntryComesAndGoesAndTheUsersStayAsTheyAre
         EXPECT_EQ(hotKeys.statusSubject(status), row.subject) << row.name;
 
         QStringList paths;
-        for (const Entry& entry : row.after) {
-            paths << entry.path;
-            EXPECT_EQ(shortcuts.entry(entry.path), entry) << row.name;
+        for (const Entry& entry : listOf(row.after)) {
+            paths << entry[0];
+            EXPECT_EQ(entryAt(entry[0]), entry) << row.name;
         }
-        EXPECT_EQ(shortcuts.paths(), paths) << row.name;
+        EXPECT_EQ(listedPaths(list), paths) << row.name;
         if (!paths.contains(kOwn)) {
-            EXPECT_EQ(shortcuts.entry(kOwn), (Entry{kOwn, {}, {}, {}})) << row.name;
+            EXPECT_EQ(entryAt(kOwn), (Entry{kOwn, {}, {}, {}})) << row.name;
         }
         if (row.action == Action::addChord && status == HotKeys::success) {
             QFile file(keyfile);
@@ -279,6 +204,7 @@ TEST(GnomeCustomShortcutTest, TidywordsEntryComesAndGoesAndTheUsersStayAsTheyAre
                 << row.name << ": written to the keyfile";
         }
     }
+    g_object_unref(list);
 }
 
 }  // namespace

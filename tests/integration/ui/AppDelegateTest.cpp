@@ -66,7 +66,7 @@ public:
     std::unique_ptr<AppDelegate> delegate;
 };
 
-TEST_F(AppDelegateTest, LaunchRegistersTheShortcutAndShowsTheSettings) {
+TEST_F(AppDelegateTest, LaunchRegistersTheShortcutAndShowsTheSettingsTerminationUnregisters) {
     launch();
     EXPECT_TRUE(settingsShown());
     EXPECT_FALSE(popupShown());
@@ -80,21 +80,22 @@ TEST_F(AppDelegateTest, LaunchRegistersTheShortcutAndShowsTheSettings) {
     }
     EXPECT_EQ(menu, (QStringList{u"Improve selected text"_s, u"Preview popup"_s, u"-"_s,
                                  u"Settings…"_s, u"-"_s, u"Quit Tidyword"_s}));
+    EXPECT_TRUE(hotKeys.hasHotKey());
+    EXPECT_TRUE(delegate->permissionTimer().isActive());
+    delegate->terminate();
+    EXPECT_FALSE(hotKeys.hasHotKey());
+    EXPECT_FALSE(delegate->permissionTimer().isActive());
 }
 
+// A sign-in belongs to a window that is shown.
 TEST_F(AppDelegateTest, PreviewLaunchOpensTheDemoAndReopenTheSettings) {
     launch(true);
     EXPECT_TRUE(popupShown());
     EXPECT_EQ(delegate->preferences(), nullptr);
     EXPECT_TRUE(harness.model->isDemo());
-    delegate->reopen();
-    EXPECT_TRUE(settingsShown());
-}
-
-TEST_F(AppDelegateTest, ASignInBelongsToAWindowThatIsShown) {
-    launch(true);
     EXPECT_EQ(AppDelegate::signInAnchor(), delegate->popup());
     delegate->reopen();
+    EXPECT_TRUE(settingsShown());
     delegate->popup()->hide();
     EXPECT_EQ(AppDelegate::signInAnchor(), delegate->preferences());
     // A settings window that was closed is no window to show a sign-in over.
@@ -102,12 +103,15 @@ TEST_F(AppDelegateTest, ASignInBelongsToAWindowThatIsShown) {
     EXPECT_EQ(AppDelegate::signInAnchor(), nullptr);
 }
 
+// Tall content never narrows the panel.
 TEST_F(AppDelegateTest, TheShortcutOpensAndClosesThePopup) {
     harness.openSignedIn();
     launch();
+    const QString tall = QString(3000, u'w').replace(u'w', u"word "_s);
+    harness.editor.desktop.setText(harness.editor.field, tall, {0, 100});
     hotKeys.pressHotKey();
     harness.advanceUntil([this] { return popupShown() && !harness.model->busy(); });
-    EXPECT_EQ(harness.model->original(), u"bad"_s);
+    EXPECT_EQ(harness.model->original(), tall.left(100));
     const QSize size = delegate->popup()->size();
     EXPECT_EQ(size.width(), 620);
     EXPECT_GE(size.height(), 410);
@@ -116,17 +120,6 @@ TEST_F(AppDelegateTest, TheShortcutOpensAndClosesThePopup) {
     hotKeys.pressHotKey();
     EXPECT_FALSE(popupShown());
     EXPECT_EQ(harness.dismissed, 0);  // the shell's own callback hid it
-}
-
-TEST_F(AppDelegateTest, TallContentNeverNarrowsThePanel) {
-    harness.openSignedIn();
-    launch();
-    harness.editor.desktop.setText(harness.editor.field,
-                                   QString(3000, u'w').replace(u'w', u"word "_s), {0, 100});
-    triggerMenuItem(u"Improve selected text"_s);
-    harness.advanceUntil([this] { return popupShown() && !harness.model->busy(); });
-    EXPECT_EQ(delegate->popup()->width(), 620);
-    EXPECT_GE(delegate->popup()->height(), 410);
 }
 
 // The ctest entries ScreenLayout.* run this on desktops of several monitors as well: the
@@ -228,14 +221,6 @@ TEST_F(AppDelegateTest, ThePollNoticesAGrantedPermission) {
     test::runEventLoopUntil([this] { return harness.model->accessibilityGranted(); });
     EXPECT_EQ(activations, 0);  // so it was the poll that looked
     EXPECT_TRUE(delegate->permissionTimer().isActive());
-}
-
-TEST_F(AppDelegateTest, TerminationUnregistersTheShortcut) {
-    launch();
-    EXPECT_TRUE(hotKeys.hasHotKey());
-    delegate->terminate();
-    EXPECT_FALSE(hotKeys.hasHotKey());
-    EXPECT_FALSE(delegate->permissionTimer().isActive());
 }
 
 // Where the desktop runs `tidyword --improve` for the shortcut, the shortcut's row says how: on

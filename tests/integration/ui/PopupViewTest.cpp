@@ -30,6 +30,10 @@ using test::shownIn;
 class PopupViewTest : public ::testing::Test {
 protected:
     void openView() { view = std::make_unique<PopupView>(*harness.model); }
+    void openSignedInView() {
+        harness.openSignedIn();
+        openView();
+    }
 
     void setDraft(const QString& text) {
         harness.editor.desktop.setText(harness.editor.field, text,
@@ -57,9 +61,15 @@ protected:
     std::unique_ptr<PopupView> view;
 };
 
-TEST_F(PopupViewTest, SignedOutOffersOnlySignIn) {
+TEST_F(PopupViewTest, SignedOutItNamesTheShortcutAndOffersOnlySignIn) {
     harness.open();
+    harness.model->setShortcut(ShortcutPreset::controlOptionSpace);
     openView();
+    EXPECT_EQ(label(u"source"_s)->text(), u"A little clarity, wherever you write."_s);
+    EXPECT_TRUE(shown(u"emptyState"_s));
+    EXPECT_TRUE(label(u"emptyStateHint"_s)->text().endsWith(u"Then press Ctrl+Alt+Space."_s));
+    EXPECT_EQ(actionBar(), QStringList{u"signInButton"_s});
+
     harness.captureAndWait();
     ASSERT_FALSE(harness.model->original().isEmpty());
     ASSERT_TRUE(harness.model->errorMessage().has_value());
@@ -88,8 +98,7 @@ TEST_F(PopupViewTest, DemoShowsTheSamplesWithoutRequests) {
 }
 
 TEST_F(PopupViewTest, AnUnchangedDraftLooksGood) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     setDraft(u"The cat sat."_s);
     harness.captureAndWait();
     ASSERT_EQ(harness.model->suggestion(), u"The cat sat."_s);
@@ -101,8 +110,7 @@ TEST_F(PopupViewTest, AnUnchangedDraftLooksGood) {
 }
 
 TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     setDraft(u"i dont mind"_s);
     EXPECT_FALSE(shown(u"displayPicker"_s));
     harness.captureAndWait();
@@ -113,33 +121,9 @@ TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
     EXPECT_TRUE(resultText()->toHtml().contains(u"line-through"_s));
     EXPECT_TRUE(button(u"replaceButton"_s)->isEnabled());
 
-    QTest::mouseClick(button(rawValue(PreviewDisplay::improved)), Qt::LeftButton);
-    EXPECT_EQ(harness.model->displayMode(), PreviewDisplay::improved);
-    EXPECT_FALSE(resultText()->toHtml().contains(u"line-through"_s));
-
-    QTest::mouseClick(button(u"copyButton"_s), Qt::LeftButton);
-    EXPECT_EQ(harness.editor.desktop.string(), u"I don't mind."_s);
-    EXPECT_EQ(button(u"copyButton"_s)->text(), u"Copied"_s);
-
-    QTest::mouseClick(button(u"replaceButton"_s), Qt::LeftButton);
-    EXPECT_TRUE(harness.model->replacing());
-    EXPECT_EQ(button(u"replaceButton"_s)->accessibleName(), u"Replacing…"_s);
-    EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
-    EXPECT_FALSE(find<QToolButton>(view.get(), u"dismissButton"_s)->isEnabled());
-    EXPECT_FALSE(find<QComboBox>(view.get(), u"modePicker"_s)->isEnabled());
-    harness.advanceUntil([this] { return !harness.model->replacing(); });
-    EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"I don't mind."_s);
-}
-
-// A screen reader toggles a segment through its action, which checks it without a click.
-TEST_F(PopupViewTest, TheDisplayFollowsASegmentToggledThroughAccessibility) {
-    harness.openSignedIn();
-    openView();
-    setDraft(u"i dont mind"_s);
-    harness.captureAndWait();
+    // A screen reader toggles a segment through its action, which checks it without a click; in
+    // this order each toggle checks a segment that is not checked yet.
     ASSERT_EQ(harness.model->displayMode(), PreviewDisplay::changes);
-
-    // In this order each toggle checks a segment that is not checked yet.
     for (const PreviewDisplay display :
          {PreviewDisplay::improved, PreviewDisplay::original, PreviewDisplay::changes}) {
         SCOPED_TRACE(rawValue(display).toStdString());
@@ -155,12 +139,24 @@ TEST_F(PopupViewTest, TheDisplayFollowsASegmentToggledThroughAccessibility) {
             resultHtml(harness.model->original(), harness.model->suggestion(), display));
         EXPECT_EQ(resultText()->toPlainText(), expected.toPlainText());
     }
+
+    QTest::mouseClick(button(u"copyButton"_s), Qt::LeftButton);
+    EXPECT_EQ(harness.editor.desktop.string(), u"I don't mind."_s);
+    EXPECT_EQ(button(u"copyButton"_s)->text(), u"Copied"_s);
+
+    QTest::mouseClick(button(u"replaceButton"_s), Qt::LeftButton);
+    EXPECT_TRUE(harness.model->replacing());
+    EXPECT_EQ(button(u"replaceButton"_s)->accessibleName(), u"Replacing…"_s);
+    EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
+    EXPECT_FALSE(find<QToolButton>(view.get(), u"dismissButton"_s)->isEnabled());
+    EXPECT_FALSE(find<QComboBox>(view.get(), u"modePicker"_s)->isEnabled());
+    harness.advanceUntil([this] { return !harness.model->replacing(); });
+    EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), u"I don't mind."_s);
 }
 
 // A URL longer than the panel is wide breaks inside itself; nothing of it is out of view.
 TEST_F(PopupViewTest, ALongWordWrapsInEveryDisplay) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     view->show();
     setDraft(u"i dont mind https://example.com/"_s + QString(180, u'x') + u" today"_s);
     harness.captureAndWait();
@@ -179,8 +175,7 @@ TEST_F(PopupViewTest, ALongWordWrapsInEveryDisplay) {
 }
 
 TEST_F(PopupViewTest, AFailedRequestShowsItsErrorAndRetries) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     harness.server.control(
         "POST", u"faults"_s,
         QJsonDocument(QJsonObject{{u"path"_s, u"v1/improve"_s}, {u"status"_s, 500}}));
@@ -199,8 +194,7 @@ TEST_F(PopupViewTest, AFailedRequestShowsItsErrorAndRetries) {
 }
 
 TEST_F(PopupViewTest, CustomInstructionsCountPastTheLimit) {
-    harness.openSignedIn();
-    openView();
+    openSignedInView();
     harness.captureAndWait();
     auto* modes = find<QComboBox>(view.get(), u"modePicker"_s);
     auto* field = find<QLineEdit>(view.get(), u"instructionField"_s);
@@ -225,10 +219,10 @@ TEST_F(PopupViewTest, CustomInstructionsCountPastTheLimit) {
 }
 
 // Every change of mode is a paid request: the wheel may change it only once the user chose the
-// picker, never because the pointer passed over it or the window put the focus there.
-TEST_F(PopupViewTest, TheWheelChangesTheModeOnlyOnceTheUserFocusedThePicker) {
-    harness.openSignedIn();
-    openView();
+// picker, never because the pointer passed over it or the window put the focus there. Escape
+// dismisses.
+TEST_F(PopupViewTest, TheWheelChangesTheModeOnlyOnceTheUserFocusedThePickerAndEscapeDismisses) {
+    openSignedInView();
     view->show();
     QApplication::setActiveWindow(view.get());
     harness.captureAndWait();
@@ -264,6 +258,9 @@ TEST_F(PopupViewTest, TheWheelChangesTheModeOnlyOnceTheUserFocusedThePicker) {
         EXPECT_EQ(harness.model->mode() != before, step.changes);
         EXPECT_EQ(harness.requestsTo(u"/v1/improve"_s).size(), requests);
     }
+    const int dismissed = harness.dismissed;
+    QTest::keyClick(view.get(), Qt::Key_Escape);
+    EXPECT_EQ(harness.dismissed, dismissed + 1);
 }
 
 // A Space typed right after the shortcut must not open the settings.
@@ -315,27 +312,6 @@ TEST_F(PopupViewTest, ThePopupOpensWithTheFocusOnItsFirstControl) {
         EXPECT_EQ(QApplication::focusWidget()->objectName(), opening.focused);
         harness.model->dismiss();
     }
-}
-
-TEST_F(PopupViewTest, TheEmptyStateNamesTheShortcutAndTheTagline) {
-    harness.open();
-    harness.model->setShortcut(ShortcutPreset::controlOptionSpace);
-    openView();
-    EXPECT_EQ(label(u"source"_s)->text(), u"A little clarity, wherever you write."_s);
-    EXPECT_TRUE(shown(u"emptyState"_s));
-    EXPECT_TRUE(label(u"emptyStateHint"_s)->text().endsWith(u"Then press Ctrl+Alt+Space."_s));
-    EXPECT_EQ(actionBar(), QStringList{u"signInButton"_s});
-}
-
-TEST_F(PopupViewTest, EscapeDismisses) {
-    harness.openSignedIn();
-    openView();
-    view->show();
-    QApplication::setActiveWindow(view.get());
-    harness.captureAndWait();
-    const int dismissed = harness.dismissed;
-    QTest::keyClick(view.get(), Qt::Key_Escape);
-    EXPECT_EQ(harness.dismissed, dismissed + 1);
 }
 
 }  // namespace

@@ -23,7 +23,9 @@ using test::shownIn;
 
 class SettingsViewTest : public ::testing::Test {
 protected:
+    // Opens the model, and the settings page over it.
     void openView() {
+        harness.open();
         view = std::make_unique<SettingsView>(*harness.model, [this] { ++accessibilityRequests; });
     }
 
@@ -37,18 +39,19 @@ protected:
     int accessibilityRequests = 0;
 };
 
-TEST_F(SettingsViewTest, AnUnconfiguredBuildCannotSignIn) {
+TEST_F(SettingsViewTest, AnUnconfiguredBuildCannotSignInButPreviews) {
     harness.configuration.reset();
-    harness.open();
     openView();
     EXPECT_TRUE(shown(button(u"signInButton"_s)));
     EXPECT_FALSE(button(u"signInButton"_s)->isEnabled());
     EXPECT_EQ(label(u"status"_s)->text(), BetaError(BetaError::notConfigured).errorDescription());
     EXPECT_EQ(label(u"status"_s)->palette().color(QPalette::WindowText), orange());
+    QTest::mouseClick(button(u"previewButton"_s), Qt::LeftButton);
+    EXPECT_TRUE(harness.model->isDemo());
+    EXPECT_EQ(harness.shown, 1);
 }
 
 TEST_F(SettingsViewTest, SigningInShowsProgressThenTheAccountControls) {
-    harness.open();
     openView();
     EXPECT_FALSE(shown(label(u"resetDate"_s)));  // nothing to reset before an account is known
     EXPECT_FALSE(spinning());
@@ -78,7 +81,6 @@ TEST_F(SettingsViewTest, SigningInShowsProgressThenTheAccountControls) {
 
 TEST_F(SettingsViewTest, ASignInLeftInTheBrowserCanBeStartedOverOrCancelled) {
     harness.followBrowser = false;
-    harness.open();
     openView();
     EXPECT_FALSE(shown(button(u"cancelSignInButton"_s)));
     QTest::mouseClick(button(u"signInButton"_s), Qt::LeftButton);
@@ -100,7 +102,6 @@ TEST_F(SettingsViewTest, ASignInLeftInTheBrowserCanBeStartedOverOrCancelled) {
 }
 
 TEST_F(SettingsViewTest, TheAccessibilityRowFollowsTheTrust) {
-    harness.open();
     openView();
     auto* symbol = find<SymbolLabel>(view.get(), u"accessSymbol"_s);
     ASSERT_NE(symbol, nullptr);
@@ -126,7 +127,6 @@ TEST_F(SettingsViewTest, TheAccessibilityRowFollowsTheTrust) {
 }
 
 TEST_F(SettingsViewTest, AChosenShortcutShowsAtOnceAndIsKeptOnlyBySaving) {
-    harness.open();
     openView();
     auto* picker = find<QComboBox>(view.get(), u"shortcutPicker"_s);
     EXPECT_EQ(label(u"shortcutStep"_s)->text(), u"Alt+Shift+D"_s);
@@ -144,7 +144,6 @@ TEST_F(SettingsViewTest, AChosenShortcutShowsAtOnceAndIsKeptOnlyBySaving) {
 }
 
 TEST_F(SettingsViewTest, TheWheelChangesTheShortcutOnlyOnceTheUserFocusedThePicker) {
-    harness.open();
     openView();
     view->show();
     QApplication::setActiveWindow(view.get());
@@ -159,7 +158,6 @@ TEST_F(SettingsViewTest, TheWheelChangesTheShortcutOnlyOnceTheUserFocusedThePick
 }
 
 TEST_F(SettingsViewTest, AShortcutErrorShowsUnderThePicker) {
-    harness.open();
     openView();
     EXPECT_FALSE(shown(label(u"shortcutError"_s)));
     const QString message =
@@ -170,14 +168,6 @@ TEST_F(SettingsViewTest, AShortcutErrorShowsUnderThePicker) {
     EXPECT_EQ(label(u"shortcutError"_s)->palette().color(QPalette::WindowText), orange());
     harness.model->setHotKeyError(std::nullopt);
     EXPECT_FALSE(shown(label(u"shortcutError"_s)));
-}
-
-TEST_F(SettingsViewTest, PreviewOpensTheDemo) {
-    harness.open();
-    openView();
-    QTest::mouseClick(button(u"previewButton"_s), Qt::LeftButton);
-    EXPECT_TRUE(harness.model->isDemo());
-    EXPECT_EQ(harness.shown, 1);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // Capture and replacement through AT-SPI against real applications on a private desktop: the
-// text bridge over the Linux backends, exactly as the application wires it.
+// text bridge over the Linux backends, exactly as the application wires it; and the direct edit.
 #include "integration/desktop/DesktopApplications.h"
 #include "platform/SystemClock.h"
 #include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/AtspiTextEditing.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeyEvents.h"
 #include "platform/linux/XcbClipboard.h"
@@ -23,11 +24,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace tidyword::platform::linux_desktop {
 namespace {
 
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
+using test::xdotool;
 
 // An accented letter and an emoji (a surrogate pair) before the word that gets selected.
 const QString kDraft = u"Caf\u00e9 \U0001F600 cr\u00e8me and more"_s;
@@ -40,10 +44,6 @@ protected:
         ASSERT_NE(accessibility, nullptr);
         ASSERT_NE(xcbClipboard, nullptr);
         ASSERT_TRUE(accessibility->isTrusted());
-    }
-
-    static void xdotool(const QStringList& arguments) {
-        ASSERT_EQ(QProcess::execute(u"xdotool"_s, arguments), 0);
     }
 
     // Waits until the focused element of the application `pid`, as AT-SPI reports it, has
@@ -72,13 +72,11 @@ protected:
 
     // Selects `length` characters (as the user sees them) after `before` of them.
     static void selectWithKeys(int before, int length) {
-        xdotool({u"key"_s, u"ctrl+Home"_s});
-        for (int step = 0; step < before; ++step) {
-            xdotool({u"key"_s, u"Right"_s});
+        QStringList keys{u"key"_s, u"ctrl+Home"_s};
+        for (int step = 0; step < before + length; ++step) {
+            keys << (step < before ? u"Right"_s : u"shift+Right"_s);
         }
-        for (int step = 0; step < length; ++step) {
-            xdotool({u"key"_s, u"shift+Right"_s});
-        }
+        xdotool(keys);
     }
 
     TextSelection capture() { return test::runToCompletion(bridge.captureSelection()); }
@@ -94,75 +92,65 @@ protected:
     test::DesktopApplications applications{*workspace};
 };
 
-TEST_F(AtspiCaptureTest, ASelectionMadeWithKeysComesBackExactly) {
-    const qint32 editor = openEditor(kDraft);
-    selectWithKeys(7, 5);  // "Café 😀 " is seven characters on screen, eight UTF-16 units
-    const TextSelection selection = capture();
-    EXPECT_EQ(selection.text, u"cr\u00e8me"_s);
-    ASSERT_TRUE(selection.range.has_value());
-    EXPECT_EQ(*selection.range, (TextRange{8, 5}));
-    EXPECT_EQ(selection.originalValue, kDraft);
-    EXPECT_TRUE(selection.canReplace);
-    EXPECT_EQ(selection.processIdentifier, editor);
-    EXPECT_EQ(selection.sourceAppName, u"Mousepad"_s);
-    ASSERT_TRUE(selection.anchorRect.has_value());
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_GT(selection.anchorRect->width, 0);
-    EXPECT_GT(selection.anchorRect->height, 0);
-    EXPECT_GE(selection.anchorRect->x, 0);
-    EXPECT_LT(selection.anchorRect->x, screen.width());
-    EXPECT_GE(selection.anchorRect->y, 0);
-    EXPECT_LT(selection.anchorRect->y, screen.height());
-}
-
-TEST_F(AtspiCaptureTest, AReplacementIsPastedVerifiedAndLeavesTheClipboardAsItWas) {
-    const qint32 editor = openEditor(kDraft);
-    ASSERT_TRUE(clipboard.setString(u"the user's own words"_s));
-    selectWithKeys(7, 5);
-    const TextSelection selection = capture();
-    test::runToCompletion(bridge.replace(selection, u"CRÈME"_s));
-
-    const auto application = accessibility->applicationElement(editor);
-    const auto field =
-        accessibility->elementAttribute(application, Accessibility::Attribute::focusedElement);
-    ASSERT_TRUE(field.has_value());
-    EXPECT_EQ(accessibility->stringAttribute(*field, Accessibility::Attribute::value),
-              u"Caf\u00e9 \U0001F600 CR\u00c8ME and more"_s);
-    EXPECT_EQ(clipboard.string(), u"the user's own words"_s);
-}
-
-TEST_F(AtspiCaptureTest, AClipboardManagerSeesThePasteTextMarkedSecret) {
-    openEditor(kDraft);
-    QProcess watcher;
-    watcher.start(QStringLiteral(TIDYWORD_CLIPBOARD_PEER), {u"watch"_s});
-    test::pollUntil([&] { return watcher.canReadLine() || watcher.waitForReadyRead(10); }, 20ms,
-                    test::kDesktopPatience);
-    ASSERT_EQ(watcher.readLine().trimmed(), "ready");
-
-    ASSERT_TRUE(clipboard.setString(u"the user's own words"_s));
-    selectWithKeys(7, 5);
-    test::runToCompletion(bridge.replace(capture(), u"CR\u00c8ME"_s));
-    test::processEventsFor(300ms);  // the manager reads the restored contents too
-    watcher.kill();
-    watcher.waitForFinished();
-
-    QList<QJsonObject> seen;
-    for (const QByteArray& line : watcher.readAll().split('\n')) {
-        if (!line.isEmpty()) {
-            seen << QJsonDocument::fromJson(line).object();
+// In either toolkit a selection made with keys comes back exactly, in UTF-16 units (Qt counts
+// in them, GTK in code points), and is replaced through a paste: the field then reads the
+// replacement, the clipboard is the user's again, and a clipboard manager saw the paste text
+// marked secret and never what the user copied.
+TEST_F(AtspiCaptureTest, ASelectionMadeWithKeysComesBackExactlyAndIsPastedOver) {
+    const QString users = u"the user's own words"_s;
+    QProcess manager;
+    manager.start(QStringLiteral(TIDYWORD_CLIPBOARD_PEER), {u"watch"_s});
+    ASSERT_TRUE(manager.waitForReadyRead(test::kDesktopPatience.count()));
+    ASSERT_EQ(manager.readLine().trimmed(), "ready");
+    QList<QJsonObject> seen;  // what the manager saw, in order
+    const auto managerSees = [&](const QString& text) {
+        while (manager.canReadLine() || manager.waitForReadyRead(10)) {
+            seen << QJsonDocument::fromJson(manager.readLine()).object();
         }
-    }
-    const auto paste = std::find_if(seen.begin(), seen.end(), [](const QJsonObject& line) {
-        return line.value(u"text").toString() == u"CR\u00c8ME"_s;
-    });
-    ASSERT_NE(paste, seen.end()) << "the manager never saw the paste text";
-    EXPECT_TRUE(paste->value(u"secret").toBool());
-    // What the user copied is never marked.
-    for (const QJsonObject& line : seen) {
-        if (line.value(u"text").toString() == u"the user's own words"_s) {
-            EXPECT_FALSE(line.value(u"secret").toBool());
+        return !seen.isEmpty() && seen.back().value(u"text").toString() == text;
+    };
+    for (const QString& appName : {u"Mousepad"_s, u"Plain Field"_s}) {
+        SCOPED_TRACE(appName.toStdString());
+        const qint32 source = appName == u"Mousepad"_s
+                                  ? openEditor(kDraft)
+                                  : applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD),
+                                                              {u"--open"_s, kDraft});
+        awaitFocused(source, Accessibility::Attribute::value, kDraft);
+        ASSERT_TRUE(clipboard.setString(users));
+        test::pollUntil([&] { return managerSees(users); }, 20ms, test::kDesktopPatience);
+        selectWithKeys(7, 5);  // "Café 😀 " is seven characters on screen, eight UTF-16 units
+        const TextSelection selection = capture();
+        EXPECT_EQ(selection.text, u"cr\u00e8me"_s);
+        EXPECT_EQ(selection.range, (TextRange{8, 5}));
+        EXPECT_EQ(selection.originalValue, kDraft);
+        EXPECT_TRUE(selection.canReplace);
+        EXPECT_EQ(selection.processIdentifier, source);
+        EXPECT_EQ(selection.sourceAppName, appName);
+        ASSERT_TRUE(selection.anchorRect.has_value());
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        EXPECT_GT(selection.anchorRect->width, 0);
+        EXPECT_GT(selection.anchorRect->height, 0);
+        EXPECT_TRUE(screen.contains(QPoint(selection.anchorRect->x, selection.anchorRect->y)));
+
+        const qsizetype before = seen.size();
+        test::runToCompletion(bridge.replace(selection, u"CR\u00c8ME"_s));
+        awaitFocused(source, Accessibility::Attribute::value,
+                     u"Caf\u00e9 \U0001F600 CR\u00c8ME and more"_s);
+        EXPECT_EQ(clipboard.string(), users);
+        // The manager reads the restored contents too.
+        test::pollUntil([&] { return managerSees(users); }, 20ms, test::kDesktopPatience);
+        const auto paste = std::find_if(seen.cbegin() + before, seen.cend(), [](const auto& line) {
+            return line.value(u"text").toString() == u"CR\u00c8ME"_s;
+        });
+        ASSERT_NE(paste, seen.cend()) << "the manager never saw the paste text";
+        EXPECT_TRUE(paste->value(u"secret").toBool());
+        for (const QJsonObject& line : seen) {
+            EXPECT_TRUE(line.value(u"text").toString() != users || !line.value(u"secret").toBool());
         }
+        applications.stop(source);
     }
+    manager.kill();
+    manager.waitForFinished();
 }
 
 TEST_F(AtspiCaptureTest, AFieldThatHidesItsSelectionIsCopiedWithTheClipboardRestored) {
@@ -203,21 +191,6 @@ TEST_F(AtspiCaptureTest, AnEditorStartedAgainIsNotTheSource) {
     EXPECT_EQ(test::codeThrownBy<TextBridgeError>(
                   [&] { test::runToCompletion(bridge.replace(selection, u"X"_s)); }),
               TextBridgeError::sourceClosed);
-}
-
-TEST_F(AtspiCaptureTest, AQtFieldCountsInUtf16AndComesBackExactly) {
-    // Read as code points, Qt's offsets would find the same letters one place further on.
-    const QString draft = u"Caf\u00e9 \U0001F600 mmmm"_s;
-    const qint32 field =
-        applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD), {u"--open"_s, draft});
-    awaitFocused(field, Accessibility::Attribute::value, draft);
-    selectWithKeys(7, 2);
-    const TextSelection selection = capture();
-    EXPECT_EQ(selection.text, u"mm"_s);
-    EXPECT_EQ(selection.range, (TextRange{8, 2}));
-    EXPECT_TRUE(selection.canReplace);
-    ASSERT_TRUE(selection.anchorRect.has_value());
-    EXPECT_GT(selection.anchorRect->width, 0);
 }
 
 TEST_F(AtspiCaptureTest, APasswordFieldIsNeverRead) {
@@ -288,6 +261,39 @@ TEST_F(AtspiCaptureTest, NoCallHoldsTheEventLoopPastItsDeadline) {
         applications.stop(other);
         applications.stop(source);
     }
+}
+
+// The direct edit (the route of Wayland sessions; AT-SPI is the same on X11) against a Qt
+// application at work. An edit makes several requests, and such an application answers each one
+// only between its turns: however slowly it answers, the edit holds Tidyword's event loop no
+// longer than its one deadline and the taking in of the last reply.
+class AtspiTextEditingTest : public AtspiCaptureTest {};
+
+TEST_F(AtspiTextEditingTest, NoEditHoldsTheEventLoopPastItsDeadline) {
+    using Attribute = Accessibility::Attribute;
+    constexpr auto kRoomForTheLastReply = 250ms;
+    const qint32 source = applications.startInFront(
+        QStringLiteral(TIDYWORD_PLAIN_FIELD),
+        {u"--open"_s, u"--busy-when-signalled"_s, u"250"_s, u"the field"_s});
+    awaitFocused(source, Attribute::value, u"the field"_s);
+    const auto application = accessibility->applicationElement(source);
+    const auto field = accessibility->elementAttribute(application, Attribute::focusedElement);
+    ASSERT_TRUE(field.has_value());
+    // From now on, each turn of its main loop takes half the deadline.
+    ASSERT_EQ(::kill(source, SIGUSR1), 0);
+    // The test reads with all the patience the edit does not have.
+    accessibility->setMessagingTimeout(application, 10s);
+    awaitFocused(source, Attribute::title, u"Plain field (busy)"_s);
+
+    AtspiTextEditing editing;
+    QElapsedTimer held;
+    held.start();
+    const bool edited = editing.replaceText(*field, {4, 5}, u"words"_s);
+    EXPECT_LT(std::chrono::milliseconds(held.elapsed()),
+              AtspiTextEditing::deadline + kRoomForTheLastReply);
+    // Cut short, it refuses; whichever it says, the field agrees.
+    EXPECT_EQ(accessibility->stringAttribute(*field, Attribute::value),
+              edited ? u"the words"_s : u"the field"_s);
 }
 
 }  // namespace

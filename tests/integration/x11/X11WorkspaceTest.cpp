@@ -19,26 +19,32 @@ protected:
     test::DesktopApplications applications{*workspace};
 };
 
+// The front application is the process of the active window, by the server's record of it (a
+// sandboxed application's _NET_WM_PID counts in its own namespace); once ended it is gone, and
+// started again it is a new application.
 TEST_F(X11WorkspaceTest, TheFrontmostApplicationIsTheActiveWindowsProcess) {
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-2);
     const qint32 editor = applications.startInFront(u"mousepad"_s);
     const auto front = workspace->frontmostApplication();
     test::expectEditorIdentity(*workspace, front, editor, before);
     EXPECT_EQ(front->localizedName, u"Mousepad"_s);
-}
 
-TEST_F(X11WorkspaceTest, TheServersRecordOfTheProcessOutranksWhatItsWindowClaims) {
-    const qint32 editor = applications.startInFront(u"mousepad"_s);
-    // A sandboxed application's _NET_WM_PID counts in its own namespace.
     const auto x = XcbConnection::open();
     const std::uint32_t elsewhere = 2;
     xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, *workspace->activeWindow(),
                         x->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &elsewhere);
     ASSERT_EQ(x->cardinal(*workspace->activeWindow(), "_NET_WM_PID"), elsewhere);
     EXPECT_EQ(workspace->frontmostApplication()->processIdentifier, editor);
+
+    applications.stop(editor);
+    EXPECT_EQ(workspace->runningApplication(editor), std::nullopt);
+    const qint32 second = applications.startInFront(u"mousepad"_s);
+    const auto relaunched = workspace->runningApplication(second)->launchDate;
+    ASSERT_TRUE(front->launchDate && relaunched);
+    EXPECT_GT(*relaunched, *front->launchDate);
 }
 
-TEST_F(X11WorkspaceTest, ActivationBringsAnApplicationBackToTheFront) {
+TEST_F(X11WorkspaceTest, ActivationBringsAnApplicationWithAWindowBackToTheFront) {
     const qint32 editor = applications.startInFront(u"mousepad"_s);
     const qint32 dialog = applications.startInFront(u"zenity"_s, {u"--entry"_s});
     ASSERT_EQ(workspace->frontmostApplication()->processIdentifier, dialog);
@@ -49,6 +55,13 @@ TEST_F(X11WorkspaceTest, ActivationBringsAnApplicationBackToTheFront) {
             [&] { return workspace->frontmostApplication()->processIdentifier == wanted; },
             std::chrono::milliseconds(20), test::kDesktopPatience);
     }
+    // A process without windows, or none at all, cannot be.
+    const qint32 sleeper = applications.start(u"sleep"_s, {u"30"_s});
+    const auto application = workspace->runningApplication(sleeper);
+    ASSERT_TRUE(application.has_value());
+    EXPECT_EQ(application->localizedName, u"sleep"_s);
+    EXPECT_FALSE(workspace->activate(sleeper));
+    EXPECT_FALSE(workspace->activate(0));
 }
 
 TEST_F(X11WorkspaceTest, ActivationBringsBackTheWindowLastSeenInFrontNotTheTopmostOne) {
@@ -87,27 +100,6 @@ TEST_F(X11WorkspaceTest, ActivationBringsBackTheWindowLastSeenInFrontNotTheTopmo
     ASSERT_TRUE(workspace->activate(editor));
     test::pollUntil([&] { return workspace->activeWindow() == captured; },
                     std::chrono::milliseconds(20), test::kDesktopPatience);
-}
-
-TEST_F(X11WorkspaceTest, AProcessWithoutWindowsCannotBeActivated) {
-    const qint32 sleeper = applications.start(u"sleep"_s, {u"30"_s});
-    const auto application = workspace->runningApplication(sleeper);
-    ASSERT_TRUE(application.has_value());
-    EXPECT_EQ(application->localizedName, u"sleep"_s);
-    EXPECT_FALSE(workspace->activate(sleeper));
-    EXPECT_FALSE(workspace->activate(0));
-}
-
-TEST_F(X11WorkspaceTest, AnEndedProcessIsGoneAndARestartIsANewApplication) {
-    const qint32 first = applications.startInFront(u"mousepad"_s);
-    const auto launched = workspace->runningApplication(first)->launchDate;
-    applications.stop(first);
-    EXPECT_EQ(workspace->runningApplication(first), std::nullopt);
-
-    const qint32 second = applications.startInFront(u"mousepad"_s);
-    const auto relaunched = workspace->runningApplication(second)->launchDate;
-    ASSERT_TRUE(launched && relaunched);
-    EXPECT_GT(*relaunched, *launched);
 }
 
 TEST(ProcessRecordTest, ThisProcessIsKnownAndNoProcessIsNot) {

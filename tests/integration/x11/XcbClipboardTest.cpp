@@ -63,12 +63,20 @@ protected:
         return peer.readLine().trimmed();
     }
 
-    // What that client reads of these targets: per target its type, format and value.
-    QJsonObject peerReadsTyped(const QStringList& targets) {
+    // What `program` (either peer) reads of these targets, while this process serves them.
+    static QJsonObject readBy(const char* program, const QStringList& targets) {
         QProcess reader;
-        reader.start(QStringLiteral(TIDYWORD_SELECTION_PEER), QStringList{u"read"_s} + targets);
+        reader.start(QString::fromLatin1(program), QStringList{u"read"_s} + targets);
         test::pollUntil([&] { return reader.state() == QProcess::NotRunning; });
         return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+    }
+
+    // The text another client reads of the clipboard.
+    static QJsonValue textReadByAnother() {
+        return readBy(TIDYWORD_SELECTION_PEER, {u"UTF8_STRING"_s})
+            .value(u"UTF8_STRING")
+            .toObject()
+            .value(u"value");
     }
 
     // Another program takes the clipboard with these contents.
@@ -83,14 +91,6 @@ protected:
         owner.start(QStringLiteral(TIDYWORD_CLIPBOARD_PEER), arguments);
         ASSERT_TRUE(owner.waitForReadyRead(5000));
         ASSERT_EQ(owner.readLine().trimmed(), "owned");
-    }
-
-    // Another program reads these types; while it does, this process serves them.
-    QJsonObject peerReads(const QStringList& types) {
-        QProcess reader;
-        reader.start(QStringLiteral(TIDYWORD_CLIPBOARD_PEER), QStringList{u"read"_s} + types);
-        test::pollUntil([&] { return reader.state() == QProcess::NotRunning; });
-        return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
     }
 
     QTemporaryDir directory;
@@ -136,8 +136,8 @@ TEST_F(XcbClipboardTest, RestoredContentsAreServedExactlyAndByteForByte) {
     clipboard->writeItems({{{u"application/x-tidyword-test"_s, kBinary},
                             {u"image/png"_s, kLarge},
                             {u"text/plain"_s, "ours"_ba}}});
-    const QJsonObject read =
-        peerReads({u"application/x-tidyword-test"_s, u"image/png"_s, u"text/plain"_s});
+    const QJsonObject read = readBy(TIDYWORD_CLIPBOARD_PEER, {u"application/x-tidyword-test"_s,
+                                                              u"image/png"_s, u"text/plain"_s});
     QStringList types;
     for (const QJsonValue& offered : read.value(u"types").toArray()) {
         // Qt lists the protocol's own targets too, and adds an image type of its own making.
@@ -208,7 +208,7 @@ TEST_F(XcbClipboardTest, RestoredDataKeepsTheTypeAndFormatItsOwnerGaveIt) {
     peer.waitForFinished();
 
     clipboard->writeItems({{{u"TEXT"_s, *text}, {u"X-NUMBERS"_s, *numbers}}});
-    const QJsonObject read = peerReadsTyped({u"TEXT"_s, u"X-NUMBERS"_s});
+    const QJsonObject read = readBy(TIDYWORD_SELECTION_PEER, {u"TEXT"_s, u"X-NUMBERS"_s});
     EXPECT_EQ(
         read.value(u"TEXT").toObject(),
         (QJsonObject{{u"type"_s, u"UTF8_STRING"_s}, {u"format"_s, 8}, {u"value"_s, u"words"_s}}));
@@ -228,16 +228,14 @@ TEST_F(XcbClipboardTest, AtExitTheClipboardManagerKeepsWhatWeServeButNeverAPaste
     EXPECT_EQ(QJsonDocument::fromJson(peerSays()).object().value(u"saved").toArray(),
               (QJsonArray{u"UTF8_STRING"_s, u"image/png"_s}));
     clipboard.reset();
-    EXPECT_EQ(peerReadsTyped({u"UTF8_STRING"_s}).value(u"UTF8_STRING").toObject().value(u"value"),
-              u"kept"_s);
+    EXPECT_EQ(textReadByAnother(), u"kept"_s);
 }
 
 TEST_F(XcbClipboardTest, AManagerThatNeverAnswersHoldsTheExitUpOnlyForTheBound) {
     startPeer({u"manager"_s, u"--silent"_s}, "managing");
     clipboard->writeItems({{{u"UTF8_STRING"_s, "kept"_ba}}});
     clipboard->keepAfterExit();  // without its bound, this never returns
-    EXPECT_EQ(peerReadsTyped({u"UTF8_STRING"_s}).value(u"UTF8_STRING").toObject().value(u"value"),
-              u"kept"_s);
+    EXPECT_EQ(textReadByAnother(), u"kept"_s);
 }
 
 }  // namespace
