@@ -101,9 +101,9 @@ std::optional<qint32> processIdentifierOf(AtspiAccessible* accessible) {
     if (!object->app || !object->app->bus_name) {
         return std::nullopt;
     }
-    Message request(
-        dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                     "org.freedesktop.DBus", "GetConnectionUnixProcessID"));
+    Message request(dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                 "org.freedesktop.DBus",
+                                                 "GetConnectionUnixProcessID"));
     const char* connection = object->app->bus_name;
     if (request && !dbus_message_append_args(request.get(), DBUS_TYPE_STRING, &connection,
                                              DBUS_TYPE_INVALID)) {
