@@ -24,6 +24,7 @@
 #include <QtMath>
 
 #include <memory>
+#include <utility>
 
 namespace tidyword::ui {
 
@@ -104,7 +105,19 @@ PopupView::PopupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
     layout->addWidget(buildActionBar());
 
     QObject::connect(&model_, &AppModel::changed, this, [this] {
-        if (rendersWhileHidden_ || isVisible()) {
+        if (isVisible()) {
+            // A capture or an answer assigns a dozen fields in a row: one render shows them all.
+            if (!std::exchange(renderQueued_, true)) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        if (renderQueued_) {
+                            render();
+                        }
+                    },
+                    Qt::QueuedConnection);
+            }
+        } else if (rendersWhileHidden_) {
             render();
         } else {
             stale_ = true;
@@ -432,6 +445,7 @@ QWidget* PopupView::buildActionBar() {
 
 void PopupView::render() {
     stale_ = false;
+    renderQueued_ = false;
     const AppModel& model = model_;
     const bool hasSuggestion = !model.suggestion().isEmpty();
     const bool hasOriginal = !model.original().isEmpty();
@@ -441,10 +455,14 @@ void PopupView::render() {
     sourceLabel_->setText(model.sourceName().isEmpty() ? kTagline : model.sourceName());
     const QColor badgeColor = model.isDemo() ? orange() : accent();
     badge_->setText(model.isDemo() ? QStringLiteral("PREVIEW") : QStringLiteral("FREE BETA"));
-    badge_->setStyleSheet(
-        QStringLiteral(
-            "QLabel { color: %1; background: %2; border-radius: 10px; padding: 6px 9px; }")
-            .arg(cssColor(badgeColor), cssColor(badgeColor, 0.08)));
+    // A style sheet set again re-polishes the label even when it is the same.
+    if (badgeIsDemo_ != model.isDemo()) {
+        badgeIsDemo_ = model.isDemo();
+        badge_->setStyleSheet(
+            QStringLiteral(
+                "QLabel { color: %1; background: %2; border-radius: 10px; padding: 6px 9px; }")
+                .arg(cssColor(badgeColor), cssColor(badgeColor, 0.08)));
+    }
     dismissButton_->setEnabled(!model.replacing());
 
     // Mode row.
@@ -505,10 +523,12 @@ void PopupView::render() {
     improveButton_->setEnabled(!model.replacing());
     copyButton_->setVisible(!signInOnly);
     copyButton_->setText(model.copyLabel());
-    copyButton_->setIcon(symbolIcon(model.copyLabel() == QStringLiteral("Copied")
-                                        ? QStringLiteral("checkmark")
-                                        : QStringLiteral("doc.on.doc"),
-                                    14, toneColor(Tone::primary)));
+    const QString copyIcon = model.copyLabel() == QStringLiteral("Copied")
+                                 ? QStringLiteral("checkmark")
+                                 : QStringLiteral("doc.on.doc");
+    if (std::exchange(copyIconName_, copyIcon) != copyIcon) {
+        copyButton_->setIcon(symbolIcon(copyIcon, 14, toneColor(Tone::primary)));
+    }
     copyButton_->setEnabled(hasSuggestion && !model.busy() && !model.replacing());
     replaceButton_->setVisible(!signInOnly);
     replaceSpinner_->setVisible(model.replacing());
@@ -520,6 +540,7 @@ void PopupView::render() {
     replaceButton_->setMinimumWidth(std::max(125, replaceButton_->layout()->sizeHint().width()));
     replaceButton_->setEnabled(model.canReplace() && hasSuggestion && !model.busy() &&
                                !model.replacing() && !model.unchanged());
+    Q_EMIT rendered();
 }
 
 void PopupView::focusFirstControl() {
@@ -557,7 +578,11 @@ void PopupView::renderResultPanel() {
     const QString suggestion = busy ? QString() : model.suggestion();
     const PreviewDisplay display =
         hasSuggestion && !busy ? model.displayMode() : PreviewDisplay::original;
-    resultText_->setHtml(resultHtml(model.original(), suggestion, display));
+    // Setting the same document again would lay the whole text out again.
+    if (QString html = resultHtml(model.original(), suggestion, display); html != shownHtml_) {
+        shownHtml_ = std::move(html);
+        resultText_->setHtml(shownHtml_);
+    }
     resultText_->setAccessibleDescription(resultDescription(model.original(), suggestion, display));
     resultText_->setVisible(busy || hasOriginal || hasSuggestion);
     resultScroll_->updateGeometry();

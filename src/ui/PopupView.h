@@ -8,6 +8,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QAbstractButton;
 class QButtonGroup;
 class QComboBox;
@@ -32,16 +34,21 @@ public:
 
     explicit PopupView(AppModel& model, QWidget* parent = nullptr);
 
-    // Reads every field of the model again.
+    // Reads every field of the model again, now.
     void render();
     // Whether a change of the model while the view is hidden renders it at once (the default) or
-    // when it is next shown: a capture assigns a dozen fields before its popup shows.
+    // when it is next shown: a capture assigns a dozen fields before its popup shows. While the
+    // view is visible, the changes of one event-loop turn render it once, at the turn's end.
     void setRendersWhileHidden(bool renders) { rendersWhileHidden_ = renders; }
 
     // Puts the keyboard focus on the first control worth pressing keys on: the instruction field
     // in Custom, otherwise the mode picker, or the next one that can take it; never the header's
     // settings and dismiss buttons, where a Space meant for the draft would act.
     void focusFirstControl();
+
+Q_SIGNALS:
+    // After each render: what the view shows, and so its height, may have changed.
+    void rendered();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -55,7 +62,12 @@ private:
 
     AppModel& model_;
     bool rendersWhileHidden_ = true;
-    bool stale_ = false;  // changed while hidden, not rendered since
+    bool stale_ = false;         // changed while hidden, not rendered since
+    bool renderQueued_ = false;  // changed while visible, rendered at the end of the turn
+    // What was last handed to the widgets whose setters redo their work for an equal value.
+    QString shownHtml_;
+    std::optional<bool> badgeIsDemo_;
+    QString copyIconName_;
 
     QLabel* sourceLabel_ = nullptr;
     QLabel* badge_ = nullptr;

@@ -47,21 +47,14 @@ SuggestionPanel::SuggestionPanel(AppModel& model, QWidget* parent)
     // What arrives after the panel is shown (a suggestion, an error box) changes its height, once
     // the view has rendered it. Growing downwards from the old top edge would cross the screen's
     // margin near the bottom, so the panel is placed again as if it had opened at that height.
-    QObject::connect(&model, &AppModel::changed, this, [this] {
-        if (isVisible()) {
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    if (!isVisible() || fittingHeight() == height()) {
-                        return;
-                    }
-                    if (anchor_) {
-                        place(*anchor_);
-                    } else {
-                        resize(PopupView::width, fittingHeight());
-                    }
-                },
-                Qt::QueuedConnection);
+    QObject::connect(view_, &PopupView::rendered, this, [this] {
+        if (!isVisible() || fittingHeight() == height()) {
+            return;
+        }
+        if (anchor_) {
+            place(*anchor_);
+        } else {
+            resize(PopupView::width, fittingHeight());
         }
     });
 }
