@@ -104,33 +104,9 @@ PopupView::PopupView(AppModel& model, QWidget* parent) : QWidget(parent), model_
     layout->addWidget(divider(this));
     layout->addWidget(buildActionBar());
 
-    QObject::connect(&model_, &AppModel::changed, this, [this] {
-        if (isVisible()) {
-            // A capture or an answer assigns a dozen fields in a row: one render shows them all.
-            if (!std::exchange(renderQueued_, true)) {
-                QMetaObject::invokeMethod(
-                    this,
-                    [this] {
-                        if (renderQueued_) {
-                            render();
-                        }
-                    },
-                    Qt::QueuedConnection);
-            }
-        } else if (rendersWhileHidden_) {
-            render();
-        } else {
-            stale_ = true;
-        }
-    });
+    schedule_ = new RenderSchedule(*this, [this] { render(); });
+    QObject::connect(&model_, &AppModel::changed, schedule_, &RenderSchedule::changed);
     render();
-}
-
-void PopupView::showEvent(QShowEvent* event) {
-    if (stale_) {
-        render();
-    }
-    QWidget::showEvent(event);
 }
 
 QWidget* PopupView::buildHeader() {
@@ -444,8 +420,7 @@ QWidget* PopupView::buildActionBar() {
 }
 
 void PopupView::render() {
-    stale_ = false;
-    renderQueued_ = false;
+    schedule_->rendered();
     const AppModel& model = model_;
     const bool hasSuggestion = !model.suggestion().isEmpty();
     const bool hasOriginal = !model.original().isEmpty();

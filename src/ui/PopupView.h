@@ -5,6 +5,7 @@
 #pragma once
 
 #include "model/AppModel.h"
+#include "ui/RenderSchedule.h"
 
 #include <QWidget>
 
@@ -34,12 +35,10 @@ public:
 
     explicit PopupView(AppModel& model, QWidget* parent = nullptr);
 
-    // Reads every field of the model again, now.
+    // Reads every field of the model again, now. The model's changes render it on their own
+    // schedule: a capture assigns a dozen fields before its popup shows.
     void render();
-    // Whether a change of the model while the view is hidden renders it at once (the default) or
-    // when it is next shown: a capture assigns a dozen fields before its popup shows. While the
-    // view is visible, the changes of one event-loop turn render it once, at the turn's end.
-    void setRendersWhileHidden(bool renders) { rendersWhileHidden_ = renders; }
+    RenderSchedule& schedule() { return *schedule_; }
 
     // Puts the keyboard focus on the first control worth pressing keys on: the instruction field
     // in Custom, otherwise the mode picker, or the next one that can take it; never the header's
@@ -50,9 +49,6 @@ Q_SIGNALS:
     // After each render: what the view shows, and so its height, may have changed.
     void rendered();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     QWidget* buildHeader();
     QWidget* buildBody();
@@ -61,9 +57,7 @@ private:
     void renderResultPanel();
 
     AppModel& model_;
-    bool rendersWhileHidden_ = true;
-    bool stale_ = false;         // changed while hidden, not rendered since
-    bool renderQueued_ = false;  // changed while visible, rendered at the end of the turn
+    RenderSchedule* schedule_ = nullptr;
     // What was last handed to the widgets whose setters redo their work for an equal value.
     QString shownHtml_;
     std::optional<bool> badgeIsDemo_;

@@ -101,7 +101,8 @@ SettingsView::SettingsView(AppModel& model, std::function<void()> requestAccessi
     footer->addWidget(saveButton);
     layout->addLayout(footer);
 
-    QObject::connect(&model_, &AppModel::changed, this, [this] { render(); });
+    schedule_ = new RenderSchedule(*this, [this] { render(); });
+    QObject::connect(&model_, &AppModel::changed, schedule_, &RenderSchedule::changed);
     render();
 }
 
@@ -278,6 +279,7 @@ void SettingsView::setDesktopNote(const QString& note) {
 }
 
 void SettingsView::render() {
+    schedule_->rendered();
     const AppModel& model = model_;
     serviceNote_->setText(model.serviceNote());
     privacyNote_->setText(model.privacyNote());

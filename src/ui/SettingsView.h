@@ -7,6 +7,7 @@
 #pragma once
 
 #include "model/AppModel.h"
+#include "ui/RenderSchedule.h"
 
 #include <QWidget>
 
@@ -36,7 +37,10 @@ public:
     // is no tray); empty for none.
     void setDesktopNote(const QString& note);
 
+    // Reads every field of the model again, now; the model's changes render it on their own
+    // schedule.
     void render();
+    RenderSchedule& schedule() { return *schedule_; }
 
 private:
     QWidget* buildHeader();
@@ -46,6 +50,7 @@ private:
 
     AppModel& model_;
     std::function<void()> requestAccessibility_;
+    RenderSchedule* schedule_ = nullptr;
 
     QLabel* serviceNote_ = nullptr;
     QLabel* shortcutStep_ = nullptr;

@@ -39,7 +39,7 @@ SuggestionPanel::SuggestionPanel(AppModel& model, QWidget* parent)
     setWindowTitle(QStringLiteral("Tidyword — Improve text"));
     setAttribute(Qt::WA_ShowWithoutActivating, false);
     // What the panel shows is rendered when it shows: before that no one sees it.
-    view_->setRendersWhileHidden(false);
+    view_->schedule().setRendersWhileHidden(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
