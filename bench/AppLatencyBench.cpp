@@ -96,7 +96,7 @@ double millisecondsUntil(Done done) {
         }
         ::usleep(500);
     }
-    return timer.nsecsElapsed() / 1e6;
+    return tidyword::bench::millisecondsSince(timer);
 }
 
 // Alt+Shift+D, the default shortcut, as the keyboard would send it.
@@ -202,9 +202,11 @@ int main(int argc, char** argv) {
     floor.waitForFinished();
     const auto memory = [floorResident](const char* what, long kib) {
         std::printf("%-22s %.1f MB, %.2f times the floor (target: 1.2 or less)\n", what,
-                    kib / 1024.0, static_cast<double>(kib) / floorResident);
+                    static_cast<double>(kib) / 1024.0,
+                    static_cast<double>(kib) / static_cast<double>(floorResident));
     };
-    std::printf("%-22s %.1f MB\n", "floor: minimal tray", floorResident / 1024.0);
+    std::printf("%-22s %.1f MB\n", "floor: minimal tray",
+                static_cast<double>(floorResident) / 1024.0);
     memory("memory after start", startResident);
     memory("after 30 popups", popupsResident);
     memory("after idling", after.residentKiB);

@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
                 QElapsedTimer timer;
                 timer.start();
                 failedCaptures += captured(bridge.captureSelection()) ? 0 : 1;
-                captures << timer.nsecsElapsed() / 1e6;
+                captures << tidyword::bench::millisecondsSince(timer);
 
                 if (!workspace->activate(static_cast<qint32>(other.processId())) ||
                     !inFront(other.processId())) {
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
                 timer.restart();
                 backend.elementAttribute(source, Attribute::focusedElement);
                 backend.elementAttribute(source, Attribute::focusedWindow);
-                checks << timer.nsecsElapsed() / 1e6;
+                checks << tidyword::bench::millisecondsSince(timer);
             }
             const QByteArray what = QByteArray::number(labels) + (busy ? " busy" : " idle");
             std::printf("%s: %d of %d first captures failed\n", what.constData(), failedCaptures,

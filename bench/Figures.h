@@ -2,6 +2,7 @@
 // percentile and the extremes of a series of times.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 
 #include <algorithm>
@@ -9,14 +10,20 @@
 
 namespace tidyword::bench {
 
+// The time since `timer` started, in milliseconds.
+inline double millisecondsSince(const QElapsedTimer& timer) {
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
 // The value at `share` (0.5: the median) of a series, or 0 for none.
 inline double percentile(QList<double> milliseconds, double share) {
     if (milliseconds.isEmpty()) {
         return 0;
     }
     std::sort(milliseconds.begin(), milliseconds.end());
-    return milliseconds[std::min<qsizetype>(milliseconds.size() - 1,
-                                            static_cast<qsizetype>(share * milliseconds.size()))];
+    return milliseconds[std::min<qsizetype>(
+        milliseconds.size() - 1,
+        static_cast<qsizetype>(share * static_cast<double>(milliseconds.size())))];
 }
 
 inline double median(const QList<double>& milliseconds) {

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         QElapsedTimer timer;
         timer.start();
         const auto front = workspace->frontmostApplication();
-        fronts << timer.nsecsElapsed() / 1e6;
+        fronts << tidyword::bench::millisecondsSince(timer);
         if (!front || front->processIdentifier != editorPid) {
             return 1;
         }
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
         QElapsedTimer timer;
         timer.start();
         const TextSelection selection = await(bridge.captureSelection());
-        captures << timer.nsecsElapsed() / 1e6;
+        captures << tidyword::bench::millisecondsSince(timer);
         if (selection.text.isEmpty()) {
             return 1;
         }
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
         QElapsedTimer timer;
         timer.start();
         await(bridge.replace(selection, replacement));
-        replacements << timer.nsecsElapsed() / 1e6;
+        replacements << tidyword::bench::millisecondsSince(timer);
     }
     tidyword::bench::report("front application", fronts);
     tidyword::bench::report("capture", captures);

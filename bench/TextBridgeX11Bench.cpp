@@ -52,7 +52,7 @@ std::optional<double> copyCapture(const QString& selection) {
         read.start(u"xclip"_s, {u"-o"_s, u"-selection"_s, u"clipboard"_s});
         read.waitForFinished();
         if (QString::fromUtf8(read.readAllStandardOutput()) == selection) {
-            return timer.nsecsElapsed() / 1e6;
+            return tidyword::bench::millisecondsSince(timer);
         }
     }
     return std::nullopt;
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
         QElapsedTimer timer;
         timer.start();
         const TextSelection selection = await(bridge.captureSelection());
-        captures << timer.nsecsElapsed() / 1e6;
+        captures << tidyword::bench::millisecondsSince(timer);
         if (selection.text.isEmpty()) {
             return 1;
         }
@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
         QElapsedTimer timer;
         timer.start();
         await(bridge.replace(selection, replacement));
-        replacements << timer.nsecsElapsed() / 1e6;
+        replacements << tidyword::bench::millisecondsSince(timer);
     }
     tidyword::bench::report("capture", captures);
     tidyword::bench::report("copy capture (floor)", copies);
