@@ -11,7 +11,7 @@
 namespace tidyword::test {
 
 void runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds watchdog,
-                       std::source_location caller) {
+                       Caller caller) {
     bool expired = false;
     QTimer timer;
     timer.setSingleShot(true);
@@ -24,8 +24,7 @@ void runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseco
             const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
             std::fprintf(stderr, "%s.%s: the awaited work did not finish within %lld ms (%s:%u)\n",
                          test ? test->test_suite_name() : "?", test ? test->name() : "?",
-                         static_cast<long long>(watchdog.count()), caller.file_name(),
-                         static_cast<unsigned>(caller.line()));
+                         static_cast<long long>(watchdog.count()), caller.file, caller.line);
             std::abort();
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -33,7 +32,7 @@ void runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseco
 }
 
 void pollUntil(const std::function<bool()>& done, std::chrono::milliseconds interval,
-               std::chrono::milliseconds watchdog, std::source_location caller) {
+               std::chrono::milliseconds watchdog, Caller caller) {
     QTimer ticks;
     ticks.start(interval);  // each tick wakes the loop to look again
     runEventLoopUntil(done, watchdog, caller);

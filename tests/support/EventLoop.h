@@ -8,7 +8,6 @@
 #include <exception>
 #include <functional>
 #include <optional>
-#include <source_location>
 #include <type_traits>
 #include <variant>
 
@@ -16,17 +15,24 @@ namespace tidyword::test {
 
 inline constexpr std::chrono::milliseconds kWatchdog{10'000};
 
+// Where a wait was called from, for the watchdog's message: the builtins in a default argument
+// name the call site, as std::source_location does where the clang tools can read it.
+struct Caller {
+    const char* file;
+    unsigned line;
+};
+
 // Processes events until `done()` holds. A watchdog message names `caller`, the wait that hung.
 void runEventLoopUntil(const std::function<bool()>& done,
                        std::chrono::milliseconds watchdog = kWatchdog,
-                       std::source_location caller = std::source_location::current());
+                       Caller caller = {__builtin_FILE(), __builtin_LINE()});
 
 // Like runEventLoopUntil, for conditions that change outside this process's events (another
 // program's window, the X server): looks again every `interval`.
 void pollUntil(const std::function<bool()>& done,
                std::chrono::milliseconds interval = std::chrono::milliseconds(20),
                std::chrono::milliseconds watchdog = kWatchdog,
-               std::source_location caller = std::source_location::current());
+               Caller caller = {__builtin_FILE(), __builtin_LINE()});
 
 // Processes events for `duration` of real time, for work that happens outside this process.
 void processEventsFor(std::chrono::milliseconds duration);
@@ -68,7 +74,7 @@ QCoro::Task<void> observe(QCoro::Task<T> task, Outcome<T>& outcome) {
 // Drives `task` to its end and returns its value, or rethrows what it threw.
 template <typename T>
 T runToCompletion(QCoro::Task<T> task, std::chrono::milliseconds watchdog = kWatchdog,
-                  std::source_location caller = std::source_location::current()) {
+                  Caller caller = {__builtin_FILE(), __builtin_LINE()}) {
     Outcome<T> outcome;
     auto observer = observe(std::move(task), outcome);
     runEventLoopUntil([&outcome] { return outcome.finished; }, watchdog, caller);
