@@ -106,13 +106,6 @@ const InputCase kInputs[] = {
 
 INSTANTIATE_TEST_SUITE_P(Inputs, BetaAPIInputTest, ::testing::ValuesIn(kInputs), test::rowName);
 
-TEST(BetaAPIChecksTest, WorstCaseBodyStaysUnderTheLimit) {
-    const QByteArray body =
-        EditBody{QString(4'000, QChar(1)), EditMode::custom, QString(2'000, QChar(1))}.toJson();
-    EXPECT_GT(body.size(), 36'000);
-    EXPECT_LE(body.size(), BetaAPI::maximumRequestBody);
-}
-
 TEST(BetaAPIChecksTest, CancellationWhileTheAnswerArrivesWins) {
     CountingTransport transport;
     CancellationSource cancellation;
@@ -136,10 +129,7 @@ TEST(BetaAPIChecksTest, ResetDateReadsInternetDateTimesOnly) {
         {"2027-01-01T00:00:00-05:00", utc(1, 5, 0, 0)},
         {"2027-01-01T00:00:00.5Z", utc(1, 0, 0, 0, 500)},
         {"2027-01-01T00:00:00.123456Z", utc(1, 0, 0, 0, 123)},
-        {"2027-01-01", std::nullopt},
         {"2027-01-01T00:00:00", std::nullopt},
-        {"2027-01-01T00:00Z", std::nullopt},
-        {"2027-01-01 00:00:00Z", std::nullopt},
         {"2027-01-01T00:00:00+0100", std::nullopt},
         {"2027-02-30T00:00:00Z", std::nullopt},
         {"2027-01-01T24:00:00Z", std::nullopt},

@@ -1,6 +1,5 @@
 // Replacing the captured selection only when nothing changed, with the user's clipboard put back
 // whatever happens.
-#include "support/Errors.h"
 #include "textbridge/ClipboardSnapshot.h"
 #include "unit/textbridge/EditorDesktop.h"
 
