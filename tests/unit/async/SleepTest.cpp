@@ -47,24 +47,6 @@ TEST(SleepTest, VirtualSleepsWakeInDeadlineOrderAtTheirDeadlines) {
     EXPECT_EQ(clock.pendingAlarmCount(), 0);
 }
 
-TEST(SleepTest, VirtualSleepStartedWhileRingingWakesWithinTheSameAdvance) {
-    VirtualClock clock;
-    const auto start = clock.uptime();
-    std::vector<Clock::Duration> woke;
-    auto polls = [](Clock& clock, std::vector<Clock::Duration>& woke) -> QCoro::Task<void> {
-        for (int round = 0; round < 16; ++round) {
-            co_await sleep(clock, 40ms);
-            woke.push_back(clock.uptime());
-        }
-    }(clock, woke);
-
-    clock.advance(1s);
-
-    ASSERT_EQ(woke.size(), 16u);
-    EXPECT_EQ(woke.front(), start + 40ms);
-    EXPECT_EQ(woke.back(), start + 640ms);
-}
-
 TEST(SleepTest, CancelledSleepEndsWithCancelledAndLeavesNoAlarm) {
     for (const auto& [name, onVirtualTime, cancelFirst] :
          {std::tuple{"VirtualBefore", true, true}, std::tuple{"VirtualDuring", true, false},
