@@ -71,11 +71,7 @@ TEST(OAuthChallengeTest, RandomStringIs32BytesAsUnpaddedBase64URLOrSignInFailed)
     }
 }
 
-TEST(OAuthChallengeTest, ChallengeIsTheS256TransformOfTheVerifier) {
-    const OAuthChallenge challenge{u"dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"_s, u"state"_s};
-    EXPECT_EQ(challenge.challenge(), u"E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"_s);
-}
-
+// The verifier of the PKCE example, whose S256 challenge is "E9Melhoa...-cM".
 const OAuthChallenge kChallenge{u"dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"_s,
                                 u"Xq3_state-value"_s};
 
