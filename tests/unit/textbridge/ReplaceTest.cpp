@@ -177,8 +177,6 @@ const ReplaceCase kReplacements[] = {
      [](auto& e) { e.desktop.refuseKeyEvents(true); }},
     {"LineEndingsChanged", unverified, users, true,
      pastingAs([](const QString& text) { return text + u"\r\n"_s; })},
-    {"TypographicQuotes", unverified, users, true,
-     pastingAs([](const QString&) { return u"\u2018good\u2019"_s; })},
     {"ApplicationIgnoresThePaste", unverified, users, true,
      [](auto& e) {
          e.desktop.setPasteEffect(kEditor, {std::nullopt, {}});
