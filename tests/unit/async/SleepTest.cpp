@@ -47,41 +47,6 @@ TEST(SleepTest, VirtualSleepsWakeInDeadlineOrderAtTheirDeadlines) {
     EXPECT_EQ(clock.pendingAlarmCount(), 0);
 }
 
-TEST(SleepTest, VirtualSleepStartedWhileRingingWakesWithinTheSameAdvance) {
-    VirtualClock clock;
-    const auto start = clock.uptime();
-    std::vector<Clock::Duration> woke;
-    auto polls = [](Clock& clock, std::vector<Clock::Duration>& woke) -> QCoro::Task<void> {
-        for (int round = 0; round < 16; ++round) {
-            co_await sleep(clock, 40ms);
-            woke.push_back(clock.uptime());
-        }
-    }(clock, woke);
-
-    clock.advance(1s);
-
-    ASSERT_EQ(woke.size(), 16u);
-    EXPECT_EQ(woke.front(), start + 40ms);
-    EXPECT_EQ(woke.back(), start + 640ms);
-}
-
-TEST(SleepTest, WallClockFollowsUptimeUntilSetAndAlarmsIgnoreIt) {
-    VirtualClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 0), Qt::UTC));
-    clock.advance(90s);
-    EXPECT_EQ(clock.now(), QDateTime(QDate(2026, 12, 6), QTime(9, 1, 30), Qt::UTC));
-
-    bool woke = false;
-    auto sleeper = [](Clock& clock, bool& woke) -> QCoro::Task<void> {
-        co_await sleep(clock, 10s);
-        woke = true;
-    }(clock, woke);
-    clock.setNow(QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC));
-    EXPECT_FALSE(woke);
-    clock.advance(10s);
-    EXPECT_TRUE(woke);
-    EXPECT_EQ(clock.now(), QDateTime(QDate(2027, 1, 1), QTime(0, 0, 10), Qt::UTC));
-}
-
 TEST(SleepTest, CancelledSleepEndsWithCancelledAndLeavesNoAlarm) {
     for (const auto& [name, onVirtualTime, cancelFirst] :
          {std::tuple{"VirtualBefore", true, true}, std::tuple{"VirtualDuring", true, false},
@@ -116,13 +81,6 @@ TEST(SleepTest, CancellationResumesTheSleeperOnlyAfterTheCancellerReturns) {
     source.cancel();
     EXPECT_FALSE(ended);
     test::runEventLoopUntil([&ended] { return ended; });
-}
-
-TEST(SleepTest, SystemSleepNeverWakesBeforeItsDelay) {
-    SystemClock clock;
-    const auto before = clock.uptime();
-    test::runToCompletion(sleep(clock, 30ms));
-    EXPECT_GE(clock.uptime() - before, 30ms);
 }
 
 }  // namespace

@@ -81,19 +81,18 @@ QString middle(QChar side, int count) {
 }
 
 struct TableLimitCase {
+    const char* name;
     int originalTokens;
     int replacementTokens;
     bool compared;  // token by token, rather than one removal and one addition
 
-    friend void PrintTo(const TableLimitCase& test, std::ostream* out) {
-        *out << test.originalTokens << " x " << test.replacementTokens << " tokens";
-    }
+    friend void PrintTo(const TableLimitCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class TextDiffTableLimitTest : public ::testing::TestWithParam<TableLimitCase> {};
 
 TEST_P(TextDiffTableLimitTest, ComparesTokenByTokenOnlyWithinTheCellLimit) {
-    const auto [la, lb, compared] = GetParam();
+    const auto [name, la, lb, compared] = GetParam();
     const QString a = middle(u'a', la);
     const QString b = middle(u'b', lb);
     const auto segments = TextDiff::segments("START|" + a + "|END", "START|" + b + "|END");
@@ -106,16 +105,13 @@ TEST_P(TextDiffTableLimitTest, ComparesTokenByTokenOnlyWithinTheCellLimit) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Boundaries, TextDiffTableLimitTest,
-                         ::testing::Values(TableLimitCase{511, 511, true},   // 512 x 512 cells
-                                           TableLimitCase{511, 512, false},  // one row too many
-                                           TableLimitCase{600, 600, false},
-                                           TableLimitCase{3, 65535, true},  // 4 x 65536 cells
-                                           TableLimitCase{3, 65536, false}),
-                         [](const auto& info) {
-                             return std::to_string(info.param.originalTokens) + "x" +
-                                    std::to_string(info.param.replacementTokens);
-                         });
+const TableLimitCase kTableLimits[] = {
+    {"Cells512x512", 511, 511, true},  {"OneRowTooMany", 511, 512, false},
+    {"Cells601x601", 600, 600, false}, {"Cells4x65536", 3, 65535, true},
+    {"Cells4x65537", 3, 65536, false},
+};
+INSTANTIATE_TEST_SUITE_P(Boundaries, TextDiffTableLimitTest, ::testing::ValuesIn(kTableLimits),
+                         test::rowName);
 
 }  // namespace
 }  // namespace tidyword

@@ -87,11 +87,7 @@ TEST(DesktopSessionTest, EachDesktopGetsItsMechanisms) {
           Replacement::directEdit}},
     };
     for (const SessionCase& test : cases) {
-        const DesktopSession session = DesktopSession::decide(test.probe);
-        EXPECT_EQ(session.desktop, test.expected.desktop) << test.name;
-        EXPECT_EQ(session.shortcut, test.expected.shortcut) << test.name;
-        EXPECT_EQ(session.frontApplication, test.expected.frontApplication) << test.name;
-        EXPECT_EQ(session.replacement, test.expected.replacement) << test.name;
+        EXPECT_EQ(DesktopSession::decide(test.probe), test.expected) << test.name;
     }
 }
 

@@ -18,13 +18,11 @@ const QUuid kRequestID = QUuid::fromString(u"8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f6
 // Answers every request with a valid improve result and counts what it was asked.
 struct CountingTransport {
     int requests = 0;
-    std::optional<QByteArray> lastBody;
     CancellationSource* cancelAfterAnswer = nullptr;
 
     HTTPTransport transport() {
-        return [this](HTTPRequest request, CancellationToken) -> QCoro::Task<HTTPResponse> {
+        return [this](HTTPRequest, CancellationToken) -> QCoro::Task<HTTPResponse> {
             ++requests;
-            lastBody = request.body;
             if (cancelAfterAnswer) {
                 cancelAfterAnswer->cancel();
             }
@@ -97,8 +95,6 @@ const InputCase kInputs[] = {
      .instruction = QString(2'000, QChar(1))},
     {.name = "EmptyToken", .error = signIn, .token = {}},
     {.name = "TokenWithSpace", .error = signIn, .token = u"a b"_s},
-    {.name = "TokenWithLineBreak", .error = signIn, .token = u"ab\n"_s},
-    {.name = "TokenWithNonASCII", .error = signIn, .token = u"t\u00F6ken"_s},
     {.name = "TokenWithDelete", .error = signIn, .token = u"ab\u007F"_s},
     {.name = "Token65536", .token = QString(65'536, u'a')},
     {.name = "Token65537", .error = signIn, .token = QString(65'537, u'a')},
@@ -106,6 +102,7 @@ const InputCase kInputs[] = {
 
 INSTANTIATE_TEST_SUITE_P(Inputs, BetaAPIInputTest, ::testing::ValuesIn(kInputs), test::rowName);
 
+// Every character escaped, at both limits, and the custom instruction in the body.
 TEST(BetaAPIChecksTest, WorstCaseBodyStaysUnderTheLimit) {
     const QByteArray body =
         EditBody{QString(4'000, QChar(1)), EditMode::custom, QString(2'000, QChar(1))}.toJson();
@@ -136,10 +133,7 @@ TEST(BetaAPIChecksTest, ResetDateReadsInternetDateTimesOnly) {
         {"2027-01-01T00:00:00-05:00", utc(1, 5, 0, 0)},
         {"2027-01-01T00:00:00.5Z", utc(1, 0, 0, 0, 500)},
         {"2027-01-01T00:00:00.123456Z", utc(1, 0, 0, 0, 123)},
-        {"2027-01-01", std::nullopt},
         {"2027-01-01T00:00:00", std::nullopt},
-        {"2027-01-01T00:00Z", std::nullopt},
-        {"2027-01-01 00:00:00Z", std::nullopt},
         {"2027-01-01T00:00:00+0100", std::nullopt},
         {"2027-02-30T00:00:00Z", std::nullopt},
         {"2027-01-01T24:00:00Z", std::nullopt},

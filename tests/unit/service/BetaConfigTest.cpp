@@ -85,10 +85,7 @@ const MemberCase kCommonMembers[] = {
     row("NoRedirectURI", refused, entra, "redirect_uri", absent),
     row("HttpService", refused, entra, "api_base_url", "http://api.tidyword.example/"),
     row("HttpsInCapitals", refused, entra, "api_base_url", "HTTPS://api.tidyword.example/"),
-    row("UserName", refused, entra, "api_base_url", "https://me@api.tidyword.example/"),
     row("EmptyUserInfo", refused, entra, "api_base_url", "https://@api.tidyword.example/"),
-    row("Password", refused, entra, "api_base_url", "https://me:pw@api.tidyword.example/"),
-    row("Query", refused, entra, "api_base_url", "https://api.tidyword.example/?v=1"),
     row("EmptyQuery", refused, entra, "api_base_url", "https://api.tidyword.example/?"),
     row("Fragment", refused, entra, "api_base_url", "https://api.tidyword.example/#top"),
     row("Port443", accepted, entra, "api_base_url", "https://api.tidyword.example:443/"),
@@ -96,12 +93,9 @@ const MemberCase kCommonMembers[] = {
     row("NoHost", refused, entra, "api_base_url", "https:///v1"),
     row("EmptyURL", refused, entra, "api_base_url", ""),
     row("NotAURL", refused, entra, "api_base_url", "https://api tidyword"),
-    row("HttpAuthority", refused, entra, "authority", "http://login.microsoftonline.com/contoso"),
     row("AuthorityPort", refused, entra, "authority",
         "https://login.microsoftonline.com:444/contoso"),
-    row("RedirectWithSlash", refused, entra, "redirect_uri", "com.tidyword.beta://oauth/callback/"),
     row("RedirectInCapitals", refused, entra, "redirect_uri", "COM.tidyword.beta://oauth/callback"),
-    row("OtherRedirect", refused, auth0, "redirect_uri", "com.tidyword.beta://oauth/Callback"),
     row("Scope512", accepted, entra, "scope", "api://" + repeated(u'a', 506)),
     row("Scope513", refused, entra, "scope", "api://" + repeated(u'a', 507)),
 };
@@ -114,7 +108,6 @@ const MemberCase kEntraMembers[] = {
     row("TenantAndVersion", refused, entra, "authority",
         "https://login.microsoftonline.com/contoso/v2.0"),
     row("NoTenant", refused, entra, "authority", "https://login.microsoftonline.com/"),
-    row("Common", refused, entra, "authority", "https://login.microsoftonline.com/common"),
     row("OrganizationsInCapitals", refused, entra, "authority",
         "https://login.microsoftonline.com/ORGANIZATIONS"),
     row("ConsumersMixedCase", refused, entra, "authority",
@@ -129,26 +122,20 @@ const MemberCase kEntraMembers[] = {
     row("LookalikeHost", refused, entra, "authority",
         "https://login.microsoftonline.com.evil.example/contoso"),
     row("ClientIDInCapitals", accepted, entra, "client_id", "8F0E5C1A-3B2D-4C5E-9F7A-1B2C3D4E5F60"),
-    row("ClientIDWithoutHyphens", refused, entra, "client_id", "8f0e5c1a3b2d4c5e9f7a1b2c3d4e5f60"),
     row("ClientIDInBraces", refused, entra, "client_id", "{8f0e5c1a-3b2d-4c5e-9f7a-1b2c3d4e5f60}"),
     row("Audience", refused, entra, "audience", "https://api.tidyword.example"),
     row("HttpsScope", accepted, entra, "scope", "https://api.tidyword.example/user"),
     row("OpenIDScope", refused, entra, "scope", "openid"),
-    row("ScopeWithSpace", refused, entra, "scope", "api://x/access_as_user openid"),
-    row("ScopeWithLineBreak", refused, entra, "scope", "api://x/access_as_user\n"),
     row("ScopeWithNoBreakSpace", refused, entra, "scope", u"api://x/a\u00A0b"_s),
 };
 INSTANTIATE_TEST_SUITE_P(Entra, BetaConfigMemberTest, ::testing::ValuesIn(kEntraMembers),
                          test::rowName);
 
 const MemberCase kAuth0Members[] = {
-    row("ScopeWithEmail", accepted, auth0, "scope", "openid offline_access access_as_user email"),
     row("ScopeWithProfileAndEmail", accepted, auth0, "scope",
         "profile openid email offline_access access_as_user"),
-    row("LeadingSpace", refused, auth0, "scope", " openid offline_access access_as_user"),
     row("TrailingSpace", refused, auth0, "scope", "openid offline_access access_as_user "),
     row("DoubledSpace", refused, auth0, "scope", "openid  offline_access access_as_user"),
-    row("TabSeparator", refused, auth0, "scope", "openid\toffline_access access_as_user"),
     row("RepeatedToken", refused, auth0, "scope", "openid offline_access access_as_user openid"),
     row("MissingAccessAsUser", refused, auth0, "scope", "openid offline_access"),
     row("UnknownToken", refused, auth0, "scope", "openid offline_access access_as_user phone"),
@@ -161,20 +148,15 @@ const MemberCase kAuth0Members[] = {
     row("ForeignDomain", refused, auth0, "authority", "https://tidyword.auth0.com.evil.example"),
     row("ClientID128", accepted, auth0, "client_id", repeated(u'a', 128)),
     row("ClientID129", refused, auth0, "client_id", repeated(u'a', 129)),
-    row("ClientIDPunctuation", refused, auth0, "client_id", "abc.def"),
     row("EmptyClientID", refused, auth0, "client_id", ""),
     row("NoAudience", refused, auth0, "audience", absent),
     row("UrnAudience", accepted, auth0, "audience", "urn:tidyword:api"),
     row("BareUrn", refused, auth0, "audience", "urn:"),
-    row("EmptyAudience", refused, auth0, "audience", ""),
-    row("UrnWithSpace", refused, auth0, "audience", "urn:tidyword api"),
     row("UrnWithTrailingLineBreak", refused, auth0, "audience", "urn:tidyword\n"),
     row("Urn512", accepted, auth0, "audience", "urn:" + repeated(u'a', 508)),
     row("Urn513", refused, auth0, "audience", "urn:" + repeated(u'a', 509)),
     row("HttpsAudienceWithPath", accepted, auth0, "audience", "https://api.tidyword.example/v1"),
     row("HttpAudience", refused, auth0, "audience", "http://api.tidyword.example"),
-    row("AudienceWithPort", refused, auth0, "audience", "https://api.tidyword.example:8443"),
-    row("AudienceWithQuery", refused, auth0, "audience", "https://api.tidyword.example?x=1"),
 };
 INSTANTIATE_TEST_SUITE_P(Auth0, BetaConfigMemberTest, ::testing::ValuesIn(kAuth0Members),
                          test::rowName);
@@ -190,7 +172,6 @@ const MemberCase kLocalMembers[] = {
         .with("authority", "https://127.0.0.1"),
     row("OtherLoopbackAddress", refused, local, "api_base_url", "https://127.0.0.2:8443")
         .with("authority", "https://127.0.0.2:8443"),
-    row("RemoteHost", refused, local, "api_base_url", "https://api.tidyword.example:8443"),
     row("LookalikeHost", refused, local, "authority", "https://localhost.evil.example:8443"),
     row("Http", refused, local, "api_base_url", "http://127.0.0.1:8443"),
     row("Credentials", refused, local, "authority", "https://me@127.0.0.1:8443"),
@@ -210,8 +191,6 @@ const MemberCase kLocalMembers[] = {
     row("ScopeWithoutAccessAsUser", refused, local, "scope", "openid offline_access"),
     row("NoAudience", refused, local, "audience", absent),
     row("Auth0WithCertificateAuthority", refused, auth0, "certificate_authority",
-        "/run/tidyword-standin/ca.pem"),
-    row("EntraWithCertificateAuthority", refused, entra, "certificate_authority",
         "/run/tidyword-standin/ca.pem"),
 };
 INSTANTIATE_TEST_SUITE_P(Local, BetaConfigMemberTest, ::testing::ValuesIn(kLocalMembers),
@@ -233,10 +212,16 @@ TEST_P(BetaConfigFileTest, AcceptsOnlyOneObjectOfStrings) {
 }
 
 // The valid Entra file with `text` spliced in before its closing brace.
-QByteArray entraWith(const QByteArray& text) {
-    QByteArray file = configFile(entraMembers()).trimmed();
+QByteArray entraWith(const QByteArray& text, const ConfigMembers& changes = {}) {
+    QByteArray file = configFile(entraMembers(), changes).trimmed();
     file.chop(1);
     return file + text + "}";
+}
+
+// The valid Entra file with its scope written as the JSON value `json`: any scope without
+// whitespace is valid, so only the JSON decides.
+QByteArray scopeWritten(const QByteArray& json) {
+    return entraWith(R"(,"scope":)" + json, {{"scope", absent}});
 }
 
 QByteArray paddedTo(qsizetype size) {
@@ -250,27 +235,20 @@ const FileCase kFiles[] = {
     {"Empty", "", false},
     {"EmptyObject", "{}", false},
     {"TopLevelArray", "[" + configFile(entraMembers()) + "]", false},
-    {"TopLevelString", "\"https://api.tidyword.example\"", false},
-    {"NumberValue", entraWith(R"(,"audience":5)"), false},
-    {"NullAudience", entraWith(R"(,"audience":null)"), false},
-    {"BooleanValue", entraWith(R"(,"audience":true)"), false},
-    {"NestedObject", entraWith(R"(,"audience":{"a":"b"})"), false},
-    {"ArrayValue", entraWith(R"(,"audience":["a"])"), false},
+    {"NumberValue", scopeWritten("5"), false},
+    {"NestedObject", scopeWritten(R"({"a":"b"})"), false},
     {"ExtraKey", entraWith(R"(,"prompt":"login")"), false},
     {"DuplicateKey", entraWith(R"(,"provider":"entra")"), false},
     {"TrailingComma", entraWith(","), false},
     {"TrailingGarbage", configFile(entraMembers()) + "x", false},
-    {"SecondObject", configFile(entraMembers()) + "{}", false},
     {"TrailingWhitespace", configFile(entraMembers()) + "\r\n\t ", true},
-    {"EscapedCharacters",
-     configFile(entraMembers(), {{"scope", absent}}).trimmed().chopped(1) +
-         R"(,"scope":"\u0061pi:\/\/x\/access_as_user"})",
-     true},
-    {"LoneSurrogateEscape", entraWith(R"(,"audience":"\ud800")"), false},
-    {"InvalidEscape", entraWith(R"(,"audience":"\q")"), false},
-    {"RawControlCharacter", entraWith(",\"audience\":\"a\tb\""), false},
-    {"InvalidUTF8", entraWith(",\"audience\":\"\xC3\x28\""), false},
-    {"SingleQuotes", "{'provider':'entra'}", false},
+    {"EscapedCharacters", scopeWritten(R"("\u0061pi:\/\/x\/\u006f\u0079\ud83d\ude00")"), true},
+    {"LoneHighSurrogateEscape", scopeWritten(R"("api://x\ud800")"), false},
+    {"HighSurrogateBeforeAnotherEscape", scopeWritten(R"("api://x\ud800\u0041")"), false},
+    {"LoneLowSurrogateEscape", scopeWritten(R"("api://x\udc00")"), false},
+    {"InvalidEscape", scopeWritten(R"("api://x\q")"), false},
+    {"RawControlCharacter", scopeWritten("\"api://x\x01\""), false},
+    {"InvalidUTF8", scopeWritten("\"api://x\xC3\x28\""), false},
 };
 INSTANTIATE_TEST_SUITE_P(Files, BetaConfigFileTest, ::testing::ValuesIn(kFiles), test::rowName);
 

@@ -92,8 +92,6 @@ const CaptureCase kCaptures[] = {
          e.desktop.setText(e.field, u"a   b"_s, {1, 3});
          e.hideSelection();
      }},
-    {"SecureSubroleOnTheThirdAncestor", secureField, true,
-     ancestorWithSubrole(3, u"AXSecureTextField"_s)},
     {"SecureSubroleOnTheSeventhAncestor", secureField, true,
      ancestorWithSubrole(7, u"AXSecureTextField"_s)},
     {"SecureSubroleOnTheEighthAncestorIsNotExamined", captured, true,

@@ -1,7 +1,6 @@
 // Replacing by a direct edit of the field, on sessions without a paste route: the same checks as
 // the paste (one case for each place the checks run; what each check compares is ReplaceTest's),
 // the clipboard never touched, and the result read back.
-#include "support/Errors.h"
 #include "unit/textbridge/EditorDesktop.h"
 
 #include <functional>

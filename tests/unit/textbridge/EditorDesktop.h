@@ -4,6 +4,7 @@
 
 #include "platform/sim/SimulatedDesktop.h"
 #include "platform/sim/VirtualClock.h"
+#include "support/Errors.h"
 #include "support/Printers.h"
 #include "support/VirtualTime.h"
 #include "textbridge/TextBridge.h"
@@ -61,12 +62,7 @@ struct EditorDesktop {
 
     // The error the capture ends with, or none.
     std::optional<TextBridgeError::Code> captureError() {
-        try {
-            capture();
-        } catch (const TextBridgeError& error) {
-            return error.code();
-        }
-        return std::nullopt;
+        return codeThrownBy<TextBridgeError>([this] { capture(); });
     }
 
     void replace(const TextSelection& selection, const QString& replacement,

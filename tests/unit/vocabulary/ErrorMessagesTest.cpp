@@ -2,8 +2,6 @@
 #include "service/BetaError.h"
 #include "textbridge/TextBridgeError.h"
 
-#include <QSet>
-
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -62,26 +60,21 @@ const std::vector<const char*> kTextBridgeMessages{
     "before trying again. You can use that app\u2019s Undo if needed.",
 };
 
-// Checks every case's message and that equality and hashing follow the case alone.
+// Every case's exact message, in declaration order.
 template <typename Error>
 void expectMessagesInOrder(const std::vector<const char*>& expected, typename Error::Code last) {
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(last) + 1) << "one message per case";
-    QSet<Error> distinct;
     for (std::size_t ordinal = 0; ordinal < expected.size(); ++ordinal) {
-        const Error error(static_cast<typename Error::Code>(ordinal));
-        SCOPED_TRACE(ordinal);
-        EXPECT_EQ(error.errorDescription(), QString::fromUtf8(expected[ordinal]));
-        EXPECT_STREQ(error.what(), expected[ordinal]);
-        EXPECT_EQ(error.code(), static_cast<typename Error::Code>(ordinal));
-        EXPECT_EQ(error, Error(error.code()));
-        EXPECT_EQ(qHash(error), qHash(Error(error.code())));
-        distinct.insert(error);
+        const auto code = static_cast<typename Error::Code>(ordinal);
+        EXPECT_STREQ(Error(code).what(), expected[ordinal]) << ordinal;
+        EXPECT_EQ(Error(code).code(), code) << ordinal;
     }
-    EXPECT_EQ(static_cast<std::size_t>(distinct.size()), expected.size());
 }
 
 TEST(ErrorMessagesTest, BetaErrorMessagesAreExact) {
     expectMessagesInOrder<BetaError>(kBetaMessages, BetaError::signInTimedOut);
+    // Equality follows the case alone.
+    EXPECT_TRUE(BetaError(BetaError::network) == BetaError(BetaError::network));
     EXPECT_FALSE(BetaError(BetaError::network) == BetaError(BetaError::timedOut));
 }
 
@@ -129,7 +122,6 @@ TEST(ErrorMessagesTest, HotKeyErrorMessagesAreExact) {
          "Tidyword could not install its in-app shortcut. Restart the app and try again."},
     };
     for (const auto& [error, message] : cases) {
-        EXPECT_EQ(error.errorDescription(), QString::fromUtf8(message));
         EXPECT_EQ(error.message(), QString::fromUtf8(message));
         EXPECT_STREQ(error.what(), message);
     }
