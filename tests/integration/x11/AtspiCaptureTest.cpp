@@ -126,6 +126,11 @@ TEST_F(AtspiCaptureTest, ASelectionMadeWithKeysComesBackExactlyAndIsPastedOver) 
         EXPECT_TRUE(selection.canReplace);
         EXPECT_EQ(selection.processIdentifier, source);
         EXPECT_EQ(selection.sourceAppName, appName);
+        // The window the field is in: GTK's bears the file's path, Qt's its own title.
+        const QString window =
+            appName == u"Mousepad"_s ? directory.filePath(u"draft.txt"_s) : u"Plain field"_s;
+        EXPECT_TRUE(selection.windowTitle.value_or(QString()).startsWith(window))
+            << selection.windowTitle.value_or(u"none"_s).toStdString();
         ASSERT_TRUE(selection.anchorRect.has_value());
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         EXPECT_GT(selection.anchorRect->width, 0);
