@@ -4,6 +4,7 @@
 // control API) against mousepad.
 #include "e2e/InstalledTidyword.h"
 #include "hotkey/GlobalHotKey.h"
+#include "integration/desktop/DesktopApplications.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XcbClipboard.h"
 #include "service/BetaError.h"
@@ -21,14 +22,10 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
 
-using test::kDraft;
 using test::kPatience;
 using test::kRewrite;
+using test::xdotool;
 const QString kUsersClipboard = u"what the user had copied"_s;
-
-void xdotool(const QStringList& arguments) {
-    ASSERT_EQ(QProcess::execute(u"xdotool"_s, arguments), 0);
-}
 
 // A request to the stand-in's control API.
 void control(const QString& what, const QByteArray& body) {
@@ -64,17 +61,6 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(workspace && clipboard);
         InstalledTidyword::SetUp();
-    }
-
-    // Opens the draft in mousepad with all of it selected.
-    void openDraft() {
-        startEditorOnTheDraft();
-        // Until Tidyword hears that its window lost the keyboard, it gives it back to that window
-        // when its tray menu closes.
-        if (ui) {
-            test::pollUntil([this] { return !ui->hasActiveWindow(); }, 20ms, kPatience);
-        }
-        xdotool({u"key"_s, u"ctrl+a"_s});
     }
 
     bool inFront(const QProcess& process) {
@@ -124,7 +110,10 @@ TEST_F(TidywordE2ETest, EveryPopupStateReadsAsItShowsAndTheUsersClipboardOutlive
          [&] {
              ASSERT_TRUE(ui->press(u"Dismiss"_s));
              signIn();
-             openDraft();
+             startEditorOnTheDraft();
+             // Once Tidyword has heard that its window lost the keyboard, all of the draft.
+             test::pollUntil([&] { return !ui->hasActiveWindow(); }, 20ms, kPatience);
+             xdotool({u"key"_s, u"ctrl+a"_s});
              ASSERT_TRUE(clipboard->setString(kUsersClipboard));
              pressShortcut();
              test::pollUntil([&] { return showsLabel(u"Mousepad"_s); }, 50ms, kPatience);
