@@ -126,10 +126,9 @@ TEST_F(AtspiCaptureTest, ASelectionMadeWithKeysComesBackExactlyAndIsPastedOver) 
         EXPECT_TRUE(selection.canReplace);
         EXPECT_EQ(selection.processIdentifier, source);
         EXPECT_EQ(selection.sourceAppName, appName);
-        // The window the field is in: GTK's bears the file's path, Qt's its own title.
-        const QString window =
-            appName == u"Mousepad"_s ? directory.filePath(u"draft.txt"_s) : u"Plain field"_s;
-        EXPECT_TRUE(selection.windowTitle.value_or(QString()).startsWith(window))
+        // The window the field is in: mousepad's names the file, Qt's has its own title.
+        const QString window = appName == u"Mousepad"_s ? u"draft.txt"_s : u"Plain field"_s;
+        EXPECT_TRUE(selection.windowTitle.value_or(QString()).contains(window))
             << selection.windowTitle.value_or(u"none"_s).toStdString();
         ASSERT_TRUE(selection.anchorRect.has_value());
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
