@@ -4,9 +4,9 @@
 // control API) against mousepad.
 #include "e2e/InstalledTidyword.h"
 #include "hotkey/GlobalHotKey.h"
+#include "integration/desktop/DesktopApplications.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XcbClipboard.h"
-#include "platform/linux/XcbConnection.h"
 #include "service/BetaError.h"
 #include "support/EventLoop.h"
 #include "support/Printers.h"
@@ -22,14 +22,10 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
 
-using test::kDraft;
 using test::kPatience;
 using test::kRewrite;
+using test::xdotool;
 const QString kUsersClipboard = u"what the user had copied"_s;
-
-void xdotool(const QStringList& arguments) {
-    ASSERT_EQ(QProcess::execute(u"xdotool"_s, arguments), 0);
-}
 
 // A request to the stand-in's control API.
 void control(const QString& what, const QByteArray& body) {
@@ -38,34 +34,6 @@ void control(const QString& what, const QByteArray& body) {
                                  QString::fromUtf8(body),
                                  qEnvironmentVariable("STANDIN_URL") + u"/_standin/"_s + what}),
               0);
-}
-
-// Clicks the tray icon, as a user would to open its menu.
-void clickTrayIcon() {
-    QProcess search;
-    search.start(u"xdotool"_s, {u"search"_s, u"--class"_s, u"trayer"_s, u"getwindowgeometry"_s,
-                                u"--shell"_s, u"%@"_s});
-    search.waitForFinished();
-    // trayer has more than one window; the panel is the widest.
-    QMap<QString, int> geometry;
-    QMap<QString, int> current;
-    for (const QByteArray& line : search.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> pair = line.split('=');
-        if (pair.size() != 2) {
-            continue;
-        }
-        if (pair[0] == "WINDOW") {
-            current.clear();
-        }
-        current.insert(QString::fromLatin1(pair[0]), pair[1].toInt());
-        if (pair[0] == "HEIGHT" && current.value(u"WIDTH"_s) > geometry.value(u"WIDTH"_s)) {
-            geometry = current;
-        }
-    }
-    // The tray's only icon sits at its right end.
-    const int x = geometry.value(u"X"_s) + geometry.value(u"WIDTH"_s) - 12;
-    const int y = geometry.value(u"Y"_s) + geometry.value(u"HEIGHT"_s) / 2;
-    xdotool({u"mousemove"_s, QString::number(x), QString::number(y), u"click"_s, u"1"_s});
 }
 
 // Where the X server has the shown window titled `title`. (xdotool's own geometry counts the
@@ -91,19 +59,8 @@ QRect windowGeometry(const QString& title) {
 class TidywordE2ETest : public test::InstalledTidyword {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(workspace && clipboard && x);
+        ASSERT_TRUE(workspace && clipboard);
         InstalledTidyword::SetUp();
-    }
-
-    // Opens the draft in mousepad with all of it selected.
-    void openDraft() {
-        startEditorOnTheDraft();
-        // Until Tidyword hears that its window lost the keyboard, it gives it back to that window
-        // when its tray menu closes.
-        if (ui) {
-            test::pollUntil([this] { return !ui->hasActiveWindow(); }, 20ms, kPatience);
-        }
-        xdotool({u"key"_s, u"ctrl+a"_s});
     }
 
     bool inFront(const QProcess& process) {
@@ -113,101 +70,18 @@ protected:
 
     void pressShortcut() { xdotool({u"key"_s, u"alt+shift+d"_s}); }
 
-    // Gives the popup the keyboard, as a click on it would: Tidyword is then in front.
-    void activatePopup() {
-        xdotool({u"search"_s, u"--name"_s, u"Improve text"_s, u"windowactivate"_s, u"--sync"_s});
-        test::pollUntil([this] { return inFront(tidyword); }, 50ms, kPatience);
-    }
-
-    // Whether a client holds the keyboard, as an open menu does: X tells only by refusing
-    // another grab, and one of ours that succeeds is let go at once.
-    bool keyboardGrabbed() {
-        xcb_connection_t* c = x->get();
-        const std::unique_ptr<xcb_grab_keyboard_reply_t, decltype(&std::free)> grab(
-            xcb_grab_keyboard_reply(c,
-                                    xcb_grab_keyboard(c, 0, x->root(), XCB_CURRENT_TIME,
-                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-                                    nullptr),
-            &std::free);
-        if (grab && grab->status == XCB_GRAB_STATUS_SUCCESS) {
-            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-            xcb_flush(c);
-            return false;
-        }
-        return true;
-    }
-
-    // Opens the tray menu and chooses its first item by keyboard: a popup menu is not in the
-    // accessibility tree, and keys sent before it has the keyboard go elsewhere.
-    void chooseFirstTrayMenuItem() {
-        clickTrayIcon();
-        test::pollUntil([&] { return keyboardGrabbed(); }, 50ms, kPatience);
-        xdotool({u"key"_s, u"Down"_s, u"Return"_s});
-    }
-
-    // Waits until the settings window counts `remaining` free requests, or an error shows.
-    void awaitRemainingOrError(int remaining) {
-        const QString expected = u"%1 of 50 free requests remaining"_s.arg(remaining);
-        test::pollUntil([&] { return showsError() || showsLabel(expected); }, 50ms, kPatience);
-    }
-
     std::unique_ptr<platform::linux_desktop::X11Workspace> workspace =
         platform::linux_desktop::X11Workspace::open();
     std::unique_ptr<platform::linux_desktop::XcbClipboard> clipboard =
         platform::linux_desktop::XcbClipboard::open();
-    std::unique_ptr<platform::linux_desktop::XcbConnection> x =
-        platform::linux_desktop::XcbConnection::open();
 };
 
-TEST_F(TidywordE2ETest, AfterAReplacementTheUsersClipboardOutlivesTidyword) {
-    startTidyword();
-    signIn();
-    openDraft();
-    ASSERT_TRUE(clipboard->setString(kUsersClipboard));
-    pressShortcut();
-    test::pollUntil([this] { return showsLabel(u"YOUR DRAFT, REFINED"_s); }, 50ms, kPatience);
-    ASSERT_TRUE(ui->press(u"Replace selection"_s));
-    test::pollUntil([this] { return editorUi->editableText() == kRewrite; }, 50ms, kPatience);
-    // Tidyword puts the clipboard back once its own read-back has seen the rewrite.
-    test::pollUntil([this] { return clipboard->string() == kUsersClipboard; }, 50ms, kPatience);
-
-    // Tidyword serves the restored clipboard now; a clipboard manager runs, and the session
-    // ends Tidyword as a logout does.
-    QProcess manager;
-    manager.start(QStringLiteral(TIDYWORD_SELECTION_PEER), {u"manager"_s});
-    ASSERT_TRUE(manager.waitForReadyRead(kPatience.count()));
-    ASSERT_EQ(manager.readLine().trimmed(), "managing");
-    tidyword.terminate();
-    ASSERT_TRUE(tidyword.waitForFinished(kPatience.count()));
-    EXPECT_EQ(tidyword.exitStatus(), QProcess::NormalExit);
-    // What the manager saw is what explains a loss.
-    EXPECT_EQ(clipboard->string(), kUsersClipboard) << manager.readAll().toStdString();
-    manager.kill();
-    manager.waitForFinished();
-}
-
-TEST_F(TidywordE2ETest, TheTrayMenuWhileThePopupHasTheFocusImprovesTheSourceSelection) {
-    startTidyword();
-    signIn();
-    openDraft();
-    pressShortcut();
-    test::pollUntil([this] { return showsLabel(u"YOUR DRAFT, REFINED"_s); }, 50ms, kPatience);
-    activatePopup();
-
-    awaitRemainingOrError(49);
-
-    chooseFirstTrayMenuItem();
-    // Either the capture fails, or it reads the editor's selection again and asks once more.
-    awaitRemainingOrError(48);
-    EXPECT_FALSE(showsError());
-    EXPECT_TRUE(showsLabel(u"Mousepad"_s));
-}
-
-// Both windows read from outside as a screen reader reads them, in each state of the popup:
-// labels by their visible text, images only where they mean something, buttons by their titles,
-// the suggestion whole through the Text interface with its changes in words, and every control
-// where it is on the screen.
-TEST_F(TidywordE2ETest, BothWindowsReadAsTheyShowInEveryPopupState) {
+// The journey from the demo to a spent quota. In each state of the popup both windows read from
+// outside as a screen reader reads them: labels by their visible text, images only where they
+// mean something, buttons by their titles, the suggestion whole through the Text interface with
+// its changes in words, and every control where it is on the screen. The replacement leaves the
+// user's clipboard as it was, and it outlives Tidyword: a logout hands it to a clipboard manager.
+TEST_F(TidywordE2ETest, EveryPopupStateReadsAsItShowsAndTheUsersClipboardOutlivesTidyword) {
     const QString spent = BetaError(BetaError::quotaExceeded).errorDescription();
     struct State {
         const char* name;
@@ -236,7 +110,11 @@ TEST_F(TidywordE2ETest, BothWindowsReadAsTheyShowInEveryPopupState) {
          [&] {
              ASSERT_TRUE(ui->press(u"Dismiss"_s));
              signIn();
-             openDraft();
+             startEditorOnTheDraft();
+             // Once Tidyword has heard that its window lost the keyboard, all of the draft.
+             test::pollUntil([&] { return !ui->hasActiveWindow(); }, 20ms, kPatience);
+             xdotool({u"key"_s, u"ctrl+a"_s});
+             ASSERT_TRUE(clipboard->setString(kUsersClipboard));
              pressShortcut();
              test::pollUntil([&] { return showsLabel(u"Mousepad"_s); }, 50ms, kPatience);
              test::pollUntil([&] { return showsLabel(u"YOUR DRAFT, REFINED"_s); }, 50ms, kPatience);
@@ -250,10 +128,11 @@ TEST_F(TidywordE2ETest, BothWindowsReadAsTheyShowInEveryPopupState) {
          [&] {
              ASSERT_TRUE(ui->press(u"Replace selection"_s));
              // Until the replacement has ended with the popup: it ignores the shortcut till then.
+             // Tidyword puts the clipboard back once its own read-back has seen the rewrite.
              test::pollUntil(
                  [&] {
                      return editorUi->editableText() == kRewrite && !showsButton(u"Dismiss"_s) &&
-                            inFront(editor);
+                            inFront(editor) && clipboard->string() == kUsersClipboard;
                  },
                  50ms, kPatience);
              xdotool({u"key"_s, u"ctrl+a"_s});
@@ -332,6 +211,20 @@ TEST_F(TidywordE2ETest, BothWindowsReadAsTheyShowInEveryPopupState) {
         EXPECT_EQ(text->description, state.description);
         EXPECT_TRUE(text->focusable);
     }
+
+    // Tidyword serves the restored clipboard; a clipboard manager runs, and the session ends
+    // Tidyword as a logout does.
+    QProcess manager;
+    manager.start(QStringLiteral(TIDYWORD_SELECTION_PEER), {u"manager"_s});
+    ASSERT_TRUE(manager.waitForReadyRead(kPatience.count()));
+    ASSERT_EQ(manager.readLine().trimmed(), "managing");
+    tidyword.terminate();
+    ASSERT_TRUE(tidyword.waitForFinished(kPatience.count()));
+    EXPECT_EQ(tidyword.exitStatus(), QProcess::NormalExit);
+    // What the manager saw is what explains a loss.
+    EXPECT_EQ(clipboard->string(), kUsersClipboard) << manager.readAll().toStdString();
+    manager.kill();
+    manager.waitForFinished();
 }
 
 }  // namespace

@@ -29,77 +29,68 @@
 #include <stop_token>
 #include <thread>
 
-// Another client of KDE's global shortcut service on the session bus: it registers components of
+// Another client of KDE's global shortcut service on the session bus: it registers actions of
 // its own, asks the service what it holds, plays System Settings, and counts what the service
 // tells a component.
 namespace tidyword::test {
 
-class KGlobalAccelPeer {
-public:
-    static QStringList actionId(const QString& component, const QString& action) {
-        return {component, action, component, action};
-    }
+// A request to the service. A busy machine gets time; the test fails rather than hangs if the
+// service never answers.
+inline QDBusMessage callKGlobalAccel(
+    const QString& method, const QList<QVariant>& arguments,
+    const QString& path = QStringLiteral("/kglobalaccel"),
+    const QString& interface = QStringLiteral("org.kde.KGlobalAccel")) {
+    qDBusRegisterMetaType<QList<int>>();
+    qDBusRegisterMetaType<QList<QStringList>>();
+    QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.kde.kglobalaccel"),
+                                                          path, interface, method);
+    message.setArguments(arguments);
+    message.setAutoStartService(false);
+    return QDBusConnection::sessionBus().call(message, QDBus::Block, 10'000);
+}
 
-    // A busy machine gets time; the test fails rather than hangs if the service never answers.
-    static QDBusMessage call(const QString& path, const QString& interface, const QString& method,
-                             const QList<QVariant>& arguments) {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            QStringLiteral("org.kde.kglobalaccel"), path, interface, method);
-        message.setArguments(arguments);
-        message.setAutoStartService(false);
-        return QDBusConnection::sessionBus().call(message, QDBus::Block, 10'000);
-    }
-    static QDBusMessage callService(const QString& method, const QList<QVariant>& arguments) {
-        qDBusRegisterMetaType<QList<int>>();
-        return call(QStringLiteral("/kglobalaccel"), QStringLiteral("org.kde.KGlobalAccel"), method,
-                    arguments);
-    }
-    static QList<int> keysOf(const QDBusMessage& reply) {
-        return reply.arguments().isEmpty() ? QList<int>{}
-                                           : qdbus_cast<QList<int>>(reply.arguments().constFirst());
-    }
+inline QList<int> keysIn(const QDBusMessage& reply) {
+    return qdbus_cast<QList<int>>(reply.arguments().value(0));
+}
 
-    // Registers `action` of `component` with `keys` as Tidyword does; the keys granted.
-    static QList<int> take(const QString& component, const QString& action, int keys) {
-        const QStringList id = actionId(component, action);
-        callService(QStringLiteral("doRegister"), {id});
-        return keysOf(callService(QStringLiteral("setShortcut"),
-                                  {id, QVariant::fromValue(QList<int>{keys}), 2U | 4U}));
+// One application's action in the service's books.
+struct GlobalAction {
+    QString component;
+    QString action;
+
+    QStringList id() const { return {component, action, component, action}; }
+    QString name() const { return component + u'/' + action; }
+    // Registers the action with `keys` as Tidyword does; the keys granted.
+    QList<int> take(int keys) const {
+        callKGlobalAccel(QStringLiteral("doRegister"), {id()});
+        return keysIn(callKGlobalAccel(QStringLiteral("setShortcut"),
+                                       {id(), QVariant::fromValue(QList<int>{keys}), 2U | 4U}));
     }
-    static void free(const QString& component, const QString& action) {
-        callService(QStringLiteral("unregister"), {component, action});
-    }
-    // The component and action that hold `keys`; empty when none does.
-    static QStringList holderOf(int keys) {
-        const QDBusMessage reply = callService(QStringLiteral("action"), {keys});
-        const QStringList id = reply.arguments().value(0).toStringList();
-        return id.mid(0, 2);
-    }
-    static QList<int> keysOf(const QString& component, const QString& action) {
-        return keysOf(callService(QStringLiteral("shortcut"), {actionId(component, action)}));
-    }
-    // The unique names of the actions `component` has registered.
-    static QStringList actionsOf(const QString& component) {
-        qDBusRegisterMetaType<QList<QStringList>>();
-        const QDBusMessage reply =
-            callService(QStringLiteral("allActionsForComponent"), {actionId(component, QString())});
-        QStringList actions;
-        for (const QStringList& id : qdbus_cast<QList<QStringList>>(reply.arguments().value(0))) {
-            actions.append(id.value(1));
-        }
-        return actions;
-    }
+    void free() const { callKGlobalAccel(QStringLiteral("unregister"), {component, action}); }
+    QList<int> keys() const { return keysIn(callKGlobalAccel(QStringLiteral("shortcut"), {id()})); }
     // What System Settings does when the user gives an action of another application new keys.
-    static void reassign(const QString& component, const QString& action, const QList<int>& keys) {
-        callService(QStringLiteral("setForeignShortcut"),
-                    {actionId(component, action), QVariant::fromValue(keys)});
+    void reassign(const QList<int>& keys) const {
+        callKGlobalAccel(QStringLiteral("setForeignShortcut"), {id(), QVariant::fromValue(keys)});
     }
-    static void invoke(const QString& component, const QString& action) {
-        call(QStringLiteral("/component/") + component,
-             QStringLiteral("org.kde.kglobalaccel.Component"), QStringLiteral("invokeShortcut"),
-             {action});
+    void invoke() const {
+        callKGlobalAccel(QStringLiteral("invokeShortcut"), {action},
+                         QStringLiteral("/component/") + component,
+                         QStringLiteral("org.kde.kglobalaccel.Component"));
+    }
+    // The ids of the actions the component has registered.
+    QList<QStringList> actionsOfComponent() const {
+        return qdbus_cast<QList<QStringList>>(
+            callKGlobalAccel(QStringLiteral("allActionsForComponent"), {id()})
+                .arguments()
+                .value(0));
     }
 };
+
+// The name of the action that holds `keys`; empty when none does.
+inline QString holderOf(int keys) {
+    const QDBusMessage reply = callKGlobalAccel(QStringLiteral("action"), {keys});
+    return reply.arguments().value(0).toStringList().mid(0, 2).join(u'/');
+}
 
 // Counts what the service tells one component of its actions being pressed and released.
 class ComponentSignals : public QObject {
@@ -155,11 +146,11 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
-using test::KGlobalAccelPeer;
+using test::holderOf;
 
-// Another application's action, as the tests register it.
-const QString kRival = u"rival"_s;
-const QString kRivalAction = u"act"_s;
+const test::GlobalAction kOurs{KGlobalAccelHotKeys::componentUnique,
+                               KGlobalAccelHotKeys::actionUnique};
+const test::GlobalAction kRival{u"rival"_s, u"act"_s};  // another application's
 
 const int kAltShiftD = (Qt::ALT | Qt::SHIFT | Qt::Key_D).toCombined();
 const QList<quint32> kAltShiftDKeys{KEY_LEFTALT, KEY_LEFTSHIFT, KEY_D};
@@ -169,14 +160,6 @@ std::pair<HotKeys::Status, std::unique_ptr<HotKeys::Registration>> registerAltSh
     return hotKeys.registerHotKey(keyCode(ShortcutPreset::optionShiftD),
                                   hotKeyModifiers(ShortcutPreset::optionShiftD),
                                   GlobalHotKey::identifier);
-}
-
-QString ours() {
-    return KGlobalAccelHotKeys::componentUnique + u"/"_s + KGlobalAccelHotKeys::actionUnique;
-}
-
-QString holderOf(int keys) {
-    return KGlobalAccelPeer::holderOf(keys).join(u'/');
 }
 
 class KGlobalAccelOnKWinTest : public ::testing::Test {
@@ -195,7 +178,7 @@ protected:
         // arrive ahead of its press (which the bus had carried first).
         ASSERT_TRUE(test::BusEcho().heard());
     }
-    void TearDown() override { KGlobalAccelPeer::free(kRival, kRivalAction); }
+    void TearDown() override { kRival.free(); }
 
     // Taps the keys, and waits until kglobalaccel has told `component` that they are up again.
     bool tapped(const QList<quint32>& keys, const test::ComponentSignals& component) {
@@ -209,7 +192,7 @@ protected:
     std::unique_ptr<KGlobalAccelHotKeys> hotKeys = std::make_unique<KGlobalAccelHotKeys>();
     std::unique_ptr<HotKeys::Registration> handlerRegistration;
     test::ComponentSignals toldUs{KGlobalAccelHotKeys::componentUnique};
-    test::ComponentSignals toldRival{kRival};
+    test::ComponentSignals toldRival{kRival.component};
 };
 
 TEST_F(KGlobalAccelOnKWinTest, EachPresetsChordReachesTheHandlerOncePerPress) {
@@ -239,7 +222,7 @@ TEST_F(KGlobalAccelOnKWinTest, EachPresetsChordReachesTheHandlerOncePerPress) {
         const auto [status, registration] = hotKeys->registerHotKey(
             keyCode(row.preset), hotKeyModifiers(row.preset), GlobalHotKey::identifier);
         ASSERT_EQ(status, HotKeys::success) << row.name;
-        EXPECT_EQ(holderOf(row.chord.toCombined()), ours()) << row.name;
+        EXPECT_EQ(holderOf(row.chord.toCombined()), kOurs.name()) << row.name;
         ASSERT_TRUE(tapped(row.keys, toldUs)) << row.name;
         ASSERT_TRUE(tapped(row.keys, toldUs)) << row.name;
         EXPECT_EQ(heard, (QList<std::optional<HotKeys::Identifier>>{GlobalHotKey::identifier,
@@ -270,9 +253,9 @@ TEST_F(KGlobalAccelOnKWinTest, AChordHeldDownIsOnePress) {
 TEST_F(KGlobalAccelOnKWinTest, AChordIsOneApplicationsAtATime) {
     auto [status, registration] = registerAltShiftD(*hotKeys);
     ASSERT_EQ(status, HotKeys::success);
-    ASSERT_EQ(KGlobalAccelPeer::take(kRival, kRivalAction, kAltShiftD), QList<int>{0});
+    ASSERT_EQ(kRival.take(kAltShiftD), QList<int>{0});
     registration.reset();
-    EXPECT_EQ(KGlobalAccelPeer::take(kRival, kRivalAction, kAltShiftD), QList<int>{kAltShiftD});
+    EXPECT_EQ(kRival.take(kAltShiftD), QList<int>{kAltShiftD});
     const int rivalPresses = toldRival.presses;
     ASSERT_TRUE(tapped(kAltShiftDKeys, toldRival));
     EXPECT_EQ(toldRival.presses, rivalPresses + 1);
@@ -289,10 +272,10 @@ TEST_F(KGlobalAccelOnKWinTest, AChordIsOneApplicationsAtATime) {
                   u"different shortcut in Settings. (1)"_s);
     }
     EXPECT_FALSE(hotKey.isRegistered());
-    EXPECT_TRUE(KGlobalAccelPeer::actionsOf(KGlobalAccelHotKeys::componentUnique).isEmpty());
-    KGlobalAccelPeer::free(kRival, kRivalAction);
+    EXPECT_TRUE(kOurs.actionsOfComponent().isEmpty());
+    kRival.free();
     EXPECT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
-    EXPECT_EQ(holderOf(kAltShiftD), ours());
+    EXPECT_EQ(holderOf(kAltShiftD), kOurs.name());
 }
 
 TEST_F(KGlobalAccelOnKWinTest, SystemSettingsTakingTheChordAwayOrGivingItBackIsTold) {
@@ -303,14 +286,12 @@ TEST_F(KGlobalAccelOnKWinTest, SystemSettingsTakingTheChordAwayOrGivingItBackIsT
         changes.append(lost ? std::optional(lost->errorDescription()) : std::nullopt);
     };
     ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
-    KGlobalAccelPeer::reassign(KGlobalAccelHotKeys::componentUnique,
-                               KGlobalAccelHotKeys::actionUnique, {});
+    kOurs.reassign({});
     ASSERT_TRUE(test::eventually([&] { return changes.size() == 1; }));
     EXPECT_EQ(changes[0], HotKeyError::hotKeyRefused(ShortcutPreset::optionShiftD,
                                                      KGlobalAccelHotKeys::keysHeldElsewhere)
                               .errorDescription());
-    KGlobalAccelPeer::reassign(KGlobalAccelHotKeys::componentUnique,
-                               KGlobalAccelHotKeys::actionUnique, {kAltShiftD});
+    kOurs.reassign({kAltShiftD});
     ASSERT_TRUE(test::eventually([&] { return changes.size() == 2; }));
     EXPECT_EQ(changes[1], std::nullopt);
 }
@@ -319,15 +300,13 @@ TEST_F(KGlobalAccelOnKWinTest, SystemSettingsTakingTheChordAwayOrGivingItBackIsT
 // over one that a run which ended without letting go (killed) left in kglobalaccel's books.
 TEST_F(KGlobalAccelOnKWinTest, TheApplicationOnPlasmaTakesItsChordOverOneKeptFromAnEarlierRun) {
     const int altSpace = (Qt::ALT | Qt::Key_Space).toCombined();
-    ASSERT_EQ(KGlobalAccelPeer::take(KGlobalAccelHotKeys::componentUnique,
-                                     KGlobalAccelHotKeys::actionUnique, altSpace),
-              QList<int>{altSpace});
+    ASSERT_EQ(kOurs.take(altSpace), QList<int>{altSpace});
     LinuxDesktop desktop;
     ASSERT_EQ(desktop.session().shortcut, DesktopSession::Shortcut::kglobalaccel);
     SystemClock clock;
     GlobalHotKey hotKey(desktop.hotKeys(), clock, [] {});
     ASSERT_NO_THROW(hotKey.registerPreset(ShortcutPreset::optionShiftD));
-    EXPECT_EQ(holderOf(kAltShiftD), ours());
+    EXPECT_EQ(holderOf(kAltShiftD), kOurs.name());
     EXPECT_EQ(holderOf(altSpace), QString());
 }
 
@@ -345,7 +324,7 @@ protected:
         service->start(u"kglobalaccel5"_s, {});
         ASSERT_TRUE(service->waitForStarted());
         ASSERT_TRUE(test::eventually([] {
-            return KGlobalAccelPeer::callService(u"allComponents"_s, {}).type() ==
+            return test::callKGlobalAccel(u"allComponents"_s, {}).type() ==
                    QDBusMessage::ReplyMessage;
         }));
     }
@@ -417,11 +396,8 @@ TEST_F(KGlobalAccelServiceTest, AServiceThatComesBackGetsTheChordAgain) {
     ASSERT_TRUE(test::eventually([&] { return renewals.size() == 2; }));
     EXPECT_EQ(renewals.back(), HotKeys::success);
     // The new service knew nothing of Tidyword: it heard of the chord anew.
-    EXPECT_EQ(KGlobalAccelPeer::keysOf(KGlobalAccelHotKeys::componentUnique,
-                                       KGlobalAccelHotKeys::actionUnique),
-              QList<int>{kAltShiftD});
-    KGlobalAccelPeer::invoke(KGlobalAccelHotKeys::componentUnique,
-                             KGlobalAccelHotKeys::actionUnique);
+    EXPECT_EQ(kOurs.keys(), QList<int>{kAltShiftD});
+    kOurs.invoke();
     EXPECT_TRUE(test::eventually([&] { return presses == 1; }));
 }
 

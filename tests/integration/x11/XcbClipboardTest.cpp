@@ -116,6 +116,7 @@ TEST_F(XcbClipboardTest, EveryTargetOfAnotherOwnerIsReadByteForByte) {
     }
     EXPECT_EQ(clipboard->data(0, u"application/x-tidyword-test"_s, 1024), kBinary);
     EXPECT_EQ(clipboard->data(0, u"image/png"_s, 32 << 20), kLarge);
+    EXPECT_EQ(clipboard->data(1, u"image/png"_s, 32 << 20), std::nullopt);  // X holds one item
     EXPECT_EQ(clipboard->string(), u"theirs"_s);
 }
 
@@ -153,6 +154,9 @@ TEST_F(XcbClipboardTest, RestoredContentsAreServedExactlyAndByteForByte) {
     EXPECT_EQ(read.value(u"application/x-tidyword-test").toObject().value(u"sha256").toString(),
               sha256(kBinary));
     EXPECT_EQ(read.value(u"text/plain").toObject().value(u"size").toInt(), 4);
+    // Read back here, each type is its own, within the same bound as another owner's.
+    EXPECT_EQ(clipboard->data(0, u"application/x-tidyword-test"_s, 1024), kBinary);
+    EXPECT_EQ(clipboard->data(0, u"image/png"_s, kLarge.size() - 1), std::nullopt);
 }
 
 TEST_F(XcbClipboardTest, TheChangeCountRisesWithEveryNewOwnerAndNotWithReads) {
