@@ -27,7 +27,7 @@ struct SessionCase {
 };
 
 SessionProbe wayland(const QString& desktop, QSet<QString> busNames, QSet<QString> portal,
-                     QSet<QString> globals) {
+                     const QSet<QString>& globals) {
     // XWayland runs beside every one of them.
     return {u"wayland"_s,      u"wayland-0"_s,       desktop, u":0"_s, std::move(busNames),
             std::move(portal), kCompositor + globals};

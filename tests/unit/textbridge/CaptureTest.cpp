@@ -49,8 +49,9 @@ std::function<void(EditorDesktop&)> ancestorWithSubrole(int depth, const QString
 
 // Only the copy shortcut can get the selection, and the editor answers it this way; `meanwhile`
 // happens 100 ms into the wait.
-std::function<void(EditorDesktop&)> copying(SimulatedDesktop::CopyEffect effect,
-                                            std::function<void(EditorDesktop&)> meanwhile = {}) {
+std::function<void(EditorDesktop&)> copying(
+    SimulatedDesktop::CopyEffect effect,
+    const std::function<void(EditorDesktop&)>& meanwhile = {}) {
     return [=](EditorDesktop& e) {
         e.hideSelection();
         e.desktop.setCopyEffect(kEditor, effect);

@@ -54,7 +54,7 @@ constexpr auto refused = TextBridgeError::replacementUnavailable;
 const std::optional<QString> unchanged;
 
 // The editor answers direct edits this way.
-std::function<void(EditorDesktop&, TextSelection&)> answering(EditEffect effect) {
+std::function<void(EditorDesktop&, TextSelection&)> answering(const EditEffect& effect) {
     return [effect](EditorDesktop& e, TextSelection&) { e.desktop.setEditEffect(kEditor, effect); };
 }
 

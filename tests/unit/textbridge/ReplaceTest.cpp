@@ -77,7 +77,7 @@ constexpr std::nullopt_t replaced = std::nullopt;
 
 // Something happens at `moment`, inside the replacement.
 std::function<void(EditorDesktop&)> atMoment(Moment moment,
-                                             std::function<void(EditorDesktop&)> event) {
+                                             const std::function<void(EditorDesktop&)>& event) {
     return [=](EditorDesktop& e) { e.desktop.onNext(moment, [&e, event] { event(e); }); };
 }
 
@@ -103,7 +103,8 @@ std::function<void(EditorDesktop&)> activatedAfter(std::chrono::milliseconds lag
 }
 
 // The application pastes after 10 ms, passing the text through `transform`.
-std::function<void(EditorDesktop&)> pastingAs(std::function<QString(const QString&)> transform) {
+std::function<void(EditorDesktop&)> pastingAs(
+    const std::function<QString(const QString&)>& transform) {
     return [=](EditorDesktop& e) { e.desktop.setPasteEffect(kEditor, {10ms, transform}); };
 }
 
