@@ -42,6 +42,55 @@ std::optional<bool> accessibilityEnabled(std::chrono::milliseconds timeout) {
            g_variant_get_boolean(value.get());
 }
 
+AccessibilitySwitch::AccessibilitySwitch()
+    : bus_(adoptObject(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))) {
+    if (!bus_) {
+        return;
+    }
+    changes_ = g_dbus_connection_signal_subscribe(
+        bus_.get(), "org.a11y.Bus", "org.freedesktop.DBus.Properties", "PropertiesChanged",
+        "/org/a11y/bus", "org.a11y.Status", G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+           GVariant* parameters, gpointer self) {
+            if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) {
+                return;
+            }
+            GVariant* changed = nullptr;
+            g_variant_get(parameters, "(s@a{sv}@as)", nullptr, &changed, nullptr);
+            const OwnedVariant properties(changed);
+            gboolean on = FALSE;
+            if (g_variant_lookup(properties.get(), "IsEnabled", "b", &on)) {
+                static_cast<AccessibilitySwitch*>(self)->knownOn_ = on;
+            }
+        },
+        this, nullptr);
+    // A launcher that leaves or is replaced took what it announced with it.
+    owners_ = g_dbus_connection_signal_subscribe(
+        bus_.get(), "org.freedesktop.DBus", "org.freedesktop.DBus", "NameOwnerChanged",
+        "/org/freedesktop/DBus", "org.a11y.Bus", G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
+           gpointer self) { static_cast<AccessibilitySwitch*>(self)->knownOn_ = false; },
+        this, nullptr);
+}
+
+AccessibilitySwitch::~AccessibilitySwitch() {
+    for (const unsigned subscription : {changes_, owners_}) {
+        if (subscription != 0) {
+            g_dbus_connection_signal_unsubscribe(bus_.get(), subscription);
+        }
+    }
+}
+
+std::optional<bool> AccessibilitySwitch::enabled(std::chrono::milliseconds timeout) {
+    if (knownOn_) {
+        return true;
+    }
+    const std::optional<bool> read = accessibilityEnabled(timeout);
+    // Without the announcements the reading could go stale: every call asks again.
+    knownOn_ = read == true && changes_ != 0 && owners_ != 0;
+    return read;
+}
+
 bool enableAccessibility(std::chrono::milliseconds timeout) {
     const OwnedVariant reply = statusCall(
         "Set", g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),

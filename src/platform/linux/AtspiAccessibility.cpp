@@ -223,9 +223,9 @@ void AtspiAccessibility::focusEvent(AtspiEvent* event, void* self) {
 }
 
 bool AtspiAccessibility::isTrusted() {
-    return withinDeadline(timeout_, [] {
+    return withinDeadline(timeout_, [this] {
         const auto left = timeLeft();
-        return left && accessibilityEnabled(std::chrono::milliseconds(*left)).value_or(false);
+        return left && switch_.enabled(std::chrono::milliseconds(*left)).value_or(false);
     });
 }
 

@@ -48,6 +48,7 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/linux/AccessibilityStatus.h"
 #include "platform/linux/OwnedHandle.h"
 
 #include <QHash>
@@ -108,6 +109,7 @@ private:
     Accessible activeWindowOf(AtspiAccessible* application);
 
     std::chrono::milliseconds timeout_ = defaultTimeout;
+    AccessibilitySwitch switch_;
     OwnedObject<AtspiEventListener> listener_;
     // The last accessible of each application (by bus name) that reported focus.
     std::map<QString, Accessible> lastFocused_;
