@@ -5,6 +5,8 @@
 #include <atspi/atspi.h>
 
 #include <limits>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace tidyword::platform::linux_desktop {
@@ -101,6 +103,17 @@ std::optional<qint32> processIdentifierOf(AtspiAccessible* accessible) {
     if (!object->app || !object->app->bus_name) {
         return std::nullopt;
     }
+    // A unique connection name belongs to one connection, of one process, for the bus's whole
+    // life and is never given again: its answer holds for good, and a capture, which looks
+    // through every application, need not ask the bus for each. (A well-known name can change
+    // hands.) The names of applications that have gone stay until there are many.
+    static std::unordered_map<std::string, qint32> known;
+    const bool unique = object->app->bus_name[0] == ':';
+    if (unique) {
+        if (const auto found = known.find(object->app->bus_name); found != known.end()) {
+            return found->second;
+        }
+    }
     Message request(dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
                                                  "org.freedesktop.DBus",
                                                  "GetConnectionUnixProcessID"));
@@ -118,6 +131,12 @@ std::optional<qint32> processIdentifierOf(AtspiAccessible* accessible) {
         dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID);
     if (!read || pid == 0 || pid > static_cast<dbus_uint32_t>(std::numeric_limits<qint32>::max())) {
         return std::nullopt;
+    }
+    if (unique) {
+        if (known.size() >= 512) {
+            known.clear();
+        }
+        known.emplace(object->app->bus_name, static_cast<qint32>(pid));
     }
     return static_cast<qint32>(pid);
 }

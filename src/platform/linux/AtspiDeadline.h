@@ -59,6 +59,7 @@ std::optional<bool> hasState(AtspiAccessible* accessible, AtspiStateType state);
 
 // The process of the application that `accessible` belongs to, as the accessibility bus knows
 // its connection (no application can claim another's); none when the bus does not say in time.
+// The bus is asked once per connection.
 std::optional<qint32> processIdentifierOf(AtspiAccessible* accessible);
 
 }  // namespace tidyword::platform::linux_desktop
