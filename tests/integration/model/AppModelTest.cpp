@@ -41,19 +41,6 @@ protected:
     std::unique_ptr<AppModel>& model = harness.model;
 };
 
-TEST_F(AppModelTest, CaptureShowsTheSuggestionFromTheService) {
-    harness.openSignedIn();
-    setDraft(kDraft, {0, 36});
-    harness.captureAndWait();
-    EXPECT_EQ(model->errorMessage(), std::nullopt);
-    EXPECT_EQ(model->original(), kDraft);
-    EXPECT_EQ(model->sourceName(), u"Editor"_s);
-    EXPECT_EQ(model->suggestion(), u"I don't want to wait in order to ship."_s);
-    EXPECT_TRUE(model->canReplace());
-    EXPECT_EQ(model->usage()->used, 1);
-    EXPECT_EQ(harness.shown, 1);
-}
-
 TEST_F(AppModelTest, DuringACaptureShortcutAndPreviewDoNothingAndItsFailureIsShown) {
     harness.openSignedIn();
     // A capture through the copy fallback waits for the application, which never copies.

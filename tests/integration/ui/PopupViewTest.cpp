@@ -108,24 +108,24 @@ TEST_F(PopupViewTest, DemoShowsTheSamplesWithoutRequests) {
     EXPECT_TRUE(harness.requestsTo(u"/v1/improve"_s).isEmpty());
 }
 
-TEST_F(PopupViewTest, AnUnchangedDraftLooksGood) {
+TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
     openSignedInView();
+    EXPECT_FALSE(shown(u"displayPicker"_s));
+    // An unchanged draft looks good, with nothing to replace.
     setDraft(u"The cat sat."_s);
     harness.captureAndWait();
     ASSERT_EQ(harness.model->suggestion(), u"The cat sat."_s);
-
     EXPECT_EQ(label(u"caption"_s)->text(), u"LOOKS GOOD"_s);
     EXPECT_TRUE(shown(u"noCorrections"_s));
     EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
-    EXPECT_TRUE(button(u"copyButton"_s)->isEnabled());
-}
 
-TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
-    openSignedInView();
     setDraft(u"i dont mind"_s);
-    EXPECT_FALSE(shown(u"displayPicker"_s));
     harness.captureAndWait();
-
+    EXPECT_EQ(harness.model->errorMessage(), std::nullopt);
+    EXPECT_EQ(harness.model->original(), u"i dont mind"_s);
+    EXPECT_EQ(label(u"source"_s)->text(), u"Editor"_s);
+    EXPECT_EQ(harness.model->usage()->used, 2);
+    EXPECT_EQ(harness.shown, 2);
     EXPECT_EQ(label(u"caption"_s)->text(), u"YOUR DRAFT, REFINED"_s);
     EXPECT_FALSE(shown(u"noCorrections"_s));
     EXPECT_TRUE(shown(u"displayPicker"_s));
