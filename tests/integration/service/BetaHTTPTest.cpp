@@ -9,7 +9,6 @@
 #include "support/StandInServer.h"
 
 #include <QSslConfiguration>
-#include <QTcpServer>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -34,12 +33,6 @@ protected:
         return request;
     }
 
-    std::optional<BetaError::Code> errorOf(BetaHTTP& http, HTTPRequest request,
-                                           CancellationToken token = {}) {
-        return test::codeThrownBy<BetaError>(
-            [&] { test::runToCompletion(http.perform(std::move(request), std::move(token))); });
-    }
-
     StandInServer server;
     platform::SystemClock clock;
     BetaHTTP http{clock};
@@ -52,16 +45,6 @@ TEST_F(BetaHTTPTest, CookieFromOneAnswerIsNeverSentAgain) {
     const QJsonArray requests = server.requests();
     ASSERT_EQ(requests.size(), 2);
     EXPECT_FALSE(requests[1].toObject().value(u"headers"_s).toObject().contains(u"cookie"_s));
-}
-
-TEST_F(BetaHTTPTest, UnreachablePortIsNetwork) {
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
-    HTTPRequest request = get(u"v1/account"_s);
-    request.url.setPort(port);
-    EXPECT_EQ(errorOf(http, request), BetaError::network);
 }
 
 TEST_F(BetaHTTPTest, CancellingMidTransferIsCancelledNotNetwork) {
