@@ -56,6 +56,23 @@ TEST_F(BetaHTTPTest, CancellingMidTransferIsCancelledNotNetwork) {
     EXPECT_THROW(test::runToCompletion(http.perform(request, cancellation.token())), Cancelled);
 }
 
+// The transport's own limit, with the length announced and without: the client's size test
+// over HTTPS does not tell an announced length at the limit from one over it.
+TEST_F(BetaHTTPTest, BodyIsReadUpToTheLimitAndNoFurther) {
+    for (const auto& [name, size, chunked, tooLarge] :
+         {std::tuple{"AtTheLimit", 1'048'576, false, false},
+          {"OverTheLimit", 1'048'577, false, true},
+          {"ChunkedAtTheLimit", 1'048'576, true, false},
+          {"ChunkedFarOverTheLimit", 8'000'000, true, true}}) {
+        HTTPRequest request =
+            get(u"v1/account"_s, {{u"body_size"_s, size}, {u"chunked"_s, chunked}});
+        request.maximumBodySize = 1'048'576;
+        const auto response = test::runToCompletion(http.perform(request));
+        EXPECT_EQ(response.bodyTooLarge, tooLarge) << name;
+        EXPECT_EQ(response.body.size(), tooLarge ? 0 : size) << name;
+    }
+}
+
 // Time-outs on the virtual clock: the server is real, time is not. Before each step the real
 // server works for a moment; then virtual time moves on by the step.
 TEST_F(BetaHTTPTest, EndsOnlyWhenItsTimeIsUp) {
