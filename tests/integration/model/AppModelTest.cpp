@@ -41,19 +41,6 @@ protected:
     std::unique_ptr<AppModel>& model = harness.model;
 };
 
-TEST_F(AppModelTest, CaptureShowsTheSuggestionFromTheService) {
-    harness.openSignedIn();
-    setDraft(kDraft, {0, 36});
-    harness.captureAndWait();
-    EXPECT_EQ(model->errorMessage(), std::nullopt);
-    EXPECT_EQ(model->original(), kDraft);
-    EXPECT_EQ(model->sourceName(), u"Editor"_s);
-    EXPECT_EQ(model->suggestion(), u"I don't want to wait in order to ship."_s);
-    EXPECT_TRUE(model->canReplace());
-    EXPECT_EQ(model->usage()->used, 1);
-    EXPECT_EQ(harness.shown, 1);
-}
-
 TEST_F(AppModelTest, DuringACaptureShortcutAndPreviewDoNothingAndItsFailureIsShown) {
     harness.openSignedIn();
     // A capture through the copy fallback waits for the application, which never copies.
@@ -380,23 +367,6 @@ TEST(AppModelConfigurationTest, WithoutAValidConfigurationNothingReachesTheServi
     }
 }
 
-TEST_F(AppModelTest, SignInRunsOneBrowserFlowAndShowsTheQuota) {
-    harness.server.setQuota({{u"limit"_s, 50}, {u"used"_s, 38}});
-    harness.open();
-    EXPECT_EQ(model->accountStatus(), u"Sign in to start using your free beta requests."_s);
-    EXPECT_EQ(model->usageLabel(), u"Free beta"_s);
-    model->signIn();
-    EXPECT_EQ(model->accountStatus(), u"Finish signing in in your browser\u2026"_s);
-    runEventLoopUntil([this] { return !model->accountBusy(); });
-    EXPECT_EQ(harness.authenticator.shown().size(), 1);
-    EXPECT_FALSE(model->signingIn());
-    EXPECT_TRUE(model->signedIn());
-    EXPECT_EQ(model->accountStatus(), kSignedIn);
-    EXPECT_FALSE(model->accountStatusIsError());
-    EXPECT_EQ(model->usageLabel(), u"12 of 50 free requests remaining"_s);
-    EXPECT_TRUE(model->resetLabel().startsWith(u"Requests reset "_s));
-}
-
 // Only as much of the file is read as the parser needs to refuse it.
 TEST(ConfigurationFileTest, IsReadUpToOneByteOverTheLimitOrNotAtAll) {
     QTemporaryDir directory;
@@ -469,26 +439,6 @@ TEST_F(AppModelTest, FailedReplacementLeavesOnlyCopying) {
     EXPECT_EQ(model->copyLabel(), u"Copied"_s);
 }
 
-TEST_F(AppModelTest, DemoPreviewShowsTheSamplesWithoutAnyRequest) {
-    harness.openSignedIn();
-    model->preview();
-    EXPECT_TRUE(model->isDemo());
-    EXPECT_FALSE(model->busy());
-    EXPECT_EQ(model->sourceName(), u"Interface preview"_s);
-    EXPECT_EQ(model->original(), DemoSamples::draft());
-    EXPECT_EQ(model->suggestion(), DemoSamples::suggestion(EditMode::grammar));
-
-    model->chooseMode(EditMode::custom);
-    EXPECT_EQ(model->suggestion(), DemoSamples::suggestion(EditMode::custom));
-    model->generate();
-    EXPECT_EQ(model->suggestion(), DemoSamples::suggestion(EditMode::custom));
-
-    model->copySuggestion();
-    EXPECT_EQ(harness.editor.desktop.string(), DemoSamples::suggestion(EditMode::custom));
-    EXPECT_EQ(model->copyLabel(), u"Copied"_s);
-    EXPECT_TRUE(harness.requestsTo(u"/v1/improve"_s).isEmpty());
-}
-
 TEST_F(AppModelTest, NoAccessibilityOpensTheSettingsWithTheShortcutsHint) {
     harness.editor.desktop.setTrusted(false);
     harness.settings.setValue(u"shortcut"_s, u"controlOptionSpace"_s);
@@ -500,21 +450,6 @@ TEST_F(AppModelTest, NoAccessibilityOpensTheSettingsWithTheShortcutsHint) {
         model->accountStatus(),
         u"Turn on desktop accessibility for Tidyword, then return to your draft and press Ctrl+Alt+Space."_s);
     EXPECT_TRUE(model->accountStatusIsError());
-}
-
-TEST_F(AppModelTest, SavedShortcutIsReadBackAtTheNextStart) {
-    harness.open();
-    EXPECT_EQ(model->shortcut(), ShortcutPreset::optionShiftD);
-    model->setShortcut(ShortcutPreset::optionSpace);
-    model->saveSettings();
-    EXPECT_EQ(harness.shortcutChanged, 1);
-    EXPECT_EQ(model->accountStatus(), u"Shortcut saved."_s);
-    harness.open();
-    EXPECT_EQ(model->shortcut(), ShortcutPreset::optionSpace);
-
-    harness.settings.setValue(u"shortcut"_s, u"OptionSpace"_s);
-    harness.open();
-    EXPECT_EQ(model->shortcut(), ShortcutPreset::optionShiftD);
 }
 
 }  // namespace

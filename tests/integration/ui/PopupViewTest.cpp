@@ -81,40 +81,51 @@ TEST_F(PopupViewTest, SignedOutItNamesTheShortcutAndOffersOnlySignIn) {
     EXPECT_EQ(harness.settingsOpened, opened + 1);
 }
 
+// Signed in, and still no request: the preview only ever shows the samples.
 TEST_F(PopupViewTest, DemoShowsTheSamplesWithoutRequests) {
-    harness.open();
-    openView();
-    harness.model->preview();
+    openSignedInView();
+    AppModel& model = *harness.model;
+    model.preview();
 
+    EXPECT_TRUE(model.isDemo());
+    EXPECT_FALSE(model.busy());
+    EXPECT_EQ(label(u"source"_s)->text(), u"Interface preview"_s);
+    EXPECT_EQ(model.original(), DemoSamples::draft());
+    EXPECT_EQ(model.suggestion(), DemoSamples::suggestion(EditMode::grammar));
     EXPECT_EQ(label(u"badge"_s)->text(), u"PREVIEW"_s);
     EXPECT_TRUE(label(u"badge"_s)->styleSheet().contains(cssColor(orange())));
     EXPECT_EQ(label(u"note"_s)->text(), u"Sample text only. This preview makes no API requests."_s);
     EXPECT_EQ(find<SymbolLabel>(view.get(), u"footerSymbol"_s)->symbol(), u"eye"_s);
     EXPECT_EQ(actionBar(), (QStringList{u"copyButton"_s, u"replaceButton"_s}));
     EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
-    EXPECT_TRUE(button(u"copyButton"_s)->isEnabled());
-    EXPECT_EQ(label(u"source"_s)->text(), harness.model->sourceName());
+
+    model.chooseMode(EditMode::custom);
+    EXPECT_EQ(model.suggestion(), DemoSamples::suggestion(EditMode::custom));
+    model.generate();
+    EXPECT_EQ(model.suggestion(), DemoSamples::suggestion(EditMode::custom));
+    QTest::mouseClick(button(u"copyButton"_s), Qt::LeftButton);
+    EXPECT_EQ(harness.editor.desktop.string(), DemoSamples::suggestion(EditMode::custom));
     EXPECT_TRUE(harness.requestsTo(u"/v1/improve"_s).isEmpty());
-}
-
-TEST_F(PopupViewTest, AnUnchangedDraftLooksGood) {
-    openSignedInView();
-    setDraft(u"The cat sat."_s);
-    harness.captureAndWait();
-    ASSERT_EQ(harness.model->suggestion(), u"The cat sat."_s);
-
-    EXPECT_EQ(label(u"caption"_s)->text(), u"LOOKS GOOD"_s);
-    EXPECT_TRUE(shown(u"noCorrections"_s));
-    EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
-    EXPECT_TRUE(button(u"copyButton"_s)->isEnabled());
 }
 
 TEST_F(PopupViewTest, ASuggestionCanBeViewedCopiedAndReplaced) {
     openSignedInView();
-    setDraft(u"i dont mind"_s);
     EXPECT_FALSE(shown(u"displayPicker"_s));
+    // An unchanged draft looks good, with nothing to replace.
+    setDraft(u"The cat sat."_s);
     harness.captureAndWait();
+    ASSERT_EQ(harness.model->suggestion(), u"The cat sat."_s);
+    EXPECT_EQ(label(u"caption"_s)->text(), u"LOOKS GOOD"_s);
+    EXPECT_TRUE(shown(u"noCorrections"_s));
+    EXPECT_FALSE(button(u"replaceButton"_s)->isEnabled());
 
+    setDraft(u"i dont mind"_s);
+    harness.captureAndWait();
+    EXPECT_EQ(harness.model->errorMessage(), std::nullopt);
+    EXPECT_EQ(harness.model->original(), u"i dont mind"_s);
+    EXPECT_EQ(label(u"source"_s)->text(), u"Editor"_s);
+    EXPECT_EQ(harness.model->usage()->used, 2);
+    EXPECT_EQ(harness.shown, 2);
     EXPECT_EQ(label(u"caption"_s)->text(), u"YOUR DRAFT, REFINED"_s);
     EXPECT_FALSE(shown(u"noCorrections"_s));
     EXPECT_TRUE(shown(u"displayPicker"_s));

@@ -52,27 +52,34 @@ TEST_F(SettingsViewTest, AnUnconfiguredBuildCannotSignInButPreviews) {
 }
 
 TEST_F(SettingsViewTest, SigningInShowsProgressThenTheAccountControls) {
+    harness.server.setQuota({{u"limit"_s, 50}, {u"used"_s, 38}});
     openView();
+    EXPECT_EQ(label(u"status"_s)->text(), u"Sign in to start using your free beta requests."_s);
+    EXPECT_EQ(label(u"requests"_s)->text(), u"Free beta"_s);
     EXPECT_FALSE(shown(label(u"resetDate"_s)));  // nothing to reset before an account is known
     EXPECT_FALSE(spinning());
     QTest::mouseClick(button(u"signInButton"_s), Qt::LeftButton);
     EXPECT_TRUE(spinning());
+    EXPECT_EQ(label(u"status"_s)->text(), u"Finish signing in in your browser\u2026"_s);
 
     test::runEventLoopUntil(
         [this] { return harness.model->signedIn() && !harness.model->accountBusy(); });
+    EXPECT_EQ(harness.authenticator.shown().size(), 1);
+    EXPECT_FALSE(harness.model->signingIn());
+    EXPECT_EQ(label(u"status"_s)->text(), u"Signed in. Your free requests are ready."_s);
+    EXPECT_FALSE(harness.model->accountStatusIsError());
     EXPECT_FALSE(shown(button(u"signInButton"_s)));
     EXPECT_TRUE(shown(button(u"refreshButton"_s)));
     EXPECT_TRUE(shown(button(u"signOutButton"_s)));
     EXPECT_FALSE(spinning());
-    EXPECT_EQ(label(u"requests"_s)->text(), harness.model->usageLabel());
+    EXPECT_EQ(label(u"requests"_s)->text(), u"12 of 50 free requests remaining"_s);
     EXPECT_TRUE(shown(label(u"resetDate"_s)));
-    EXPECT_EQ(label(u"resetDate"_s)->text(), harness.model->resetLabel());
+    EXPECT_TRUE(label(u"resetDate"_s)->text().startsWith(u"Requests reset "_s));
 
-    harness.server.control("POST", u"quota"_s,
-                           QJsonDocument(QJsonObject{{u"limit"_s, 50}, {u"used"_s, 7}}));
+    harness.server.setQuota({{u"limit"_s, 50}, {u"used"_s, 7}});
     QTest::mouseClick(button(u"refreshButton"_s), Qt::LeftButton);
     test::runEventLoopUntil([this] { return harness.model->usage()->used == 7; });
-    EXPECT_EQ(label(u"requests"_s)->text(), harness.model->usageLabel());
+    EXPECT_EQ(label(u"requests"_s)->text(), u"43 of 50 free requests remaining"_s);
 
     QTest::mouseClick(button(u"signOutButton"_s), Qt::LeftButton);
     test::runEventLoopUntil([this] { return !harness.model->signedIn(); });
@@ -137,10 +144,16 @@ TEST_F(SettingsViewTest, AChosenShortcutShowsAtOnceAndIsKeptOnlyBySaving) {
 
     QTest::mouseClick(button(u"saveButton"_s), Qt::LeftButton);
     EXPECT_EQ(harness.shortcutChanged, 1);
-    EXPECT_EQ(harness.settings.value(u"shortcut"_s).toString(),
-              rawValue(ShortcutPreset::optionSpace));
     EXPECT_TRUE(shown(label(u"status"_s)));
-    EXPECT_EQ(label(u"status"_s)->text(), harness.model->accountStatus());
+    EXPECT_EQ(label(u"status"_s)->text(), u"Shortcut saved."_s);
+
+    // The next start reads it back, and one it does not know as the default.
+    view.reset();
+    harness.open();
+    EXPECT_EQ(harness.model->shortcut(), ShortcutPreset::optionSpace);
+    harness.settings.setValue(u"shortcut"_s, u"OptionSpace"_s);
+    harness.open();
+    EXPECT_EQ(harness.model->shortcut(), ShortcutPreset::optionShiftD);
 }
 
 TEST_F(SettingsViewTest, TheWheelChangesTheShortcutOnlyOnceTheUserFocusedThePicker) {
