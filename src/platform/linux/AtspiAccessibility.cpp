@@ -506,9 +506,9 @@ std::optional<QString> AtspiAccessibility::stringAttribute(const AccessibleEleme
                 return roleName(*role, hasState(accessible, ATSPI_STATE_SINGLE_LINE) == true);
             }
             case Attribute::subrole:
-                if (roleOf(accessible) == ATSPI_ROLE_PASSWORD_TEXT) {
-                    return QStringLiteral("AXSecureTextField");
-                }
+                // AT-SPI has no subroles: a password field has a role of its own, which
+                // protectedContent reports. Asking for it here too would cost a request more for
+                // every element a protection check walks through.
                 return std::nullopt;
             case Attribute::title: {
                 if (outOfTime()) {
