@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # toolchain
-    g++ make cmake ninja-build pkg-config clang-format
+    g++ make cmake ninja-build pkg-config clang-format clang-tidy
     # libraries
     qt6-base-dev qt6-svg-dev qcoro-qt6-dev libicu-dev libsecret-1-dev
     libxcb1-dev libxcb-res0-dev libxcb-xtest0-dev libxcb-xfixes0-dev libxcb-xinput-dev

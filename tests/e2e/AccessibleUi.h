@@ -121,7 +121,7 @@ private:
     using Owned = std::unique_ptr<T, Unref>;
 
     static QString taken(gchar* characters) {
-        const QString result = QString::fromUtf8(characters);
+        QString result = QString::fromUtf8(characters);
         g_free(characters);
         return result;
     }

@@ -29,7 +29,8 @@ inline void followAuthorization(HTTPTransport transport,
 }
 
 // A behaviour that follows every authorization URL shown.
-inline platform::sim::SimulatedWebAuthenticator::Behaviour followingWith(HTTPTransport transport) {
+inline platform::sim::SimulatedWebAuthenticator::Behaviour followingWith(
+    const HTTPTransport& transport) {
     return [transport](platform::sim::SimulatedWebAuthenticator& browser,
                        const platform::sim::SimulatedWebAuthenticator::Shown& shown) {
         followAuthorization(transport, browser, shown.url);

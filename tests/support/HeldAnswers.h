@@ -20,7 +20,7 @@ public:
     void letThrough() { gate_.advance(kLongerThanAnyTest); }
 
     // `transport`, with the holding.
-    HTTPTransport around(HTTPTransport transport) {
+    HTTPTransport around(const HTTPTransport& transport) {
         return [this, transport](HTTPRequest request, CancellationToken cancellation) {
             const bool hold = held_ && request.url.path().endsWith(*held_);
             if (hold) {
