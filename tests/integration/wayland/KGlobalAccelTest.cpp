@@ -356,7 +356,7 @@ TEST_F(KGlobalAccelServiceTest, ARegistrationTheServiceCannotAnswerSaysWhy) {
             const auto pid = static_cast<pid_t>(service->processId());
             ASSERT_EQ(::kill(pid, SIGSTOP), 0) << row.name;
             // Lets it go on after 10 s, unless the registration has returned by then.
-            thaw = std::jthread([pid](std::stop_token stop) {
+            thaw = std::jthread([pid](const std::stop_token& stop) {
                 std::mutex mutex;
                 std::condition_variable_any stopped;
                 std::unique_lock lock(mutex);
