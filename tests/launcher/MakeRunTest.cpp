@@ -149,7 +149,7 @@ protected:
                                    ? qEnvironmentVariable("TIDYWORD_SCREENSHOTS")
                                    : state.path();
         QDir().mkpath(folder);
-        const QString path = QDir(folder).absoluteFilePath(name);
+        QString path = QDir(folder).absoluteFilePath(name);
         EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(path))
             << name.toStdString();
         return path;

@@ -140,7 +140,7 @@ TEST_F(XcbClipboardTest, RestoredContentsAreServedExactlyAndByteForByte) {
     const QJsonObject read = readBy(TIDYWORD_CLIPBOARD_PEER, {u"application/x-tidyword-test"_s,
                                                               u"image/png"_s, u"text/plain"_s});
     QStringList types;
-    for (const QJsonValue& offered : read.value(u"types").toArray()) {
+    for (const QJsonValue offered : read.value(u"types").toArray()) {
         // Qt lists the protocol's own targets too, and adds an image type of its own making.
         const QString type = offered.toString();
         if (!XcbClipboard::metaTargets().contains(type) && type != u"application/x-qt-image") {
