@@ -553,12 +553,15 @@ void PopupView::renderResultPanel() {
     const QString suggestion = busy ? QString() : model.suggestion();
     const PreviewDisplay display =
         hasSuggestion && !busy ? model.displayMode() : PreviewDisplay::original;
-    // Setting the same document again would lay the whole text out again.
-    if (QString html = resultHtml(model.original(), suggestion, display); html != shownHtml_) {
-        shownHtml_ = std::move(html);
-        resultText_->setHtml(shownHtml_);
+    // The document and its diff are made again only for a text that changed: set again, the same
+    // document would be laid out again.
+    auto shown = std::tuple(model.original(), suggestion, display);
+    if (shownResult_ != shown) {
+        resultText_->setHtml(resultHtml(model.original(), suggestion, display));
+        resultText_->setAccessibleDescription(
+            resultDescription(model.original(), suggestion, display));
+        shownResult_ = std::move(shown);
     }
-    resultText_->setAccessibleDescription(resultDescription(model.original(), suggestion, display));
     resultText_->setVisible(busy || hasOriginal || hasSuggestion);
     resultScroll_->updateGeometry();
 }

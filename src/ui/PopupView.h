@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <tuple>
 
 class QAbstractButton;
 class QButtonGroup;
@@ -59,7 +60,8 @@ private:
     AppModel& model_;
     RenderSchedule* schedule_ = nullptr;
     // What was last handed to the widgets whose setters redo their work for an equal value.
-    QString shownHtml_;
+    // The text the result shows, as (original, suggestion, display).
+    std::optional<std::tuple<QString, QString, PreviewDisplay>> shownResult_;
     std::optional<bool> badgeIsDemo_;
     QString copyIconName_;
 
