@@ -12,6 +12,7 @@
 #include <gio/gio.h>
 
 #include <chrono>
+#include <cstring>
 #include <deque>
 
 namespace tidyword::platform::linux_desktop {
@@ -267,9 +268,11 @@ void AtspiAccessibility::setMessagingTimeout(const AccessibleElement& /*applicat
 
 namespace {
 
-// The parent, or none.
+// The parent, or none. An application's tree ends at the application: above it is the
+// desktop, which belongs to no application, and asking it goes through the registry.
 Accessible parentOf(AtspiAccessible* accessible) {
-    if (outOfTime()) {
+    const char* path = reinterpret_cast<const AtspiObject*>(accessible)->path;
+    if (outOfTime() || (path && std::strcmp(path, ATSPI_DBUS_PATH_ROOT) == 0)) {
         return nullptr;
     }
     GError* error = nullptr;
@@ -283,8 +286,8 @@ Accessible parentOf(AtspiAccessible* accessible) {
 // Qt reports a widget that forwards its focus to another (a scroll area's viewport, for one)
 // as FOCUSED too, though it cannot take the keyboard itself: the element that has the focus
 // is then its nearest FOCUSED and FOCUSABLE ancestor.
-Accessible focusOwner(AtspiAccessible* claimant) {
-    if (hasState(claimant, ATSPI_STATE_FOCUSABLE) != false) {
+Accessible focusOwner(AtspiAccessible* claimant, const StateSet& claimantStates) {
+    if (claimantStates.has(ATSPI_STATE_FOCUSABLE)) {
         return newReference(claimant);
     }
     Accessible ancestor = parentOf(claimant);
@@ -349,7 +352,8 @@ AtspiAccessibility::Accessible AtspiAccessibility::focusedElementOf(AtspiAccessi
     const Accessible held =
         newReference(remembered != lastFocused_.end() ? remembered->second.get() : nullptr);
     AtspiAccessible* last = held.get();
-    if (last && hasState(last, ATSPI_STATE_FOCUSED) == true) {
+    const auto lastStates = last ? statesOf(last) : std::nullopt;
+    if (lastStates && lastStates->has(ATSPI_STATE_FOCUSED)) {
         // Some toolkits (Qt) announce the window's focus after the field's: the field inside
         // it is the focused element.
         const auto role = roleOf(last);
@@ -359,7 +363,7 @@ AtspiAccessibility::Accessible AtspiAccessibility::focusedElementOf(AtspiAccessi
                 return inside;
             }
         }
-        Accessible owner = focusOwner(last);
+        Accessible owner = focusOwner(last, *lastStates);
         remember(key, owner.get());
         return owner;
     }
@@ -373,8 +377,9 @@ AtspiAccessibility::Accessible AtspiAccessibility::focusedElementOf(AtspiAccessi
     }
     // An application in the background has no FOCUSED element, yet it keeps the one that
     // gets the keyboard back when it is activated: the last one that had it.
-    if (last && hasState(last, ATSPI_STATE_DEFUNCT) == false &&
-        hasState(last, ATSPI_STATE_SHOWING) == true) {
+    const auto lastStatesNow = last ? statesOf(last) : std::nullopt;
+    if (lastStatesNow && !lastStatesNow->has(ATSPI_STATE_DEFUNCT) &&
+        lastStatesNow->has(ATSPI_STATE_SHOWING)) {
         return newReference(last);
     }
     return nullptr;

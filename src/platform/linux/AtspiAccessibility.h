@@ -31,7 +31,7 @@
 // | value                | the Text interface's whole text                                 |
 // | selectedText         | the text of the first selection (empty with none)              |
 // | selectedRange        | the first selection (the caret, empty, with none), in UTF-16   |
-// | parent, title        | the parent; the name                                            |
+// | parent, title        | the parent (none for an application); the name                  |
 // | document             | the Document interface's "DocURL" or "URI" attribute            |
 // | enabled, editable    | the ENABLED and EDITABLE states                                 |
 // | settable value/text  | the EditableText interface on an EDITABLE element               |

@@ -51,10 +51,23 @@ auto withinDeadline(std::chrono::milliseconds allowance, Call call) -> decltype(
 std::optional<int> timeLeft();
 bool outOfTime();
 
-// The element's state as it reports it now. The library's cached states follow the
+// The states an element reported in one answer.
+class StateSet {
+public:
+    explicit StateSet(quint64 bits) : bits_(bits) {}
+    bool has(AtspiStateType state) const { return state < 64 && ((bits_ >> state) & 1U) != 0; }
+
+private:
+    quint64 bits_;
+};
+
+// The element's states as it reports them now. The library's cached states follow the
 // application's events, and one missed event would leave a stale state forever; this asks the
-// application, without dispatching anything else meanwhile (the library's own handlers must not
-// run inside one of our requests). None when it does not answer in time.
+// application, over its own connection where it has one, without dispatching anything else
+// meanwhile (the library's own handlers must not run inside one of our requests). None when it
+// does not answer in time.
+std::optional<StateSet> statesOf(AtspiAccessible* accessible);
+// One state of `statesOf`.
 std::optional<bool> hasState(AtspiAccessible* accessible, AtspiStateType state);
 
 // The process of the application that `accessible` belongs to, as the accessibility bus knows

@@ -35,6 +35,12 @@ bool failed(GError*& error) {
 }
 
 bool countsCodePoints(AtspiAccessible* accessible) {
+    // The library keeps an application's toolkit once it has been asked: reading it there spares
+    // the walk up to the application, whose last step asks the desktop's role of the registry.
+    const auto* object = reinterpret_cast<const AtspiObject*>(accessible);
+    if (object->app && object->app->toolkit_name) {
+        return g_ascii_strncasecmp(object->app->toolkit_name, "qt", 2) != 0;
+    }
     GError* error = nullptr;
     const auto application = adoptObject(atspi_accessible_get_application(accessible, &error));
     if (failed(error) || !application) {

@@ -126,6 +126,9 @@ TEST_F(AtspiCaptureTest, ASelectionMadeWithKeysComesBackExactlyAndIsPastedOver) 
         EXPECT_TRUE(selection.canReplace);
         EXPECT_EQ(selection.processIdentifier, source);
         EXPECT_EQ(selection.sourceAppName, appName);
+        // An application's tree ends at the application, not at the desktop above it.
+        EXPECT_FALSE(accessibility->elementAttribute(selection.application,
+                                                     Accessibility::Attribute::parent));
         // The window the field is in: mousepad's names the file, Qt's has its own title.
         const QString window = appName == u"Mousepad"_s ? u"draft.txt"_s : u"Plain field"_s;
         EXPECT_TRUE(selection.windowTitle.value_or(QString()).contains(window))
