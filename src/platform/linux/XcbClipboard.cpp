@@ -1,5 +1,6 @@
 #include "platform/linux/XcbClipboard.h"
 
+#include "platform/linux/ClipboardText.h"
 #include "platform/linux/OwnedHandle.h"
 
 #include <xcb/xfixes.h>
@@ -435,42 +436,16 @@ void XcbClipboard::writeItems(const QList<Item>& items) {
     }
 }
 
-namespace {
-
-Pasteboard::Item textItem(const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    Pasteboard::Item item{{u"UTF8_STRING"_qs, utf8},
-                          {u"text/plain;charset=utf-8"_qs, utf8},
-                          {u"text/plain"_qs, utf8}};
-    // The oldest clients ask for Latin-1, which only some texts can be.
-    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x100; })) {
-        item.append({u"STRING"_qs, text.toLatin1()});
-    }
-    return item;
-}
-
-}  // namespace
-
 bool XcbClipboard::setString(const QString& text) {
     return takeOwnership(textItem(text));
 }
 
 bool XcbClipboard::setTransientString(const QString& text) {
-    Item item = textItem(text);
-    item.append({QString::fromUtf16(transientMarkType), QByteArrayLiteral("secret")});
-    return takeOwnership(item);
+    return takeOwnership(textItem(text, true));
 }
 
 std::optional<QString> XcbClipboard::string() {
-    for (const char16_t* type : {u"UTF8_STRING", u"text/plain;charset=utf-8"}) {
-        if (const auto text = data(0, QString::fromUtf16(type), longestString)) {
-            return QString::fromUtf8(text->bytes);
-        }
-    }
-    if (const auto text = data(0, u"STRING"_qs, longestString)) {
-        return QString::fromLatin1(text->bytes);
-    }
-    return std::nullopt;
+    return plainText(*this, longestString);
 }
 
 void XcbClipboard::keepAfterExit() {

@@ -1,0 +1,36 @@
+#include "platform/linux/ClipboardText.h"
+
+#include <algorithm>
+
+namespace tidyword::platform::linux_desktop {
+
+using namespace Qt::Literals::StringLiterals;
+
+Pasteboard::Item textItem(const QString& text, bool transient) {
+    const QByteArray utf8 = text.toUtf8();
+    Pasteboard::Item item{
+        {u"UTF8_STRING"_s, utf8}, {u"text/plain;charset=utf-8"_s, utf8}, {u"text/plain"_s, utf8}};
+    // The oldest clients ask for Latin-1, which only some texts can be.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x100; })) {
+        item.append({u"STRING"_s, text.toLatin1()});
+    }
+    if (transient) {
+        item.append(
+            {QString::fromUtf16(Pasteboard::transientMarkType), QByteArrayLiteral("secret")});
+    }
+    return item;
+}
+
+std::optional<QString> plainText(Pasteboard& pasteboard, qint64 longest) {
+    for (const char16_t* type : {u"UTF8_STRING", u"text/plain;charset=utf-8"}) {
+        if (const auto text = pasteboard.data(0, QString::fromUtf16(type), longest)) {
+            return QString::fromUtf8(text->bytes);
+        }
+    }
+    if (const auto text = pasteboard.data(0, u"STRING"_s, longest)) {
+        return QString::fromLatin1(text->bytes);
+    }
+    return std::nullopt;
+}
+
+}  // namespace tidyword::platform::linux_desktop
