@@ -44,6 +44,9 @@ packages=(
     # KDE's global shortcuts in tests: KWin's fake-input protocol (to press keys on KWin's own
     # keyboard) and KDE's stand-alone shortcut daemon (to stop, freeze and start again)
     plasma-wayland-protocols libkf5globalaccel-bin
+    # the desktop portal with KDE's backend (a Qt 5 program, which needs Qt 5's Wayland
+    # platform), through which Tidyword presses the paste keys on Wayland
+    xdg-desktop-portal xdg-desktop-portal-kde qtwayland5
     # fuzzing: clang with libFuzzer
     clang libclang-rt-14-dev
 )

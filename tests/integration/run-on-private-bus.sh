@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command on a private D-Bus session bus of its own, in a temporary home, so that it
 # meets only the services this script starts: nothing can be activated on demand.
-#   run-on-private-bus.sh [--keyring] [--desktop] [--tray] [--wayland mutter|kwin] -- command...
+#   run-on-private-bus.sh [--keyring] [--desktop] [--tray] [--wayland mutter|kwin] [--portal] -- command...
 # --keyring starts GNOME Keyring's Secret Service, with its login collection created and
 # unlocked before anything asks for it.
 # --desktop starts a desktop of its own: an X server (Xvfb), a window manager (openbox), and
@@ -12,18 +12,21 @@
 # 1280x800 output and no X server, and the accessibility bus as --desktop does. The command
 # finds it through WAYLAND_DISPLAY, XDG_SESSION_TYPE=wayland and XDG_CURRENT_DESKTOP (GNOME or
 # KDE); DISPLAY is unset.
+# --portal adds, on KWin, the desktop portal (org.freedesktop.portal.Desktop) with KDE's backend.
 set -euo pipefail
 
 keyring=false
 desktop=false
 tray=false
 wayland=
-usage="usage: $0 [--keyring] [--desktop] [--tray] [--wayland mutter|kwin] -- command..."
+portal=false
+usage="usage: $0 [--keyring] [--desktop] [--tray] [--wayland mutter|kwin] [--portal] -- command..."
 while [ $# -gt 0 ]; do
     case "$1" in
         --keyring) keyring=true; shift ;;
         --desktop) desktop=true; shift ;;
         --tray) desktop=true; tray=true; shift ;;
+        --portal) portal=true; shift ;;
         --wayland)
             case "${2:-}" in
                 mutter|kwin) wayland=$2; shift 2 ;;
@@ -33,6 +36,10 @@ while [ $# -gt 0 ]; do
         *) echo "$usage" >&2; exit 2 ;;
     esac
 done
+if [ "$portal" = true ] && [ "$wayland" != kwin ]; then
+    echo "run-on-private-bus: --portal needs --wayland kwin" >&2
+    exit 2
+fi
 if [ "$desktop" = true ] && [ -n "$wayland" ]; then
     echo "run-on-private-bus: --desktop and --tray are X11 desktops; --wayland is another" >&2
     exit 2
@@ -155,6 +162,16 @@ if [ -n "$4" ]; then
             await "has_owner org.kde.kglobalaccel" 20 ;;
     esac
     start_accessibility
+    if [ "$5" = true ]; then
+        # The KDE backend is a Qt 5 program: it needs the platform of its own Qt.
+        QT_QPA_PLATFORM=wayland /usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde \
+            >/dev/null 2>&1 &
+        started+=($!)
+        await "has_owner org.freedesktop.impl.portal.desktop.kde" 20
+        /usr/libexec/xdg-desktop-portal --replace >/dev/null 2>&1 &
+        started+=($!)
+        await "has_owner org.freedesktop.portal.Desktop" 20
+    fi
 fi
 
 if [ "$1" = true ]; then
@@ -162,12 +179,12 @@ if [ "$1" = true ]; then
     # The daemon returns before it has taken its name on the bus.
     await "has_owner org.freedesktop.secrets"
 fi
-shift 4
+shift 5
 "$@"
 '
 # Not exec: the temporary home goes once the bus has ended.
 status=0
 dbus-run-session --config-file="$home/bus.conf" -- \
-    bash -c "$inner" "$0" "$keyring" "$desktop" "$tray" "$wayland" "$@" \
+    bash -c "$inner" "$0" "$keyring" "$desktop" "$tray" "$wayland" "$portal" "$@" \
     2> >(grep -v "Failed to set fd limit" >&2) || status=$?
 exit "$status"

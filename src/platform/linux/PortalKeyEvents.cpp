@@ -1,0 +1,206 @@
+#include "platform/linux/PortalKeyEvents.h"
+
+#include "platform/linux/OwnedHandle.h"
+
+#include <QByteArray>
+#include <QThread>
+
+#include <gio/gio.h>
+
+#include <optional>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kPortal[] = "org.freedesktop.portal.Desktop";
+constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
+constexpr char kRemoteDesktop[] = "org.freedesktop.portal.RemoteDesktop";
+constexpr guint32 kKeyboard = 1;
+constexpr gint32 kControl = 0xffe3;  // Control_L
+constexpr gint32 kLetterC = 0x63;
+constexpr gint32 kLetterV = 0x76;
+
+gint milliseconds(std::chrono::milliseconds duration) {
+    return static_cast<gint>(duration.count());
+}
+
+// The portal's answer to one request: the results when the user (or the desktop) granted it.
+struct Answer {
+    bool arrived = false;
+    guint32 response = 2;  // 0 granted, 1 refused, 2 ended otherwise
+    OwnedVariant results;
+};
+
+void answered(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,
+              const gchar* /*interface*/, const gchar* /*signal*/, GVariant* parameters,
+              gpointer data) {
+    auto& answer = *static_cast<Answer*>(data);
+    GVariant* results = nullptr;
+    g_variant_get(parameters, "(u@a{sv})", &answer.response, &results);
+    answer.results.reset(results);
+    answer.arrived = true;
+}
+
+// Makes one portal request and waits for its Response, on a main context of its own: nothing
+// else of Tidyword's runs meanwhile. The results when granted, else none. `parameters` is
+// floating, with `token` as the handle_token of its options.
+std::optional<OwnedVariant> request(GDBusConnection* bus, const char* method, GVariant* parameters,
+                                    const QByteArray& token, std::chrono::milliseconds wait) {
+    // The Request object's path is known before the call, so that its answer cannot be missed.
+    QByteArray sender = QByteArray(g_dbus_connection_get_unique_name(bus)).mid(1);
+    sender.replace('.', '_');
+    const QByteArray path = "/org/freedesktop/portal/desktop/request/" + sender + '/' + token;
+    Answer answer;
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    const guint subscription = g_dbus_connection_signal_subscribe(
+        bus, kPortal, "org.freedesktop.portal.Request", "Response", path.constData(), nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, &answered, &answer, nullptr);
+    GError* error = nullptr;
+    const OwnedVariant handle(g_dbus_connection_call_sync(
+        bus, kPortal, kPortalPath, kRemoteDesktop, method, parameters, G_VARIANT_TYPE("(o)"),
+        G_DBUS_CALL_FLAGS_NONE, milliseconds(wait), nullptr, &error));
+    const OwnedError failure(error);
+    const Clock::time_point deadline = Clock::now() + wait;
+    while (handle && !answer.arrived && Clock::now() < deadline) {
+        // Wakes at least every 10 ms to look at the clock.
+        GSource* tick = g_timeout_source_new(10);
+        g_source_set_callback(
+            tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+        g_source_attach(tick, context);
+        g_main_context_iteration(context, TRUE);
+        g_source_destroy(tick);
+        g_source_unref(tick);
+    }
+    g_dbus_connection_signal_unsubscribe(bus, subscription);
+    // What the unsubscription leaves to run (its own clean-up) runs here, not elsewhere.
+    while (g_main_context_iteration(context, FALSE)) {
+    }
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+    if (!answer.arrived || answer.response != 0 || !answer.results) {
+        return std::nullopt;
+    }
+    return std::move(answer.results);
+}
+
+bool call(GDBusConnection* bus, const char* path, const char* interface, const char* method,
+          GVariant* parameters) {
+    GError* error = nullptr;
+    const OwnedVariant reply(g_dbus_connection_call_sync(
+        bus, kPortal, path, interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE,
+        milliseconds(PortalKeyEvents::answerWait), nullptr, &error));
+    const OwnedError failure(error);
+    return reply != nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<PortalKeyEvents> PortalKeyEvents::open(Workspace& workspace,
+                                                       std::function<bool()> heldModifiers) {
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    const OwnedError failure(error);
+    if (!bus) {
+        return nullptr;
+    }
+    // The interface is there when its version can be read.
+    const OwnedVariant version(g_dbus_connection_call_sync(
+        bus, kPortal, kPortalPath, "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", kRemoteDesktop, "version"), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NONE, milliseconds(answerWait), nullptr, nullptr));
+    if (!version) {
+        g_object_unref(bus);
+        return nullptr;
+    }
+    return std::unique_ptr<PortalKeyEvents>(
+        new PortalKeyEvents(bus, workspace, std::move(heldModifiers)));
+}
+
+PortalKeyEvents::PortalKeyEvents(GDBusConnection* bus, Workspace& workspace,
+                                 std::function<bool()> heldModifiers)
+    : bus_(bus), workspace_(workspace), heldModifiers_(std::move(heldModifiers)) {}
+
+PortalKeyEvents::~PortalKeyEvents() {
+    g_object_unref(bus_);
+}
+
+bool PortalKeyEvents::inFront(qint32 processIdentifier) {
+    const auto front = workspace_.frontmostApplication();
+    return front && front->processIdentifier == processIdentifier;
+}
+
+bool PortalKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
+    if (!inFront(processIdentifier)) {
+        return false;
+    }
+    if (heldModifiers_) {
+        const Clock::time_point deadline = Clock::now() + modifierWait;
+        while (heldModifiers_()) {
+            if (Clock::now() >= deadline) {
+                return false;
+            }
+            QThread::msleep(10);
+        }
+    }
+    const auto token = [this] { return QByteArray("tidyword") + QByteArray::number(++requests_); };
+
+    QByteArray handleToken = token();
+    GVariantBuilder options;
+    g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&options, "{sv}", "handle_token",
+                          g_variant_new_string(handleToken.constData()));
+    g_variant_builder_add(&options, "{sv}", "session_handle_token",
+                          g_variant_new_string(token().constData()));
+    const auto created =
+        request(bus_, "CreateSession", g_variant_new("(a{sv})", &options), handleToken, answerWait);
+    const char* session = nullptr;
+    if (!created || !g_variant_lookup(created->get(), "session_handle", "&s", &session)) {
+        return false;
+    }
+    const QByteArray sessionPath(session);
+    bool posted = false;
+    {
+        handleToken = token();
+        g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+        g_variant_builder_add(&options, "{sv}", "handle_token",
+                              g_variant_new_string(handleToken.constData()));
+        g_variant_builder_add(&options, "{sv}", "types", g_variant_new_uint32(kKeyboard));
+        const auto selected = request(bus_, "SelectDevices",
+                                      g_variant_new("(oa{sv})", sessionPath.constData(), &options),
+                                      handleToken, answerWait);
+
+        handleToken = token();
+        g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+        g_variant_builder_add(&options, "{sv}", "handle_token",
+                              g_variant_new_string(handleToken.constData()));
+        const auto started =
+            selected ? request(bus_, "Start",
+                               g_variant_new("(osa{sv})", sessionPath.constData(), "", &options),
+                               handleToken, consentWait)
+                     : std::nullopt;
+        guint32 devices = 0;
+        // A consent dialog may have taken the keyboard meanwhile: the source must have it back.
+        if (started && g_variant_lookup(started->get(), "devices", "u", &devices) &&
+            (devices & kKeyboard) != 0 && inFront(processIdentifier)) {
+            const gint32 letter = shortcut == Shortcut::copy ? kLetterC : kLetterV;
+            posted = true;
+            for (const auto& [keysym, pressed] :
+                 {std::pair{kControl, 1U}, {letter, 1U}, {letter, 0U}, {kControl, 0U}}) {
+                // Every release is sent even after a failure: no key is left down.
+                posted = call(bus_, kPortalPath, kRemoteDesktop, "NotifyKeyboardKeysym",
+                              g_variant_new("(o@a{sv}iu)", sessionPath.constData(),
+                                            g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0),
+                                            keysym, pressed)) &&
+                         posted;
+            }
+        }
+    }
+    call(bus_, sessionPath.constData(), "org.freedesktop.portal.Session", "Close", nullptr);
+    return posted;
+}
+
+}  // namespace tidyword::platform::linux_desktop

@@ -1,0 +1,58 @@
+// Synthetic copy and paste chords on Wayland through the desktop's RemoteDesktop portal: a
+// keyboard-only session is opened for one chord and closed after it, and Control+C or
+// Control+V goes in as keysyms (so any keyboard layout types them), only while the given process
+// is in front: a compositor delivers them to whatever has the keyboard focus.
+//
+// Opening the session is where the desktop asks the user, if it does: on Plasma 5.27 it does
+// not; Plasma 6 and GNOME ask once. A refusal, or a portal that does not answer in time, fails
+// the post; nothing is typed then.
+#pragma once
+
+#include "platform/KeyEvents.h"
+#include "platform/Workspace.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+// NOLINTBEGIN(bugprone-reserved-identifier): the C library's own tag, declared here so that
+// its header stays out of ours
+typedef struct _GDBusConnection GDBusConnection;
+// NOLINTEND(bugprone-reserved-identifier)
+
+namespace tidyword::platform::linux_desktop {
+
+class PortalKeyEvents final : public KeyEvents {
+public:
+    // How long the portal may take to answer a request; the start of a session may wait on the
+    // user's consent.
+    static constexpr std::chrono::milliseconds answerWait{2000};
+    static constexpr std::chrono::milliseconds consentWait{60'000};
+
+    // None without a session bus whose portal offers RemoteDesktop. `heldModifiers`, where the
+    // shortcut's backend can tell, says whether the user still holds a modifier of the shortcut;
+    // the post waits (up to `modifierWait`) until none is, as a held Alt would turn Control+V
+    // into another chord.
+    static std::unique_ptr<PortalKeyEvents> open(Workspace& workspace,
+                                                 std::function<bool()> heldModifiers = {});
+    ~PortalKeyEvents() override;
+    PortalKeyEvents(const PortalKeyEvents&) = delete;
+    PortalKeyEvents& operator=(const PortalKeyEvents&) = delete;
+
+    static constexpr std::chrono::milliseconds modifierWait{1000};
+
+    bool post(Shortcut shortcut, qint32 processIdentifier) override;
+
+private:
+    PortalKeyEvents(GDBusConnection* bus, Workspace& workspace,
+                    std::function<bool()> heldModifiers);
+
+    bool inFront(qint32 processIdentifier);
+
+    GDBusConnection* bus_;
+    Workspace& workspace_;
+    std::function<bool()> heldModifiers_;
+    int requests_ = 0;  // for unique request tokens
+};
+
+}  // namespace tidyword::platform::linux_desktop
