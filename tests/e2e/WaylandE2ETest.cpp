@@ -1,6 +1,7 @@
 // Tidyword end to end on a Wayland desktop (headless mutter or KWin, as XDG_CURRENT_DESKTOP
 // says): the production binary on Qt's Wayland platform, the shortcut as that desktop delivers
-// it, and mousepad as a native Wayland client, driven only from outside through AT-SPI.
+// it, mousepad as a native Wayland client, driven only from outside through AT-SPI, and on KWin
+// the user's clipboard as another client reads it.
 #include "e2e/InstalledTidyword.h"
 #include "wayland/KWinKeyboard.h"
 
@@ -59,12 +60,27 @@ TEST_F(WaylandE2ETest, TheShortcutImprovesTheSelectionAndReplaceEditsItInPlace) 
     test::pollUntil([this] { return editorUi->hasActiveWindow() && !ui->hasActiveWindow(); }, 50ms,
                     kPatience);
     ASSERT_TRUE(editorUi->selectText());
+    // What the user had copied (KWin only: mutter offers no client a clipboard without focus).
+    if (!onGnome()) {
+        ASSERT_EQ(QProcess::execute(u"wl-copy"_s, {u"the user's own words"_s}), 0);
+    }
 
     pressShortcut();
     test::pollUntil([this] { return showsLabel(u"YOUR DRAFT, REFINED"_s); }, 50ms, kPatience);
     ASSERT_TRUE(showsLabel(u"Mousepad"_s)) << shownTexts();
     ASSERT_TRUE(ui->press(u"Replace selection"_s));
     test::pollUntil([this] { return editorUi->editableText() == test::kRewrite; }, 50ms, kPatience);
+    // Tidyword puts it back once it has read the replacement back.
+    if (!onGnome()) {
+        test::pollUntil(
+            [] {
+                QProcess paste;
+                paste.start(u"wl-paste"_s, {u"--no-newline"_s});
+                paste.waitForFinished();
+                return paste.readAllStandardOutput() == "the user's own words";
+            },
+            50ms, kPatience);
+    }
     // The popup is gone and the editor has the keyboard again.
     test::pollUntil([this] { return !showsButton(u"Dismiss"_s) && editorUi->hasActiveWindow(); },
                     50ms, kPatience);

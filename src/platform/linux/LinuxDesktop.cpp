@@ -19,7 +19,17 @@ LinuxDesktop::LinuxDesktop() : session_(DesktopSession::decide(probeSession())) 
         if (session_.frontApplication == DesktopSession::FrontApplication::atspiActiveWindow) {
             workspace_ = AtspiWorkspace::open();
         }
-        if (session_.replacement == DesktopSession::Replacement::directEdit) {
+        if (session_.replacement == DesktopSession::Replacement::remoteDesktopPaste && workspace_) {
+            // Both halves of the paste, or neither: keys without a clipboard that proves its
+            // writes would paste whatever it holds.
+            auto keys = PortalKeyEvents::open(*workspace_);
+            auto clipboard = DataControlClipboard::open();
+            if (keys && clipboard) {
+                keys_ = std::move(keys);
+                waylandClipboard_ = std::move(clipboard);
+            }
+        }
+        if (!keys_) {
             textEditing_ = std::make_unique<AtspiTextEditing>();
         }
         const QString executable = QCoreApplication::applicationFilePath();

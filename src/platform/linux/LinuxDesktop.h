@@ -2,7 +2,8 @@
 // (DesktopSession.h): on an X11 session the real ones (AT-SPI2 accessibility, the X11 workspace,
 // XTest key events, the X11 clipboard and hot key). On a Wayland session, even with Qt on
 // XWayland, none of the X11 ones (they would see only XWayland's windows): AT-SPI2 accessibility,
-// the workspace of the accessibility bus, direct edits where the session has no paste route, and
+// the workspace of the accessibility bus, a paste through the RemoteDesktop portal's keys and
+// data control's clipboard where the session has both, else direct edits, and
 // the shortcut through KDE's global shortcut service where the session has it, else as a command
 // the desktop runs (GNOME's custom shortcut, or one the user binds). Wherever one cannot start,
 // the refusing stand-in (and Qt's clipboard), so the user reads the usual message instead of a
@@ -13,8 +14,10 @@
 #include "platform/linux/AtspiTextEditing.h"
 #include "platform/linux/AtspiWorkspace.h"
 #include "platform/linux/CommandHotKeys.h"
+#include "platform/linux/DataControlClipboard.h"
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/KGlobalAccelHotKeys.h"
+#include "platform/linux/PortalKeyEvents.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/UnavailableDesktop.h"
 #include "platform/linux/X11HotKeys.h"
@@ -46,11 +49,15 @@ public:
     // Where the desktop runs `tidyword --improve` for the shortcut, else none.
     CommandHotKeys* commandHotKeys() { return commandHotKeys_.get(); }
     // The clipboard a replacement saves, writes and restores while the source is in front. On
-    // Wayland Qt's clipboard reports success for writes the compositor drops when Tidyword has
-    // no focused window, so there it is the refusing stand-in: no paste of the wrong text.
+    // Wayland it is data control's where the session pastes; elsewhere there the refusing
+    // stand-in, as Qt's clipboard reports success for writes the compositor drops when Tidyword
+    // has no focused window: no paste of the wrong text.
     Pasteboard& pasteboard() {
         if (x11Clipboard_) {
             return *x11Clipboard_;
+        }
+        if (waylandClipboard_) {
+            return *waylandClipboard_;
         }
         return session_.isWayland() ? static_cast<Pasteboard&>(unavailable_) : qtClipboard_;
     }
@@ -59,7 +66,8 @@ public:
     Pasteboard& clipboardForCopy() {
         return x11Clipboard_ ? static_cast<Pasteboard&>(*x11Clipboard_) : qtClipboard_;
     }
-    // For the text bridge: direct edits where the session has no paste route, else none.
+    // For the text bridge: direct edits where the session has no paste route (or its portal
+    // keys or data control cannot start), else none.
     TextEditing* textEditing() { return textEditing_.get(); }
     const DesktopSession& session() const { return session_; }
 
@@ -75,9 +83,10 @@ private:
     UnavailableDesktop unavailable_;
     QtClipboard qtClipboard_;
     std::unique_ptr<XcbClipboard> x11Clipboard_;
+    std::unique_ptr<DataControlClipboard> waylandClipboard_;
     std::unique_ptr<AtspiAccessibility> atspi_;
     std::unique_ptr<Workspace> workspace_;
-    std::unique_ptr<XTestKeyEvents> keys_;
+    std::unique_ptr<KeyEvents> keys_;
     std::unique_ptr<HotKeys> hotKeys_;
     std::unique_ptr<CommandHotKeys> commandHotKeys_;
     std::unique_ptr<AtspiTextEditing> textEditing_;

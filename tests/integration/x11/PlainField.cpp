@@ -14,6 +14,9 @@
 //   plain-field --stays-active <text>
 //                                publishes neither, and its window claims the ACTIVE state in the
 //                                background too, as Electron's windows do
+//   plain-field --read-only-interface <text>
+//                                publishes both, but offers no way to edit through the
+//                                accessibility bus (no EditableText interface): only keys do
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -22,6 +25,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollArea>
+#include <QTextCursor>
 #include <QTimer>
 
 #include <csignal>
@@ -54,6 +58,75 @@ QAccessibleInterface* opaqueEditors(const QString& className, QObject* object) {
     return nullptr;
 }
 
+// An editable text control that publishes its text and selection, in UTF-16 units as Qt does,
+// through the text interface alone.
+class ReadableEditor : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit ReadableEditor(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::EditableText) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::TextInterface ? static_cast<QAccessibleTextInterface*>(this)
+                                                  : QAccessibleWidget::interface_cast(type);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.editable = true;
+        state.multiLine = true;
+        return state;
+    }
+    QString text(QAccessible::Text kind) const override {
+        return kind == QAccessible::Value ? editor()->toPlainText() : QAccessibleWidget::text(kind);
+    }
+
+    void selection(int index, int* start, int* end) const override {
+        const QTextCursor cursor = editor()->textCursor();
+        const bool any = index == 0 && cursor.hasSelection();
+        *start = any ? cursor.selectionStart() : 0;
+        *end = any ? cursor.selectionEnd() : 0;
+    }
+    int selectionCount() const override { return editor()->textCursor().hasSelection() ? 1 : 0; }
+    void addSelection(int start, int end) override { setSelection(0, start, end); }
+    void removeSelection(int /*index*/) override { setCursorPosition(cursorPosition()); }
+    void setSelection(int /*index*/, int start, int end) override {
+        QTextCursor cursor = editor()->textCursor();
+        cursor.setPosition(start);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        editor()->setTextCursor(cursor);
+    }
+    int cursorPosition() const override { return editor()->textCursor().position(); }
+    void setCursorPosition(int position) override {
+        QTextCursor cursor = editor()->textCursor();
+        cursor.setPosition(position);
+        editor()->setTextCursor(cursor);
+    }
+    QString text(int start, int end) const override {
+        return editor()->toPlainText().mid(start, end - start);
+    }
+    int characterCount() const override { return static_cast<int>(editor()->toPlainText().size()); }
+    QRect characterRect(int /*offset*/) const override {
+        const QRect caret = editor()->cursorRect();
+        return {editor()->viewport()->mapToGlobal(caret.topLeft()), caret.size()};
+    }
+    int offsetAtPoint(const QPoint& /*point*/) const override { return -1; }
+    void scrollToSubstring(int /*start*/, int /*end*/) override {}
+    QString attributes(int /*offset*/, int* start, int* end) const override {
+        *start = 0;
+        *end = 0;
+        return {};
+    }
+
+private:
+    QPlainTextEdit* editor() const { return static_cast<QPlainTextEdit*>(widget()); }
+};
+
+QAccessibleInterface* readableEditors(const QString& className, QObject* object) {
+    if (className == QLatin1String("QPlainTextEdit") && object->isWidgetType()) {
+        return new ReadableEditor(static_cast<QWidget*>(object));
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,12 +135,15 @@ int main(int argc, char** argv) {
     // The name the accessibility bus gives the application, unlike its command's.
     QApplication::setApplicationName(QStringLiteral("Plain Field"));
     QStringList arguments = QApplication::arguments().mid(1);
-    const bool open = arguments.value(0) == QLatin1String("--open");
+    const bool readable = arguments.value(0) == QLatin1String("--read-only-interface");
+    const bool open = readable || arguments.value(0) == QLatin1String("--open");
     OpaqueEditor::staysActive = arguments.value(0) == QLatin1String("--stays-active");
     if (open || OpaqueEditor::staysActive) {
         arguments.removeFirst();
     }
-    if (!open) {
+    if (readable) {
+        QAccessible::installFactory(&readableEditors);
+    } else if (!open) {
         QAccessible::installFactory(&opaqueEditors);
     }
     int labels = 0;
