@@ -204,9 +204,11 @@ int main(int argc, char** argv) {
         }
     }
     delegate = std::make_unique<ui::AppDelegate>(
-        model, ui::AppDelegate::Platform{linux.hotKeys(), clock, linux.accessibility(),
-                                         requestAccessibility, &desktop::showOnEveryDesktop,
-                                         commandShortcut});
+        model,
+        ui::AppDelegate::Platform{
+            linux.hotKeys(), clock, linux.accessibility(), requestAccessibility,
+            &desktop::showOnEveryDesktop, commandShortcut,
+            linux.textEditing() ? ui::ReplacementRoute::editInPlace : ui::ReplacementRoute::paste});
     browser.setReopenHandler([&delegate] { delegate->reopen(); });
     if (command) {
         command->setRegisterAgain([&delegate] { delegate->registerShortcut(); });

@@ -213,6 +213,7 @@ void AppDelegate::showSettings() {
         scroll->setWidgetResizable(true);
         scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         settingsView_ = new SettingsView(model_, platform_.requestAccessibility);
+        settingsView_->setReplacementRoute(platform_.replacementRoute);
         // Closed, the window is rendered when it opens again: a capture changes a dozen fields.
         settingsView_->schedule().setRendersWhileHidden(false);
         scroll->setWidget(settingsView_);

@@ -48,6 +48,7 @@ public:
         // Puts the floating panel on every virtual desktop, where the desktop has several.
         std::function<void(QWindow&)> showOnEveryDesktop;
         CommandShortcut commandShortcut = {};
+        ReplacementRoute replacementRoute = ReplacementRoute::paste;
     };
 
     // Everything referenced outlives the delegate.

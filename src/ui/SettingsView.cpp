@@ -206,10 +206,11 @@ QWidget* SettingsView::buildAccess() {
     accessTitle_ = makeLabel(QString(), 13, QFont::Medium, toneColor(Tone::primary), section);
     accessTitle_->setObjectName(QStringLiteral("accessTitle"));
     texts->addWidget(accessTitle_);
-    texts->addWidget(wrapping(makeLabel(
-        QStringLiteral("Allows Tidyword to read your selection and paste an accepted improvement "
-                       "into the same editor."),
-        11, QFont::Normal, toneColor(Tone::secondary), section)));
+    accessDescription_ =
+        wrapping(makeLabel(QString(), 11, QFont::Normal, toneColor(Tone::secondary), section));
+    accessDescription_->setObjectName(QStringLiteral("accessDescription"));
+    texts->addWidget(accessDescription_);
+    setReplacementRoute(ReplacementRoute::paste);
     access->addLayout(texts, 1);
     accessButton_ = new QPushButton(section);
     accessButton_->setObjectName(QStringLiteral("accessButton"));
@@ -271,6 +272,16 @@ QWidget* SettingsView::buildAccess() {
     shortcutCommandNote_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(shortcutCommandNote_);
     return section;
+}
+
+void SettingsView::setReplacementRoute(ReplacementRoute route) {
+    accessDescription_->setText(
+        route == ReplacementRoute::paste
+            ? QStringLiteral("Allows Tidyword to read your selection and paste an accepted "
+                             "improvement into the same editor.")
+            : QStringLiteral("Allows Tidyword to read your selection and write an accepted "
+                             "improvement into the same field, in place. Your clipboard is not "
+                             "used."));
 }
 
 void SettingsView::setDesktopNote(const QString& note) {

@@ -22,6 +22,12 @@ namespace tidyword::ui {
 class Spinner;
 class SymbolLabel;
 
+// How an accepted improvement reaches the source on this desktop.
+enum class ReplacementRoute {
+    paste,        // keys paste it through the clipboard, which is put back afterwards
+    editInPlace,  // the field is edited through the accessibility bus; the clipboard stays
+};
+
 class SettingsView : public QWidget {
     Q_OBJECT
 
@@ -36,6 +42,8 @@ public:
     // A line about this desktop that the account status must not hide (for example that there
     // is no tray); empty for none.
     void setDesktopNote(const QString& note);
+    // What the permission row says Tidyword does with an accepted improvement.
+    void setReplacementRoute(ReplacementRoute route);
 
     // Reads every field of the model again, now; the model's changes render it on their own
     // schedule.
@@ -65,6 +73,7 @@ private:
     QLabel* accessTitle_ = nullptr;
     QPushButton* accessButton_ = nullptr;
     QLabel* enableExplanation_ = nullptr;
+    QLabel* accessDescription_ = nullptr;
     QLabel* privacyNote_ = nullptr;
     QComboBox* shortcutPicker_ = nullptr;
     QLabel* hotKeyError_ = nullptr;

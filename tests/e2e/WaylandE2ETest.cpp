@@ -54,6 +54,14 @@ protected:
 
 TEST_F(WaylandE2ETest, TheShortcutImprovesTheSelectionAndReplaceEditsItInPlace) {
     startTidyword(nativeWayland());
+    // The settings say how a replacement reaches the editor here: pasted where the portal's keys
+    // and data control serve, else edited in place.
+    const QString route =
+        onGnome() ? u"Allows Tidyword to read your selection and write an accepted improvement "
+                    u"into the same field, in place. Your clipboard is not used."_s
+                  : u"Allows Tidyword to read your selection and paste an accepted improvement "
+                    u"into the same editor."_s;
+    test::pollUntil([&] { return showsLabel(route); }, 50ms, kPatience);
     signIn();
     startEditorOnTheDraft(nativeWayland());
     // The compositor gives the new window the keyboard; Tidyword's own stays open behind it.
