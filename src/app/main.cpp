@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
     desktop::SystemRandomSource random;
     desktop::LibsecretStore secrets;
     desktop::SystemBrowserAuthenticator browser({}, socket);
-    desktop::LinuxDesktop linux;
+    desktop::LinuxDesktop linux(&secrets);
     BetaHTTP http(clock);
 
     TextBridge bridge({linux.accessibility(), linux.workspace(), linux.pasteboard(), linux.keys(),

@@ -9,11 +9,15 @@ namespace tidyword::platform {
 class KeyEvents {
 public:
     enum class Shortcut { copy, paste };
+    enum class Posted {
+        yes,            // the key press was posted (not that the application acted on it)
+        no,             // it could not be, or would not have reached the process
+        refusedByUser,  // the desktop asked the user, who did not allow it
+    };
 
     virtual ~KeyEvents() = default;
 
-    // True when the key press was posted (not that the application acted on it).
-    virtual bool post(Shortcut shortcut, qint32 processIdentifier) = 0;
+    virtual Posted post(Shortcut shortcut, qint32 processIdentifier) = 0;
 };
 
 }  // namespace tidyword::platform

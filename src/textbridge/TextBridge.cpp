@@ -238,7 +238,8 @@ QCoro::Task<QString> TextBridge::copySelection(platform::RunningApplication appl
         !isFrontmost(source) || pasteboard.changeCount() != snapshot.changeCount) {
         fail(TextBridgeError::staleSelection);
     }
-    if (!platform_.keys.post(platform::KeyEvents::Shortcut::copy, source)) {
+    if (platform_.keys.post(platform::KeyEvents::Shortcut::copy, source) !=
+        platform::KeyEvents::Posted::yes) {
         fail(TextBridgeError::noSelection);
     }
     for (int poll = 0; poll < copyPolls; ++poll) {
@@ -355,7 +356,11 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
     if (!ours.isHeldBy(pasteboard)) {
         fail(TextBridgeError::clipboardChanged);
     }
-    if (!platform_.keys.post(platform::KeyEvents::Shortcut::paste, source)) {
+    const auto posted = platform_.keys.post(platform::KeyEvents::Shortcut::paste, source);
+    if (posted == platform::KeyEvents::Posted::refusedByUser) {
+        failRestoring(TextBridgeError::keysRefused);
+    }
+    if (posted != platform::KeyEvents::Posted::yes) {
         failRestoring(TextBridgeError::replacementUnavailable);
     }
 

@@ -45,6 +45,9 @@ const char* message(TextBridgeError::Code code) {
         case TextBridgeError::editUnverified:
             return "The edit was sent, but Tidyword could not verify the result. Check the "
                    "original draft before trying again. You can use that app’s Undo if needed.";
+        case TextBridgeError::keysRefused:
+            return "The desktop did not allow Tidyword to paste for you, so nothing was replaced. "
+                   "Copy the suggestion and paste it into your draft.";
     }
     Q_UNREACHABLE();
 }

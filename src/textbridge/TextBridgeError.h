@@ -28,6 +28,8 @@ public:
         // The field was edited in place, and its text does not read back as the suggestion put
         // in place of the selection.
         editUnverified,
+        // The desktop asked the user whether Tidyword may press the paste keys, and was told no.
+        keysRefused,
     };
 
     explicit TextBridgeError(Code code) noexcept;

@@ -13,7 +13,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace tidyword::platform::linux_desktop {
 
-LinuxDesktop::LinuxDesktop() : session_(DesktopSession::decide(probeSession())) {
+LinuxDesktop::LinuxDesktop(SecretStore* secrets)
+    : session_(DesktopSession::decide(probeSession())) {
     if (session_.isWayland()) {
         atspi_ = AtspiAccessibility::open();
         if (session_.frontApplication == DesktopSession::FrontApplication::atspiActiveWindow) {
@@ -22,7 +23,7 @@ LinuxDesktop::LinuxDesktop() : session_(DesktopSession::decide(probeSession())) 
         if (session_.replacement == DesktopSession::Replacement::remoteDesktopPaste && workspace_) {
             // Both halves of the paste, or neither: keys without a clipboard that proves its
             // writes would paste whatever it holds.
-            auto keys = PortalKeyEvents::open(*workspace_);
+            auto keys = PortalKeyEvents::open(*workspace_, secrets);
             auto clipboard = DataControlClipboard::open();
             if (keys && clipboard) {
                 keys_ = std::move(keys);

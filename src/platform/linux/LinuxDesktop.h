@@ -31,8 +31,9 @@ namespace tidyword::platform::linux_desktop {
 
 class LinuxDesktop {
 public:
-    // Call with the application object in place.
-    LinuxDesktop();
+    // Call with the application object in place. Where the desktop's portal can remember the
+    // user's consent to the paste keys, it is kept in `secrets`.
+    explicit LinuxDesktop(SecretStore* secrets = nullptr);
 
     Accessibility& accessibility() {
         return atspi_ ? static_cast<Accessibility&>(*atspi_) : unavailable_;

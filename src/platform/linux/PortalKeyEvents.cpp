@@ -27,11 +27,15 @@ gint milliseconds(std::chrono::milliseconds duration) {
     return static_cast<gint>(duration.count());
 }
 
-// The portal's answer to one request: the results when the user (or the desktop) granted it.
+// What became of one request: granted with its results, refused by the user, or neither (ended
+// otherwise, or no answer in time).
 struct Answer {
     bool arrived = false;
     guint32 response = 2;  // 0 granted, 1 refused, 2 ended otherwise
     OwnedVariant results;
+
+    bool granted() const { return arrived && response == 0 && results; }
+    bool refused() const { return arrived && response == 1; }
 };
 
 void answered(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,
@@ -45,10 +49,10 @@ void answered(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*
 }
 
 // Makes one portal request and waits for its Response, on a main context of its own: nothing
-// else of Tidyword's runs meanwhile. The results when granted, else none. `parameters` is
-// floating, with `token` as the handle_token of its options.
-std::optional<OwnedVariant> request(GDBusConnection* bus, const char* method, GVariant* parameters,
-                                    const QByteArray& token, std::chrono::milliseconds wait) {
+// else of Tidyword's runs meanwhile. `parameters` is floating, with `token` as the handle_token
+// of its options.
+Answer request(GDBusConnection* bus, const char* method, GVariant* parameters,
+               const QByteArray& token, std::chrono::milliseconds wait) {
     // The Request object's path is known before the call, so that its answer cannot be missed.
     QByteArray sender = QByteArray(g_dbus_connection_get_unique_name(bus)).mid(1);
     sender.replace('.', '_');
@@ -81,10 +85,7 @@ std::optional<OwnedVariant> request(GDBusConnection* bus, const char* method, GV
     }
     g_main_context_pop_thread_default(context);
     g_main_context_unref(context);
-    if (!answer.arrived || answer.response != 0 || !answer.results) {
-        return std::nullopt;
-    }
-    return std::move(answer.results);
+    return answer;
 }
 
 bool call(GDBusConnection* bus, const char* path, const char* interface, const char* method,
@@ -100,6 +101,7 @@ bool call(GDBusConnection* bus, const char* path, const char* interface, const c
 }  // namespace
 
 std::unique_ptr<PortalKeyEvents> PortalKeyEvents::open(Workspace& workspace,
+                                                       SecretStore* restoreTokens,
                                                        std::function<bool()> heldModifiers) {
     GError* error = nullptr;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
@@ -116,13 +118,21 @@ std::unique_ptr<PortalKeyEvents> PortalKeyEvents::open(Workspace& workspace,
         g_object_unref(bus);
         return nullptr;
     }
-    return std::unique_ptr<PortalKeyEvents>(
-        new PortalKeyEvents(bus, workspace, std::move(heldModifiers)));
+    GVariant* value = nullptr;
+    g_variant_get(version.get(), "(v)", &value);
+    const OwnedVariant number(value);
+    const guint32 interfaceVersion = g_variant_is_of_type(number.get(), G_VARIANT_TYPE_UINT32)
+                                         ? g_variant_get_uint32(number.get())
+                                         : 1;
+    auto keys = std::unique_ptr<PortalKeyEvents>(new PortalKeyEvents(bus, workspace));
+    keys->version_ = interfaceVersion;
+    keys->tokens_ = restoreTokens;
+    keys->heldModifiers_ = std::move(heldModifiers);
+    return keys;
 }
 
-PortalKeyEvents::PortalKeyEvents(GDBusConnection* bus, Workspace& workspace,
-                                 std::function<bool()> heldModifiers)
-    : bus_(bus), workspace_(workspace), heldModifiers_(std::move(heldModifiers)) {}
+PortalKeyEvents::PortalKeyEvents(GDBusConnection* bus, Workspace& workspace)
+    : bus_(bus), workspace_(workspace) {}
 
 PortalKeyEvents::~PortalKeyEvents() {
     g_object_unref(bus_);
@@ -133,74 +143,122 @@ bool PortalKeyEvents::inFront(qint32 processIdentifier) {
     return front && front->processIdentifier == processIdentifier;
 }
 
-bool PortalKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
+KeyEvents::Posted PortalKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
     if (!inFront(processIdentifier)) {
-        return false;
+        return Posted::no;
     }
     if (heldModifiers_) {
         const Clock::time_point deadline = Clock::now() + modifierWait;
         while (heldModifiers_()) {
             if (Clock::now() >= deadline) {
-                return false;
+                return Posted::no;
             }
             QThread::msleep(10);
         }
     }
-    const auto token = [this] { return QByteArray("tidyword") + QByteArray::number(++requests_); };
-
-    QByteArray handleToken = token();
+    const QByteArray handleToken = nextToken();
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&options, "{sv}", "handle_token",
                           g_variant_new_string(handleToken.constData()));
     g_variant_builder_add(&options, "{sv}", "session_handle_token",
-                          g_variant_new_string(token().constData()));
-    const auto created =
+                          g_variant_new_string(nextToken().constData()));
+    const Answer created =
         request(bus_, "CreateSession", g_variant_new("(a{sv})", &options), handleToken, answerWait);
     const char* session = nullptr;
-    if (!created || !g_variant_lookup(created->get(), "session_handle", "&s", &session)) {
-        return false;
+    if (!created.granted() ||
+        !g_variant_lookup(created.results.get(), "session_handle", "&s", &session)) {
+        return created.refused() ? Posted::refusedByUser : Posted::no;
     }
     const QByteArray sessionPath(session);
-    bool posted = false;
-    {
-        handleToken = token();
-        g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
-        g_variant_builder_add(&options, "{sv}", "handle_token",
-                              g_variant_new_string(handleToken.constData()));
-        g_variant_builder_add(&options, "{sv}", "types", g_variant_new_uint32(kKeyboard));
-        const auto selected = request(bus_, "SelectDevices",
-                                      g_variant_new("(oa{sv})", sessionPath.constData(), &options),
-                                      handleToken, answerWait);
-
-        handleToken = token();
-        g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
-        g_variant_builder_add(&options, "{sv}", "handle_token",
-                              g_variant_new_string(handleToken.constData()));
-        const auto started =
-            selected ? request(bus_, "Start",
-                               g_variant_new("(osa{sv})", sessionPath.constData(), "", &options),
-                               handleToken, consentWait)
-                     : std::nullopt;
-        guint32 devices = 0;
-        // A consent dialog may have taken the keyboard meanwhile: the source must have it back.
-        if (started && g_variant_lookup(started->get(), "devices", "u", &devices) &&
-            (devices & kKeyboard) != 0 && inFront(processIdentifier)) {
-            const gint32 letter = shortcut == Shortcut::copy ? kLetterC : kLetterV;
-            posted = true;
-            for (const auto& [keysym, pressed] :
-                 {std::pair{kControl, 1U}, {letter, 1U}, {letter, 0U}, {kControl, 0U}}) {
-                // Every release is sent even after a failure: no key is left down.
-                posted = call(bus_, kPortalPath, kRemoteDesktop, "NotifyKeyboardKeysym",
-                              g_variant_new("(o@a{sv}iu)", sessionPath.constData(),
-                                            g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0),
-                                            keysym, pressed)) &&
-                         posted;
-            }
-        }
-    }
+    const Posted posted = postIn(sessionPath, shortcut, processIdentifier);
     call(bus_, sessionPath.constData(), "org.freedesktop.portal.Session", "Close", nullptr);
     return posted;
+}
+
+QByteArray PortalKeyEvents::nextToken() {
+    return QByteArray("tidyword") + QByteArray::number(++requests_);
+}
+
+KeyEvents::Posted PortalKeyEvents::postIn(const QByteArray& sessionPath, Shortcut shortcut,
+                                          qint32 processIdentifier) {
+    QByteArray handleToken = nextToken();
+    GVariantBuilder options;
+    g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&options, "{sv}", "handle_token",
+                          g_variant_new_string(handleToken.constData()));
+    g_variant_builder_add(&options, "{sv}", "types", g_variant_new_uint32(kKeyboard));
+    if (version_ >= 2) {
+        // The user's consent is remembered until revoked, and the next session restores it.
+        g_variant_builder_add(&options, "{sv}", "persist_mode", g_variant_new_uint32(2));
+        if (const auto kept = restoreToken()) {
+            g_variant_builder_add(&options, "{sv}", "restore_token",
+                                  g_variant_new_string(kept->constData()));
+        }
+    }
+    const Answer selected =
+        request(bus_, "SelectDevices", g_variant_new("(oa{sv})", sessionPath.constData(), &options),
+                handleToken, answerWait);
+    if (!selected.granted()) {
+        return selected.refused() ? Posted::refusedByUser : Posted::no;
+    }
+
+    handleToken = nextToken();
+    g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&options, "{sv}", "handle_token",
+                          g_variant_new_string(handleToken.constData()));
+    const Answer started =
+        request(bus_, "Start", g_variant_new("(osa{sv})", sessionPath.constData(), "", &options),
+                handleToken, consentWait);
+    if (!started.granted()) {
+        return started.refused() ? Posted::refusedByUser : Posted::no;
+    }
+    const char* restore = nullptr;
+    if (g_variant_lookup(started.results.get(), "restore_token", "&s", &restore)) {
+        keepRestoreToken(restore);
+    }
+    guint32 devices = 0;
+    // A consent dialog may have taken the keyboard meanwhile: the source must have it back.
+    if (!g_variant_lookup(started.results.get(), "devices", "u", &devices) ||
+        (devices & kKeyboard) == 0 || !inFront(processIdentifier)) {
+        return Posted::no;
+    }
+    const gint32 letter = shortcut == Shortcut::copy ? kLetterC : kLetterV;
+    bool posted = true;
+    for (const auto& [keysym, pressed] :
+         {std::pair{kControl, 1U}, {letter, 1U}, {letter, 0U}, {kControl, 0U}}) {
+        // Every release is sent even after a failure: no key is left down.
+        posted = call(bus_, kPortalPath, kRemoteDesktop, "NotifyKeyboardKeysym",
+                      g_variant_new("(o@a{sv}iu)", sessionPath.constData(),
+                                    g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0), keysym,
+                                    pressed)) &&
+                 posted;
+    }
+    return posted ? Posted::yes : Posted::no;
+}
+
+std::optional<QByteArray> PortalKeyEvents::restoreToken() {
+    if (!tokens_) {
+        return std::nullopt;
+    }
+    const auto found = tokens_->find(restoreTokenItem());
+    if (found.status != SecretStore::Status::success || found.data.isEmpty()) {
+        return std::nullopt;
+    }
+    return found.data;
+}
+
+void PortalKeyEvents::keepRestoreToken(const QByteArray& token) {
+    // Each session's token replaces the last one, which the portal no longer honours.
+    if (tokens_ && tokens_->update(restoreTokenItem(), token) == SecretStore::Status::notFound) {
+        tokens_->add(restoreTokenItem(), QStringLiteral("Tidyword: permission to paste"), token);
+    }
+}
+
+const SecretItemIdentity& PortalKeyEvents::restoreTokenItem() {
+    static const SecretItemIdentity item{QStringLiteral("com.tidyword.remote-desktop"),
+                                         QStringLiteral("restore-token")};
+    return item;
 }
 
 }  // namespace tidyword::platform::linux_desktop

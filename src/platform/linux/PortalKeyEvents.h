@@ -9,11 +9,16 @@
 #pragma once
 
 #include "platform/KeyEvents.h"
+#include "platform/SecretStore.h"
 #include "platform/Workspace.h"
+
+#include <QByteArray>
 
 #include <chrono>
 #include <functional>
+#include <glib.h>
 #include <memory>
+#include <optional>
 
 // NOLINTBEGIN(bugprone-reserved-identifier): the C library's own tag, declared here so that
 // its header stays out of ours
@@ -29,28 +34,39 @@ public:
     static constexpr std::chrono::milliseconds answerWait{2000};
     static constexpr std::chrono::milliseconds consentWait{60'000};
 
-    // None without a session bus whose portal offers RemoteDesktop. `heldModifiers`, where the
-    // shortcut's backend can tell, says whether the user still holds a modifier of the shortcut;
-    // the post waits (up to `modifierWait`) until none is, as a held Alt would turn Control+V
-    // into another chord.
+    // None without a session bus whose portal offers RemoteDesktop. Where the portal can
+    // remember the user's consent (version 2 and later), the token that restores it is kept in
+    // `restoreTokens`, so that the user is asked once. `heldModifiers`, where the shortcut's
+    // backend can tell, says whether the user still holds a modifier of the shortcut; the post
+    // waits (up to `modifierWait`) until none is, as a held Alt would turn Control+V into another
+    // chord.
     static std::unique_ptr<PortalKeyEvents> open(Workspace& workspace,
+                                                 SecretStore* restoreTokens = nullptr,
                                                  std::function<bool()> heldModifiers = {});
+    // Where the restore token is kept.
+    static const SecretItemIdentity& restoreTokenItem();
     ~PortalKeyEvents() override;
     PortalKeyEvents(const PortalKeyEvents&) = delete;
     PortalKeyEvents& operator=(const PortalKeyEvents&) = delete;
 
     static constexpr std::chrono::milliseconds modifierWait{1000};
 
-    bool post(Shortcut shortcut, qint32 processIdentifier) override;
+    Posted post(Shortcut shortcut, qint32 processIdentifier) override;
 
 private:
-    PortalKeyEvents(GDBusConnection* bus, Workspace& workspace,
-                    std::function<bool()> heldModifiers);
+    PortalKeyEvents(GDBusConnection* bus, Workspace& workspace);
 
     bool inFront(qint32 processIdentifier);
+    QByteArray nextToken();
+    // The chord in the session at `sessionPath`, once its devices are chosen and it has started.
+    Posted postIn(const QByteArray& sessionPath, Shortcut shortcut, qint32 processIdentifier);
+    std::optional<QByteArray> restoreToken();
+    void keepRestoreToken(const QByteArray& token);
 
     GDBusConnection* bus_;
     Workspace& workspace_;
+    guint32 version_ = 1;
+    SecretStore* tokens_ = nullptr;
     std::function<bool()> heldModifiers_;
     int requests_ = 0;  // for unique request tokens
 };

@@ -56,7 +56,7 @@ public:
     QList<ScreenRect> screenFrames() override;
 
     // Key events: never posted.
-    bool post(Shortcut, qint32) override { return false; }
+    Posted post(Shortcut, qint32) override { return Posted::no; }
 
     // Hot keys: presses could be received, but no hot key is granted.
     std::pair<Status, std::unique_ptr<Registration>> installHandler(PressHandler) override;

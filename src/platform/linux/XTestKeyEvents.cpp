@@ -93,21 +93,21 @@ void XTestKeyEvents::fake(std::uint8_t type, xcb_keycode_t keycode) {
     xcb_flush(x_->get());
 }
 
-bool XTestKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
+KeyEvents::Posted XTestKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
     if (activeProcess() != processIdentifier) {
-        return false;
+        return Posted::no;
     }
     const auto control = x_->keycodeOf(kControlL);
     const auto letter = x_->keycodeOf(shortcut == Shortcut::copy ? kLetterC : kLetterV);
     if (!control || !letter) {
-        return false;
+        return Posted::no;
     }
     // The user lets go of the shortcut's keys in their own time, and an application takes the
     // focus a little after the window manager names its window the active one.
     const auto deadline = std::chrono::steady_clock::now() + modifierWait;
     while (modifiersHeld() || !keysWouldReach(processIdentifier)) {
         if (std::chrono::steady_clock::now() >= deadline || activeProcess() != processIdentifier) {
-            return false;
+            return Posted::no;
         }
         QThread::msleep(static_cast<unsigned long>(kModifierPoll.count()));
     }
@@ -118,7 +118,7 @@ bool XTestKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
     fake(XCB_KEY_RELEASE, *control);
     // A round trip: the server has taken the events before we report them posted.
     x_->roundTrip();
-    return true;
+    return Posted::yes;
 }
 
 }  // namespace tidyword::platform::linux_desktop

@@ -29,7 +29,7 @@ public:
     // None without an X server or without the XTest extension.
     static std::unique_ptr<XTestKeyEvents> open();
 
-    bool post(Shortcut shortcut, qint32 processIdentifier) override;
+    Posted post(Shortcut shortcut, qint32 processIdentifier) override;
 
     // Whether any modifier key is down right now.
     bool modifiersHeld();

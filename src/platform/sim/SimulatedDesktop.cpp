@@ -392,14 +392,14 @@ std::optional<ElementId> SimulatedDesktop::focusedElement(qint32 processIdentifi
     return std::get<ElementId>(focused->second);
 }
 
-bool SimulatedDesktop::post(Shortcut shortcut, qint32 processIdentifier) {
-    if (refuseKeys_) {
-        return false;
+KeyEvents::Posted SimulatedDesktop::post(Shortcut shortcut, qint32 processIdentifier) {
+    if (keysOutcome_ != Posted::yes) {
+        return keysOutcome_;
     }
     posted_.append({shortcut, processIdentifier});
     const auto application = applications_.find(processIdentifier);
     if (application == applications_.end()) {
-        return true;  // posted, to nobody
+        return Posted::yes;  // posted, to nobody
     }
     const auto delay = shortcut == Shortcut::copy ? application->second.copy.after
                                                   : application->second.paste.after;
@@ -409,7 +409,7 @@ bool SimulatedDesktop::post(Shortcut shortcut, qint32 processIdentifier) {
         });
     }
     happen(Moment::keyPosted);
-    return true;
+    return Posted::yes;
 }
 
 void SimulatedDesktop::copyFrom(qint32 processIdentifier) {

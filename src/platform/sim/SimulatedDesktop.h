@@ -111,7 +111,8 @@ public:
     void setCopyEffect(qint32 processIdentifier, CopyEffect effect);
     void setPasteEffect(qint32 processIdentifier, PasteEffect effect);
     void setEditEffect(qint32 processIdentifier, EditEffect effect);
-    void refuseKeyEvents(bool refuse) { refuseKeys_ = refuse; }
+    // Every post ends so, until it is `Posted::yes` again.
+    void refuseKeyEvents(Posted outcome) { keysOutcome_ = outcome; }
 
     // --- Scripting the clipboard.
     // Another program writes these items.
@@ -169,7 +170,7 @@ public:
     bool keptAfterExit() const { return keptAfterExit_; }
 
     // --- KeyEvents
-    bool post(Shortcut shortcut, qint32 processIdentifier) override;
+    Posted post(Shortcut shortcut, qint32 processIdentifier) override;
 
     // --- TextEditing
     bool replaceText(const AccessibleElement& element, TextRange range,
@@ -212,7 +213,7 @@ private:
     VirtualClock& clock_;
     qint32 ownProcessIdentifier_;
     bool trusted_ = true;
-    bool refuseKeys_ = false;
+    Posted keysOutcome_ = Posted::yes;
     bool refuseStrings_ = false;
     bool refuseListing_ = false;
     bool keptAfterExit_ = false;

@@ -65,7 +65,7 @@ TEST_F(XTestKeyEventsTest, NothingIsPostedWhereTheKeysWouldNotLand) {
                                       xcb_grab_keyboard(c, 0, other->root(), XCB_CURRENT_TIME,
                                                         XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
                                       nullptr));
-    EXPECT_FALSE(keys->post(Shortcut::paste, editor));
+    EXPECT_EQ(keys->post(Shortcut::paste, editor), KeyEvents::Posted::no);
     xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
 
     // The input focus goes to a window the window manager does not manage, while the root
@@ -84,15 +84,15 @@ TEST_F(XTestKeyEventsTest, NothingIsPostedWhereTheKeysWouldNotLand) {
                         XCB_ATOM_WINDOW, 32, 1, &editorWindow);
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     const bool premise = workspace->frontmostApplication()->processIdentifier == editor;
-    EXPECT_TRUE(premise && !keys->post(Shortcut::paste, editor)) << premise;
+    EXPECT_TRUE(premise && keys->post(Shortcut::paste, editor) == KeyEvents::Posted::no) << premise;
     xcb_destroy_window(c, popup);
     xcb_flush(c);
 
     // Nor to an application that is not in front; to one that is, it is.
     const qint32 dialog = applications.startInFront(u"zenity"_s, {u"--entry"_s});
-    EXPECT_FALSE(keys->post(Shortcut::paste, editor));
-    EXPECT_TRUE(keys->post(Shortcut::paste, dialog));
-    EXPECT_FALSE(keys->post(Shortcut::copy, 0));
+    EXPECT_EQ(keys->post(Shortcut::paste, editor), KeyEvents::Posted::no);
+    EXPECT_EQ(keys->post(Shortcut::paste, dialog), KeyEvents::Posted::yes);
+    EXPECT_EQ(keys->post(Shortcut::copy, 0), KeyEvents::Posted::no);
 }
 
 TEST_F(XTestKeyEventsTest, ModifiersReleasedSoonLetTheChordsLandPlain) {
@@ -100,20 +100,20 @@ TEST_F(XTestKeyEventsTest, ModifiersReleasedSoonLetTheChordsLandPlain) {
     xdotool({u"keydown"_s, u"alt+shift"_s});
     ASSERT_TRUE(keys->modifiersHeld());
     QProcess::startDetached(u"sh"_s, {u"-c"_s, u"sleep 0.3; xdotool keyup alt+shift"_s});
-    ASSERT_TRUE(keys->post(Shortcut::copy, editor));  // after the release
+    ASSERT_EQ(keys->post(Shortcut::copy, editor), KeyEvents::Posted::yes);  // after the release
     EXPECT_FALSE(keys->modifiersHeld());
     xdotool({u"key"_s, u"End"_s});
-    ASSERT_TRUE(keys->post(Shortcut::paste, editor));
+    ASSERT_EQ(keys->post(Shortcut::paste, editor), KeyEvents::Posted::yes);
     EXPECT_EQ(savedText(), "hellohello");
 }
 
 TEST_F(XTestKeyEventsTest, ModifiersHeldOnMeanNoPost) {
     xdotool({u"key"_s, u"ctrl+a"_s});
-    ASSERT_TRUE(keys->post(Shortcut::copy, editor));
+    ASSERT_EQ(keys->post(Shortcut::copy, editor), KeyEvents::Posted::yes);
     xdotool({u"key"_s, u"End"_s});
     xdotool({u"keydown"_s, u"alt+shift"_s});
     QProcess::startDetached(u"sh"_s, {u"-c"_s, u"sleep 3; xdotool keyup alt+shift"_s});
-    EXPECT_FALSE(keys->post(Shortcut::paste, editor));
+    EXPECT_EQ(keys->post(Shortcut::paste, editor), KeyEvents::Posted::no);
     // The user's keys are still down: nothing faked their release.
     EXPECT_TRUE(keys->modifiersHeld());
     test::pollUntil([this] { return !keys->modifiersHeld(); }, 20ms, 5000ms);

@@ -112,7 +112,7 @@ const CaptureCase kCaptures[] = {
     {"CopyShortcutCannotBePosted", noSelection, true,
      [](auto& e) {
          e.hideSelection();
-         e.desktop.refuseKeyEvents(true);
+         e.desktop.refuseKeyEvents(platform::KeyEvents::Posted::no);
      }},
     {"UnreadableClipboard", TextBridgeError::clipboardUnavailable, false,
      [](auto& e) {

@@ -58,6 +58,8 @@ const std::vector<const char*> kTextBridgeMessages{
     "into your draft. Check the draft and use that app\u2019s Undo if needed.",
     "The edit was sent, but Tidyword could not verify the result. Check the original draft "
     "before trying again. You can use that app\u2019s Undo if needed.",
+    "The desktop did not allow Tidyword to paste for you, so nothing was replaced. Copy the "
+    "suggestion and paste it into your draft.",
 };
 
 // Every case's exact message, in declaration order.
@@ -79,7 +81,7 @@ TEST(ErrorMessagesTest, BetaErrorMessagesAreExact) {
 }
 
 TEST(ErrorMessagesTest, TextBridgeErrorMessagesAreExact) {
-    expectMessagesInOrder<TextBridgeError>(kTextBridgeMessages, TextBridgeError::editUnverified);
+    expectMessagesInOrder<TextBridgeError>(kTextBridgeMessages, TextBridgeError::keysRefused);
 }
 
 TEST(ErrorMessagesTest, HotKeyErrorMessagesAreExact) {

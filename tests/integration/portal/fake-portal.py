@@ -1,0 +1,112 @@
+#!/usr/bin/python3
+"""A desktop portal's RemoteDesktop interface for tests, on the session bus it runs on.
+
+  fake-portal.py RECORD [--version N] [--start-response R]
+
+Answers every request with response 0, except Start, which answers R (1: the user refused,
+2: the dialog ended otherwise). Each request's options, each key and each closed session are
+appended to RECORD, one JSON object per line. With version 2 or later and persist_mode set,
+Start hands out a new restore token each time: "token-1", "token-2", …
+"""
+import argparse, json
+from gi.repository import Gio, GLib
+
+INTERFACES = """
+<node>
+  <interface name="org.freedesktop.portal.RemoteDesktop">
+    <method name="CreateSession">
+      <arg type="a{sv}" direction="in"/><arg type="o" direction="out"/>
+    </method>
+    <method name="SelectDevices">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/>
+      <arg type="o" direction="out"/>
+    </method>
+    <method name="Start">
+      <arg type="o" direction="in"/><arg type="s" direction="in"/>
+      <arg type="a{sv}" direction="in"/><arg type="o" direction="out"/>
+    </method>
+    <method name="NotifyKeyboardKeysym">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/>
+      <arg type="i" direction="in"/><arg type="u" direction="in"/>
+    </method>
+    <property name="version" type="u" access="read"/>
+    <property name="AvailableDeviceTypes" type="u" access="read"/>
+  </interface>
+  <interface name="org.freedesktop.portal.Session">
+    <method name="Close"/>
+  </interface>
+</node>
+"""
+
+parser = argparse.ArgumentParser()
+parser.add_argument("record")
+parser.add_argument("--version", type=int, default=1)
+parser.add_argument("--start-response", type=int, default=0)
+options = parser.parse_args()
+info = Gio.DBusNodeInfo.new_for_xml(INTERFACES)
+bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+tokens = [0]
+sessions = {}
+
+
+def record(entry):
+    with open(options.record, "a") as file:
+        file.write(json.dumps(entry) + "\n")
+
+
+def plain(vardict):
+    return {key: vardict[key] for key in vardict.keys()}
+
+
+def respond(sender, token, response, results):
+    path = "/org/freedesktop/portal/desktop/request/%s/%s" % (
+        sender[1:].replace(".", "_"), token)
+    GLib.idle_add(lambda: bus.emit_signal(
+        sender, path, "org.freedesktop.portal.Request", "Response",
+        GLib.Variant("(ua{sv})", (response, results))) and False)
+    return path
+
+
+def closed(connection, sender, path, interface, method, parameters, invocation):
+    record({"closed": path})
+    bus.unregister_object(sessions.pop(path))
+    invocation.return_value(None)
+
+
+def called(connection, sender, path, interface, method, parameters, invocation):
+    if method == "NotifyKeyboardKeysym":
+        _, _, keysym, state = parameters.unpack()
+        record({"key": keysym, "pressed": state})
+        invocation.return_value(None)
+        return
+    arguments = parameters.unpack()
+    requested = arguments[-1]
+    record({"method": method, "options": plain(requested)})
+    token = requested["handle_token"]
+    if method == "CreateSession":
+        session = "/org/freedesktop/portal/desktop/session/%s/%s" % (
+            sender[1:].replace(".", "_"), requested["session_handle_token"])
+        sessions[session] = bus.register_object(session, info.interfaces[1], closed)
+        results = {"session_handle": GLib.Variant("s", session)}
+        response = 0
+    elif method == "Start":
+        results = {"devices": GLib.Variant("u", 1)}
+        response = options.start_response
+        if options.version >= 2 and "persist_mode" in selected[0] and response == 0:
+            tokens[0] += 1
+            results["restore_token"] = GLib.Variant("s", "token-%d" % tokens[0])
+    else:
+        selected[0] = plain(requested)
+        results, response = {}, 0
+    invocation.return_value(GLib.Variant("(o)", (respond(sender, token, response, results),)))
+
+
+def property(connection, sender, path, interface, name):
+    return GLib.Variant("u", options.version if name == "version" else 1)
+
+
+selected = [{}]
+bus.register_object("/org/freedesktop/portal/desktop", info.interfaces[0], called, property)
+Gio.bus_own_name_on_connection(bus, "org.freedesktop.portal.Desktop",
+                               Gio.BusNameOwnerFlags.NONE, None, None)
+GLib.MainLoop().run()
