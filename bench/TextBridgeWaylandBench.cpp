@@ -1,7 +1,9 @@
 // How long the text bridge takes against a real editor on a Wayland desktop, where the front
-// application comes from the accessibility bus and a replacement edits the field in place: the
-// front application alone, a capture from mousepad, and a verified direct edit (validation,
-// activation, the edit, read-back). Run it on a desktop of its own:
+// application comes from the accessibility bus: the front application alone, a capture from
+// mousepad, a verified direct edit (validation, activation, the edit, read-back), and where the
+// desktop portal's keys and data control serve, a verified paste (the same, with the clipboard
+// saved, written and restored, and the keys through a portal session). Run it on a desktop of
+// its own:
 //   bench/textbridge-wayland.sh <build folder>
 #include "Await.h"
 #include "EditorDraft.h"
@@ -11,6 +13,8 @@
 #include "platform/linux/AtspiElement.h"
 #include "platform/linux/AtspiTextEditing.h"
 #include "platform/linux/AtspiWorkspace.h"
+#include "platform/linux/DataControlClipboard.h"
+#include "platform/linux/PortalKeyEvents.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/UnavailableDesktop.h"
 #include "textbridge/TextBridge.h"
@@ -117,23 +121,41 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    QList<double> replacements;
-    for (int run = 0; run < kReplacements; ++run) {
-        if (!selectAll(*accessibility, editorPid)) {
-            return 1;
+    // Replacements through `through`, each of the whole text, alternately in capitals and not.
+    const auto replacements = [&](TextBridge& through) -> std::optional<QList<double>> {
+        QList<double> times;
+        for (int run = 0; run < kReplacements; ++run) {
+            if (!selectAll(*accessibility, editorPid)) {
+                return std::nullopt;
+            }
+            QThread::msleep(100);
+            const TextSelection selection = await(through.captureSelection());
+            const QString replacement =
+                run % 2 == 0 ? selection.text.toUpper() : selection.text.toLower();
+            QElapsedTimer timer;
+            timer.start();
+            await(through.replace(selection, replacement));
+            times << tidyword::bench::millisecondsSince(timer);
         }
-        QThread::msleep(100);
-        const TextSelection selection = await(bridge.captureSelection());
-        const QString replacement =
-            run % 2 == 0 ? selection.text.toUpper() : selection.text.toLower();
-        QElapsedTimer timer;
-        timer.start();
-        await(bridge.replace(selection, replacement));
-        replacements << tidyword::bench::millisecondsSince(timer);
+        return times;
+    };
+    const auto edits = replacements(bridge);
+    if (!edits) {
+        return 1;
     }
     tidyword::bench::report("front application", fronts);
     tidyword::bench::report("capture", captures);
-    tidyword::bench::report("direct-edit replacement", replacements);
+    tidyword::bench::report("direct-edit replacement", *edits);
+    auto portalKeys = PortalKeyEvents::open(*workspace);
+    auto dataControl = DataControlClipboard::open();
+    if (portalKeys && dataControl) {
+        TextBridge pasting({*accessibility, *workspace, *dataControl, *portalKeys, clock});
+        const auto pastes = replacements(pasting);
+        if (!pastes) {
+            return 1;
+        }
+        tidyword::bench::report("paste replacement", *pastes);
+    }
     editor.kill();
     editor.waitForFinished();
     return 0;
