@@ -44,10 +44,9 @@ void ClipboardSnapshot::restore(platform::Pasteboard& pasteboard, const Clipboar
     if (!ours.isHeldBy(pasteboard)) {
         return;
     }
-    pasteboard.clearContents();
-    if (!items.isEmpty()) {
-        pasteboard.writeItems(items);
-    }
+    // One write: an empty clipboard between two would be refilled by a clipboard manager that
+    // keeps it from staying empty (Klipper does by default), and its write could win.
+    pasteboard.writeItems(items);
 }
 
 }  // namespace tidyword

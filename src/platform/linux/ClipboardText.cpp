@@ -22,7 +22,8 @@ Pasteboard::Item textItem(const QString& text, bool transient) {
 }
 
 std::optional<QString> plainText(Pasteboard& pasteboard, qint64 longest) {
-    for (const char16_t* type : {u"UTF8_STRING", u"text/plain;charset=utf-8"}) {
+    // Plain "text/plain" is UTF-8 in practice wherever it is the only text type offered.
+    for (const char16_t* type : {u"UTF8_STRING", u"text/plain;charset=utf-8", u"text/plain"}) {
         if (const auto text = pasteboard.data(0, QString::fromUtf16(type), longest)) {
             return QString::fromUtf8(text->bytes);
         }

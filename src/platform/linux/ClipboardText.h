@@ -14,8 +14,8 @@ namespace tidyword::platform::linux_desktop {
 // marked as a text clipboard managers must not keep.
 Pasteboard::Item textItem(const QString& text, bool transient = false);
 
-// The plain text `pasteboard` holds, read as UTF-8 where it offers that, else as Latin-1; none
-// when no text type can be read within `longest` bytes.
+// The plain text `pasteboard` holds, read as UTF-8 where it offers that (or only "text/plain"),
+// else as Latin-1; none when no text type can be read within `longest` bytes.
 std::optional<QString> plainText(Pasteboard& pasteboard, qint64 longest);
 
 }  // namespace tidyword::platform::linux_desktop

@@ -33,6 +33,7 @@ struct DataControlClipboard::Outgoing {
     std::unique_ptr<QSocketNotifier> notifier;
 
     ~Outgoing() {
+        notifier.reset();  // before its descriptor goes
         if (descriptor >= 0) {
             ::close(descriptor);
         }
@@ -182,6 +183,10 @@ bool DataControlClipboard::usable() const {
 
 void DataControlClipboard::pump() {
     if (!usable()) {
+        // The connection stays readable once it has failed: its notifier would fire forever.
+        if (notifier_) {
+            notifier_->setEnabled(false);
+        }
         return;
     }
     while (wl_display_prepare_read(display_) != 0) {
@@ -248,8 +253,12 @@ bool DataControlClipboard::roundTrip() {
 }
 
 qint64 DataControlClipboard::changeCount() {
-    // Every selection announced before the round trip's answer has arrived once it has.
-    roundTrip();
+    // Every selection announced before the round trip's answer has arrived once it has. Without
+    // the answer, what happened meanwhile is unknown: it counts as a change, so that no caller
+    // takes the clipboard for unchanged.
+    if (!roundTrip()) {
+        ++changeCount_;
+    }
     return changeCount_;
 }
 
@@ -312,6 +321,9 @@ std::optional<Pasteboard::Data> DataControlClipboard::receive(const QString& typ
         }
         const int count = ::poll(ready, 2, left);
         if (count < 0 && errno != EINTR) {
+            break;
+        }
+        if ((ready[1].revents & (POLLHUP | POLLERR)) != 0) {
             break;
         }
         if (ready[1].revents != 0) {

@@ -63,9 +63,14 @@ public:
         return session_.isWayland() ? static_cast<Pasteboard&>(unavailable_) : qtClipboard_;
     }
     // The clipboard the user's Copy writes, with a Tidyword window focused: the compositor
-    // accepts Qt's writes then.
+    // accepts Qt's writes then. Where data control serves the replacements, Copy goes through it
+    // too: contents of Qt's would be read by data control as another owner's, and this thread,
+    // busy reading, could not serve them.
     Pasteboard& clipboardForCopy() {
-        return x11Clipboard_ ? static_cast<Pasteboard&>(*x11Clipboard_) : qtClipboard_;
+        if (x11Clipboard_) {
+            return *x11Clipboard_;
+        }
+        return waylandClipboard_ ? static_cast<Pasteboard&>(*waylandClipboard_) : qtClipboard_;
     }
     // For the text bridge: direct edits where the session has no paste route (or its portal
     // keys or data control cannot start), else none.

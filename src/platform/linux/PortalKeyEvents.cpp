@@ -144,7 +144,9 @@ bool PortalKeyEvents::inFront(qint32 processIdentifier) {
 }
 
 KeyEvents::Posted PortalKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
-    if (!inFront(processIdentifier)) {
+    // The copy comes right after the user's shortcut, whose modifiers may still be down: keys
+    // merged with them would make another chord. Without a way to tell, no copy.
+    if (!inFront(processIdentifier) || (shortcut == Shortcut::copy && !heldModifiers_)) {
         return Posted::no;
     }
     if (heldModifiers_) {
@@ -218,10 +220,18 @@ KeyEvents::Posted PortalKeyEvents::postIn(const QByteArray& sessionPath, Shortcu
         keepRestoreToken(restore);
     }
     guint32 devices = 0;
-    // A consent dialog may have taken the keyboard meanwhile: the source must have it back.
     if (!g_variant_lookup(started.results.get(), "devices", "u", &devices) ||
-        (devices & kKeyboard) == 0 || !inFront(processIdentifier)) {
+        (devices & kKeyboard) == 0) {
         return Posted::no;
+    }
+    // A consent dialog may have had the keyboard: the source must have it back, which the
+    // compositor gives in its own time after the dialog closes.
+    const Clock::time_point deadline = Clock::now() + activationWait;
+    while (!inFront(processIdentifier)) {
+        if (Clock::now() >= deadline) {
+            return Posted::no;
+        }
+        QThread::msleep(20);
     }
     const gint32 letter = shortcut == Shortcut::copy ? kLetterC : kLetterV;
     bool posted = true;

@@ -1,7 +1,9 @@
 // Synthetic copy and paste chords on Wayland through the desktop's RemoteDesktop portal: a
 // keyboard-only session is opened for one chord and closed after it, and Control+C or
 // Control+V goes in as keysyms (so any keyboard layout types them), only while the given process
-// is in front: a compositor delivers them to whatever has the keyboard focus.
+// is in front: a compositor delivers them to whatever has the keyboard focus. The copy, which
+// follows the user's shortcut at once, is posted only where the shortcut's backend can say that
+// its modifiers are up.
 //
 // Opening the session is where the desktop asks the user, if it does: on Plasma 5.27 it does
 // not; Plasma 6 and GNOME ask once. A refusal, or a portal that does not answer in time, fails
@@ -50,6 +52,8 @@ public:
     PortalKeyEvents& operator=(const PortalKeyEvents&) = delete;
 
     static constexpr std::chrono::milliseconds modifierWait{1000};
+    // How long the source may take to have the keyboard back after a consent dialog.
+    static constexpr std::chrono::milliseconds activationWait{1000};
 
     Posted post(Shortcut shortcut, qint32 processIdentifier) override;
 

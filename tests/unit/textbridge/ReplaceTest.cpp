@@ -200,14 +200,19 @@ const ReplaceCase kReplacements[] = {
 
 INSTANTIATE_TEST_SUITE_P(Replacements, ReplaceTest, ::testing::ValuesIn(kReplacements), rowName);
 
-TEST(ReplaceClipboardTest, ThePasteTextIsMarkedForClipboardManagersToSkip) {
+TEST(ReplaceClipboardTest, ThePasteTextIsMarkedAndTheUsersComesBackInOneWrite) {
     EditorDesktop editor;
     std::optional<QList<SimulatedDesktop::ScriptedItem>> atPaste;
     editor.desktop.setPasteEffect(kEditor, {10ms, [&](const QString& text) {
                                                 atPaste = normalized(editor.desktop.clipboard());
                                                 return text;
                                             }});
-    editor.replace(editor.capture(), u"good"_s);
+    const TextSelection selection = editor.capture();
+    const qint64 before = editor.desktop.changeCount();
+    editor.replace(selection, u"good"_s);
+    // Our paste text, then the user's contents back in one write: an empty clipboard between
+    // the two would be refilled by a clipboard manager that keeps it from staying empty.
+    EXPECT_EQ(editor.desktop.changeCount(), before + 2);
     EXPECT_EQ(atPaste,
               (QList<SimulatedDesktop::ScriptedItem>{
                   {{kPlainText, "good"_ba},
