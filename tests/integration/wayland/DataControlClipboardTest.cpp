@@ -27,9 +27,9 @@ void copyElsewhere(const QByteArray& bytes, const QString& type) {
 
 // What another client pastes as `type` (or lists, with "-l"), read while this process's event
 // loop runs to serve it.
-QByteArray pasteElsewhere(const QStringList& arguments) {
+QByteArray pasteElsewhere(const QStringList& arguments, const QString& program = u"wl-paste"_s) {
     QProcess paste;
-    paste.start(u"wl-paste"_s, arguments);
+    paste.start(program, arguments);
     test::runEventLoopUntil([&] { return paste.state() == QProcess::NotRunning; });
     return paste.readAllStandardOutput();
 }
@@ -94,6 +94,13 @@ TEST_F(DataControlClipboardTest, WhatIsReadIsRestoredByteForByte) {
                 << type.toStdString();
         }
         EXPECT_EQ(pasteElsewhere({u"--no-newline"_s, u"--type"_s, test.type}), test.bytes);
+        // A reader that goes away after the first bytes ends its answer, not this process.
+        EXPECT_EQ(pasteElsewhere({u"-c"_s, u"wl-paste --type '%1' | head -c 3"_s.arg(test.type)},
+                                 u"sh"_s),
+                  test.bytes.left(3));
+        EXPECT_EQ(clipboard->data(0, test.type, test.bytes.size()).value_or(QByteArray()).bytes,
+                  test.bytes);
+        EXPECT_FALSE(clipboard->data(1, test.type, test.bytes.size()).has_value());
     }
 }
 
@@ -105,6 +112,8 @@ TEST_F(DataControlClipboardTest, APasteTextOfOursIsMarkedForManagersToSkip) {
     EXPECT_TRUE(types.contains("text/plain;charset=utf-8\n")) << types.constData();
     EXPECT_EQ(QString::fromUtf8(pasteElsewhere({u"--no-newline"_s})), text);
     EXPECT_EQ(clipboard->string(), text);
+    EXPECT_EQ(clipboard->data(0, u"x-kde-passwordManagerHint"_s, 100).value_or(QByteArray()).bytes,
+              "secret");
 }
 
 // An owner that never writes its answer (here, a second clipboard of this very process, which
