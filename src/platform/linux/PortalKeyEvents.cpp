@@ -1,6 +1,7 @@
 #include "platform/linux/PortalKeyEvents.h"
 
 #include "platform/linux/OwnedHandle.h"
+#include "platform/linux/PortalRequest.h"
 
 #include <QByteArray>
 #include <QThread>
@@ -15,87 +16,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr char kPortal[] = "org.freedesktop.portal.Desktop";
-constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
 constexpr char kRemoteDesktop[] = "org.freedesktop.portal.RemoteDesktop";
 constexpr guint32 kKeyboard = 1;
 constexpr gint32 kControl = 0xffe3;  // Control_L
 constexpr gint32 kLetterC = 0x63;
 constexpr gint32 kLetterV = 0x76;
 
-gint milliseconds(std::chrono::milliseconds duration) {
-    return static_cast<gint>(duration.count());
-}
-
-// What became of one request: granted with its results, refused by the user, or neither (ended
-// otherwise, or no answer in time).
-struct Answer {
-    bool arrived = false;
-    guint32 response = 2;  // 0 granted, 1 refused, 2 ended otherwise
-    OwnedVariant results;
-
-    bool granted() const { return arrived && response == 0 && results; }
-    bool refused() const { return arrived && response == 1; }
-};
-
-void answered(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,
-              const gchar* /*interface*/, const gchar* /*signal*/, GVariant* parameters,
-              gpointer data) {
-    auto& answer = *static_cast<Answer*>(data);
-    GVariant* results = nullptr;
-    g_variant_get(parameters, "(u@a{sv})", &answer.response, &results);
-    answer.results.reset(results);
-    answer.arrived = true;
-}
-
-// Makes one portal request and waits for its Response, on a main context of its own: nothing
-// else of Tidyword's runs meanwhile. `parameters` is floating, with `token` as the handle_token
-// of its options.
-Answer request(GDBusConnection* bus, const char* method, GVariant* parameters,
-               const QByteArray& token, std::chrono::milliseconds wait) {
-    // The Request object's path is known before the call, so that its answer cannot be missed.
-    QByteArray sender = QByteArray(g_dbus_connection_get_unique_name(bus)).mid(1);
-    sender.replace('.', '_');
-    const QByteArray path = "/org/freedesktop/portal/desktop/request/" + sender + '/' + token;
-    Answer answer;
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
-    const guint subscription = g_dbus_connection_signal_subscribe(
-        bus, kPortal, "org.freedesktop.portal.Request", "Response", path.constData(), nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE, &answered, &answer, nullptr);
-    GError* error = nullptr;
-    const OwnedVariant handle(g_dbus_connection_call_sync(
-        bus, kPortal, kPortalPath, kRemoteDesktop, method, parameters, G_VARIANT_TYPE("(o)"),
-        G_DBUS_CALL_FLAGS_NONE, milliseconds(wait), nullptr, &error));
-    const OwnedError failure(error);
-    const Clock::time_point deadline = Clock::now() + wait;
-    while (handle && !answer.arrived && Clock::now() < deadline) {
-        // Wakes at least every 10 ms to look at the clock.
-        GSource* tick = g_timeout_source_new(10);
-        g_source_set_callback(
-            tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-        g_source_attach(tick, context);
-        g_main_context_iteration(context, TRUE);
-        g_source_destroy(tick);
-        g_source_unref(tick);
-    }
-    g_dbus_connection_signal_unsubscribe(bus, subscription);
-    // What the unsubscription leaves to run (its own clean-up) runs here, not elsewhere.
-    while (g_main_context_iteration(context, FALSE)) {
-    }
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
-    return answer;
+PortalAnswer request(GDBusConnection* bus, const char* method, GVariant* parameters,
+                     const QByteArray& token, std::chrono::milliseconds wait) {
+    return portalRequest(bus, kRemoteDesktop, method, parameters, token, wait);
 }
 
 bool call(GDBusConnection* bus, const char* path, const char* interface, const char* method,
           GVariant* parameters) {
-    GError* error = nullptr;
-    const OwnedVariant reply(g_dbus_connection_call_sync(
-        bus, kPortal, path, interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE,
-        milliseconds(PortalKeyEvents::answerWait), nullptr, &error));
-    const OwnedError failure(error);
-    return reply != nullptr;
+    return portalCall(bus, path, interface, method, parameters, PortalKeyEvents::answerWait);
 }
 
 }  // namespace
@@ -109,23 +43,13 @@ std::unique_ptr<PortalKeyEvents> PortalKeyEvents::open(Workspace& workspace,
     if (!bus) {
         return nullptr;
     }
-    // The interface is there when its version can be read.
-    const OwnedVariant version(g_dbus_connection_call_sync(
-        bus, kPortal, kPortalPath, "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", kRemoteDesktop, "version"), G_VARIANT_TYPE("(v)"),
-        G_DBUS_CALL_FLAGS_NONE, milliseconds(answerWait), nullptr, nullptr));
-    if (!version) {
+    const auto interfaceVersion = portalInterfaceVersion(bus, kRemoteDesktop, answerWait);
+    if (!interfaceVersion) {
         g_object_unref(bus);
         return nullptr;
     }
-    GVariant* value = nullptr;
-    g_variant_get(version.get(), "(v)", &value);
-    const OwnedVariant number(value);
-    const guint32 interfaceVersion = g_variant_is_of_type(number.get(), G_VARIANT_TYPE_UINT32)
-                                         ? g_variant_get_uint32(number.get())
-                                         : 1;
     auto keys = std::unique_ptr<PortalKeyEvents>(new PortalKeyEvents(bus, workspace));
-    keys->version_ = interfaceVersion;
+    keys->version_ = *interfaceVersion;
     keys->tokens_ = restoreTokens;
     keys->heldModifiers_ = std::move(heldModifiers);
     return keys;
@@ -165,7 +89,7 @@ KeyEvents::Posted PortalKeyEvents::post(Shortcut shortcut, qint32 processIdentif
                           g_variant_new_string(handleToken.constData()));
     g_variant_builder_add(&options, "{sv}", "session_handle_token",
                           g_variant_new_string(nextToken().constData()));
-    const Answer created =
+    const PortalAnswer created =
         request(bus_, "CreateSession", g_variant_new("(a{sv})", &options), handleToken, answerWait);
     const char* session = nullptr;
     if (!created.granted() ||
@@ -198,7 +122,7 @@ KeyEvents::Posted PortalKeyEvents::postIn(const QByteArray& sessionPath, Shortcu
                                   g_variant_new_string(kept->constData()));
         }
     }
-    const Answer selected =
+    const PortalAnswer selected =
         request(bus_, "SelectDevices", g_variant_new("(oa{sv})", sessionPath.constData(), &options),
                 handleToken, answerWait);
     if (!selected.granted()) {
@@ -209,7 +133,7 @@ KeyEvents::Posted PortalKeyEvents::postIn(const QByteArray& sessionPath, Shortcu
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&options, "{sv}", "handle_token",
                           g_variant_new_string(handleToken.constData()));
-    const Answer started =
+    const PortalAnswer started =
         request(bus_, "Start", g_variant_new("(osa{sv})", sessionPath.constData(), "", &options),
                 handleToken, consentWait);
     if (!started.granted()) {

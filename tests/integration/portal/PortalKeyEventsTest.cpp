@@ -1,19 +1,12 @@
 // The paste keys through a RemoteDesktop portal that answers as the test says (a stand-in on a
 // private bus): what a refusal and a cancelled dialog give, and that the user's consent is
 // remembered where the portal can (its restore token, kept in the secret store).
+#include "integration/portal/FakePortal.h"
 #include "platform/linux/PortalKeyEvents.h"
 #include "platform/sim/SimulatedDesktop.h"
 #include "platform/sim/SimulatedSecretStore.h"
 #include "platform/sim/VirtualClock.h"
 #include "support/EventLoop.h"
-
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -25,76 +18,10 @@ using Posted = KeyEvents::Posted;
 using sim::SimulatedDesktop;
 using sim::SimulatedSecretStore;
 using sim::VirtualClock;
+using test::FakePortal;
 using Shortcut = KeyEvents::Shortcut;
 
 constexpr qint32 kEditor = 42;
-
-class FakePortal {
-public:
-    FakePortal(int version, int startResponse) {
-        portal_.start(QStringLiteral(TIDYWORD_FAKE_PORTAL),
-                      {record(), u"--version"_s, QString::number(version), u"--start-response"_s,
-                       QString::number(startResponse)});
-        test::pollUntil([] {
-            return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                u"org.freedesktop.portal.Desktop"_s);
-        });
-    }
-    ~FakePortal() {
-        portal_.kill();
-        portal_.waitForFinished();
-        // The next row's portal takes the name only once the bus has let this one's go.
-        test::pollUntil([] {
-            return !QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                u"org.freedesktop.portal.Desktop"_s);
-        });
-    }
-    FakePortal(const FakePortal&) = delete;
-    FakePortal& operator=(const FakePortal&) = delete;
-
-    // What the portal was asked, in order.
-    QList<QJsonObject> requests() const {
-        QFile file(record());
-        QList<QJsonObject> lines;
-        if (file.open(QIODevice::ReadOnly)) {
-            while (!file.atEnd()) {
-                lines << QJsonDocument::fromJson(file.readLine()).object();
-            }
-        }
-        return lines;
-    }
-    QStringList keys() const {
-        QStringList pressed;
-        for (const QJsonObject& line : requests()) {
-            if (line.contains(u"key")) {
-                pressed << u"%1%2"_s.arg(line[u"pressed"].toInt() ? u"+" : u"-")
-                               .arg(line[u"key"].toInt(), 0, 16);
-            }
-        }
-        return pressed;
-    }
-    QJsonObject optionsOf(const QString& method, int occurrence = 0) const {
-        for (const QJsonObject& line : requests()) {
-            if (line[u"method"] == method && occurrence-- == 0) {
-                return line[u"options"].toObject();
-            }
-        }
-        return {};
-    }
-    int closedSessions() const {
-        int closed = 0;
-        for (const QJsonObject& line : requests()) {
-            closed += line.contains(u"closed") ? 1 : 0;
-        }
-        return closed;
-    }
-
-private:
-    QString record() const { return directory_.filePath(u"record"_s); }
-
-    QTemporaryDir directory_;
-    QProcess portal_;
-};
 
 class PortalKeyEventsTest : public ::testing::Test {
 protected:

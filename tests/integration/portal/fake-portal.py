@@ -1,12 +1,15 @@
 #!/usr/bin/python3
-"""A desktop portal's RemoteDesktop interface for tests, on the session bus it runs on.
+"""A desktop portal's RemoteDesktop and GlobalShortcuts interfaces for tests, on the session
+bus it runs on, with the host registry for applications outside a sandbox.
 
   fake-portal.py RECORD [--version N] [--start-response R]
 
-Answers every request with response 0, except Start, which answers R (1: the user refused,
-2: the dialog ended otherwise). Each request's options, each key and each closed session are
-appended to RECORD, one JSON object per line. With version 2 or later and persist_mode set,
-Start hands out a new restore token each time: "token-1", "token-2", …
+Answers every request with response 0, except Start and BindShortcuts, which answer R (1: the
+user refused, 2: the dialog ended otherwise). Each request's options, each key, each shortcut
+bound, each registration and each closed session are appended to RECORD, one JSON object per
+line. With version 2 or later and persist_mode set, Start hands out a new restore token each
+time: "token-1", "token-2", … The test presses a bound shortcut by calling Press(id) of
+org.example.FakePortal on the portal's object: Activated follows, for every open session.
 """
 import argparse, json
 from gi.repository import Gio, GLib
@@ -34,6 +37,30 @@ INTERFACES = """
   </interface>
   <interface name="org.freedesktop.portal.Session">
     <method name="Close"/>
+  </interface>
+  <interface name="org.freedesktop.portal.GlobalShortcuts">
+    <method name="CreateSession">
+      <arg type="a{sv}" direction="in"/><arg type="o" direction="out"/>
+    </method>
+    <method name="BindShortcuts">
+      <arg type="o" direction="in"/><arg type="a(sa{sv})" direction="in"/>
+      <arg type="s" direction="in"/><arg type="a{sv}" direction="in"/>
+      <arg type="o" direction="out"/>
+    </method>
+    <signal name="Activated">
+      <arg type="o"/><arg type="s"/><arg type="t"/><arg type="a{sv}"/>
+    </signal>
+    <property name="version" type="u" access="read"/>
+  </interface>
+  <interface name="org.freedesktop.host.portal.Registry">
+    <method name="Register">
+      <arg type="s" direction="in"/><arg type="a{sv}" direction="in"/>
+    </method>
+  </interface>
+  <interface name="org.example.FakePortal">
+    <method name="Press">
+      <arg type="s" direction="in"/>
+    </method>
   </interface>
 </node>
 """
@@ -74,6 +101,28 @@ def closed(connection, sender, path, interface, method, parameters, invocation):
 
 
 def called(connection, sender, path, interface, method, parameters, invocation):
+    if method == "Register":
+        record({"registered": parameters.unpack()[0]})
+        invocation.return_value(None)
+        return
+    if method == "Press":
+        for session in sessions:
+            bus.emit_signal(None, "/org/freedesktop/portal/desktop",
+                            "org.freedesktop.portal.GlobalShortcuts", "Activated",
+                            GLib.Variant("(osta{sv})", (session, parameters.unpack()[0], 0, {})))
+        invocation.return_value(None)
+        return
+    if method == "BindShortcuts":
+        session, shortcuts, _, requested = parameters.unpack()
+        record({"method": method, "session": session,
+                "shortcuts": [[name, plain(settings)] for name, settings in shortcuts]})
+        bound = [(name, {"description": GLib.Variant("s", settings["description"]),
+                         "trigger_description": GLib.Variant("s", settings["preferred_trigger"])})
+                 for name, settings in shortcuts]
+        results = {"shortcuts": GLib.Variant("a(sa{sv})", bound)}
+        invocation.return_value(GLib.Variant("(o)", (respond(
+            sender, requested["handle_token"], options.start_response, results),)))
+        return
     if method == "NotifyKeyboardKeysym":
         _, _, keysym, state = parameters.unpack()
         record({"key": keysym, "pressed": state})
@@ -106,7 +155,9 @@ def property(connection, sender, path, interface, name):
 
 
 selected = [{}]
-bus.register_object("/org/freedesktop/portal/desktop", info.interfaces[0], called, property)
+for interface in (0, 2, 3, 4):
+    bus.register_object("/org/freedesktop/portal/desktop", info.interfaces[interface], called,
+                        property)
 Gio.bus_own_name_on_connection(bus, "org.freedesktop.portal.Desktop",
                                Gio.BusNameOwnerFlags.NONE, None, None)
 GLib.MainLoop().run()

@@ -1,0 +1,96 @@
+// A stand-in for the desktop portal (fake-portal.py) on the test's private session bus: started
+// with the answers a test wants, and read back for what it was asked.
+#pragma once
+
+#include "support/EventLoop.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace tidyword::test {
+
+using namespace Qt::Literals::StringLiterals;
+
+class FakePortal {
+public:
+    // `startResponse` answers Start and BindShortcuts: 0 granted, 1 refused, 2 ended otherwise.
+    FakePortal(int version, int startResponse) {
+        portal_.start(QStringLiteral(TIDYWORD_FAKE_PORTAL),
+                      {record(), u"--version"_s, QString::number(version), u"--start-response"_s,
+                       QString::number(startResponse)});
+        test::pollUntil([] {
+            return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                u"org.freedesktop.portal.Desktop"_s);
+        });
+    }
+    ~FakePortal() {
+        portal_.kill();
+        portal_.waitForFinished();
+        // The next row's portal takes the name only once the bus has let this one's go.
+        test::pollUntil([] {
+            return !QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                u"org.freedesktop.portal.Desktop"_s);
+        });
+    }
+    FakePortal(const FakePortal&) = delete;
+    FakePortal& operator=(const FakePortal&) = delete;
+
+    // What the portal was asked, in order.
+    QList<QJsonObject> requests() const {
+        QFile file(record());
+        QList<QJsonObject> lines;
+        if (file.open(QIODevice::ReadOnly)) {
+            while (!file.atEnd()) {
+                lines << QJsonDocument::fromJson(file.readLine()).object();
+            }
+        }
+        return lines;
+    }
+    // The user presses the shortcut `id` the portal bound.
+    static void press(const QString& id) {
+        QDBusMessage press = QDBusMessage::createMethodCall(
+            u"org.freedesktop.portal.Desktop"_s, u"/org/freedesktop/portal/desktop"_s,
+            u"org.example.FakePortal"_s, u"Press"_s);
+        press << id;
+        QDBusConnection::sessionBus().call(press);
+    }
+    QStringList keys() const {
+        QStringList pressed;
+        for (const QJsonObject& line : requests()) {
+            if (line.contains(u"key")) {
+                pressed << u"%1%2"_s.arg(line[u"pressed"].toInt() ? u"+" : u"-")
+                               .arg(line[u"key"].toInt(), 0, 16);
+            }
+        }
+        return pressed;
+    }
+    QJsonObject optionsOf(const QString& method, int occurrence = 0) const {
+        for (const QJsonObject& line : requests()) {
+            if (line[u"method"] == method && occurrence-- == 0) {
+                return line[u"options"].toObject();
+            }
+        }
+        return {};
+    }
+    int closedSessions() const {
+        int closed = 0;
+        for (const QJsonObject& line : requests()) {
+            closed += line.contains(u"closed") ? 1 : 0;
+        }
+        return closed;
+    }
+
+private:
+    QString record() const { return directory_.filePath(u"record"_s); }
+
+    QTemporaryDir directory_;
+    QProcess portal_;
+};
+
+}  // namespace tidyword::test

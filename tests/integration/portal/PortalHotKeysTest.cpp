@@ -1,0 +1,107 @@
+// The system-wide shortcut through a GlobalShortcuts portal that answers as the test says (a
+// stand-in on a private bus): named to the portal first, bound once per session with the chord
+// as the preferred trigger, a press reaching the one handler, and a refusal reported.
+#include "integration/portal/FakePortal.h"
+#include "platform/linux/PortalHotKeys.h"
+
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+namespace tidyword::platform::linux_desktop {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using test::FakePortal;
+
+// Alt+Shift+D, and Control+Command+Space, in the seam's Mac key codes and masks.
+constexpr quint16 kKeyD = 2;
+constexpr quint16 kSpace = 49;
+constexpr quint32 kAltShift = 0x0800 | 0x0200;
+constexpr quint32 kControlCommand = 0x1000 | 0x0100;
+
+TEST(PortalHotKeysTest, TriggersAreNamedAsTheShortcutsSpecificationDoes) {
+    EXPECT_EQ(PortalHotKeys::triggerOf(kKeyD, kAltShift), "ALT+SHIFT+d");
+    EXPECT_EQ(PortalHotKeys::triggerOf(kSpace, kControlCommand), "CTRL+LOGO+space");
+    EXPECT_EQ(PortalHotKeys::triggerOf(999, kAltShift), QByteArray());
+}
+
+TEST(PortalHotKeysTest, ABoundShortcutsPressesReachTheHandlerAndARefusalSaysSo) {
+    const struct {
+        const char* name;
+        int bindResponse;
+        HotKeys::Status status;
+    } cases[] = {
+        {"Bound", 0, HotKeys::success},
+        {"RefusedByTheUser", 1, PortalHotKeys::refused},
+        {"DialogEndedOtherwise", 2, PortalHotKeys::refused},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const FakePortal portal(1, row.bindResponse);
+        const auto keys = PortalHotKeys::open(u"tidyword"_s);
+        ASSERT_NE(keys, nullptr);
+        QList<std::optional<HotKeys::Identifier>> presses;
+        const auto handler = keys->installHandler([&presses](auto identifier) {
+            presses << identifier;
+            return HotKeys::success;
+        });
+        const auto [status, registration] = keys->registerHotKey(kKeyD, kAltShift, {7, 3});
+        EXPECT_EQ(status, row.status);
+        EXPECT_EQ(registration != nullptr, row.status == HotKeys::success);
+
+        const QList<QJsonObject> asked = portal.requests();
+        ASSERT_GE(asked.size(), 3);
+        // The application names itself before anything else is asked of the portal.
+        EXPECT_EQ(asked[0][u"registered"].toString(), u"tidyword"_s);
+        QJsonArray bound;
+        for (const QJsonObject& line : asked) {
+            if (line[u"method"] == u"BindShortcuts"_s) {
+                bound = line[u"shortcuts"].toArray();
+            }
+        }
+        ASSERT_EQ(bound.size(), 1);
+        EXPECT_EQ(bound[0][0].toString(), u"improve"_s);
+        EXPECT_EQ(bound[0][1][u"preferred_trigger"].toString(), u"ALT+SHIFT+d"_s);
+        EXPECT_EQ(bound[0][1][u"description"].toString(), u"Improve selected text"_s);
+
+        FakePortal::press(u"improve"_s);
+        FakePortal::press(u"another"_s);
+        test::processEventsFor(std::chrono::milliseconds(200));
+        using Presses = QList<std::optional<HotKeys::Identifier>>;
+        const Presses expected =
+            row.status == HotKeys::success ? Presses{HotKeys::Identifier{7, 3}} : Presses{};
+        EXPECT_EQ(presses, expected);
+        // A session that bound nothing is not kept.
+        EXPECT_EQ(portal.closedSessions(), row.status == HotKeys::success ? 0 : 1);
+    }
+}
+
+// A session binds once: a new chord goes into a new session, and the old one is closed and
+// heard no more.
+TEST(PortalHotKeysTest, ANewChordBindsInANewSession) {
+    const FakePortal portal(1, 0);
+    const auto keys = PortalHotKeys::open(u"tidyword"_s);
+    ASSERT_NE(keys, nullptr);
+    int presses = 0;
+    const auto handler = keys->installHandler([&presses](auto) {
+        ++presses;
+        return HotKeys::success;
+    });
+    auto first = keys->registerHotKey(kKeyD, kAltShift, {7, 3});
+    ASSERT_EQ(first.first, HotKeys::success);
+    auto second = keys->registerHotKey(kSpace, kControlCommand, {7, 3});
+    ASSERT_EQ(second.first, HotKeys::success);
+    EXPECT_EQ(portal.closedSessions(), 1);
+    FakePortal::press(u"improve"_s);
+    test::processEventsFor(std::chrono::milliseconds(200));
+    EXPECT_EQ(presses, 1);
+    // The first registration, destroyed late, leaves the second one bound.
+    first.second.reset();
+    EXPECT_EQ(portal.closedSessions(), 1);
+    second.second.reset();
+    EXPECT_EQ(portal.closedSessions(), 2);
+}
+
+}  // namespace
+}  // namespace tidyword::platform::linux_desktop
