@@ -49,7 +49,7 @@ QByteArray PortalHotKeys::triggerOf(quint16 keyCode, quint32 modifiers) {
     if (!keysym) {
         return {};
     }
-    // The names of the shortcuts specification, which the portal's preferred_trigger uses.
+    // The modifier and key names that the portal's preferred_trigger takes.
     QByteArray trigger;
     const Qt::KeyboardModifiers held = qtModifiersOfHotKeyMask(modifiers);
     for (const auto& [modifier, name] : {std::pair{Qt::ControlModifier, "CTRL+"},

@@ -20,7 +20,7 @@ constexpr quint16 kSpace = 49;
 constexpr quint32 kAltShift = 0x0800 | 0x0200;
 constexpr quint32 kControlCommand = 0x1000 | 0x0100;
 
-TEST(PortalHotKeysTest, TriggersAreNamedAsTheShortcutsSpecificationDoes) {
+TEST(PortalHotKeysTest, TriggersUseThePortalsModifierAndKeyNames) {
     EXPECT_EQ(PortalHotKeys::triggerOf(kKeyD, kAltShift), "ALT+SHIFT+d");
     EXPECT_EQ(PortalHotKeys::triggerOf(kSpace, kControlCommand), "CTRL+LOGO+space");
     EXPECT_EQ(PortalHotKeys::triggerOf(999, kAltShift), QByteArray());
