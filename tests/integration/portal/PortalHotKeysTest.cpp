@@ -2,6 +2,8 @@
 // stand-in on a private bus): named to the portal first, bound once per session with the chord
 // as the preferred trigger, a press reaching the one handler, and a refusal reported.
 #include "integration/portal/FakePortal.h"
+#include "platform/linux/CommandHotKeys.h"
+#include "platform/linux/FallbackHotKeys.h"
 #include "platform/linux/PortalHotKeys.h"
 
 #include <QJsonArray>
@@ -101,6 +103,48 @@ TEST(PortalHotKeysTest, ANewChordBindsInANewSession) {
     EXPECT_EQ(portal.closedSessions(), 1);
     second.second.reset();
     EXPECT_EQ(portal.closedSessions(), 2);
+}
+
+// The portal holds the chord while it binds it; after its first failure the command does, and
+// the portal is not asked again in that run.
+TEST(FallbackHotKeysTest, TheCommandHoldsTheChordOnceThePortalFails) {
+    for (const auto& [name, bindResponse] : {std::pair{"PortalBinds", 0}, {"UserRefuses", 1}}) {
+        SCOPED_TRACE(name);
+        const FakePortal portal(1, bindResponse);
+        CommandHotKeys command(u"/usr/bin/tidyword"_s, nullptr);
+        FallbackHotKeys keys(PortalHotKeys::open(u"tidyword"_s), command);
+        int presses = 0;
+        const auto handler = keys.installHandler([&presses](auto) {
+            ++presses;
+            return HotKeys::success;
+        });
+        const bool binds = bindResponse == 0;
+        std::unique_ptr<HotKeys::Registration> registration;
+        for (const auto& chord : {std::pair{kKeyD, kAltShift}, {kSpace, kControlCommand}}) {
+            registration.reset();
+            HotKeys::Status status = 0;
+            std::tie(status, registration) = keys.registerHotKey(chord.first, chord.second, {7, 3});
+            // Without a hand-off yet, nothing proves that the user has bound the command.
+            EXPECT_EQ(status, binds ? HotKeys::success : HotKeys::commandNotBound);
+            EXPECT_EQ(keys.fellBack(), !binds);
+        }
+        // The first hand-off proves the binding: the refused chord is registered again.
+        command.setRegisterAgain([&] {
+            registration = keys.registerHotKey(kSpace, kControlCommand, {7, 3}).second;
+        });
+        // The desktop presses the portal's shortcut, and runs the command where it is bound.
+        FakePortal::press(u"improve"_s);
+        test::processEventsFor(std::chrono::milliseconds(200));
+        if (!binds) {
+            command.handOff();
+        }
+        EXPECT_EQ(presses, 1);
+        int binding = 0;
+        for (const QJsonObject& line : portal.requests()) {
+            binding += line[u"method"] == u"BindShortcuts"_s ? 1 : 0;
+        }
+        EXPECT_EQ(binding, binds ? 2 : 1);
+    }
 }
 
 }  // namespace
