@@ -185,6 +185,7 @@ int main(int argc, char** argv) {
     desktop::CommandHotKeys* command = linux.commandHotKeys();
     if (command) {
         commandShortcut.command = command->command();
+        commandShortcut.holdsChord = [&linux] { return linux.shortcutThroughCommand(); };
         // The refusal of the desktop's settings, in the words the shortcut's row uses.
         const auto refusal = [command](ShortcutPreset preset, platform::HotKeys::Status status) {
             return status == platform::HotKeys::success
@@ -212,7 +213,13 @@ int main(int argc, char** argv) {
     browser.setReopenHandler([&delegate] { delegate->reopen(); });
     if (command) {
         command->setRegisterAgain([&delegate] { delegate->registerShortcut(); });
-        browser.setImproveHandler([command] { command->handOff(); });
+        browser.setImproveHandler([command, &linux, &delegate] {
+            if (linux.shortcutThroughCommand()) {
+                command->handOff();
+            } else {
+                delegate->shortcutPressed();  // the portal holds the chord: a command of the user's
+            }
+        });
     } else {
         // A desktop whose shortcut Tidyword holds may still run the command for one of its own.
         browser.setImproveHandler([&delegate] { delegate->shortcutPressed(); });

@@ -58,11 +58,6 @@ void AppDelegate::launch(bool preview) {
     hotKey_->onSystemChange = [this](const std::optional<HotKeyError>& error) {
         model_.setHotKeyError(error ? std::optional(error->errorDescription()) : std::nullopt);
     };
-    const CommandShortcut& command = platform_.commandShortcut;
-    model_.setShortcutBinding(command.add ? AppModel::ShortcutBinding::gnomeCustomShortcut
-                              : !command.command.isEmpty() ? AppModel::ShortcutBinding::userCommand
-                                                           : AppModel::ShortcutBinding::hotKey,
-                              command.command);
     registerShortcut();
 
     permissionTimer_.setInterval(permissionPollInterval);
@@ -141,14 +136,25 @@ void AppDelegate::installCallbacks() {
 
 void AppDelegate::registerShortcut() {
     hotKey_->unregister();
+    std::optional<QString> refusal;
     try {
         hotKey_->registerPreset(model_.shortcut());
     } catch (const HotKeyError& error) {
-        model_.setHotKeyError(error.errorDescription());
+        refusal = error.errorDescription();
+    }
+    // The settings describe the route that took the chord, or that refused it last.
+    const CommandShortcut& command = platform_.commandShortcut;
+    const bool throughCommand =
+        !command.command.isEmpty() && (!command.holdsChord || command.holdsChord());
+    model_.setShortcutBinding(!throughCommand ? AppModel::ShortcutBinding::hotKey
+                              : command.add   ? AppModel::ShortcutBinding::gnomeCustomShortcut
+                                              : AppModel::ShortcutBinding::userCommand,
+                              command.command);
+    model_.setHotKeyError(refusal);
+    if (refusal) {
         model_.setDesktopShortcutAdded(false);
         return;
     }
-    model_.setHotKeyError(std::nullopt);
     // On GNOME a registered chord is one its custom shortcuts run the command for.
     model_.setDesktopShortcutAdded(model_.shortcutBinding() ==
                                    AppModel::ShortcutBinding::gnomeCustomShortcut);

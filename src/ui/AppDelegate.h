@@ -37,6 +37,9 @@ public:
         // rewrites it, or takes it away; each answers the message to show when it cannot.
         std::function<std::optional<QString>(ShortcutPreset)> add;
         std::function<std::optional<QString>()> remove;
+        // Whether the command holds the chord after the last registration, where a route of
+        // the desktop's (its shortcut portal) may hold it instead; unset: it always does.
+        std::function<bool()> holdsChord;
     };
 
     struct Platform {

@@ -34,8 +34,6 @@ LinuxDesktop::LinuxDesktop(SecretStore* secrets)
             textEditing_ = std::make_unique<AtspiTextEditing>();
         }
         const QString executable = QCoreApplication::applicationFilePath();
-        // No GlobalShortcuts portal client yet: where the session would use one, GNOME's custom
-        // shortcut or the user's own binding of the command serves instead.
         const bool portal = session_.shortcut == DesktopSession::Shortcut::globalShortcutsPortal;
         if (session_.shortcut == DesktopSession::Shortcut::kglobalaccel) {
             hotKeys_ = std::make_unique<KGlobalAccelHotKeys>();
@@ -45,6 +43,15 @@ LinuxDesktop::LinuxDesktop(SecretStore* secrets)
                 executable, std::make_unique<GnomeCustomShortcut>(executable));
         } else if (session_.shortcut == DesktopSession::Shortcut::userCommand || portal) {
             commandHotKeys_ = std::make_unique<CommandHotKeys>(executable, nullptr);
+        }
+        // The portal's shortcut first; the command serves wherever it fails.
+        if (portal) {
+            if (auto portalKeys = PortalHotKeys::open(QGuiApplication::desktopFileName())) {
+                auto portalFirst =
+                    std::make_unique<FallbackHotKeys>(std::move(portalKeys), *commandHotKeys_);
+                portalFirst_ = portalFirst.get();
+                hotKeys_ = std::move(portalFirst);
+            }
         }
     } else if (QGuiApplication::platformName() == u"xcb") {
         atspi_ = AtspiAccessibility::open();

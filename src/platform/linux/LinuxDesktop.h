@@ -4,8 +4,9 @@
 // XWayland, none of the X11 ones (they would see only XWayland's windows): AT-SPI2 accessibility,
 // the workspace of the accessibility bus, a paste through the RemoteDesktop portal's keys and
 // data control's clipboard where the session has both, else direct edits, and
-// the shortcut through KDE's global shortcut service where the session has it, else as a command
-// the desktop runs (GNOME's custom shortcut, or one the user binds). Wherever one cannot start,
+// the shortcut through KDE's global shortcut service where the session has it, else through the
+// GlobalShortcuts portal where it binds one, else as a command the desktop runs (GNOME's custom
+// shortcut, or one the user binds). Wherever one cannot start,
 // the refusing stand-in (and Qt's clipboard), so the user reads the usual message instead of a
 // failure.
 #pragma once
@@ -16,7 +17,9 @@
 #include "platform/linux/CommandHotKeys.h"
 #include "platform/linux/DataControlClipboard.h"
 #include "platform/linux/DesktopSession.h"
+#include "platform/linux/FallbackHotKeys.h"
 #include "platform/linux/KGlobalAccelHotKeys.h"
+#include "platform/linux/PortalHotKeys.h"
 #include "platform/linux/PortalKeyEvents.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/UnavailableDesktop.h"
@@ -49,6 +52,10 @@ public:
     }
     // Where the desktop runs `tidyword --improve` for the shortcut, else none.
     CommandHotKeys* commandHotKeys() { return commandHotKeys_.get(); }
+    // Whether the command holds the chord now: a portal that bound it may hold it instead.
+    bool shortcutThroughCommand() const {
+        return commandHotKeys_ && (!portalFirst_ || portalFirst_->fellBack());
+    }
     // The clipboard a replacement saves, writes and restores while the source is in front. On
     // Wayland it is data control's where the session pastes; elsewhere there the refusing
     // stand-in, as Qt's clipboard reports success for writes the compositor drops when Tidyword
@@ -93,8 +100,9 @@ private:
     std::unique_ptr<AtspiAccessibility> atspi_;
     std::unique_ptr<Workspace> workspace_;
     std::unique_ptr<KeyEvents> keys_;
-    std::unique_ptr<HotKeys> hotKeys_;
     std::unique_ptr<CommandHotKeys> commandHotKeys_;
+    std::unique_ptr<HotKeys> hotKeys_;        // may fall back to commandHotKeys_
+    FallbackHotKeys* portalFirst_ = nullptr;  // in hotKeys_, where the portal goes first
     std::unique_ptr<AtspiTextEditing> textEditing_;
 };
 

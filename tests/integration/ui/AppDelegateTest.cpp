@@ -234,9 +234,12 @@ TEST_F(AppDelegateTest, TheShortcutRowSaysHowTheDesktopRunsTheShortcut) {
     } rows[] = {
         {"a hot key of Tidyword's own", {}, {}},
         {"a command the user binds",
-         {u"tidyword --improve"_s, {}, {}},
+         {u"tidyword --improve"_s, {}, {}, {}},
          u"Bind Alt+Shift+D to the command “tidyword --improve” in your desktop's keyboard "
          "settings."_s},
+        {"a command, while the desktop's shortcut portal holds the chord",
+         {u"tidyword --improve"_s, {}, {}, [] { return false; }},
+         {}},
     };
     for (const auto& row : rows) {
         delegate.reset();
@@ -266,7 +269,8 @@ TEST_F(AppDelegateTest, TheGnomeButtonAddsTheShortcutAndTakesItAway) {
                            ++removed;
                            hotKeys.refuseHotKey(platform::HotKeys::gnomeShortcutMissing);
                            return std::optional<QString>();
-                       }};
+                       },
+                       {}};
     hotKeys.refuseHotKey(platform::HotKeys::gnomeShortcutMissing);
     launch();
     auto* button = inSettings<QPushButton>(u"desktopShortcutButton"_s);
