@@ -56,6 +56,13 @@ PortalAnswer portalRequest(GDBusConnection* bus, const char* interface, const ch
         g_source_unref(tick);
     }
     g_dbus_connection_signal_unsubscribe(bus, subscription);
+    if (handle && !answer.arrived) {
+        // A dialog left open would be answered later to nobody, and could grant what no one
+        // then closes: it goes now.
+        const char* request = nullptr;
+        g_variant_get(handle.get(), "(&o)", &request);
+        portalCall(bus, request, "org.freedesktop.portal.Request", "Close", nullptr, wait);
+    }
     // What the unsubscription leaves to run (its own clean-up) runs here, not elsewhere.
     while (g_main_context_iteration(context, FALSE)) {
     }

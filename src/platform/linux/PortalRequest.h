@@ -33,7 +33,8 @@ struct PortalAnswer {
 };
 
 // Calls `method` of `interface` on the portal's object and waits for the Response of the
-// request it starts. `parameters` is floating, with `token` as the handle_token of its options.
+// request it starts, closing the request when none comes in time. `parameters` is floating,
+// with `token` as the handle_token of its options.
 PortalAnswer portalRequest(GDBusConnection* bus, const char* interface, const char* method,
                            GVariant* parameters, const QByteArray& token,
                            std::chrono::milliseconds wait);

@@ -19,7 +19,8 @@ using namespace Qt::Literals::StringLiterals;
 
 class FakePortal {
 public:
-    // `startResponse` answers Start and BindShortcuts: 0 granted, 1 refused, 2 ended otherwise.
+    // `startResponse` answers Start and BindShortcuts: 0 granted, 1 refused, 2 ended otherwise,
+    // -1 never.
     FakePortal(int version, int startResponse) {
         portal_.start(QStringLiteral(TIDYWORD_FAKE_PORTAL),
                       {record(), u"--version"_s, QString::number(version), u"--start-response"_s,
@@ -78,15 +79,17 @@ public:
         }
         return {};
     }
-    int closedSessions() const {
-        int closed = 0;
-        for (const QJsonObject& line : requests()) {
-            closed += line.contains(u"closed") ? 1 : 0;
-        }
-        return closed;
-    }
+    int closedSessions() const { return closed(u"/session/"); }
+    int closedRequests() const { return closed(u"/request/"); }
 
 private:
+    int closed(QStringView kind) const {
+        int count = 0;
+        for (const QJsonObject& line : requests()) {
+            count += line[u"closed"].toString().contains(kind) ? 1 : 0;
+        }
+        return count;
+    }
     QString record() const { return directory_.filePath(u"record"_s); }
 
     QTemporaryDir directory_;

@@ -5,9 +5,11 @@
 #include "platform/linux/CommandHotKeys.h"
 #include "platform/linux/FallbackHotKeys.h"
 #include "platform/linux/PortalHotKeys.h"
+#include "platform/linux/PortalRequest.h"
 
 #include <QJsonArray>
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 
 namespace tidyword::platform::linux_desktop {
@@ -77,6 +79,20 @@ TEST(PortalHotKeysTest, ABoundShortcutsPressesReachTheHandlerAndARefusalSaysSo) 
         // A session that bound nothing is not kept.
         EXPECT_EQ(portal.closedSessions(), row.status == HotKeys::success ? 0 : 1);
     }
+}
+
+// A dialog nobody answers in time is closed, not left to answer later.
+TEST(PortalRequestTest, ARequestWithoutAnAnswerInTimeIsClosed) {
+    const FakePortal portal(1, -1);
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    ASSERT_NE(bus, nullptr);
+    const PortalAnswer answer = portalRequest(
+        bus, "org.freedesktop.portal.GlobalShortcuts", "BindShortcuts",
+        g_variant_new_parsed("(@o '/s', @a(sa{sv}) [], '', {'handle_token': <'t1'>})"), "t1",
+        std::chrono::milliseconds(300));
+    g_object_unref(bus);
+    EXPECT_FALSE(answer.arrived);
+    EXPECT_EQ(portal.closedRequests(), 1);
 }
 
 // A session binds once: a new chord goes into a new session, and the old one is closed and

@@ -5,7 +5,7 @@ bus it runs on, with the host registry for applications outside a sandbox.
   fake-portal.py RECORD [--version N] [--start-response R]
 
 Answers every request with response 0, except Start and BindShortcuts, which answer R (1: the
-user refused, 2: the dialog ended otherwise). Each request's options, each key, each shortcut
+user refused, 2: the dialog ended otherwise, -1: never, until the request is closed). Each request's options, each key, each shortcut
 bound, each registration and each closed session are appended to RECORD, one JSON object per
 line. With version 2 or later and persist_mode set, Start hands out a new restore token each
 time: "token-1", "token-2", … The test presses a bound shortcut by calling Press(id) of
@@ -36,6 +36,9 @@ INTERFACES = """
     <property name="AvailableDeviceTypes" type="u" access="read"/>
   </interface>
   <interface name="org.freedesktop.portal.Session">
+    <method name="Close"/>
+  </interface>
+  <interface name="org.freedesktop.portal.Request">
     <method name="Close"/>
   </interface>
   <interface name="org.freedesktop.portal.GlobalShortcuts">
@@ -74,6 +77,7 @@ info = Gio.DBusNodeInfo.new_for_xml(INTERFACES)
 bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
 tokens = [0]
 sessions = {}
+requests = {}
 
 
 def record(entry):
@@ -88,6 +92,9 @@ def plain(vardict):
 def respond(sender, token, response, results):
     path = "/org/freedesktop/portal/desktop/request/%s/%s" % (
         sender[1:].replace(".", "_"), token)
+    if response < 0:
+        requests[path] = bus.register_object(path, info.interfaces[2], closed)
+        return path
     GLib.idle_add(lambda: bus.emit_signal(
         sender, path, "org.freedesktop.portal.Request", "Response",
         GLib.Variant("(ua{sv})", (response, results))) and False)
@@ -96,7 +103,7 @@ def respond(sender, token, response, results):
 
 def closed(connection, sender, path, interface, method, parameters, invocation):
     record({"closed": path})
-    bus.unregister_object(sessions.pop(path))
+    bus.unregister_object((sessions if path in sessions else requests).pop(path))
     invocation.return_value(None)
 
 
@@ -155,7 +162,7 @@ def property(connection, sender, path, interface, name):
 
 
 selected = [{}]
-for interface in (0, 2, 3, 4):
+for interface in (0, 3, 4, 5):
     bus.register_object("/org/freedesktop/portal/desktop", info.interfaces[interface], called,
                         property)
 Gio.bus_own_name_on_connection(bus, "org.freedesktop.portal.Desktop",
