@@ -1,6 +1,7 @@
 #include "platform/linux/DataControlClipboard.h"
 
 #include "platform/linux/ClipboardText.h"
+#include "platform/linux/WaylandWait.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 #include <QByteArray>
@@ -206,50 +207,14 @@ void DataControlClipboard::pump() {
 
 bool DataControlClipboard::waitFor(const std::function<bool()>& done,
                                    std::chrono::milliseconds wait) {
-    // wl_display_roundtrip would wait forever on a compositor that hangs.
-    const Clock::time_point deadline = Clock::now() + wait;
-    while (!done()) {
-        if (!usable()) {
-            return false;
-        }
-        if (wl_display_prepare_read(display_) != 0) {
-            if (wl_display_dispatch_pending(display_) < 0) {
-                return false;
-            }
-            continue;
-        }
-        const int left = millisecondsUntil(deadline);
-        if ((wl_display_flush(display_) < 0 && errno != EAGAIN) || left <= 0) {
-            wl_display_cancel_read(display_);
-            return false;
-        }
-        pollfd readable{wl_display_get_fd(display_), POLLIN, 0};
-        const int ready = ::poll(&readable, 1, left);
-        if (ready <= 0) {
-            wl_display_cancel_read(display_);
-            if (ready < 0 && errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (wl_display_read_events(display_) < 0 || wl_display_dispatch_pending(display_) < 0) {
-            return false;
-        }
-    }
-    return true;
+    // A finished connection ends the wait as a failure, whatever `done` says.
+    return dispatchUntil(
+               display_, [this, &done] { return finished_ || done(); }, wait) &&
+           usable();
 }
 
 bool DataControlClipboard::roundTrip() {
-    bool done = false;
-    static constexpr wl_callback_listener syncListener{
-        [](void* flag, wl_callback* /*callback*/, uint32_t /*serial*/) {
-            *static_cast<bool*>(flag) = true;
-        }};
-    wl_callback* sync = wl_display_sync(display_);
-    wl_callback_add_listener(sync, &syncListener, &done);
-    const bool answered = waitFor([&done] { return done; });
-    wl_callback_destroy(sync);
-    return answered;
+    return usable() && linux_desktop::roundTrip(display_, answerWait) && usable();
 }
 
 qint64 DataControlClipboard::changeCount() {

@@ -1,18 +1,15 @@
 // The probe answers from the real session: the environment, the compositor, the session bus.
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/OwnedHandle.h"
+#include "platform/linux/WaylandWait.h"
 
 #include <gio/gio.h>
 
-#include <cerrno>
-#include <poll.h>
 #include <wayland-client.h>
 
 namespace tidyword::platform::linux_desktop {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 void announced(void* globals, wl_registry* /*registry*/, uint32_t /*name*/, const char* interface,
                uint32_t /*version*/) {
@@ -21,12 +18,7 @@ void announced(void* globals, wl_registry* /*registry*/, uint32_t /*name*/, cons
 
 void withdrawn(void* /*globals*/, wl_registry* /*registry*/, uint32_t /*name*/) {}
 
-void synced(void* done, wl_callback* /*callback*/, uint32_t /*serial*/) {
-    *static_cast<bool*>(done) = true;
-}
-
 const wl_registry_listener registryListener{&announced, &withdrawn};
-const wl_callback_listener syncListener{&synced};
 
 // The globals of one registry round trip on a connection of our own, or none when the
 // compositor cannot be reached or does not answer in time (wl_display_roundtrip would wait
@@ -38,42 +30,12 @@ std::optional<QSet<QString>> registryGlobals(const QString& display,
         return std::nullopt;
     }
     QSet<QString> globals;
-    bool done = false;
     wl_registry* registry = wl_display_get_registry(connection);
     wl_registry_add_listener(registry, &registryListener, &globals);
-    wl_callback* sync = wl_display_sync(connection);
-    wl_callback_add_listener(sync, &syncListener, &done);
-    const Clock::time_point deadline = Clock::now() + patience;
-    while (!done) {
-        if (wl_display_prepare_read(connection) != 0) {
-            if (wl_display_dispatch_pending(connection) < 0) {
-                break;
-            }
-            continue;
-        }
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if ((wl_display_flush(connection) < 0 && errno != EAGAIN) || left <= 0) {
-            wl_display_cancel_read(connection);
-            break;
-        }
-        pollfd readable{wl_display_get_fd(connection), POLLIN, 0};
-        const int ready = poll(&readable, 1, static_cast<int>(left));
-        if (ready <= 0) {
-            wl_display_cancel_read(connection);
-            if (ready < 0 && errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        if (wl_display_read_events(connection) < 0 || wl_display_dispatch_pending(connection) < 0) {
-            break;
-        }
-    }
-    wl_callback_destroy(sync);
+    const bool answered = roundTrip(connection, patience);
     wl_registry_destroy(registry);
     wl_display_disconnect(connection);
-    return done ? std::optional(globals) : std::nullopt;
+    return answered ? std::optional(globals) : std::nullopt;
 }
 
 OwnedVariant call(GDBusConnection* bus, const char* destination, const char* path,
