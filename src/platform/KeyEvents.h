@@ -18,6 +18,10 @@ public:
     virtual ~KeyEvents() = default;
 
     virtual Posted post(Shortcut shortcut, qint32 processIdentifier) = 0;
+    // Whether the user still holds keys that a posted chord would merge with (the shortcut that
+    // started a capture). A backend learns of their release through the event loop, so callers
+    // wait for it there rather than inside `post`.
+    virtual bool keysHeld() { return false; }
 };
 
 }  // namespace tidyword::platform

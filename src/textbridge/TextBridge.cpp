@@ -232,6 +232,14 @@ QCoro::Task<QString> TextBridge::copySelection(platform::RunningApplication appl
                                                CancellationToken cancellation) {
     auto& pasteboard = platform_.pasteboard;
     const qint32 source = application.processIdentifier;
+    // A copy posted while the user's shortcut is down would merge with its keys into another
+    // chord. Their release is heard on the event loop, which this wait keeps running.
+    for (int poll = 0; platform_.keys.keysHeld(); ++poll) {
+        if (poll == heldKeyPolls) {
+            fail(TextBridgeError::noSelection);
+        }
+        co_await sleep(platform_.clock, heldKeyPollInterval, cancellation);
+    }
     const ClipboardSnapshot snapshot = ClipboardSnapshot::take(pasteboard);
     cancellation.throwIfCancelled();
     if (isProtected(element) || !sameFocusedTarget(applicationElement, element, window) ||

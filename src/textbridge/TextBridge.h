@@ -25,6 +25,9 @@ public:
     static constexpr std::chrono::milliseconds messagingTimeout{500};
     static constexpr int copyPolls = 16;
     static constexpr std::chrono::milliseconds copyPollInterval{40};
+    // How long a copy waits for the user to let go of the shortcut's keys.
+    static constexpr int heldKeyPolls = 100;
+    static constexpr std::chrono::milliseconds heldKeyPollInterval{10};
     static constexpr std::chrono::milliseconds pauseBeforePaste{120};
     static constexpr int verificationReads = 12;
     static constexpr std::chrono::milliseconds verificationInterval{60};

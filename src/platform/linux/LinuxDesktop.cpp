@@ -20,10 +20,29 @@ LinuxDesktop::LinuxDesktop(SecretStore* secrets)
         if (session_.frontApplication == DesktopSession::FrontApplication::atspiActiveWindow) {
             workspace_ = AtspiWorkspace::open();
         }
+        const QString executable = QCoreApplication::applicationFilePath();
+        const bool portal = session_.shortcut == DesktopSession::Shortcut::globalShortcutsPortal;
+        KGlobalAccelHotKeys* kglobalaccel = nullptr;
+        if (session_.shortcut == DesktopSession::Shortcut::kglobalaccel) {
+            auto kde = std::make_unique<KGlobalAccelHotKeys>();
+            kglobalaccel = kde.get();
+            hotKeys_ = std::move(kde);
+        } else if (session_.shortcut == DesktopSession::Shortcut::gnomeCustomShortcut ||
+                   (portal && session_.desktop == DesktopSession::Desktop::gnomeWayland)) {
+            commandHotKeys_ = std::make_unique<CommandHotKeys>(
+                executable, std::make_unique<GnomeCustomShortcut>(executable));
+        } else if (session_.shortcut == DesktopSession::Shortcut::userCommand || portal) {
+            commandHotKeys_ = std::make_unique<CommandHotKeys>(executable, nullptr);
+        }
         if (session_.replacement == DesktopSession::Replacement::remoteDesktopPaste && workspace_) {
+            // Where KDE's service holds the chord, it says when the chord's keys come up.
+            std::function<bool()> heldModifiers;
+            if (kglobalaccel) {
+                heldModifiers = [kglobalaccel] { return kglobalaccel->chordHeld(); };
+            }
             // Both halves of the paste, or neither: keys without a clipboard that proves its
             // writes would paste whatever it holds.
-            auto keys = PortalKeyEvents::open(*workspace_, secrets);
+            auto keys = PortalKeyEvents::open(*workspace_, secrets, std::move(heldModifiers));
             auto clipboard = DataControlClipboard::open();
             if (keys && clipboard) {
                 keys_ = std::move(keys);
@@ -32,17 +51,6 @@ LinuxDesktop::LinuxDesktop(SecretStore* secrets)
         }
         if (!keys_) {
             textEditing_ = std::make_unique<AtspiTextEditing>();
-        }
-        const QString executable = QCoreApplication::applicationFilePath();
-        const bool portal = session_.shortcut == DesktopSession::Shortcut::globalShortcutsPortal;
-        if (session_.shortcut == DesktopSession::Shortcut::kglobalaccel) {
-            hotKeys_ = std::make_unique<KGlobalAccelHotKeys>();
-        } else if (session_.shortcut == DesktopSession::Shortcut::gnomeCustomShortcut ||
-                   (portal && session_.desktop == DesktopSession::Desktop::gnomeWayland)) {
-            commandHotKeys_ = std::make_unique<CommandHotKeys>(
-                executable, std::make_unique<GnomeCustomShortcut>(executable));
-        } else if (session_.shortcut == DesktopSession::Shortcut::userCommand || portal) {
-            commandHotKeys_ = std::make_unique<CommandHotKeys>(executable, nullptr);
         }
         // The portal's shortcut first; the command serves wherever it fails.
         if (portal) {

@@ -56,6 +56,7 @@ public:
     static constexpr std::chrono::milliseconds activationWait{1000};
 
     Posted post(Shortcut shortcut, qint32 processIdentifier) override;
+    bool keysHeld() override { return heldModifiers_ && heldModifiers_(); }
 
 private:
     PortalKeyEvents(GDBusConnection* bus, Workspace& workspace);

@@ -30,6 +30,7 @@ public:
     static std::unique_ptr<XTestKeyEvents> open();
 
     Posted post(Shortcut shortcut, qint32 processIdentifier) override;
+    bool keysHeld() override { return modifiersHeld(); }
 
     // Whether any modifier key is down right now.
     bool modifiersHeld();

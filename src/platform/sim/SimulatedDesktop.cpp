@@ -392,6 +392,13 @@ std::optional<ElementId> SimulatedDesktop::focusedElement(qint32 processIdentifi
     return std::get<ElementId>(focused->second);
 }
 
+void SimulatedDesktop::holdKeys(std::optional<std::chrono::milliseconds> release) {
+    keysHeld_ = true;
+    if (release) {
+        at(*release, [this] { keysHeld_ = false; });
+    }
+}
+
 KeyEvents::Posted SimulatedDesktop::post(Shortcut shortcut, qint32 processIdentifier) {
     if (keysOutcome_ != Posted::yes) {
         return keysOutcome_;

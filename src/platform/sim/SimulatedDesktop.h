@@ -113,6 +113,8 @@ public:
     void setEditEffect(qint32 processIdentifier, EditEffect effect);
     // Every post ends so, until it is `Posted::yes` again.
     void refuseKeyEvents(Posted outcome) { keysOutcome_ = outcome; }
+    // The user holds keys from now on, and lets go after `release` (none: never).
+    void holdKeys(std::optional<std::chrono::milliseconds> release);
 
     // --- Scripting the clipboard.
     // Another program writes these items.
@@ -171,6 +173,7 @@ public:
 
     // --- KeyEvents
     Posted post(Shortcut shortcut, qint32 processIdentifier) override;
+    bool keysHeld() override { return keysHeld_; }
 
     // --- TextEditing
     bool replaceText(const AccessibleElement& element, TextRange range,
@@ -214,6 +217,7 @@ private:
     qint32 ownProcessIdentifier_;
     bool trusted_ = true;
     Posted keysOutcome_ = Posted::yes;
+    bool keysHeld_ = false;
     bool refuseStrings_ = false;
     bool refuseListing_ = false;
     bool keptAfterExit_ = false;

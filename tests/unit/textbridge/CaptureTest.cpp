@@ -256,6 +256,27 @@ TEST(CaptureTest, CopyFallbackPutsTheUsersClipboardBack) {
     EXPECT_EQ(editor.desktop.postedKeys().size(), 1);
 }
 
+// The copy waits for the user's shortcut to come up, on the event loop, and gives up after 1 s.
+TEST(CaptureTest, CopyWaitsUntilTheShortcutsKeysAreUp) {
+    for (const auto& [name, release, copied] :
+         {std::tuple{"LetGoAfter300ms", std::optional(300ms), true},
+          {"HeldForever", std::optional<std::chrono::milliseconds>(), false}}) {
+        EditorDesktop editor;
+        copying({100ms})(editor);
+        editor.desktop.holdKeys(release);
+        const auto start = editor.clock.uptime();
+        if (copied) {
+            EXPECT_EQ(editor.capture().text, u"bad"_s) << name;
+            EXPECT_EQ(editor.clock.uptime() - start, 300ms + 120ms) << name;
+        } else {
+            EXPECT_EQ(editor.captureError(), TextBridgeError::noSelection) << name;
+            EXPECT_EQ(editor.clock.uptime() - start, 1000ms) << name;
+        }
+        EXPECT_EQ(editor.desktop.postedKeys().size(), copied ? 1 : 0) << name;
+        EXPECT_TRUE(editor.clipboardIsTheUsers()) << name;
+    }
+}
+
 TEST(CaptureTest, ApplicationThatNeverCopiesIsPolled16TimesAndLeftAlone) {
     EditorDesktop editor;
     copying({never})(editor);
