@@ -13,6 +13,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 namespace tidyword::test {
 
 using namespace Qt::Literals::StringLiterals;
@@ -20,24 +22,21 @@ using namespace Qt::Literals::StringLiterals;
 class FakePortal {
 public:
     // `startResponse` answers Start and BindShortcuts: 0 granted, 1 refused, 2 ended otherwise,
-    // -1 never.
-    FakePortal(int version, int startResponse) {
-        portal_.start(QStringLiteral(TIDYWORD_FAKE_PORTAL),
-                      {record(), u"--version"_s, QString::number(version), u"--start-response"_s,
-                       QString::number(startResponse)});
-        test::pollUntil([] {
-            return QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                u"org.freedesktop.portal.Desktop"_s);
-        });
-    }
-    ~FakePortal() {
-        portal_.kill();
-        portal_.waitForFinished();
-        // The next row's portal takes the name only once the bus has let this one's go.
-        test::pollUntil([] {
-            return !QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                u"org.freedesktop.portal.Desktop"_s);
-        });
+    // -1 never; Start after `startDelay`. One portal serves the whole test program, told anew by
+    // each FakePortal what to answer: a portal started again under the same name would be a new
+    // owner, whose signals the client library may not yet take for the portal's.
+    FakePortal(int version, int startResponse,
+               std::chrono::milliseconds startDelay = std::chrono::milliseconds(0)) {
+        static Process portal;
+        QDBusMessage configure = QDBusMessage::createMethodCall(
+            u"org.freedesktop.portal.Desktop"_s, u"/org/freedesktop/portal/desktop"_s,
+            u"org.example.FakePortal"_s, u"Configure"_s);
+        configure << record() << static_cast<uint>(version) << startResponse
+                  << static_cast<uint>(startDelay.count());
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(configure);
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            ADD_FAILURE() << "the stand-in portal did not answer";
+        }
     }
     FakePortal(const FakePortal&) = delete;
     FakePortal& operator=(const FakePortal&) = delete;
@@ -92,8 +91,23 @@ private:
     }
     QString record() const { return directory_.filePath(u"record"_s); }
 
+    // The portal's process, for as long as the test program runs.
+    struct Process {
+        Process() {
+            process.start(QStringLiteral(TIDYWORD_FAKE_PORTAL), {});
+            test::pollUntil([] {
+                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                    u"org.freedesktop.portal.Desktop"_s);
+            });
+        }
+        ~Process() {
+            process.kill();
+            process.waitForFinished();
+        }
+        QProcess process;
+    };
+
     QTemporaryDir directory_;
-    QProcess portal_;
 };
 
 }  // namespace tidyword::test

@@ -2,16 +2,21 @@
 """A desktop portal's RemoteDesktop and GlobalShortcuts interfaces for tests, on the session
 bus it runs on, with the host registry for applications outside a sandbox.
 
-  fake-portal.py RECORD [--version N] [--start-response R]
+  fake-portal.py
 
-Answers every request with response 0, except Start and BindShortcuts, which answer R (1: the
-user refused, 2: the dialog ended otherwise, -1: never, until the request is closed). Each request's options, each key, each shortcut
-bound, each registration and each closed session are appended to RECORD, one JSON object per
-line. With version 2 or later and persist_mode set, Start hands out a new restore token each
-time: "token-1", "token-2", … The test presses a bound shortcut by calling Press(id) of
+Configure(RECORD, N, R, D) of org.example.FakePortal on the portal's object sets what it answers
+from then on and where it records what it is asked, and forgets every session and request.
+
+Its interfaces have version N. It answers every request with response 0, except Start and
+BindShortcuts, which answer R (1: the user refused, 2: the dialog ended otherwise, -1: never,
+until the request is closed); Start after D milliseconds, as a user reading a dialog would.
+Each request's options, each key, each shortcut bound, each registration and each closed
+session are appended to RECORD, one JSON object per line. With version 2 or later and
+persist_mode set, Start hands out a new restore token each time: "token-1", "token-2", …
+The test presses a bound shortcut by calling Press(id) of
 org.example.FakePortal on the portal's object: Activated follows, for every open session.
 """
-import argparse, json
+import json, types
 from gi.repository import Gio, GLib
 
 INTERFACES = """
@@ -64,15 +69,15 @@ INTERFACES = """
     <method name="Press">
       <arg type="s" direction="in"/>
     </method>
+    <method name="Configure">
+      <arg type="s" direction="in"/><arg type="u" direction="in"/>
+      <arg type="i" direction="in"/><arg type="u" direction="in"/>
+    </method>
   </interface>
 </node>
 """
 
-parser = argparse.ArgumentParser()
-parser.add_argument("record")
-parser.add_argument("--version", type=int, default=1)
-parser.add_argument("--start-response", type=int, default=0)
-options = parser.parse_args()
+options = types.SimpleNamespace(record="/dev/null", version=1, start_response=0, delay=0)
 info = Gio.DBusNodeInfo.new_for_xml(INTERFACES)
 bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
 tokens = [0]
@@ -89,13 +94,13 @@ def plain(vardict):
     return {key: vardict[key] for key in vardict.keys()}
 
 
-def respond(sender, token, response, results):
+def respond(sender, token, response, results, delay=0):
     path = "/org/freedesktop/portal/desktop/request/%s/%s" % (
         sender[1:].replace(".", "_"), token)
     if response < 0:
         requests[path] = bus.register_object(path, info.interfaces[2], closed)
         return path
-    GLib.idle_add(lambda: bus.emit_signal(
+    GLib.timeout_add(delay, lambda: bus.emit_signal(
         sender, path, "org.freedesktop.portal.Request", "Response",
         GLib.Variant("(ua{sv})", (response, results))) and False)
     return path
@@ -103,11 +108,26 @@ def respond(sender, token, response, results):
 
 def closed(connection, sender, path, interface, method, parameters, invocation):
     record({"closed": path})
-    bus.unregister_object((sessions if path in sessions else requests).pop(path))
+    forget(path)
     invocation.return_value(None)
 
 
+def forget(path):
+    for objects in (sessions, requests):
+        if path in objects:
+            bus.unregister_object(objects.pop(path))
+
+
 def called(connection, sender, path, interface, method, parameters, invocation):
+    if method == "Configure":
+        for path in list(sessions) + list(requests):
+            forget(path)
+        options.record, options.version, options.start_response, options.delay = \
+            parameters.unpack()
+        tokens[0] = 0
+        selected[0] = {}
+        invocation.return_value(None)
+        return
     if method == "Register":
         record({"registered": parameters.unpack()[0]})
         invocation.return_value(None)
@@ -154,7 +174,9 @@ def called(connection, sender, path, interface, method, parameters, invocation):
     else:
         selected[0] = plain(requested)
         results, response = {}, 0
-    invocation.return_value(GLib.Variant("(o)", (respond(sender, token, response, results),)))
+    delay = options.delay if method == "Start" else 0
+    invocation.return_value(GLib.Variant("(o)", (respond(sender, token, response, results,
+                                                         delay),)))
 
 
 def property(connection, sender, path, interface, name):
