@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QtGlobal>
+#include <qcoro/qcorotask.h>
+
+#include <functional>
 
 namespace tidyword::platform {
 
@@ -17,7 +20,11 @@ public:
 
     virtual ~KeyEvents() = default;
 
-    virtual Posted post(Shortcut shortcut, qint32 processIdentifier) = 0;
+    // A backend may have to wait for the user (a consent dialog of the desktop's), and the
+    // caller's event loop keeps running meanwhile: `lastCheck`, where given, is asked once more
+    // right before the keys go, after every wait, and nothing is posted (no) unless it holds.
+    virtual QCoro::Task<Posted> post(Shortcut shortcut, qint32 processIdentifier,
+                                     std::function<bool()> lastCheck = {}) = 0;
     // Whether the user still holds keys that a posted chord would merge with (the shortcut that
     // started a capture). A backend learns of their release through the event loop, so callers
     // wait for it there rather than inside `post`.

@@ -246,9 +246,14 @@ QCoro::Task<QString> TextBridge::copySelection(platform::RunningApplication appl
         !isFrontmost(source) || pasteboard.changeCount() != snapshot.changeCount) {
         fail(TextBridgeError::staleSelection);
     }
-    if (platform_.keys.post(platform::KeyEvents::Shortcut::copy, source) !=
+    // The key backend may wait (for the user's consent) with the event loop running: a writer
+    // that got in meanwhile would pass for the copy.
+    const std::function<bool()> unchanged = [&] {
+        return isFrontmost(source) && pasteboard.changeCount() == snapshot.changeCount;
+    };
+    if (co_await platform_.keys.post(platform::KeyEvents::Shortcut::copy, source, unchanged) !=
         platform::KeyEvents::Posted::yes) {
-        fail(TextBridgeError::noSelection);
+        fail(unchanged() ? TextBridgeError::noSelection : TextBridgeError::staleSelection);
     }
     for (int poll = 0; poll < copyPolls; ++poll) {
         co_await sleep(platform_.clock, copyPollInterval);
@@ -351,20 +356,42 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
         snapshot.restore(pasteboard, ours);
         fail(code);
     };
-    try {
-        validate(selection);
-    } catch (const TextBridgeError& error) {
-        failRestoring(error.code());
+    // Checked once more at the last moment, after any wait of the key backend's (which runs the
+    // event loop): once the key is posted, the application pastes whatever the clipboard holds
+    // over whatever is selected.
+    std::optional<TextBridgeError::Code> unsafe;
+    const std::function<bool()> stillSafe = [&] {
+        try {
+            validate(selection);
+        } catch (const TextBridgeError& error) {
+            unsafe = error.code();
+            return false;
+        }
+        if (!isFrontmost(source)) {
+            unsafe = TextBridgeError::staleSelection;
+            return false;
+        }
+        // A writer that got in after ours: what is there now is not ours to replace.
+        if (!ours.isHeldBy(pasteboard)) {
+            unsafe = TextBridgeError::clipboardChanged;
+            return false;
+        }
+        return true;
+    };
+    const auto failUnsafe = [&] {
+        if (*unsafe == TextBridgeError::clipboardChanged) {
+            fail(*unsafe);
+        }
+        failRestoring(*unsafe);
+    };
+    if (!stillSafe()) {
+        failUnsafe();
     }
-    if (!isFrontmost(source)) {
-        failRestoring(TextBridgeError::staleSelection);
+    const auto posted =
+        co_await platform_.keys.post(platform::KeyEvents::Shortcut::paste, source, stillSafe);
+    if (unsafe) {
+        failUnsafe();
     }
-    // The last moment to notice a writer that got in after ours: once the key is posted, the
-    // application pastes whatever the clipboard holds. What is there now is not ours to replace.
-    if (!ours.isHeldBy(pasteboard)) {
-        fail(TextBridgeError::clipboardChanged);
-    }
-    const auto posted = platform_.keys.post(platform::KeyEvents::Shortcut::paste, source);
     if (posted == platform::KeyEvents::Posted::refusedByUser) {
         failRestoring(TextBridgeError::keysRefused);
     }

@@ -4,7 +4,7 @@
 #include "platform/linux/PortalRequest.h"
 
 #include <QByteArray>
-#include <QThread>
+#include <qcoro/qcorotimer.h>
 
 #include <gio/gio.h>
 
@@ -22,9 +22,10 @@ constexpr gint32 kControl = 0xffe3;  // Control_L
 constexpr gint32 kLetterC = 0x63;
 constexpr gint32 kLetterV = 0x76;
 
-PortalAnswer request(GDBusConnection* bus, const char* method, GVariant* parameters,
-                     const QByteArray& token, std::chrono::milliseconds wait) {
-    return portalRequest(bus, kRemoteDesktop, method, parameters, token, wait);
+QCoro::Task<PortalAnswer> request(GDBusConnection* bus, const char* method, GVariant* parameters,
+                                  QByteArray token, std::chrono::milliseconds wait) {
+    return portalRequestWhileRunning(bus, kRemoteDesktop, method, parameters, std::move(token),
+                                     wait);
 }
 
 bool call(GDBusConnection* bus, const char* path, const char* interface, const char* method,
@@ -67,19 +68,20 @@ bool PortalKeyEvents::inFront(qint32 processIdentifier) {
     return front && front->processIdentifier == processIdentifier;
 }
 
-KeyEvents::Posted PortalKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
+QCoro::Task<KeyEvents::Posted> PortalKeyEvents::post(Shortcut shortcut, qint32 processIdentifier,
+                                                     std::function<bool()> lastCheck) {
     // The copy comes right after the user's shortcut, whose modifiers may still be down: keys
     // merged with them would make another chord. Without a way to tell, no copy.
     if (!inFront(processIdentifier) || (shortcut == Shortcut::copy && !heldModifiers_)) {
-        return Posted::no;
+        co_return Posted::no;
     }
     if (heldModifiers_) {
         const Clock::time_point deadline = Clock::now() + modifierWait;
         while (heldModifiers_()) {
             if (Clock::now() >= deadline) {
-                return Posted::no;
+                co_return Posted::no;
             }
-            QThread::msleep(10);
+            co_await QCoro::sleepFor(std::chrono::milliseconds(10));
         }
     }
     const QByteArray handleToken = nextToken();
@@ -89,25 +91,27 @@ KeyEvents::Posted PortalKeyEvents::post(Shortcut shortcut, qint32 processIdentif
                           g_variant_new_string(handleToken.constData()));
     g_variant_builder_add(&options, "{sv}", "session_handle_token",
                           g_variant_new_string(nextToken().constData()));
-    const PortalAnswer created =
-        request(bus_, "CreateSession", g_variant_new("(a{sv})", &options), handleToken, answerWait);
+    const PortalAnswer created = co_await request(
+        bus_, "CreateSession", g_variant_new("(a{sv})", &options), handleToken, answerWait);
     const char* session = nullptr;
     if (!created.granted() ||
         !g_variant_lookup(created.results.get(), "session_handle", "&s", &session)) {
-        return created.refused() ? Posted::refusedByUser : Posted::no;
+        co_return created.refused() ? Posted::refusedByUser : Posted::no;
     }
     const QByteArray sessionPath(session);
-    const Posted posted = postIn(sessionPath, shortcut, processIdentifier);
+    const Posted posted =
+        co_await postIn(sessionPath, shortcut, processIdentifier, std::move(lastCheck));
     call(bus_, sessionPath.constData(), "org.freedesktop.portal.Session", "Close", nullptr);
-    return posted;
+    co_return posted;
 }
 
 QByteArray PortalKeyEvents::nextToken() {
     return QByteArray("tidyword") + QByteArray::number(++requests_);
 }
 
-KeyEvents::Posted PortalKeyEvents::postIn(const QByteArray& sessionPath, Shortcut shortcut,
-                                          qint32 processIdentifier) {
+QCoro::Task<KeyEvents::Posted> PortalKeyEvents::postIn(QByteArray sessionPath, Shortcut shortcut,
+                                                       qint32 processIdentifier,
+                                                       std::function<bool()> lastCheck) {
     QByteArray handleToken = nextToken();
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
@@ -122,22 +126,22 @@ KeyEvents::Posted PortalKeyEvents::postIn(const QByteArray& sessionPath, Shortcu
                                   g_variant_new_string(kept->constData()));
         }
     }
-    const PortalAnswer selected =
-        request(bus_, "SelectDevices", g_variant_new("(oa{sv})", sessionPath.constData(), &options),
-                handleToken, answerWait);
+    const PortalAnswer selected = co_await request(
+        bus_, "SelectDevices", g_variant_new("(oa{sv})", sessionPath.constData(), &options),
+        handleToken, answerWait);
     if (!selected.granted()) {
-        return selected.refused() ? Posted::refusedByUser : Posted::no;
+        co_return selected.refused() ? Posted::refusedByUser : Posted::no;
     }
 
     handleToken = nextToken();
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&options, "{sv}", "handle_token",
                           g_variant_new_string(handleToken.constData()));
-    const PortalAnswer started =
-        request(bus_, "Start", g_variant_new("(osa{sv})", sessionPath.constData(), "", &options),
-                handleToken, consentWait);
+    const PortalAnswer started = co_await request(
+        bus_, "Start", g_variant_new("(osa{sv})", sessionPath.constData(), "", &options),
+        handleToken, consentWait);
     if (!started.granted()) {
-        return started.refused() ? Posted::refusedByUser : Posted::no;
+        co_return started.refused() ? Posted::refusedByUser : Posted::no;
     }
     const char* restore = nullptr;
     if (g_variant_lookup(started.results.get(), "restore_token", "&s", &restore)) {
@@ -146,16 +150,19 @@ KeyEvents::Posted PortalKeyEvents::postIn(const QByteArray& sessionPath, Shortcu
     guint32 devices = 0;
     if (!g_variant_lookup(started.results.get(), "devices", "u", &devices) ||
         (devices & kKeyboard) == 0) {
-        return Posted::no;
+        co_return Posted::no;
     }
     // A consent dialog may have had the keyboard: the source must have it back, which the
     // compositor gives in its own time after the dialog closes.
     const Clock::time_point deadline = Clock::now() + activationWait;
     while (!inFront(processIdentifier)) {
         if (Clock::now() >= deadline) {
-            return Posted::no;
+            co_return Posted::no;
         }
-        QThread::msleep(20);
+        co_await QCoro::sleepFor(std::chrono::milliseconds(20));
+    }
+    if (lastCheck && !lastCheck()) {
+        co_return Posted::no;
     }
     const gint32 letter = shortcut == Shortcut::copy ? kLetterC : kLetterV;
     bool posted = true;
@@ -168,7 +175,7 @@ KeyEvents::Posted PortalKeyEvents::postIn(const QByteArray& sessionPath, Shortcu
                                     pressed)) &&
                  posted;
     }
-    return posted ? Posted::yes : Posted::no;
+    co_return posted ? Posted::yes : Posted::no;
 }
 
 std::optional<QByteArray> PortalKeyEvents::restoreToken() {

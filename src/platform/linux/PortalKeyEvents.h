@@ -55,7 +55,8 @@ public:
     // How long the source may take to have the keyboard back after a consent dialog.
     static constexpr std::chrono::milliseconds activationWait{1000};
 
-    Posted post(Shortcut shortcut, qint32 processIdentifier) override;
+    QCoro::Task<Posted> post(Shortcut shortcut, qint32 processIdentifier,
+                             std::function<bool()> lastCheck = {}) override;
     bool keysHeld() override { return heldModifiers_ && heldModifiers_(); }
 
 private:
@@ -64,7 +65,8 @@ private:
     bool inFront(qint32 processIdentifier);
     QByteArray nextToken();
     // The chord in the session at `sessionPath`, once its devices are chosen and it has started.
-    Posted postIn(const QByteArray& sessionPath, Shortcut shortcut, qint32 processIdentifier);
+    QCoro::Task<Posted> postIn(QByteArray sessionPath, Shortcut shortcut, qint32 processIdentifier,
+                               std::function<bool()> lastCheck);
     std::optional<QByteArray> restoreToken();
     void keepRestoreToken(const QByteArray& token);
 

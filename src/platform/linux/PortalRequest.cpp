@@ -1,6 +1,10 @@
 #include "platform/linux/PortalRequest.h"
 
+#include <qcoro/qcorotimer.h>
+
 #include <gio/gio.h>
+
+#include <algorithm>
 
 namespace tidyword::platform::linux_desktop {
 
@@ -24,51 +28,105 @@ void answered(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*
     answer.arrived = true;
 }
 
+// One request and its Response. The Response is subscribed on a main context of our own, which
+// only this object dispatches: nothing else of Tidyword's runs inside it, and it runs nothing
+// of anyone else's.
+class PendingRequest {
+public:
+    PendingRequest(GDBusConnection* bus, const char* interface, const char* method,
+                   GVariant* parameters, const QByteArray& token, std::chrono::milliseconds wait)
+        : bus_(bus), context_(g_main_context_new()), deadline_(Clock::now() + wait) {
+        // The Request object's path is known before the call, so that its answer cannot be
+        // missed.
+        QByteArray sender = QByteArray(g_dbus_connection_get_unique_name(bus)).mid(1);
+        sender.replace('.', '_');
+        const QByteArray path = "/org/freedesktop/portal/desktop/request/" + sender + '/' + token;
+        g_main_context_push_thread_default(context_);
+        subscription_ = g_dbus_connection_signal_subscribe(
+            bus, kPortalService, "org.freedesktop.portal.Request", "Response", path.constData(),
+            nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &answered, &answer_, nullptr);
+        g_main_context_pop_thread_default(context_);
+        // The portal hands out the request at once; only its answer may wait for the user.
+        GError* error = nullptr;
+        handle_.reset(g_dbus_connection_call_sync(
+            bus, kPortalService, kPortalPath, interface, method, parameters, G_VARIANT_TYPE("(o)"),
+            G_DBUS_CALL_FLAGS_NONE, milliseconds(std::min(wait, kHandleWait)), nullptr, &error));
+        const OwnedError failure(error);
+    }
+
+    ~PendingRequest() {
+        g_dbus_connection_signal_unsubscribe(bus_, subscription_);
+        if (handle_ && !answer_.arrived) {
+            // A dialog left open would be answered later to nobody, and could grant what no
+            // one then closes: it goes now.
+            const char* request = nullptr;
+            g_variant_get(handle_.get(), "(&o)", &request);
+            portalCall(bus_, request, "org.freedesktop.portal.Request", "Close", nullptr,
+                       kHandleWait);
+        }
+        // What the unsubscription leaves to run (its own clean-up) runs here, not elsewhere.
+        while (g_main_context_iteration(context_, FALSE)) {
+        }
+        g_main_context_unref(context_);
+    }
+    PendingRequest(const PendingRequest&) = delete;
+    PendingRequest& operator=(const PendingRequest&) = delete;
+
+    bool waiting() const { return handle_ && !answer_.arrived && Clock::now() < deadline_; }
+
+    // Dispatches what has arrived; with `block`, waits up to 10 ms for something first.
+    void dispatch(bool block) {
+        if (!block) {
+            while (g_main_context_iteration(context_, FALSE)) {
+            }
+            return;
+        }
+        GSource* tick = g_timeout_source_new(10);
+        g_source_set_callback(
+            tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+        g_source_attach(tick, context_);
+        g_main_context_iteration(context_, TRUE);
+        g_source_destroy(tick);
+        g_source_unref(tick);
+    }
+
+    PortalAnswer take() { return std::move(answer_); }
+
+private:
+    static constexpr std::chrono::milliseconds kHandleWait{5000};
+
+    GDBusConnection* bus_;
+    GMainContext* context_;
+    Clock::time_point deadline_;
+    guint subscription_ = 0;
+    OwnedVariant handle_;
+    PortalAnswer answer_;
+};
+
 }  // namespace
 
 PortalAnswer portalRequest(GDBusConnection* bus, const char* interface, const char* method,
                            GVariant* parameters, const QByteArray& token,
                            std::chrono::milliseconds wait) {
-    // The Request object's path is known before the call, so that its answer cannot be missed.
-    QByteArray sender = QByteArray(g_dbus_connection_get_unique_name(bus)).mid(1);
-    sender.replace('.', '_');
-    const QByteArray path = "/org/freedesktop/portal/desktop/request/" + sender + '/' + token;
-    PortalAnswer answer;
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
-    const guint subscription = g_dbus_connection_signal_subscribe(
-        bus, kPortalService, "org.freedesktop.portal.Request", "Response", path.constData(),
-        nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &answered, &answer, nullptr);
-    GError* error = nullptr;
-    const OwnedVariant handle(g_dbus_connection_call_sync(
-        bus, kPortalService, kPortalPath, interface, method, parameters, G_VARIANT_TYPE("(o)"),
-        G_DBUS_CALL_FLAGS_NONE, milliseconds(wait), nullptr, &error));
-    const OwnedError failure(error);
-    const Clock::time_point deadline = Clock::now() + wait;
-    while (handle && !answer.arrived && Clock::now() < deadline) {
-        // Wakes at least every 10 ms to look at the clock.
-        GSource* tick = g_timeout_source_new(10);
-        g_source_set_callback(
-            tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-        g_source_attach(tick, context);
-        g_main_context_iteration(context, TRUE);
-        g_source_destroy(tick);
-        g_source_unref(tick);
+    PendingRequest request(bus, interface, method, parameters, token, wait);
+    while (request.waiting()) {
+        request.dispatch(true);
     }
-    g_dbus_connection_signal_unsubscribe(bus, subscription);
-    if (handle && !answer.arrived) {
-        // A dialog left open would be answered later to nobody, and could grant what no one
-        // then closes: it goes now.
-        const char* request = nullptr;
-        g_variant_get(handle.get(), "(&o)", &request);
-        portalCall(bus, request, "org.freedesktop.portal.Request", "Close", nullptr, wait);
+    return request.take();
+}
+
+QCoro::Task<PortalAnswer> portalRequestWhileRunning(GDBusConnection* bus, const char* interface,
+                                                    const char* method, GVariant* parameters,
+                                                    QByteArray token,
+                                                    std::chrono::milliseconds wait) {
+    PendingRequest request(bus, interface, method, parameters, token, wait);
+    for (;;) {
+        request.dispatch(false);
+        if (!request.waiting()) {
+            co_return request.take();
+        }
+        co_await QCoro::sleepFor(std::chrono::milliseconds(10));
     }
-    // What the unsubscription leaves to run (its own clean-up) runs here, not elsewhere.
-    while (g_main_context_iteration(context, FALSE)) {
-    }
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
-    return answer;
 }
 
 bool portalCall(GDBusConnection* bus, const char* path, const char* interface, const char* method,

@@ -1,11 +1,13 @@
 // Requests to the desktop portal (org.freedesktop.portal.Desktop) over GDBus: a request and the
-// Response it ends with, or a plain call, each waited for on a main context of its own, so that
-// nothing else of Tidyword's runs meanwhile and no answer waits past its deadline.
+// Response it ends with, or a plain call. An answer is dispatched on a main context of its own,
+// so that nothing else of Tidyword's runs inside it, and waited for either with the caller held
+// or with its event loop running; none past its deadline.
 #pragma once
 
 #include "platform/linux/OwnedHandle.h"
 
 #include <QByteArray>
+#include <qcoro/qcorotask.h>
 
 #include <chrono>
 #include <optional>
@@ -38,6 +40,11 @@ struct PortalAnswer {
 PortalAnswer portalRequest(GDBusConnection* bus, const char* interface, const char* method,
                            GVariant* parameters, const QByteArray& token,
                            std::chrono::milliseconds wait);
+// The same, with the caller's event loop running while the user answers a dialog.
+QCoro::Task<PortalAnswer> portalRequestWhileRunning(GDBusConnection* bus, const char* interface,
+                                                    const char* method, GVariant* parameters,
+                                                    QByteArray token,
+                                                    std::chrono::milliseconds wait);
 
 // A method call on the portal's object at `path`; true when it answered in time. `parameters`
 // is floating (or null for none).

@@ -56,7 +56,9 @@ public:
     QList<ScreenRect> screenFrames() override;
 
     // Key events: never posted.
-    Posted post(Shortcut, qint32) override { return Posted::no; }
+    QCoro::Task<Posted> post(Shortcut, qint32, std::function<bool()> = {}) override {
+        co_return Posted::no;
+    }
 
     // Hot keys: presses could be received, but no hot key is granted.
     std::pair<Status, std::unique_ptr<Registration>> installHandler(PressHandler) override;

@@ -93,23 +93,27 @@ void XTestKeyEvents::fake(std::uint8_t type, xcb_keycode_t keycode) {
     xcb_flush(x_->get());
 }
 
-KeyEvents::Posted XTestKeyEvents::post(Shortcut shortcut, qint32 processIdentifier) {
+QCoro::Task<KeyEvents::Posted> XTestKeyEvents::post(Shortcut shortcut, qint32 processIdentifier,
+                                                    std::function<bool()> lastCheck) {
     if (activeProcess() != processIdentifier) {
-        return Posted::no;
+        co_return Posted::no;
     }
     const auto control = x_->keycodeOf(kControlL);
     const auto letter = x_->keycodeOf(shortcut == Shortcut::copy ? kLetterC : kLetterV);
     if (!control || !letter) {
-        return Posted::no;
+        co_return Posted::no;
     }
     // The user lets go of the shortcut's keys in their own time, and an application takes the
     // focus a little after the window manager names its window the active one.
     const auto deadline = std::chrono::steady_clock::now() + modifierWait;
     while (modifiersHeld() || !keysWouldReach(processIdentifier)) {
         if (std::chrono::steady_clock::now() >= deadline || activeProcess() != processIdentifier) {
-            return Posted::no;
+            co_return Posted::no;
         }
         QThread::msleep(static_cast<unsigned long>(kModifierPoll.count()));
+    }
+    if (lastCheck && !lastCheck()) {
+        co_return Posted::no;
     }
     fake(XCB_KEY_PRESS, *control);
     fake(XCB_KEY_PRESS, *letter);
@@ -118,7 +122,7 @@ KeyEvents::Posted XTestKeyEvents::post(Shortcut shortcut, qint32 processIdentifi
     fake(XCB_KEY_RELEASE, *control);
     // A round trip: the server has taken the events before we report them posted.
     x_->roundTrip();
-    return Posted::yes;
+    co_return Posted::yes;
 }
 
 }  // namespace tidyword::platform::linux_desktop

@@ -29,7 +29,8 @@ public:
     // None without an X server or without the XTest extension.
     static std::unique_ptr<XTestKeyEvents> open();
 
-    Posted post(Shortcut shortcut, qint32 processIdentifier) override;
+    QCoro::Task<Posted> post(Shortcut shortcut, qint32 processIdentifier,
+                             std::function<bool()> lastCheck = {}) override;
     bool keysHeld() override { return modifiersHeld(); }
 
     // Whether any modifier key is down right now.

@@ -1,5 +1,7 @@
 #include "platform/sim/SimulatedDesktop.h"
 
+#include "async/Sleep.h"
+
 #include <limits>
 
 namespace tidyword::platform::sim {
@@ -399,14 +401,21 @@ void SimulatedDesktop::holdKeys(std::optional<std::chrono::milliseconds> release
     }
 }
 
-KeyEvents::Posted SimulatedDesktop::post(Shortcut shortcut, qint32 processIdentifier) {
+QCoro::Task<KeyEvents::Posted> SimulatedDesktop::post(Shortcut shortcut, qint32 processIdentifier,
+                                                      std::function<bool()> lastCheck) {
     if (keysOutcome_ != Posted::yes) {
-        return keysOutcome_;
+        co_return keysOutcome_;
+    }
+    if (askFor_) {
+        co_await sleep(clock_, *askFor_);
+    }
+    if (lastCheck && !lastCheck()) {
+        co_return Posted::no;
     }
     posted_.append({shortcut, processIdentifier});
     const auto application = applications_.find(processIdentifier);
     if (application == applications_.end()) {
-        return Posted::yes;  // posted, to nobody
+        co_return Posted::yes;  // posted, to nobody
     }
     const auto delay = shortcut == Shortcut::copy ? application->second.copy.after
                                                   : application->second.paste.after;
@@ -416,7 +425,7 @@ KeyEvents::Posted SimulatedDesktop::post(Shortcut shortcut, qint32 processIdenti
         });
     }
     happen(Moment::keyPosted);
-    return Posted::yes;
+    co_return Posted::yes;
 }
 
 void SimulatedDesktop::copyFrom(qint32 processIdentifier) {

@@ -113,6 +113,8 @@ public:
     void setEditEffect(qint32 processIdentifier, EditEffect effect);
     // Every post ends so, until it is `Posted::yes` again.
     void refuseKeyEvents(Posted outcome) { keysOutcome_ = outcome; }
+    // The desktop asks the user before each post's keys go, and the user allows it after `wait`.
+    void askBeforeKeys(std::chrono::milliseconds wait) { askFor_ = wait; }
     // The user holds keys from now on, and lets go after `release` (none: never).
     void holdKeys(std::optional<std::chrono::milliseconds> release);
 
@@ -172,7 +174,8 @@ public:
     bool keptAfterExit() const { return keptAfterExit_; }
 
     // --- KeyEvents
-    Posted post(Shortcut shortcut, qint32 processIdentifier) override;
+    QCoro::Task<Posted> post(Shortcut shortcut, qint32 processIdentifier,
+                             std::function<bool()> lastCheck = {}) override;
     bool keysHeld() override { return keysHeld_; }
 
     // --- TextEditing
@@ -218,6 +221,7 @@ private:
     bool trusted_ = true;
     Posted keysOutcome_ = Posted::yes;
     bool keysHeld_ = false;
+    std::optional<std::chrono::milliseconds> askFor_;
     bool refuseStrings_ = false;
     bool refuseListing_ = false;
     bool keptAfterExit_ = false;

@@ -8,6 +8,8 @@
 #include "platform/sim/VirtualClock.h"
 #include "support/EventLoop.h"
 
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 namespace tidyword::platform::linux_desktop {
@@ -51,7 +53,7 @@ TEST_F(PortalKeyEventsTest, OnlyAGrantedSessionTypesAndEverySessionIsClosed) {
         const FakePortal portal(1, row.startResponse);
         const auto keys = PortalKeyEvents::open(desktop, &store);
         ASSERT_NE(keys, nullptr);
-        EXPECT_EQ(keys->post(Shortcut::paste, kEditor), row.posted);
+        EXPECT_EQ(test::runToCompletion(keys->post(Shortcut::paste, kEditor)), row.posted);
         EXPECT_EQ(portal.keys(), row.keys);
         EXPECT_EQ(portal.closedSessions(), 1);
         // The first version of the portal cannot remember a consent: nothing is asked of it.
@@ -77,8 +79,32 @@ TEST_F(PortalKeyEventsTest, NoSessionIsOpenedForKeysThatCouldGoAstray) {
         const auto keys = PortalKeyEvents::open(desktop, &store);
         ASSERT_NE(keys, nullptr);
         desktop.setFrontmost(row.inFront ? std::optional(kEditor) : std::nullopt);
-        EXPECT_EQ(keys->post(row.shortcut, kEditor), Posted::no);
+        EXPECT_EQ(test::runToCompletion(keys->post(row.shortcut, kEditor)), Posted::no);
         EXPECT_TRUE(portal.requests().isEmpty());
+    }
+}
+
+// While the user reads the consent dialog, Tidyword's event loop runs; what changed meanwhile is
+// judged by the caller's last check, right before the keys.
+TEST_F(PortalKeyEventsTest, TheEventLoopRunsWhileTheUserIsAskedAndTheLastCheckDecides) {
+    for (const auto& [name, safe, posted, typed] : {std::tuple{"StillSafe", true, Posted::yes, 4},
+                                                    {"ChangedMeanwhile", false, Posted::no, 0}}) {
+        SCOPED_TRACE(name);
+        const FakePortal portal(1, 0, std::chrono::milliseconds(300));
+        const auto keys = PortalKeyEvents::open(desktop, &store);
+        ASSERT_NE(keys, nullptr);
+        bool timerRan = false;
+        QTimer::singleShot(std::chrono::milliseconds(50), [&timerRan] { timerRan = true; });
+        bool ranBeforeTheCheck = false;
+        EXPECT_EQ(test::runToCompletion(keys->post(Shortcut::paste, kEditor,
+                                                   [&, safe = safe] {
+                                                       ranBeforeTheCheck = timerRan;
+                                                       return safe;
+                                                   })),
+                  posted);
+        EXPECT_TRUE(ranBeforeTheCheck);
+        EXPECT_EQ(portal.keys().size(), typed);
+        EXPECT_EQ(portal.closedSessions(), 1);
     }
 }
 
@@ -86,8 +112,8 @@ TEST_F(PortalKeyEventsTest, AConsentTheUserGaveIsRestoredNextTime) {
     const FakePortal portal(2, 0);
     const auto keys = PortalKeyEvents::open(desktop, &store);
     ASSERT_NE(keys, nullptr);
-    ASSERT_EQ(keys->post(Shortcut::paste, kEditor), Posted::yes);
-    ASSERT_EQ(keys->post(Shortcut::paste, kEditor), Posted::yes);
+    ASSERT_EQ(test::runToCompletion(keys->post(Shortcut::paste, kEditor)), Posted::yes);
+    ASSERT_EQ(test::runToCompletion(keys->post(Shortcut::paste, kEditor)), Posted::yes);
 
     const QJsonObject first = portal.optionsOf(u"SelectDevices"_s, 0);
     EXPECT_EQ(first[u"persist_mode"].toInt(), 2);

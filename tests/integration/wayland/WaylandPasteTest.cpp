@@ -69,11 +69,11 @@ TEST_F(WaylandPasteTest, CopyAndPasteReachTheApplicationInFront) {
     const qint32 editor = openEditor(u"the first words"_s);
     ASSERT_TRUE(test::AccessibleUi(editor).selectText(4, 9));
     ASSERT_TRUE(clipboard->setString(u"before"_s));
-    ASSERT_EQ(keys->post(Shortcut::copy, editor), KeyEvents::Posted::yes);
+    ASSERT_EQ(test::runToCompletion(keys->post(Shortcut::copy, editor)), KeyEvents::Posted::yes);
     EXPECT_TRUE(eventually([&] { return clipboard->string() == u"first"_s; }));
 
     ASSERT_TRUE(clipboard->setString(u"last"_s));
-    ASSERT_EQ(keys->post(Shortcut::paste, editor), KeyEvents::Posted::yes);
+    ASSERT_EQ(test::runToCompletion(keys->post(Shortcut::paste, editor)), KeyEvents::Posted::yes);
     EXPECT_TRUE(eventually([&] { return textOf(editor) == u"the last words"_s; }));
 }
 
@@ -82,8 +82,8 @@ TEST_F(WaylandPasteTest, NothingIsTypedForAnApplicationNotInFront) {
     ASSERT_TRUE(test::AccessibleUi(editor).selectText(0, 3));
     ASSERT_TRUE(clipboard->setString(u"kept"_s));
     const auto self = static_cast<qint32>(QCoreApplication::applicationPid());
-    EXPECT_EQ(keys->post(Shortcut::paste, self), KeyEvents::Posted::no);
-    EXPECT_EQ(keys->post(Shortcut::copy, self), KeyEvents::Posted::no);
+    EXPECT_EQ(test::runToCompletion(keys->post(Shortcut::paste, self)), KeyEvents::Posted::no);
+    EXPECT_EQ(test::runToCompletion(keys->post(Shortcut::copy, self)), KeyEvents::Posted::no);
     test::processEventsFor(std::chrono::milliseconds(300));
     EXPECT_EQ(textOf(editor), u"the first words"_s);
     EXPECT_EQ(clipboard->string(), u"kept"_s);
@@ -95,9 +95,10 @@ TEST_F(WaylandPasteTest, AModifierStillHeldStopsThePost) {
     const qint32 editor = openEditor(u"the first words"_s);
     ASSERT_TRUE(test::AccessibleUi(editor).selectText(0, 3));
     ASSERT_TRUE(clipboard->setString(u"kept"_s));
-    EXPECT_EQ(waiting->post(Shortcut::paste, editor), KeyEvents::Posted::no);
+    EXPECT_EQ(test::runToCompletion(waiting->post(Shortcut::paste, editor)), KeyEvents::Posted::no);
     held = false;
-    EXPECT_EQ(waiting->post(Shortcut::paste, editor), KeyEvents::Posted::yes);
+    EXPECT_EQ(test::runToCompletion(waiting->post(Shortcut::paste, editor)),
+              KeyEvents::Posted::yes);
     EXPECT_TRUE(eventually([&] { return textOf(editor) == u"kept first words"_s; }));
 }
 

@@ -4,6 +4,7 @@
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestKeyEvents.h"
 #include "platform/linux/XcbConnection.h"
+#include "support/EventLoop.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -65,7 +66,7 @@ TEST_F(XTestKeyEventsTest, NothingIsPostedWhereTheKeysWouldNotLand) {
                                       xcb_grab_keyboard(c, 0, other->root(), XCB_CURRENT_TIME,
                                                         XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
                                       nullptr));
-    EXPECT_EQ(keys->post(Shortcut::paste, editor), KeyEvents::Posted::no);
+    EXPECT_EQ(test::runToCompletion(keys->post(Shortcut::paste, editor)), KeyEvents::Posted::no);
     xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
 
     // The input focus goes to a window the window manager does not manage, while the root
@@ -84,15 +85,17 @@ TEST_F(XTestKeyEventsTest, NothingIsPostedWhereTheKeysWouldNotLand) {
                         XCB_ATOM_WINDOW, 32, 1, &editorWindow);
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     const bool premise = workspace->frontmostApplication()->processIdentifier == editor;
-    EXPECT_TRUE(premise && keys->post(Shortcut::paste, editor) == KeyEvents::Posted::no) << premise;
+    EXPECT_TRUE(premise &&
+                test::runToCompletion(keys->post(Shortcut::paste, editor)) == KeyEvents::Posted::no)
+        << premise;
     xcb_destroy_window(c, popup);
     xcb_flush(c);
 
     // Nor to an application that is not in front; to one that is, it is.
     const qint32 dialog = applications.startInFront(u"zenity"_s, {u"--entry"_s});
-    EXPECT_EQ(keys->post(Shortcut::paste, editor), KeyEvents::Posted::no);
-    EXPECT_EQ(keys->post(Shortcut::paste, dialog), KeyEvents::Posted::yes);
-    EXPECT_EQ(keys->post(Shortcut::copy, 0), KeyEvents::Posted::no);
+    EXPECT_EQ(test::runToCompletion(keys->post(Shortcut::paste, editor)), KeyEvents::Posted::no);
+    EXPECT_EQ(test::runToCompletion(keys->post(Shortcut::paste, dialog)), KeyEvents::Posted::yes);
+    EXPECT_EQ(test::runToCompletion(keys->post(Shortcut::copy, 0)), KeyEvents::Posted::no);
 }
 
 TEST_F(XTestKeyEventsTest, ModifiersReleasedSoonLetTheChordsLandPlain) {
@@ -100,20 +103,21 @@ TEST_F(XTestKeyEventsTest, ModifiersReleasedSoonLetTheChordsLandPlain) {
     xdotool({u"keydown"_s, u"alt+shift"_s});
     ASSERT_TRUE(keys->modifiersHeld());
     QProcess::startDetached(u"sh"_s, {u"-c"_s, u"sleep 0.3; xdotool keyup alt+shift"_s});
-    ASSERT_EQ(keys->post(Shortcut::copy, editor), KeyEvents::Posted::yes);  // after the release
+    ASSERT_EQ(test::runToCompletion(keys->post(Shortcut::copy, editor)),
+              KeyEvents::Posted::yes);  // after the release
     EXPECT_FALSE(keys->modifiersHeld());
     xdotool({u"key"_s, u"End"_s});
-    ASSERT_EQ(keys->post(Shortcut::paste, editor), KeyEvents::Posted::yes);
+    ASSERT_EQ(test::runToCompletion(keys->post(Shortcut::paste, editor)), KeyEvents::Posted::yes);
     EXPECT_EQ(savedText(), "hellohello");
 }
 
 TEST_F(XTestKeyEventsTest, ModifiersHeldOnMeanNoPost) {
     xdotool({u"key"_s, u"ctrl+a"_s});
-    ASSERT_EQ(keys->post(Shortcut::copy, editor), KeyEvents::Posted::yes);
+    ASSERT_EQ(test::runToCompletion(keys->post(Shortcut::copy, editor)), KeyEvents::Posted::yes);
     xdotool({u"key"_s, u"End"_s});
     xdotool({u"keydown"_s, u"alt+shift"_s});
     QProcess::startDetached(u"sh"_s, {u"-c"_s, u"sleep 3; xdotool keyup alt+shift"_s});
-    EXPECT_EQ(keys->post(Shortcut::paste, editor), KeyEvents::Posted::no);
+    EXPECT_EQ(test::runToCompletion(keys->post(Shortcut::paste, editor)), KeyEvents::Posted::no);
     // The user's keys are still down: nothing faked their release.
     EXPECT_TRUE(keys->modifiersHeld());
     test::pollUntil([this] { return !keys->modifiersHeld(); }, 20ms, 5000ms);

@@ -126,6 +126,14 @@ const CaptureCase kCaptures[] = {
              const auto other = e.desktop.addElement(kEditor, {{Attribute::selectedText, u"o"_s}});
              e.desktop.focus(kEditor, other, e.window);
          })},
+    // Another program's write while the desktop asks before the copy would pass for the copy.
+    {"AnotherProgramWritesWhileTheDesktopAsksBeforeTheCopy", stale, false,
+     [](auto& e) {
+         copying({100ms}, [](auto& e) {
+             e.desktop.writeClipboard({{{kPlainText, QByteArray("theirs")}}});
+         })(e);
+         e.desktop.askBeforeKeys(500ms);
+     }},
     {"ApplicationQuitsWhileWaitingForTheCopy", stale, true,
      copying({never}, [](auto& e) { e.desktop.quit(kEditor); })},
     // The workspace still names it frontmost: its end alone must stop the wait.

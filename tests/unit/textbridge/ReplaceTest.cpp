@@ -173,6 +173,24 @@ const ReplaceCase kReplacements[] = {
          e.desktop.setPasteEffect(kEditor, {10ms, {}});
          atMoment(Moment::keyPosted, anotherProgramWrites)(e);
      }},
+    {"AllowedAfterTheDesktopAsks", replaced, users, true,
+     [](auto& e) { e.desktop.askBeforeKeys(1000ms); }},
+    // The checks once more after the desktop's dialog, which keeps the event loop running.
+    {"SelectionMovesWhileTheDesktopAsks", stale, users, false,
+     [](auto& e) {
+         e.desktop.askBeforeKeys(1000ms);
+         e.desktop.at(500ms, [&e] { selectionMoves(e); });
+     }},
+    {"AnotherApplicationInFrontWhileTheDesktopAsks", stale, users, false,
+     [](auto& e) {
+         e.desktop.askBeforeKeys(1000ms);
+         e.desktop.at(500ms, [&e] { anotherApplicationInFront(e); });
+     }},
+    {"AnotherProgramWritesWhileTheDesktopAsks", TextBridgeError::clipboardChanged, theirs, false,
+     [](auto& e) {
+         e.desktop.askBeforeKeys(1000ms);
+         e.desktop.at(500ms, [&e] { anotherProgramWrites(e); });
+     }},
     {"StringRefused", noClipboard, users, false, [](auto& e) { e.desktop.refuseStrings(true); }},
     {"PasteCannotBePosted", refused, users, false,
      [](auto& e) { e.desktop.refuseKeyEvents(platform::KeyEvents::Posted::no); }},
