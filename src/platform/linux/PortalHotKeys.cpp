@@ -33,10 +33,18 @@ std::unique_ptr<PortalHotKeys> PortalHotKeys::open(const QString& applicationId)
 }
 
 PortalHotKeys::PortalHotKeys(GDBusConnection* bus, QString applicationId)
-    : bus_(bus), applicationId_(std::move(applicationId)) {}
+    : bus_(bus), applicationId_(std::move(applicationId)) {
+    // One subscription for as long as we live, heard for whichever session is bound: one made
+    // anew with each session was seen to miss a press right after it, while the client library
+    // still looked up who owns the portal's name.
+    subscription_ = g_dbus_connection_signal_subscribe(
+        bus_, kPortalService, kGlobalShortcuts, "Activated", kPortalPath, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, &PortalHotKeys::activated, this, nullptr);
+}
 
 PortalHotKeys::~PortalHotKeys() {
     closeSession();
+    g_dbus_connection_signal_unsubscribe(bus_, subscription_);
     g_object_unref(bus_);
 }
 
@@ -75,10 +83,6 @@ std::unique_ptr<HotKeys::Registration> PortalHotKeys::addLocalMonitor(Monitor mo
 }
 
 void PortalHotKeys::closeSession() {
-    if (subscription_ != 0) {
-        g_dbus_connection_signal_unsubscribe(bus_, subscription_);
-        subscription_ = 0;
-    }
     if (!session_.isEmpty()) {
         portalCall(bus_, session_.constData(), "org.freedesktop.portal.Session", "Close", nullptr,
                    callWait);
@@ -147,9 +151,6 @@ std::pair<HotKeys::Status, std::unique_ptr<HotKeys::Registration>> PortalHotKeys
         return {bound.arrived ? refused : portalSilent, nullptr};
     }
     identifier_ = identifier;
-    subscription_ = g_dbus_connection_signal_subscribe(
-        bus_, kPortalService, kGlobalShortcuts, "Activated", kPortalPath, nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE, &PortalHotKeys::activated, this, nullptr);
     const QByteArray registered = session_;
     return {success, std::make_unique<Undo>([this, registered] {
                 if (session_ == registered) {

@@ -4,6 +4,7 @@
 #include "integration/portal/FakePortal.h"
 #include "platform/linux/CommandHotKeys.h"
 #include "platform/linux/FallbackHotKeys.h"
+#include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/PortalHotKeys.h"
 #include "platform/linux/PortalRequest.h"
 
@@ -164,6 +165,32 @@ TEST(FallbackHotKeysTest, TheCommandHoldsTheChordOnceThePortalFails) {
             binding += line[u"method"] == u"BindShortcuts"_s ? 1 : 0;
         }
         EXPECT_EQ(binding, binds ? 2 : 1);
+    }
+}
+
+// A GNOME session whose portal offers GlobalShortcuts with the host registry: the application
+// takes the chord through the portal, and through GNOME's custom shortcut where it refuses.
+TEST(FallbackHotKeysTest, OnGnomeThePortalGoesFirstAndItsCustomShortcutAfter) {
+    for (const auto& [name, bindResponse] : {std::pair{"PortalBinds", 0}, {"UserRefuses", 1}}) {
+        SCOPED_TRACE(name);
+        const FakePortal portal(1, bindResponse);
+        const QByteArray names[] = {"XDG_SESSION_TYPE", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP"};
+        for (const auto& [variable, value] :
+             {std::pair{names[0], "wayland"}, {names[1], "wayland-absent"}, {names[2], "GNOME"}}) {
+            qputenv(variable, value);
+        }
+        LinuxDesktop desktop;
+        for (const QByteArray& variable : names) {
+            qunsetenv(variable);
+        }
+        ASSERT_EQ(desktop.session().shortcut, DesktopSession::Shortcut::globalShortcutsPortal);
+        const auto [status, registration] =
+            desktop.hotKeys().registerHotKey(kKeyD, kAltShift, {7, 3});
+        const bool binds = bindResponse == 0;
+        EXPECT_EQ(status == HotKeys::success, binds);
+        EXPECT_EQ(desktop.shortcutThroughCommand(), !binds);
+        ASSERT_NE(desktop.commandHotKeys(), nullptr);
+        EXPECT_TRUE(desktop.commandHotKeys()->canAddGnomeShortcut());
     }
 }
 
