@@ -4,11 +4,10 @@
 //                                     is marked for clipboard managers to skip
 //   clipboard-peer own TYPE=FILE...   owns the clipboard with those types, until killed
 //   clipboard-peer read TYPE...       prints one JSON line: the types offered and, per TYPE,
-//                                     the size and SHA-256 of what it reads
+//                                     what it reads in base64
 #include "platform/Pasteboard.h"
 
 #include <QClipboard>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -49,7 +48,8 @@ int main(int argc, char** argv) {
     if (mode == u"own") {
         auto* contents = new QMimeData;
         for (const QString& argument : arguments.mid(1)) {
-            const qsizetype equals = argument.indexOf(u'=');
+            // A type can hold an equals sign (a charset), a file name here does not.
+            const qsizetype equals = argument.lastIndexOf(u'=');
             QFile file(argument.mid(equals + 1));
             if (equals < 0 || !file.open(QIODevice::ReadOnly)) {
                 return 2;
@@ -68,13 +68,7 @@ int main(int argc, char** argv) {
              QJsonArray::fromStringList(contents ? contents->formats() : QStringList())}};
         for (const QString& type : arguments.mid(1)) {
             const QByteArray bytes = contents ? contents->data(type) : QByteArray();
-            line.insert(
-                type,
-                QJsonObject{
-                    {QStringLiteral("size"), bytes.size()},
-                    {QStringLiteral("sha256"),
-                     QString::fromLatin1(
-                         QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())}});
+            line.insert(type, QString::fromLatin1(bytes.toBase64()));
         }
         print(line);
         return 0;
