@@ -8,7 +8,6 @@
 
 #include <functional>
 #include <memory>
-#include <ostream>
 
 namespace tidyword::platform::linux_desktop {
 
@@ -21,33 +20,32 @@ public:
     virtual void copy(const QString& type, const QByteArray& bytes) = 0;
     // The types it sees on the clipboard, in order, less those its protocol or toolkit adds.
     virtual QStringList types() = 0;
-    // What it pastes as `type`.
     virtual QByteArray paste(const QString& type) = 0;
-    // Takes the clipboard but answers no read of it before the reader's deadline; the types it
-    // offers.
+    // Takes the clipboard but answers no read before the reader's deadline; the types it offers.
     virtual QStringList ownWithoutAnswering() = 0;
 };
 
-// One backend under the contract: its clipboard and another client on its desktop.
+// Each backend's suite runs the contract with INSTANTIATE_TEST_SUITE_P(<suite>,
+// PasteboardContract, ::testing::Values(PasteboardBackend{...}), test::rowName).
 struct PasteboardBackend {
     const char* name;
     std::function<std::unique_ptr<Pasteboard>()> open;
     std::function<std::unique_ptr<OtherClipboardClient>()> otherClient;
-    friend void PrintTo(const PasteboardBackend& backend, std::ostream* out) {
-        *out << backend.name;
-    }
 };
 
-// Instantiated by each backend's suite with INSTANTIATE_TEST_SUITE_P(<suite>, PasteboardContract,
-// ::testing::Values(backend), test::rowName).
 class PasteboardContract : public ::testing::TestWithParam<PasteboardBackend> {
 protected:
     void SetUp() override { ASSERT_NE(clipboard, nullptr); }
-    // The other client copies, and this clipboard's change count has seen it.
+    // The other client copies, and this clipboard's change count has risen on it.
     void copyElsewhere(const QString& type, const QByteArray& bytes);
 
     std::unique_ptr<Pasteboard> clipboard = GetParam().open();
     std::unique_ptr<OtherClipboardClient> other = GetParam().otherClient();
 };
+
+// What `program` prints, given `input`, read while this process's events run (it may be reading
+// from us).
+QByteArray outputOf(const QString& program, const QStringList& arguments,
+                    const QByteArray& input = {});
 
 }  // namespace tidyword::platform::linux_desktop

@@ -2,7 +2,7 @@
 // protocol code of):
 //   clipboard-peer watch              one JSON line per new content: its text, and whether it
 //                                     is marked for clipboard managers to skip
-//   clipboard-peer own TYPE=FILE...   owns the clipboard with those types, until killed
+//   clipboard-peer own TYPE           owns the clipboard with its input as TYPE, until killed
 //   clipboard-peer read TYPE...       prints one JSON line: the types offered and, per TYPE,
 //                                     what it reads in base64
 #include "platform/Pasteboard.h"
@@ -46,16 +46,12 @@ int main(int argc, char** argv) {
         return QGuiApplication::exec();
     }
     if (mode == u"own") {
-        auto* contents = new QMimeData;
-        for (const QString& argument : arguments.mid(1)) {
-            // A type can hold an equals sign (a charset), a file name here does not.
-            const qsizetype equals = argument.lastIndexOf(u'=');
-            QFile file(argument.mid(equals + 1));
-            if (equals < 0 || !file.open(QIODevice::ReadOnly)) {
-                return 2;
-            }
-            contents->setData(argument.left(equals), file.readAll());
+        QFile input;
+        if (!input.open(stdin, QIODevice::ReadOnly)) {
+            return 2;
         }
+        auto* contents = new QMimeData;
+        contents->setData(arguments.value(1), input.readAll());
         clipboard->setMimeData(contents);
         std::printf("owned\n");
         std::fflush(stdout);

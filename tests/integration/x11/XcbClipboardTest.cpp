@@ -4,7 +4,6 @@
 // hand-over to a clipboard manager).
 #include "integration/desktop/PasteboardContract.h"
 #include "platform/linux/XcbClipboard.h"
-#include "support/EventLoop.h"
 #include "support/Printers.h"
 
 #include <QDeadlineTimer>
@@ -12,7 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -32,10 +30,12 @@ QByteArray nextLine(QProcess& process) {
     return process.readLine().trimmed();
 }
 
-// `program` (either peer) started with `arguments`, once it has said `ready`.
+// `program` (either peer) started with `arguments` and `input`, once it has said `ready`.
 void start(QProcess& process, const char* program, const QStringList& arguments,
-           const QByteArray& ready) {
+           const QByteArray& ready, const QByteArray& input = {}) {
     process.start(QString::fromLatin1(program), arguments);
+    process.write(input);
+    process.closeWriteChannel();
     ASSERT_EQ(nextLine(process), ready) << process.readAllStandardError().toStdString();
 }
 
@@ -48,10 +48,9 @@ void stop(QProcess& process) {
 
 // What `program` (either peer) reads of these targets, while this process serves them.
 QJsonObject readBy(const char* program, const QStringList& targets) {
-    QProcess reader;
-    reader.start(QString::fromLatin1(program), QStringList{u"read"_s} + targets);
-    test::pollUntil([&] { return reader.state() == QProcess::NotRunning; });
-    return QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+    return QJsonDocument::fromJson(
+               outputOf(QString::fromLatin1(program), QStringList{u"read"_s} + targets))
+        .object();
 }
 
 // Qt's clipboard copies and pastes; the selection peer is the owner too slow to answer.
@@ -60,10 +59,7 @@ public:
     ~X11Clients() override { stop(owner); }
     void copy(const QString& type, const QByteArray& bytes) override {
         stop(owner);
-        QFile file(directory.filePath(u"copied"_s));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
-        start(owner, TIDYWORD_CLIPBOARD_PEER, {u"own"_s, type + u'=' + file.fileName()}, "owned");
+        start(owner, TIDYWORD_CLIPBOARD_PEER, {u"own"_s, type}, "owned", bytes);
     }
     QStringList types() override {
         QStringList types;
@@ -89,7 +85,6 @@ public:
     }
 
 private:
-    QTemporaryDir directory;
     QProcess owner;
 };
 
