@@ -53,6 +53,12 @@ QJsonObject readBy(const char* program, const QStringList& targets) {
         .object();
 }
 
+// What Qt's clipboard pastes as `type`, while this process serves it.
+QByteArray pastedByQt(const QString& type) {
+    return QByteArray::fromBase64(
+        readBy(TIDYWORD_CLIPBOARD_PEER, {type}).value(type).toString().toLatin1());
+}
+
 // Qt's clipboard copies and pastes; the selection peer is the owner too slow to answer.
 class X11Clients final : public OtherClipboardClient {
 public:
@@ -62,21 +68,15 @@ public:
         start(owner, TIDYWORD_CLIPBOARD_PEER, {u"own"_s, type}, "owned", bytes);
     }
     QStringList types() override {
-        QStringList types;
-        for (const QJsonValue offered :
-             readBy(TIDYWORD_CLIPBOARD_PEER, {}).value(u"types").toArray()) {
-            // Qt lists the protocol's own targets too, and adds an image type of its own making.
-            const QString type = offered.toString();
-            if (!XcbClipboard::metaTargets().contains(type) && type != u"application/x-qt-image") {
-                types << type;
-            }
-        }
+        QStringList types =
+            readBy(TIDYWORD_CLIPBOARD_PEER, {}).value(u"types").toVariant().toStringList();
+        // Qt lists the protocol's own targets too, and adds an image type of its own making.
+        types.removeIf([](const QString& type) {
+            return XcbClipboard::metaTargets().contains(type) || type == u"application/x-qt-image";
+        });
         return types;
     }
-    QByteArray paste(const QString& type) override {
-        return QByteArray::fromBase64(
-            readBy(TIDYWORD_CLIPBOARD_PEER, {type}).value(type).toString().toLatin1());
-    }
+    QByteArray paste(const QString& type) override { return pastedByQt(type); }
     QStringList ownWithoutAnswering() override {
         stop(owner);
         start(owner, TIDYWORD_SELECTION_PEER,
@@ -98,14 +98,6 @@ class XcbClipboardTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(clipboard, nullptr); }
     void TearDown() override { stop(peer); }
-
-    // The text another client reads of the clipboard.
-    static QJsonValue textReadByAnother() {
-        return readBy(TIDYWORD_SELECTION_PEER, {u"UTF8_STRING"_s})
-            .value(u"UTF8_STRING")
-            .toObject()
-            .value(u"value");
-    }
 
     QProcess peer;
     std::unique_ptr<XcbClipboard> clipboard = XcbClipboard::open();
@@ -159,14 +151,14 @@ TEST_F(XcbClipboardTest, AtExitTheClipboardManagerKeepsWhatWeServeButNeverAPaste
     EXPECT_EQ(QJsonDocument::fromJson(nextLine(peer)).object().value(u"saved").toArray(),
               (QJsonArray{u"UTF8_STRING"_s, u"image/png"_s}));
     clipboard.reset();
-    EXPECT_EQ(textReadByAnother(), u"kept"_s);
+    EXPECT_EQ(pastedByQt(u"text/plain"_s), "kept");
 }
 
 TEST_F(XcbClipboardTest, AManagerThatNeverAnswersHoldsTheExitUpOnlyForTheBound) {
     start(peer, TIDYWORD_SELECTION_PEER, {u"manager"_s, u"--silent"_s}, "managing");
     clipboard->writeItems({{{u"UTF8_STRING"_s, "kept"_ba}}});
     clipboard->keepAfterExit();  // without its bound, this never returns
-    EXPECT_EQ(textReadByAnother(), u"kept"_s);
+    EXPECT_EQ(pastedByQt(u"text/plain"_s), "kept");
 }
 
 }  // namespace
