@@ -2,13 +2,12 @@
 // protocol code of):
 //   clipboard-peer watch              one JSON line per new content: its text, and whether it
 //                                     is marked for clipboard managers to skip
-//   clipboard-peer own TYPE=FILE...   owns the clipboard with those types, until killed
+//   clipboard-peer own TYPE           owns the clipboard with its input as TYPE, until killed
 //   clipboard-peer read TYPE...       prints one JSON line: the types offered and, per TYPE,
-//                                     the size and SHA-256 of what it reads
+//                                     what it reads in base64
 #include "platform/Pasteboard.h"
 
 #include <QClipboard>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -47,15 +46,12 @@ int main(int argc, char** argv) {
         return QGuiApplication::exec();
     }
     if (mode == u"own") {
-        auto* contents = new QMimeData;
-        for (const QString& argument : arguments.mid(1)) {
-            const qsizetype equals = argument.indexOf(u'=');
-            QFile file(argument.mid(equals + 1));
-            if (equals < 0 || !file.open(QIODevice::ReadOnly)) {
-                return 2;
-            }
-            contents->setData(argument.left(equals), file.readAll());
+        QFile input;
+        if (!input.open(stdin, QIODevice::ReadOnly)) {
+            return 2;
         }
+        auto* contents = new QMimeData;
+        contents->setData(arguments.value(1), input.readAll());
         clipboard->setMimeData(contents);
         std::printf("owned\n");
         std::fflush(stdout);
@@ -68,13 +64,7 @@ int main(int argc, char** argv) {
              QJsonArray::fromStringList(contents ? contents->formats() : QStringList())}};
         for (const QString& type : arguments.mid(1)) {
             const QByteArray bytes = contents ? contents->data(type) : QByteArray();
-            line.insert(
-                type,
-                QJsonObject{
-                    {QStringLiteral("size"), bytes.size()},
-                    {QStringLiteral("sha256"),
-                     QString::fromLatin1(
-                         QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())}});
+            line.insert(type, QString::fromLatin1(bytes.toBase64()));
         }
         print(line);
         return 0;
