@@ -22,14 +22,24 @@ Pasteboard::Item textItem(const QString& text, bool transient) {
 }
 
 std::optional<QString> plainText(Pasteboard& pasteboard, qint64 longest) {
+    // Only the types the owner lists, where it says: some owners (Qt's among them) answer a type
+    // they do not hold with nothing rather than a refusal.
+    const auto listed = pasteboard.itemTypes();
+    const auto read = [&](const QString& type) -> std::optional<QByteArray> {
+        if (listed && (listed->isEmpty() || !listed->front().contains(type))) {
+            return std::nullopt;
+        }
+        const auto data = pasteboard.data(0, type, longest);
+        return data ? std::optional(data->bytes) : std::nullopt;
+    };
     // Plain "text/plain" is UTF-8 in practice wherever it is the only text type offered.
     for (const char16_t* type : {u"UTF8_STRING", u"text/plain;charset=utf-8", u"text/plain"}) {
-        if (const auto text = pasteboard.data(0, QString::fromUtf16(type), longest)) {
-            return QString::fromUtf8(text->bytes);
+        if (const auto bytes = read(QString::fromUtf16(type))) {
+            return QString::fromUtf8(*bytes);
         }
     }
-    if (const auto text = pasteboard.data(0, u"STRING"_s, longest)) {
-        return QString::fromLatin1(text->bytes);
+    if (const auto bytes = read(u"STRING"_s)) {
+        return QString::fromLatin1(*bytes);
     }
     return std::nullopt;
 }
