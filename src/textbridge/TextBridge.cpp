@@ -242,15 +242,16 @@ QCoro::Task<QString> TextBridge::copySelection(platform::RunningApplication appl
     }
     const ClipboardSnapshot snapshot = ClipboardSnapshot::take(pasteboard);
     cancellation.throwIfCancelled();
-    if (isProtected(element) || !sameFocusedTarget(applicationElement, element, window) ||
-        !isFrontmost(source) || pasteboard.changeCount() != snapshot.changeCount) {
+    // Checked before the copy and once more right before its keys, after any wait of the key
+    // backend's (the user's consent, with the event loop running): the keys must reach the field
+    // that was read, and a writer that got in meanwhile would pass for the copy.
+    const std::function<bool()> unchanged = [&] {
+        return !isProtected(element) && sameFocusedTarget(applicationElement, element, window) &&
+               isFrontmost(source) && pasteboard.changeCount() == snapshot.changeCount;
+    };
+    if (!unchanged()) {
         fail(TextBridgeError::staleSelection);
     }
-    // The key backend may wait (for the user's consent) with the event loop running: a writer
-    // that got in meanwhile would pass for the copy.
-    const std::function<bool()> unchanged = [&] {
-        return isFrontmost(source) && pasteboard.changeCount() == snapshot.changeCount;
-    };
     if (co_await platform_.keys.post(platform::KeyEvents::Shortcut::copy, source, unchanged) !=
         platform::KeyEvents::Posted::yes) {
         fail(unchanged() ? TextBridgeError::noSelection : TextBridgeError::staleSelection);

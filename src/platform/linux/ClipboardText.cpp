@@ -26,10 +26,19 @@ std::optional<QString> plainText(Pasteboard& pasteboard, qint64 longest) {
     // they do not hold with nothing rather than a refusal.
     const auto listed = pasteboard.itemTypes();
     const auto read = [&](const QString& type) -> std::optional<QByteArray> {
-        if (listed && (listed->isEmpty() || !listed->front().contains(type))) {
-            return std::nullopt;
+        QString asked = type;
+        if (listed) {
+            // A charset's name is not case-sensitive: "charset=UTF-8" is offered as well.
+            const QStringList offered = listed->value(0);
+            const auto found = std::find_if(
+                offered.cbegin(), offered.cend(),
+                [&](const QString& o) { return o.compare(type, Qt::CaseInsensitive) == 0; });
+            if (found == offered.cend()) {
+                return std::nullopt;
+            }
+            asked = *found;
         }
-        const auto data = pasteboard.data(0, type, longest);
+        const auto data = pasteboard.data(0, asked, longest);
         return data ? std::optional(data->bytes) : std::nullopt;
     };
     // Plain "text/plain" is UTF-8 in practice wherever it is the only text type offered.

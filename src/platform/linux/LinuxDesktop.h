@@ -99,10 +99,10 @@ private:
     std::unique_ptr<DataControlClipboard> waylandClipboard_;
     std::unique_ptr<AtspiAccessibility> atspi_;
     std::unique_ptr<Workspace> workspace_;
-    std::unique_ptr<KeyEvents> keys_;
     std::unique_ptr<CommandHotKeys> commandHotKeys_;
     std::unique_ptr<HotKeys> hotKeys_;        // may fall back to commandHotKeys_
     FallbackHotKeys* portalFirst_ = nullptr;  // in hotKeys_, where the portal goes first
+    std::unique_ptr<KeyEvents> keys_;         // may ask hotKeys_ whether the chord is held
     std::unique_ptr<AtspiTextEditing> textEditing_;
 };
 

@@ -88,7 +88,8 @@ TEST_P(PasteboardContract, AnotherOwnersContentsAreReadWithinTheBoundAndRestored
 // Under whichever text type the owner offers alone; an owner asked for one it does not list may
 // answer with nothing rather than a refusal.
 TEST_P(PasteboardContract, AnotherOwnersPlainTextIsItsString) {
-    for (const QString& type : {u"text/plain"_s, u"text/plain;charset=utf-8"_s}) {
+    for (const QString& type :
+         {u"text/plain"_s, u"text/plain;charset=utf-8"_s, u"text/plain;charset=UTF-8"_s}) {
         copyElsewhere(type, "theirs \xc3\xa9");
         EXPECT_EQ(clipboard->string(), u"theirs \u00e9"_s) << type.toStdString();
     }

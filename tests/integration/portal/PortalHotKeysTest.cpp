@@ -175,13 +175,17 @@ TEST(FallbackHotKeysTest, OnGnomeThePortalGoesFirstAndItsCustomShortcutAfter) {
         SCOPED_TRACE(name);
         const FakePortal portal(1, bindResponse);
         const QByteArray names[] = {"XDG_SESSION_TYPE", "WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP"};
-        for (const auto& [variable, value] :
-             {std::pair{names[0], "wayland"}, {names[1], "wayland-absent"}, {names[2], "GNOME"}}) {
-            qputenv(variable, value);
+        std::optional<QByteArray> saved[3];
+        for (const auto& [index, value] :
+             {std::pair{0, "wayland"}, {1, "wayland-absent"}, {2, "GNOME"}}) {
+            if (qEnvironmentVariableIsSet(names[index])) {
+                saved[index] = qgetenv(names[index]);
+            }
+            qputenv(names[index], value);
         }
         LinuxDesktop desktop;
-        for (const QByteArray& variable : names) {
-            qunsetenv(variable);
+        for (int index = 0; index < 3; ++index) {
+            saved[index] ? qputenv(names[index], *saved[index]) : qunsetenv(names[index]);
         }
         ASSERT_EQ(desktop.session().shortcut, DesktopSession::Shortcut::globalShortcutsPortal);
         const auto [status, registration] =

@@ -134,6 +134,14 @@ const CaptureCase kCaptures[] = {
          })(e);
          e.desktop.askBeforeKeys(500ms);
      }},
+    {"FocusMovesWhileTheDesktopAsksBeforeTheCopy", stale, true,
+     [](auto& e) {
+         copying({100ms}, [](auto& e) {
+             const auto other = e.desktop.addElement(kEditor, {{Attribute::selectedText, u"o"_s}});
+             e.desktop.focus(kEditor, other, e.window);
+         })(e);
+         e.desktop.askBeforeKeys(500ms);
+     }},
     {"ApplicationQuitsWhileWaitingForTheCopy", stale, true,
      copying({never}, [](auto& e) { e.desktop.quit(kEditor); })},
     // The workspace still names it frontmost: its end alone must stop the wait.
