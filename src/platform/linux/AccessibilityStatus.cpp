@@ -4,6 +4,8 @@
 
 #include <gio/gio.h>
 
+#include <string_view>
+
 namespace tidyword::platform::linux_desktop {
 
 namespace {
@@ -26,6 +28,43 @@ OwnedVariant statusCall(const char* method, GVariant* parameters, const GVariant
 }
 
 }  // namespace
+
+bool accessibilityBusLauncherExists(std::chrono::milliseconds timeout) {
+    const auto bus = adoptObject(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    if (!bus) {
+        return false;
+    }
+    for (const char* method : {"NameHasOwner", "ListActivatableNames"}) {
+        const bool owner = method == std::string_view("NameHasOwner");
+        OwnedError error;
+        const OwnedVariant reply(g_dbus_connection_call_sync(
+            bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            method, owner ? g_variant_new("(s)", "org.a11y.Bus") : nullptr,
+            owner ? G_VARIANT_TYPE("(b)") : G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE,
+            static_cast<gint>(timeout.count()), nullptr, into(error)));
+        if (!reply) {
+            continue;
+        }
+        if (owner) {
+            gboolean has = FALSE;
+            g_variant_get(reply.get(), "(b)", &has);
+            if (has) {
+                return true;
+            }
+            continue;
+        }
+        GVariantIter* names = nullptr;
+        g_variant_get(reply.get(), "(as)", &names);
+        const char* name = nullptr;
+        bool found = false;
+        while (g_variant_iter_loop(names, "&s", &name)) {
+            found = found || std::string_view(name) == "org.a11y.Bus";
+        }
+        g_variant_iter_free(names);
+        return found;
+    }
+    return false;
+}
 
 std::optional<bool> accessibilityEnabled(std::chrono::milliseconds timeout) {
     // A desktop without a launcher has no switch to read: reading never starts one.

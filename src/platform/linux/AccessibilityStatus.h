@@ -15,6 +15,8 @@ typedef struct _GDBusConnection GDBusConnection;
 
 namespace tidyword::platform::linux_desktop {
 
+// Whether the session bus has the launcher running, or can start it on demand.
+bool accessibilityBusLauncherExists(std::chrono::milliseconds timeout);
 // Whether the switch is on; none when the launcher cannot be asked in time.
 std::optional<bool> accessibilityEnabled(std::chrono::milliseconds timeout);
 // Turns the switch on; true when the launcher took the request.

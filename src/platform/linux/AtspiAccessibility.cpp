@@ -190,9 +190,10 @@ std::optional<TextRange> selectionInUtf16(const QString& value, qint64 start, qi
 
 std::unique_ptr<AtspiAccessibility> AtspiAccessibility::open() {
     // libatspi ends the process when it finds no accessibility bus, which it asks the bus
-    // launcher for unless it is named in the environment: without a launcher, no AT-SPI.
+    // launcher for unless it is named in the environment: without a launcher, running or one
+    // the bus can start, no AT-SPI.
     if (qEnvironmentVariableIsEmpty("AT_SPI_BUS_ADDRESS") &&
-        !accessibilityEnabled(std::chrono::milliseconds(2000))) {
+        !accessibilityBusLauncherExists(std::chrono::milliseconds(2000))) {
         return nullptr;
     }
     // 0 is success, 1 "already initialised"; anything else means no bus to talk to.
