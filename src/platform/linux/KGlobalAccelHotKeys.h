@@ -69,8 +69,6 @@ public:
                                                                     Identifier identifier) override;
     std::unique_ptr<Registration> addLocalMonitor(Monitor monitor) override;
     void setRenewalHandler(RenewalHandler handler) override { renewal_ = std::move(handler); }
-    // Whether the chord's keys are down: its press was heard and its release not yet.
-    bool chordHeld() const { return held_; }
 
 private Q_SLOTS:
     void handlePressed(const QString& component, const QString& action, qlonglong timestamp);

@@ -22,11 +22,8 @@ LinuxDesktop::LinuxDesktop(SecretStore* secrets)
         }
         const QString executable = QCoreApplication::applicationFilePath();
         const bool portal = session_.shortcut == DesktopSession::Shortcut::globalShortcutsPortal;
-        KGlobalAccelHotKeys* kglobalaccel = nullptr;
         if (session_.shortcut == DesktopSession::Shortcut::kglobalaccel) {
-            auto kde = std::make_unique<KGlobalAccelHotKeys>();
-            kglobalaccel = kde.get();
-            hotKeys_ = std::move(kde);
+            hotKeys_ = std::make_unique<KGlobalAccelHotKeys>();
         } else if (session_.shortcut == DesktopSession::Shortcut::gnomeCustomShortcut ||
                    (portal && session_.desktop == DesktopSession::Desktop::gnomeWayland)) {
             commandHotKeys_ = std::make_unique<CommandHotKeys>(
@@ -35,14 +32,11 @@ LinuxDesktop::LinuxDesktop(SecretStore* secrets)
             commandHotKeys_ = std::make_unique<CommandHotKeys>(executable, nullptr);
         }
         if (session_.replacement == DesktopSession::Replacement::remoteDesktopPaste && workspace_) {
-            // Where KDE's service holds the chord, it says when the chord's keys come up.
-            std::function<bool()> heldModifiers;
-            if (kglobalaccel) {
-                heldModifiers = [kglobalaccel] { return kglobalaccel->chordHeld(); };
-            }
             // Both halves of the paste, or neither: keys without a clipboard that proves its
-            // writes would paste whatever it holds.
-            auto keys = PortalKeyEvents::open(*workspace_, secrets, std::move(heldModifiers));
+            // writes would paste whatever it holds. No copy through these keys: nothing here
+            // tells when the user's shortcut is all up (KDE's service reports the chord released
+            // as soon as its letter is), and Control+C with Alt+Shift held is another chord.
+            auto keys = PortalKeyEvents::open(*workspace_, secrets);
             auto clipboard = DataControlClipboard::open();
             if (keys && clipboard) {
                 keys_ = std::move(keys);

@@ -102,7 +102,7 @@ private:
     std::unique_ptr<CommandHotKeys> commandHotKeys_;
     std::unique_ptr<HotKeys> hotKeys_;        // may fall back to commandHotKeys_
     FallbackHotKeys* portalFirst_ = nullptr;  // in hotKeys_, where the portal goes first
-    std::unique_ptr<KeyEvents> keys_;         // may ask hotKeys_ whether the chord is held
+    std::unique_ptr<KeyEvents> keys_;
     std::unique_ptr<AtspiTextEditing> textEditing_;
 };
 

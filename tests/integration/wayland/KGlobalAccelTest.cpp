@@ -239,10 +239,8 @@ TEST_F(KGlobalAccelOnKWinTest, AChordHeldDownIsOnePress) {
     ASSERT_TRUE(keyboard->press(kAltShiftDKeys));
     // KWin repeats the chord while it is held: let it, a few times.
     ASSERT_TRUE(test::eventually([&] { return toldUs.presses >= pressed + 4; }));
-    EXPECT_TRUE(hotKeys->chordHeld());  // a copy posted now would merge with the chord
     ASSERT_TRUE(keyboard->release(kAltShiftDKeys));
     ASSERT_TRUE(test::eventually([&] { return toldUs.releases > released; }));
-    EXPECT_FALSE(hotKeys->chordHeld());
     EXPECT_EQ(heard.size(), 1);
     // Once it is up, the next press counts again.
     ASSERT_TRUE(tapped(kAltShiftDKeys, toldUs));

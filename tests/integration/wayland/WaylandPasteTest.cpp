@@ -1,9 +1,7 @@
 // The paste route of a Wayland session on a private KWin with KDE's portal backend: copy and
 // paste chords through the RemoteDesktop portal, the clipboard read and set over data control,
-// the text bridge's whole replacement through them, into mousepad and into a Qt field that
-// offers no way to edit it over the accessibility bus, and a capture by copy from a field that
-// hides its selection. All are native Wayland clients.
-#include "KWinKeyboard.h"
+// and the text bridge's whole replacement through them, into mousepad and into a Qt field that
+// offers no way to edit it over the accessibility bus. All are native Wayland clients.
 #include "e2e/AccessibleUi.h"
 #include "integration/desktop/DesktopApplications.h"
 #include "platform/SystemClock.h"
@@ -20,7 +18,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <linux/input-event-codes.h>
 
 namespace tidyword::platform::linux_desktop {
 namespace {
@@ -132,35 +129,6 @@ TEST_F(WaylandPasteTest, AReplacementPastesAndLeavesTheUsersClipboard) {
         EXPECT_EQ(paste.readAllStandardOutput(), "the user's own words");
         applications.stop(editor);
     }
-}
-
-// Its own suite: selecting takes KWin's fake keyboard, which KWin offers only with its permission
-// checks off, and the paste suite proves the portal's keys with them on.
-class WaylandCopyTest : public WaylandPasteTest {};
-
-TEST_F(WaylandCopyTest, AFieldThatHidesItsSelectionIsCopiedWithTheClipboardRestored) {
-    const auto keyboard = test::KWinKeyboard::open();
-    ASSERT_NE(keyboard, nullptr);
-    const QByteArray image("\x89PNG\r\n\x1a\n\0\0\0\rIHDR-bytes-of-a-picture", 30);
-    clipboard->writeItems({{{u"text/plain"_s, QByteArray("theirs")}, {u"image/png"_s, image}}});
-    const qint32 field =
-        applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD), {u"Copy me if you can"_s});
-    // "me", selected as a person would.
-    ASSERT_TRUE(keyboard->tap({KEY_LEFTCTRL, KEY_HOME}));
-    for (int step = 0; step < 5; ++step) {
-        ASSERT_TRUE(keyboard->tap({KEY_RIGHT}));
-    }
-    ASSERT_TRUE(keyboard->tap({KEY_LEFTSHIFT, KEY_RIGHT}));
-    ASSERT_TRUE(keyboard->tap({KEY_LEFTSHIFT, KEY_RIGHT}));
-
-    platform::SystemClock clock;
-    TextBridge bridge({*accessibility, *workspace, *clipboard, *keys, clock});
-    const TextSelection selection =
-        test::runToCompletion(bridge.captureSelection(), kReplacementPatience);
-    EXPECT_EQ(selection.text, u"me"_s);
-    EXPECT_EQ(clipboard->data(0, u"image/png"_s, 1 << 20).value_or(QByteArray()).bytes, image);
-    EXPECT_EQ(clipboard->data(0, u"text/plain"_s, 1 << 20).value_or(QByteArray()).bytes, "theirs");
-    applications.stop(field);
 }
 
 }  // namespace
