@@ -239,6 +239,7 @@ int main(int argc, char** argv) {
         saveScreenshots(*delegate, *line->screenshots);
     }
     const int status = QApplication::exec();
+    model.finishBeforeExit(std::chrono::seconds(10));
     // The shell goes first: its windows observe the model.
     delegate.reset();
     // Every way out but a crash comes through here: the user's clipboard, which this process may

@@ -6,6 +6,8 @@
 #include "service/BetaError.h"
 #include "textbridge/TextBridgeError.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLocale>
 #include <QPointer>
@@ -333,6 +335,18 @@ QCoro::Task<void> AppModel::runReplacement(TextSelection target, QString replace
         call(onShowPopup);
     }
     assign(replacing_, false, Field::replacing);
+}
+
+void AppModel::finishBeforeExit(std::chrono::milliseconds patience) {
+    onShowPopup = nullptr;
+    if (!replacing_) {
+        return;
+    }
+    environment_.bridge.abandonWaits();
+    const QDeadlineTimer deadline(patience);
+    while (replacing_ && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
 }
 
 void AppModel::copySuggestion() {

@@ -156,6 +156,10 @@ public:
     // shell to add it there, or to take it away again.
     void addDesktopShortcut();
     void removeDesktopShortcut();
+    // Before the process ends: a replacement still waiting (for the desktop's consent) holds the
+    // user's clipboard, so it is ended now and given up to `patience` to put it back. Nothing is
+    // shown any more.
+    void finishBeforeExit(std::chrono::milliseconds patience);
 
     // --- The shell's callbacks
     std::function<void()> onShowPopup;

@@ -25,6 +25,9 @@ public:
     // right before the keys go, after every wait, and nothing is posted (no) unless it holds.
     virtual QCoro::Task<Posted> post(Shortcut shortcut, qint32 processIdentifier,
                                      std::function<bool()> lastCheck = {}) = 0;
+    // Ends, for good, every wait for the user (a consent dialog): a post that waits answers no
+    // at once. For the process's end, when no one will answer.
+    virtual void abandonWaits() {}
     // Whether the user still holds keys that a posted chord would merge with (the shortcut that
     // started a capture). A backend learns of their release through the event loop, so callers
     // wait for it there rather than inside `post`.

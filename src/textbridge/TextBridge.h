@@ -61,6 +61,10 @@ public:
     QCoro::Task<void> replace(TextSelection selection, QString replacement,
                               CancellationToken cancellation = {});
 
+    // Ends every wait of the key backend for the user at once, for good: a replacement waiting
+    // for the desktop's consent then ends, putting the user's clipboard back. For the exit.
+    void abandonWaits() { platform_.keys.abandonWaits(); }
+
     // Brings the source application back to the front, if that same instance still runs.
     void restoreFocus(const TextSelection& selection);
 

@@ -23,9 +23,10 @@ constexpr gint32 kLetterC = 0x63;
 constexpr gint32 kLetterV = 0x76;
 
 QCoro::Task<PortalAnswer> request(GDBusConnection* bus, const char* method, GVariant* parameters,
-                                  QByteArray token, std::chrono::milliseconds wait) {
+                                  QByteArray token, std::chrono::milliseconds wait,
+                                  const bool& abandoned) {
     return portalRequestWhileRunning(bus, kRemoteDesktop, method, parameters, std::move(token),
-                                     wait);
+                                     wait, [&abandoned] { return abandoned; });
 }
 
 bool call(GDBusConnection* bus, const char* path, const char* interface, const char* method,
@@ -78,7 +79,7 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::post(Shortcut shortcut, qint32 p
     if (heldModifiers_) {
         const Clock::time_point deadline = Clock::now() + modifierWait;
         while (heldModifiers_()) {
-            if (Clock::now() >= deadline) {
+            if (Clock::now() >= deadline || abandoned_) {
                 co_return Posted::no;
             }
             co_await QCoro::sleepFor(std::chrono::milliseconds(10));
@@ -91,8 +92,9 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::post(Shortcut shortcut, qint32 p
                           g_variant_new_string(handleToken.constData()));
     g_variant_builder_add(&options, "{sv}", "session_handle_token",
                           g_variant_new_string(nextToken().constData()));
-    const PortalAnswer created = co_await request(
-        bus_, "CreateSession", g_variant_new("(a{sv})", &options), handleToken, answerWait);
+    const PortalAnswer created =
+        co_await request(bus_, "CreateSession", g_variant_new("(a{sv})", &options), handleToken,
+                         answerWait, abandoned_);
     const char* session = nullptr;
     if (!created.granted() ||
         !g_variant_lookup(created.results.get(), "session_handle", "&s", &session)) {
@@ -128,7 +130,7 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::postIn(QByteArray sessionPath, S
     }
     const PortalAnswer selected = co_await request(
         bus_, "SelectDevices", g_variant_new("(oa{sv})", sessionPath.constData(), &options),
-        handleToken, answerWait);
+        handleToken, answerWait, abandoned_);
     if (!selected.granted()) {
         co_return selected.refused() ? Posted::refusedByUser : Posted::no;
     }
@@ -139,7 +141,7 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::postIn(QByteArray sessionPath, S
                           g_variant_new_string(handleToken.constData()));
     const PortalAnswer started = co_await request(
         bus_, "Start", g_variant_new("(osa{sv})", sessionPath.constData(), "", &options),
-        handleToken, consentWait);
+        handleToken, consentWait, abandoned_);
     if (!started.granted()) {
         co_return started.refused() ? Posted::refusedByUser : Posted::no;
     }
@@ -156,7 +158,7 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::postIn(QByteArray sessionPath, S
     // compositor gives in its own time after the dialog closes.
     const Clock::time_point deadline = Clock::now() + activationWait;
     while (!inFront(processIdentifier)) {
-        if (Clock::now() >= deadline) {
+        if (Clock::now() >= deadline || abandoned_) {
             co_return Posted::no;
         }
         co_await QCoro::sleepFor(std::chrono::milliseconds(20));

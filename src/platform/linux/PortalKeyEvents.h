@@ -58,6 +58,7 @@ public:
     QCoro::Task<Posted> post(Shortcut shortcut, qint32 processIdentifier,
                              std::function<bool()> lastCheck = {}) override;
     bool keysHeld() override { return heldModifiers_ && heldModifiers_(); }
+    void abandonWaits() override { abandoned_ = true; }
 
 private:
     PortalKeyEvents(GDBusConnection* bus, Workspace& workspace);
@@ -76,6 +77,7 @@ private:
     SecretStore* tokens_ = nullptr;
     std::function<bool()> heldModifiers_;
     int requests_ = 0;  // for unique request tokens
+    bool abandoned_ = false;
 };
 
 }  // namespace tidyword::platform::linux_desktop

@@ -118,11 +118,12 @@ PortalAnswer portalRequest(GDBusConnection* bus, const char* interface, const ch
 QCoro::Task<PortalAnswer> portalRequestWhileRunning(GDBusConnection* bus, const char* interface,
                                                     const char* method, GVariant* parameters,
                                                     QByteArray token,
-                                                    std::chrono::milliseconds wait) {
+                                                    std::chrono::milliseconds wait,
+                                                    std::function<bool()> abandoned) {
     PendingRequest request(bus, interface, method, parameters, token, wait);
     for (;;) {
         request.dispatch(false);
-        if (!request.waiting()) {
+        if (!request.waiting() || (abandoned && abandoned())) {
             co_return request.take();
         }
         co_await QCoro::sleepFor(std::chrono::milliseconds(10));

@@ -10,6 +10,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 // NOLINTBEGIN(bugprone-reserved-identifier): the C library's own tags, declared here so that
@@ -40,11 +41,13 @@ struct PortalAnswer {
 PortalAnswer portalRequest(GDBusConnection* bus, const char* interface, const char* method,
                            GVariant* parameters, const QByteArray& token,
                            std::chrono::milliseconds wait);
-// The same, with the caller's event loop running while the user answers a dialog.
+// The same, with the caller's event loop running while the user answers a dialog; it stops
+// waiting, unanswered, once `abandoned` holds.
 QCoro::Task<PortalAnswer> portalRequestWhileRunning(GDBusConnection* bus, const char* interface,
                                                     const char* method, GVariant* parameters,
                                                     QByteArray token,
-                                                    std::chrono::milliseconds wait);
+                                                    std::chrono::milliseconds wait,
+                                                    std::function<bool()> abandoned = {});
 
 // A method call on the portal's object at `path`; true when it answered in time. `parameters`
 // is floating (or null for none).

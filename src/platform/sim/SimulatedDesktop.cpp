@@ -407,7 +407,11 @@ QCoro::Task<KeyEvents::Posted> SimulatedDesktop::post(Shortcut shortcut, qint32 
         co_return keysOutcome_;
     }
     if (askFor_) {
-        co_await sleep(clock_, *askFor_);
+        try {
+            co_await sleep(clock_, *askFor_, askAbandoned_.token());
+        } catch (const Cancelled&) {
+            co_return Posted::no;
+        }
     }
     if (lastCheck && !lastCheck()) {
         co_return Posted::no;

@@ -5,6 +5,7 @@
 // an application quits or is relaunched.
 #pragma once
 
+#include "async/Cancellation.h"
 #include "platform/Accessibility.h"
 #include "platform/KeyEvents.h"
 #include "platform/Pasteboard.h"
@@ -177,6 +178,7 @@ public:
     QCoro::Task<Posted> post(Shortcut shortcut, qint32 processIdentifier,
                              std::function<bool()> lastCheck = {}) override;
     bool keysHeld() override { return keysHeld_; }
+    void abandonWaits() override { askAbandoned_.cancel(); }
 
     // --- TextEditing
     bool replaceText(const AccessibleElement& element, TextRange range,
@@ -222,6 +224,7 @@ private:
     Posted keysOutcome_ = Posted::yes;
     bool keysHeld_ = false;
     std::optional<std::chrono::milliseconds> askFor_;
+    CancellationSource askAbandoned_;
     bool refuseStrings_ = false;
     bool refuseListing_ = false;
     bool keptAfterExit_ = false;

@@ -439,6 +439,23 @@ TEST_F(AppModelTest, FailedReplacementLeavesOnlyCopying) {
     EXPECT_EQ(model->copyLabel(), u"Copied"_s);
 }
 
+// Quitting while the desktop asks to allow the paste: the user's clipboard is put back first.
+TEST_F(AppModelTest, AReplacementWaitingForConsentAtExitPutsTheClipboardBack) {
+    harness.openSignedIn();
+    harness.captureAndWait();
+    const auto draft = harness.editor.desktop.text(harness.editor.field);
+    harness.editor.desktop.askBeforeKeys(60s);
+    model->replaceSuggestion();
+    harness.advanceUntil([this] { return !harness.editor.clipboardIsTheUsers(); });
+    const int shown = harness.shown;
+
+    model->finishBeforeExit(5s);
+    EXPECT_FALSE(model->replacing());
+    EXPECT_TRUE(harness.editor.clipboardIsTheUsers());
+    EXPECT_EQ(harness.editor.desktop.text(harness.editor.field), draft);
+    EXPECT_EQ(harness.shown, shown);  // nothing is shown on the way out
+}
+
 TEST_F(AppModelTest, NoAccessibilityOpensTheSettingsWithTheShortcutsHint) {
     harness.editor.desktop.setTrusted(false);
     harness.settings.setValue(u"shortcut"_s, u"controlOptionSpace"_s);

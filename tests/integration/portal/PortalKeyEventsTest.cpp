@@ -108,6 +108,19 @@ TEST_F(PortalKeyEventsTest, TheEventLoopRunsWhileTheUserIsAskedAndTheLastCheckDe
     }
 }
 
+// At the end of the process nobody will answer: the wait ends at once, and the dialog with it.
+TEST_F(PortalKeyEventsTest, AnAbandonedWaitEndsUnpostedAndClosesTheDialog) {
+    const FakePortal portal(1, -1);
+    const auto keys = PortalKeyEvents::open(desktop, &store);
+    ASSERT_NE(keys, nullptr);
+    QTimer::singleShot(std::chrono::milliseconds(100), [&keys] { keys->abandonWaits(); });
+    EXPECT_EQ(test::runToCompletion(keys->post(Shortcut::paste, kEditor),
+                                    std::chrono::milliseconds(5000)),
+              Posted::no);
+    EXPECT_EQ(portal.closedRequests(), 1);
+    EXPECT_EQ(portal.closedSessions(), 1);
+}
+
 TEST_F(PortalKeyEventsTest, AConsentTheUserGaveIsRestoredNextTime) {
     const FakePortal portal(2, 0);
     const auto keys = PortalKeyEvents::open(desktop, &store);
