@@ -40,10 +40,10 @@ public:
         // missed.
         QByteArray sender = QByteArray(g_dbus_connection_get_unique_name(bus)).mid(1);
         sender.replace('.', '_');
-        const QByteArray path = "/org/freedesktop/portal/desktop/request/" + sender + '/' + token;
+        path_ = "/org/freedesktop/portal/desktop/request/" + sender + '/' + token;
         g_main_context_push_thread_default(context_);
         subscription_ = g_dbus_connection_signal_subscribe(
-            bus, kPortalService, "org.freedesktop.portal.Request", "Response", path.constData(),
+            bus, kPortalService, "org.freedesktop.portal.Request", "Response", path_.constData(),
             nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &answered, &answer_, nullptr);
         g_main_context_pop_thread_default(context_);
         // The portal hands out the request at once; only its answer may wait for the user.
@@ -56,11 +56,14 @@ public:
 
     ~PendingRequest() {
         g_dbus_connection_signal_unsubscribe(bus_, subscription_);
-        if (handle_ && !answer_.arrived) {
+        if (!answer_.arrived) {
             // A dialog left open would be answered later to nobody, and could grant what no
-            // one then closes: it goes now.
-            const char* request = nullptr;
-            g_variant_get(handle_.get(), "(&o)", &request);
+            // one then closes: it goes now, also where the portal handed the request out too
+            // late for us (it has the path we named).
+            const char* request = path_.constData();
+            if (handle_) {
+                g_variant_get(handle_.get(), "(&o)", &request);
+            }
             portalCall(bus_, request, "org.freedesktop.portal.Request", "Close", nullptr,
                        kHandleWait);
         }
@@ -96,6 +99,7 @@ private:
     static constexpr std::chrono::milliseconds kHandleWait{5000};
 
     GDBusConnection* bus_;
+    QByteArray path_;  // the request's, as the portal names it from our token
     GMainContext* context_;
     Clock::time_point deadline_;
     guint subscription_ = 0;
