@@ -1,5 +1,6 @@
 #include "platform/linux/PortalRequest.h"
 
+#include <QTimer>
 #include <qcoro/qcorotimer.h>
 
 #include <gio/gio.h>
@@ -16,36 +17,35 @@ gint milliseconds(std::chrono::milliseconds duration) {
     return static_cast<gint>(duration.count());
 }
 
-void answered(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,
-              const gchar* /*interface*/, const gchar* /*signal*/, GVariant* parameters,
-              gpointer data) {
-    auto& answer = *static_cast<PortalAnswer*>(data);
-    GVariant* results = nullptr;
-    guint32 response = 2;
-    g_variant_get(parameters, "(u@a{sv})", &response, &results);
-    answer.response = response;
-    answer.results.reset(results);
-    answer.arrived = true;
-}
-
-// One request and its Response. The Response is subscribed on a main context of our own, which
-// only this object dispatches: nothing else of Tidyword's runs inside it, and it runs nothing
-// of anyone else's.
+// One request and its Response. Held, the Response is subscribed on a main context of our own,
+// which only this object dispatches: nothing else of Tidyword's runs inside it, and it runs
+// nothing of anyone else's. Otherwise on the main loop's, where it arrives while the caller's
+// event loop runs, and `onArrival` is told.
 class PendingRequest {
 public:
+    enum class Waiting { held, onTheEventLoop };
+
     PendingRequest(GDBusConnection* bus, const char* interface, const char* method,
-                   GVariant* parameters, const QByteArray& token, std::chrono::milliseconds wait)
-        : bus_(bus), context_(g_main_context_new()), deadline_(Clock::now() + wait) {
+                   GVariant* parameters, const QByteArray& token, std::chrono::milliseconds wait,
+                   Waiting waiting, std::function<void()> onArrival = {})
+        : bus_(bus),
+          context_(waiting == Waiting::held ? g_main_context_new() : nullptr),
+          deadline_(Clock::now() + wait),
+          onArrival_(std::move(onArrival)) {
         // The Request object's path is known before the call, so that its answer cannot be
         // missed.
         QByteArray sender = QByteArray(g_dbus_connection_get_unique_name(bus)).mid(1);
         sender.replace('.', '_');
         path_ = "/org/freedesktop/portal/desktop/request/" + sender + '/' + token;
-        g_main_context_push_thread_default(context_);
+        if (context_) {
+            g_main_context_push_thread_default(context_);
+        }
         subscription_ = g_dbus_connection_signal_subscribe(
             bus, kPortalService, "org.freedesktop.portal.Request", "Response", path_.constData(),
-            nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &answered, &answer_, nullptr);
-        g_main_context_pop_thread_default(context_);
+            nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &PendingRequest::answered, this, nullptr);
+        if (context_) {
+            g_main_context_pop_thread_default(context_);
+        }
         // The portal hands out the request at once; only its answer may wait for the user.
         GError* error = nullptr;
         handle_.reset(g_dbus_connection_call_sync(
@@ -67,23 +67,20 @@ public:
             portalCall(bus_, request, "org.freedesktop.portal.Request", "Close", nullptr,
                        kHandleWait);
         }
-        // What the unsubscription leaves to run (its own clean-up) runs here, not elsewhere.
-        while (g_main_context_iteration(context_, FALSE)) {
+        if (context_) {
+            // What the unsubscription leaves to run (its own clean-up) runs here, not elsewhere.
+            while (g_main_context_iteration(context_, FALSE)) {
+            }
+            g_main_context_unref(context_);
         }
-        g_main_context_unref(context_);
     }
     PendingRequest(const PendingRequest&) = delete;
     PendingRequest& operator=(const PendingRequest&) = delete;
 
     bool waiting() const { return handle_ && !answer_.arrived && Clock::now() < deadline_; }
 
-    // Dispatches what has arrived; with `block`, waits up to 10 ms for something first.
-    void dispatch(bool block) {
-        if (!block) {
-            while (g_main_context_iteration(context_, FALSE)) {
-            }
-            return;
-        }
+    // Held: dispatches what has arrived, waiting up to 10 ms for something first.
+    void dispatch() {
         GSource* tick = g_timeout_source_new(10);
         g_source_set_callback(
             tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
@@ -98,10 +95,26 @@ public:
 private:
     static constexpr std::chrono::milliseconds kHandleWait{5000};
 
+    static void answered(GDBusConnection* /*bus*/, const gchar* /*sender*/, const gchar* /*path*/,
+                         const gchar* /*interface*/, const gchar* /*signal*/, GVariant* parameters,
+                         gpointer data) {
+        auto& request = *static_cast<PendingRequest*>(data);
+        GVariant* results = nullptr;
+        guint32 response = 2;
+        g_variant_get(parameters, "(u@a{sv})", &response, &results);
+        request.answer_.response = response;
+        request.answer_.results.reset(results);
+        request.answer_.arrived = true;
+        if (request.onArrival_) {
+            request.onArrival_();
+        }
+    }
+
     GDBusConnection* bus_;
     QByteArray path_;  // the request's, as the portal names it from our token
     GMainContext* context_;
     Clock::time_point deadline_;
+    std::function<void()> onArrival_;
     guint subscription_ = 0;
     OwnedVariant handle_;
     PortalAnswer answer_;
@@ -112,9 +125,10 @@ private:
 PortalAnswer portalRequest(GDBusConnection* bus, const char* interface, const char* method,
                            GVariant* parameters, const QByteArray& token,
                            std::chrono::milliseconds wait) {
-    PendingRequest request(bus, interface, method, parameters, token, wait);
+    PendingRequest request(bus, interface, method, parameters, token, wait,
+                           PendingRequest::Waiting::held);
     while (request.waiting()) {
-        request.dispatch(true);
+        request.dispatch();
     }
     return request.take();
 }
@@ -124,14 +138,18 @@ QCoro::Task<PortalAnswer> portalRequestWhileRunning(GDBusConnection* bus, const 
                                                     QByteArray token,
                                                     std::chrono::milliseconds wait,
                                                     std::function<bool()> abandoned) {
-    PendingRequest request(bus, interface, method, parameters, token, wait);
-    for (;;) {
-        request.dispatch(false);
-        if (!request.waiting() || (abandoned && abandoned())) {
-            co_return request.take();
+    // The answer cuts the tick short; the tick looks at the clock and at `abandoned`.
+    QTimer tick;
+    tick.setSingleShot(true);
+    PendingRequest request(bus, interface, method, parameters, token, wait,
+                           PendingRequest::Waiting::onTheEventLoop, [&tick] { tick.start(0); });
+    while (request.waiting() && !(abandoned && abandoned())) {
+        if (!tick.isActive()) {
+            tick.start(std::chrono::milliseconds(50));
         }
-        co_await QCoro::sleepFor(std::chrono::milliseconds(10));
+        co_await qCoro(tick).waitForTimeout();
     }
+    co_return request.take();
 }
 
 bool portalCall(GDBusConnection* bus, const char* path, const char* interface, const char* method,
