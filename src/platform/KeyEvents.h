@@ -25,6 +25,14 @@ public:
     // right before the keys go, after every wait, and nothing is posted (no) unless it holds.
     virtual QCoro::Task<Posted> post(Shortcut shortcut, qint32 processIdentifier,
                                      std::function<bool()> lastCheck = {}) = 0;
+    // Some desktops lend their clipboard only inside the session that carries the keys, and ask
+    // the user before it starts: a paste opens one before it touches the clipboard and closes it
+    // once the clipboard is put back, and posts inside it. Where the keys need no such session,
+    // there is nothing to open.
+    virtual QCoro::Task<Posted> openPasteSession(qint32 /*processIdentifier*/) {
+        co_return Posted::yes;
+    }
+    virtual void closePasteSession() {}
     // Ends, for good, every wait for the user (a consent dialog): a post that waits answers no
     // at once. For the process's end, when no one will answer.
     virtual void abandonWaits() {}

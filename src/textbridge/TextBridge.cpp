@@ -43,6 +43,19 @@ QString within(const QString& value, const TextRange& range) {
     return value.mid(range.location, range.length);
 }
 
+// Closes the keys' paste session however the replacement ends: every exit has put the user's
+// clipboard back by then.
+class PasteSessionClosing {
+public:
+    explicit PasteSessionClosing(platform::KeyEvents& keys) : keys_(keys) {}
+    ~PasteSessionClosing() { keys_.closePasteSession(); }
+    PasteSessionClosing(const PasteSessionClosing&) = delete;
+    PasteSessionClosing& operator=(const PasteSessionClosing&) = delete;
+
+private:
+    platform::KeyEvents& keys_;
+};
+
 bool sameOptional(const std::optional<QString>& lhs, const std::optional<QString>& rhs) {
     return lhs == rhs;
 }
@@ -341,6 +354,16 @@ QCoro::Task<void> TextBridge::replace(TextSelection selection, QString replaceme
     if (platform_.editing) {
         co_await editInPlace(std::move(selection), std::move(replacement));
         co_return;
+    }
+    // Where the clipboard comes with the keys' session, the session (and the user's consent) comes
+    // first, and lasts until the clipboard is put back.
+    const auto opened = co_await platform_.keys.openPasteSession(source);
+    const PasteSessionClosing closing{platform_.keys};
+    if (opened == platform::KeyEvents::Posted::refusedByUser) {
+        fail(TextBridgeError::keysRefused);
+    }
+    if (opened != platform::KeyEvents::Posted::yes) {
+        fail(TextBridgeError::replacementUnavailable);
     }
     const ClipboardSnapshot snapshot = ClipboardSnapshot::take(pasteboard);
     validate(selection);

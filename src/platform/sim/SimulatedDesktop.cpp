@@ -298,7 +298,7 @@ bool SimulatedDesktop::activate(qint32 processIdentifier) {
 // --- Pasteboard
 
 std::optional<QList<QStringList>> SimulatedDesktop::itemTypes() {
-    if (refuseListing_) {
+    if (refuseListing_ || !clipboardLent()) {
         return std::nullopt;
     }
     QList<QStringList> types;
@@ -315,7 +315,7 @@ std::optional<QList<QStringList>> SimulatedDesktop::itemTypes() {
 
 std::optional<Pasteboard::Data> SimulatedDesktop::data(int item, const QString& type,
                                                        qint64 maximumSize) {
-    if (item < 0 || item >= items_.size()) {
+    if (item < 0 || item >= items_.size() || !clipboardLent()) {
         return std::nullopt;
     }
     for (const auto& [name, data] : items_[item]) {
@@ -327,10 +327,15 @@ std::optional<Pasteboard::Data> SimulatedDesktop::data(int item, const QString& 
 }
 
 void SimulatedDesktop::clearContents() {
-    writeClipboard({});
+    if (clipboardLent()) {
+        writeClipboard({});
+    }
 }
 
 void SimulatedDesktop::writeItems(const QList<Item>& items) {
+    if (!clipboardLent()) {
+        return;
+    }
     QList<ScriptedItem> written;
     for (const auto& item : items) {
         ScriptedItem scripted;
@@ -344,7 +349,7 @@ void SimulatedDesktop::writeItems(const QList<Item>& items) {
 }
 
 bool SimulatedDesktop::setString(const QString& text) {
-    if (refuseStrings_) {
+    if (refuseStrings_ || !clipboardLent()) {
         return false;
     }
     writeClipboard({{{QString::fromUtf16(plainTextType), text.toUtf8()}}});
@@ -353,7 +358,7 @@ bool SimulatedDesktop::setString(const QString& text) {
 }
 
 bool SimulatedDesktop::setTransientString(const QString& text) {
-    if (refuseStrings_) {
+    if (refuseStrings_ || !clipboardLent()) {
         return false;
     }
     writeClipboard({{{QString::fromUtf16(plainTextType), text.toUtf8()},
@@ -374,7 +379,7 @@ std::optional<QString> SimulatedDesktop::plainText() const {
 }
 
 std::optional<QString> SimulatedDesktop::string() {
-    std::optional<QString> found = plainText();
+    std::optional<QString> found = clipboardLent() ? plainText() : std::nullopt;
     happen(Moment::stringRead);
     return found;
 }
@@ -406,6 +411,9 @@ QCoro::Task<KeyEvents::Posted> SimulatedDesktop::post(Shortcut shortcut, qint32 
     if (keysOutcome_ != Posted::yes) {
         co_return keysOutcome_;
     }
+    if (!clipboardLent()) {
+        co_return Posted::no;  // its keys go only inside the session
+    }
     if (askFor_) {
         try {
             co_await sleep(clock_, *askFor_, askAbandoned_.token());
@@ -430,6 +438,11 @@ QCoro::Task<KeyEvents::Posted> SimulatedDesktop::post(Shortcut shortcut, qint32 
     }
     happen(Moment::keyPosted);
     co_return Posted::yes;
+}
+
+QCoro::Task<KeyEvents::Posted> SimulatedDesktop::openPasteSession(qint32 /*processIdentifier*/) {
+    sessionOpen_ = lentInSession_ && sessionOpening_ == Posted::yes;
+    co_return lentInSession_ ? sessionOpening_ : Posted::yes;
 }
 
 void SimulatedDesktop::copyFrom(qint32 processIdentifier) {

@@ -118,6 +118,12 @@ public:
     void askBeforeKeys(std::chrono::milliseconds wait) { askFor_ = wait; }
     // The user holds keys from now on, and lets go after `release` (none: never).
     void holdKeys(std::optional<std::chrono::milliseconds> release);
+    // From now on the clipboard and the keys work only inside a paste session, which opens so.
+    void lendClipboardInSession(Posted opening) {
+        lentInSession_ = true;
+        sessionOpening_ = opening;
+    }
+    bool pasteSessionOpen() const { return sessionOpen_; }
 
     // --- Scripting the clipboard.
     // Another program writes these items.
@@ -179,6 +185,8 @@ public:
                              std::function<bool()> lastCheck = {}) override;
     bool keysHeld() override { return keysHeld_; }
     void abandonWaits() override { askAbandoned_.cancel(); }
+    QCoro::Task<Posted> openPasteSession(qint32 processIdentifier) override;
+    void closePasteSession() override { sessionOpen_ = false; }
 
     // --- TextEditing
     bool replaceText(const AccessibleElement& element, TextRange range,
@@ -217,6 +225,7 @@ private:
     void pasteInto(qint32 processIdentifier);
     std::optional<QString> plainText() const;
     void happen(Moment moment);
+    bool clipboardLent() const { return !lentInSession_ || sessionOpen_; }
 
     VirtualClock& clock_;
     qint32 ownProcessIdentifier_;
@@ -227,6 +236,9 @@ private:
     CancellationSource askAbandoned_;
     bool refuseStrings_ = false;
     bool refuseListing_ = false;
+    bool lentInSession_ = false;
+    Posted sessionOpening_ = Posted::yes;
+    bool sessionOpen_ = false;
     bool keptAfterExit_ = false;
     std::map<qint32, Application> applications_;
     std::map<ElementId, Element> elements_;

@@ -46,6 +46,7 @@ TEST_P(ReplaceTest, ReplacesOnlyWhatIsProvenUnchanged) {
               test.error);
     const bool pasted = editor.desktop.postedKeys().contains({Shortcut::paste, kEditor});
     EXPECT_EQ(pasted, test.pasted);
+    EXPECT_FALSE(editor.desktop.pasteSessionOpen());
     if (!test.error) {
         EXPECT_EQ(editor.desktop.text(editor.field), u"Not good at all"_s);
     } else if (!pasted) {
@@ -196,6 +197,13 @@ const ReplaceCase kReplacements[] = {
      [](auto& e) { e.desktop.refuseKeyEvents(platform::KeyEvents::Posted::no); }},
     {"PasteKeysRefusedByTheUser", TextBridgeError::keysRefused, users, false,
      [](auto& e) { e.desktop.refuseKeyEvents(platform::KeyEvents::Posted::refusedByUser); }},
+    // A clipboard lent only inside the keys' session, which may need the user's consent.
+    {"ClipboardLentWithTheKeysSession", replaced, users, true,
+     [](auto& e) { e.desktop.lendClipboardInSession(platform::KeyEvents::Posted::yes); }},
+    {"KeysSessionRefusedByTheUser", TextBridgeError::keysRefused, untouched, false,
+     [](auto& e) { e.desktop.lendClipboardInSession(platform::KeyEvents::Posted::refusedByUser); }},
+    {"KeysSessionCannotOpen", refused, untouched, false,
+     [](auto& e) { e.desktop.lendClipboardInSession(platform::KeyEvents::Posted::no); }},
     {"LineEndingsChanged", unverified, users, true,
      pastingAs([](const QString& text) { return text + u"\r\n"_s; })},
     {"ApplicationIgnoresThePaste", unverified, users, true,
