@@ -27,20 +27,6 @@ int millisecondsUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-struct DataControlClipboard::Outgoing {
-    int descriptor = -1;
-    QByteArray bytes;
-    qsizetype written = 0;
-    std::unique_ptr<QSocketNotifier> notifier;
-
-    ~Outgoing() {
-        notifier.reset();  // before its descriptor goes
-        if (descriptor >= 0) {
-            ::close(descriptor);
-        }
-    }
-};
-
 // The compositor's events, handed to the clipboard they are for.
 struct DataControlClipboard::Listeners {
     static void global(void* data, wl_registry* registry, uint32_t name, const char* interface,
@@ -153,7 +139,7 @@ DataControlClipboard::DataControlClipboard(wl_display* display) : display_(displ
 
 DataControlClipboard::~DataControlClipboard() {
     notifier_.reset();
-    outgoing_.clear();
+    answers_.clear();
     for (auto* offer : announced_.keys()) {
         zwlr_data_control_offer_v1_destroy(offer);
     }
@@ -322,46 +308,11 @@ std::optional<Pasteboard::Data> DataControlClipboard::receive(const QString& typ
 void DataControlClipboard::send(const QString& type, int descriptor) {
     const auto found = std::find_if(served_.cbegin(), served_.cend(),
                                     [&type](const auto& entry) { return entry.first == type; });
-    if (found == served_.cend() || ::fcntl(descriptor, F_SETFL, O_NONBLOCK) != 0) {
+    if (found == served_.cend()) {
         ::close(descriptor);
         return;
     }
-    auto outgoing = std::make_shared<Outgoing>();
-    outgoing->descriptor = descriptor;
-    outgoing->bytes = found->second.bytes;
-    outgoing_.append(outgoing);
-    continueOutgoing(outgoing);
-}
-
-void DataControlClipboard::continueOutgoing(const std::shared_ptr<Outgoing>& outgoing) {
-    while (outgoing->written < outgoing->bytes.size()) {
-        const ssize_t put =
-            ::write(outgoing->descriptor, outgoing->bytes.constData() + outgoing->written,
-                    static_cast<size_t>(outgoing->bytes.size() - outgoing->written));
-        if (put > 0) {
-            outgoing->written += put;
-            continue;
-        }
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put < 0 && errno == EAGAIN) {
-            // The reader's pipe is full: the rest goes as it reads.
-            if (!outgoing->notifier) {
-                outgoing->notifier =
-                    std::make_unique<QSocketNotifier>(outgoing->descriptor, QSocketNotifier::Write);
-                QObject::connect(outgoing->notifier.get(), &QSocketNotifier::activated,
-                                 [this, weak = std::weak_ptr(outgoing)] {
-                                     if (const auto held = weak.lock()) {
-                                         continueOutgoing(held);
-                                     }
-                                 });
-            }
-            return;
-        }
-        break;  // the reader has gone
-    }
-    outgoing_.removeOne(outgoing);
+    answers_.answer(descriptor, found->second.bytes);
 }
 
 void DataControlClipboard::dropSource() {
@@ -425,19 +376,7 @@ std::optional<QString> DataControlClipboard::string() {
 }
 
 void DataControlClipboard::keepAfterExit() {
-    const Clock::time_point deadline = Clock::now() + answerWait;
-    while (!outgoing_.isEmpty() && millisecondsUntil(deadline) > 0) {
-        const auto outgoing = outgoing_.front();
-        pollfd writable{outgoing->descriptor, POLLOUT, 0};
-        if (::poll(&writable, 1, millisecondsUntil(deadline)) <= 0) {
-            break;
-        }
-        const qsizetype before = outgoing->written;
-        continueOutgoing(outgoing);
-        if (outgoing_.contains(outgoing) && outgoing->written == before) {
-            break;
-        }
-    }
+    answers_.finish(answerWait);
 }
 
 }  // namespace tidyword::platform::linux_desktop

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "platform/Pasteboard.h"
+#include "platform/linux/PipeAnswers.h"
 
 #include <QHash>
 #include <QList>
@@ -56,7 +57,6 @@ public:
     void keepAfterExit() override;
 
 private:
-    struct Outgoing;  // an answer being written into its reader's pipe
     struct Listeners;
 
     explicit DataControlClipboard(wl_display* display);
@@ -70,7 +70,6 @@ private:
     bool takeOwnership(const Item& contents);
     void dropSource();
     void send(const QString& type, int descriptor);
-    void continueOutgoing(const std::shared_ptr<Outgoing>& outgoing);
     std::optional<Data> receive(const QString& type, qint64 maximumSize);
 
     wl_display* display_;
@@ -87,7 +86,7 @@ private:
     QStringList selectionTypes_;
     zwlr_data_control_source_v1* source_ = nullptr;  // ours, while it is the selection
     Item served_;
-    QList<std::shared_ptr<Outgoing>> outgoing_;
+    PipeAnswers answers_;
 };
 
 }  // namespace tidyword::platform::linux_desktop
