@@ -80,11 +80,15 @@ Replacement waylandReplacement(Desktop desktop, const SessionProbe& probe) {
     const bool dataControl = globals.contains(u"zwlr_data_control_manager_v1"_s);
     const bool remoteDesktop =
         probe.portalInterfaces.contains(u"org.freedesktop.portal.RemoteDesktop"_s);
+    // The portal lends its Clipboard to the keys' session (GNOME 45 on), with a consent that is
+    // remembered from then on.
+    const bool portalClipboard =
+        remoteDesktop && probe.portalInterfaces.contains(u"org.freedesktop.portal.Clipboard"_s);
     switch (desktop) {
         case Desktop::gnomeWayland:
-            // Mutter offers no data-control, and its portal's consent is asked again each time
-            // before GNOME 45: editing in place asks nothing and leaves the clipboard alone.
-            return Replacement::directEdit;
+            // Mutter offers no data-control, and before GNOME 45 its portal has no clipboard and
+            // asks again each time: editing in place asks nothing and leaves the clipboard alone.
+            return portalClipboard ? Replacement::portalClipboardPaste : Replacement::directEdit;
         case Desktop::kdeWayland:
             return dataControl && remoteDesktop ? Replacement::remoteDesktopPaste
                                                 : Replacement::directEdit;

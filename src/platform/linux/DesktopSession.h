@@ -47,6 +47,7 @@ struct DesktopSession {
         none,
         x11Paste,              // XTest keys, the X11 clipboard
         remoteDesktopPaste,    // the RemoteDesktop portal's keyboard, data-control's clipboard
+        portalClipboardPaste,  // the RemoteDesktop portal's keyboard and its Clipboard, together
         virtualKeyboardPaste,  // a virtual keyboard and data-control, both compositor protocols
         directEdit,            // AT-SPI EditableText, the clipboard left alone
     };

@@ -43,6 +43,16 @@ LinuxDesktop::LinuxDesktop(SecretStore* secrets)
                 waylandClipboard_ = std::move(clipboard);
             }
         }
+        if (session_.replacement == DesktopSession::Replacement::portalClipboardPaste &&
+            workspace_) {
+            // The portal lends its clipboard to the keys' session, so each paste opens one.
+            if (auto clipboard = PortalClipboard::open()) {
+                if (auto keys = PortalKeyEvents::open(*workspace_, secrets, {}, clipboard.get())) {
+                    portalClipboard_ = std::move(clipboard);
+                    keys_ = std::move(keys);
+                }
+            }
+        }
         if (!keys_) {
             textEditing_ = std::make_unique<AtspiTextEditing>();
         }

@@ -3,7 +3,7 @@
 // XTest key events, the X11 clipboard and hot key). On a Wayland session, even with Qt on
 // XWayland, none of the X11 ones (they would see only XWayland's windows): AT-SPI2 accessibility,
 // the workspace of the accessibility bus, a paste through the RemoteDesktop portal's keys and
-// data control's clipboard where the session has both, else direct edits, and
+// data control's clipboard, or the portal's own, where the session has both, else direct edits, and
 // the shortcut through KDE's global shortcut service where the session has it, else through the
 // GlobalShortcuts portal where it binds one, else as a command the desktop runs (GNOME's custom
 // shortcut, or one the user binds). Wherever one cannot start,
@@ -19,6 +19,7 @@
 #include "platform/linux/DesktopSession.h"
 #include "platform/linux/FallbackHotKeys.h"
 #include "platform/linux/KGlobalAccelHotKeys.h"
+#include "platform/linux/PortalClipboard.h"
 #include "platform/linux/PortalHotKeys.h"
 #include "platform/linux/PortalKeyEvents.h"
 #include "platform/linux/QtClipboard.h"
@@ -67,6 +68,9 @@ public:
         if (waylandClipboard_) {
             return *waylandClipboard_;
         }
+        if (portalClipboard_) {
+            return *portalClipboard_;
+        }
         return session_.isWayland() ? static_cast<Pasteboard&>(unavailable_) : qtClipboard_;
     }
     // The clipboard the user's Copy writes, with a Tidyword window focused: the compositor
@@ -97,6 +101,7 @@ private:
     QtClipboard qtClipboard_;
     std::unique_ptr<XcbClipboard> x11Clipboard_;
     std::unique_ptr<DataControlClipboard> waylandClipboard_;
+    std::unique_ptr<PortalClipboard> portalClipboard_;  // lent to keys_, which go first
     std::unique_ptr<AtspiAccessibility> atspi_;
     std::unique_ptr<Workspace> workspace_;
     std::unique_ptr<CommandHotKeys> commandHotKeys_;

@@ -4,6 +4,7 @@
 #include "platform/linux/PortalRequest.h"
 
 #include <QByteArray>
+#include <QTimer>
 #include <qcoro/qcorotimer.h>
 
 #include <gio/gio.h>
@@ -38,7 +39,8 @@ bool call(GDBusConnection* bus, const char* path, const char* interface, const c
 
 std::unique_ptr<PortalKeyEvents> PortalKeyEvents::open(Workspace& workspace,
                                                        SecretStore* restoreTokens,
-                                                       std::function<bool()> heldModifiers) {
+                                                       std::function<bool()> heldModifiers,
+                                                       PortalClipboard* clipboard) {
     GError* error = nullptr;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
     const OwnedError failure(error);
@@ -54,6 +56,7 @@ std::unique_ptr<PortalKeyEvents> PortalKeyEvents::open(Workspace& workspace,
     keys->version_ = *interfaceVersion;
     keys->tokens_ = restoreTokens;
     keys->heldModifiers_ = std::move(heldModifiers);
+    keys->clipboard_ = clipboard;
     return keys;
 }
 
@@ -61,6 +64,9 @@ PortalKeyEvents::PortalKeyEvents(GDBusConnection* bus, Workspace& workspace)
     : bus_(bus), workspace_(workspace) {}
 
 PortalKeyEvents::~PortalKeyEvents() {
+    if (!pasteSession_.isEmpty()) {
+        endPasteSession();
+    }
     g_object_unref(bus_);
 }
 
@@ -85,6 +91,74 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::post(Shortcut shortcut, qint32 p
             co_await QCoro::sleepFor(std::chrono::milliseconds(10));
         }
     }
+    if (pasting_ && !pasteSession_.isEmpty()) {
+        co_return co_await typeChord(pasteSession_, shortcut, processIdentifier,
+                                     std::move(lastCheck));
+    }
+    const auto [created, sessionPath] = co_await createSession();
+    if (created != Posted::yes) {
+        co_return created;
+    }
+    Posted posted = co_await startSession(sessionPath, false);
+    if (posted == Posted::yes) {
+        posted = co_await typeChord(sessionPath, shortcut, processIdentifier, std::move(lastCheck));
+    }
+    closeSession(sessionPath);
+    co_return posted;
+}
+
+QCoro::Task<KeyEvents::Posted> PortalKeyEvents::openPasteSession(qint32 /*processIdentifier*/) {
+    if (!clipboard_) {
+        co_return Posted::yes;
+    }
+    pasting_ = true;
+    // The last paste's session, still serving what it put back, serves this one too.
+    if (!pasteSession_.isEmpty()) {
+        co_return Posted::yes;
+    }
+    const auto [created, sessionPath] = co_await createSession();
+    if (created != Posted::yes) {
+        co_return created;
+    }
+    const Posted started = co_await startSession(sessionPath, true);
+    if (started != Posted::yes) {
+        closeSession(sessionPath);
+        co_return started;
+    }
+    pasteSession_ = sessionPath;
+    clipboard_->lend(pasteSession_);
+    clipboard_->onLossOfOurs([this] {
+        // Told from inside the clipboard's dispatch: the session goes after it returns, and
+        // not while a paste uses it.
+        QTimer::singleShot(0, &guard_, [this] {
+            if (!pasting_ && !clipboard_->holdsOurs()) {
+                endPasteSession();
+            }
+        });
+    });
+    co_return Posted::yes;
+}
+
+void PortalKeyEvents::closePasteSession() {
+    pasting_ = false;
+    // What the paste put back is served from the session; it goes once another program writes.
+    if (!pasteSession_.isEmpty() && !clipboard_->holdsOurs()) {
+        endPasteSession();
+    }
+}
+
+void PortalKeyEvents::endPasteSession() {
+    clipboard_->onLossOfOurs({});
+    clipboard_->endLoan();
+    closeSession(pasteSession_);
+    pasteSession_.clear();
+}
+
+QByteArray PortalKeyEvents::nextToken() {
+    return QByteArray("tidyword") + QByteArray::number(++requests_);
+}
+
+QCoro::Task<std::pair<KeyEvents::Posted, QByteArray>> PortalKeyEvents::createSession() {
     const QByteArray handleToken = nextToken();
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
@@ -98,22 +172,17 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::post(Shortcut shortcut, qint32 p
     const char* session = nullptr;
     if (!created.granted() ||
         !g_variant_lookup(created.results.get(), "session_handle", "&s", &session)) {
-        co_return created.refused() ? Posted::refusedByUser : Posted::no;
+        co_return std::pair{created.refused() ? Posted::refusedByUser : Posted::no, QByteArray()};
     }
-    const QByteArray sessionPath(session);
-    const Posted posted =
-        co_await postIn(sessionPath, shortcut, processIdentifier, std::move(lastCheck));
+    co_return std::pair{Posted::yes, QByteArray(session)};
+}
+
+void PortalKeyEvents::closeSession(const QByteArray& sessionPath) {
     call(bus_, sessionPath.constData(), "org.freedesktop.portal.Session", "Close", nullptr);
-    co_return posted;
 }
 
-QByteArray PortalKeyEvents::nextToken() {
-    return QByteArray("tidyword") + QByteArray::number(++requests_);
-}
-
-QCoro::Task<KeyEvents::Posted> PortalKeyEvents::postIn(QByteArray sessionPath, Shortcut shortcut,
-                                                       qint32 processIdentifier,
-                                                       std::function<bool()> lastCheck) {
+QCoro::Task<KeyEvents::Posted> PortalKeyEvents::startSession(QByteArray sessionPath,
+                                                             bool withClipboard) {
     QByteArray handleToken = nextToken();
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
@@ -134,6 +203,13 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::postIn(QByteArray sessionPath, S
     if (!selected.granted()) {
         co_return selected.refused() ? Posted::refusedByUser : Posted::no;
     }
+    // The clipboard is asked for before the start, which the user allows for both at once.
+    if (withClipboard &&
+        !call(bus_, kPortalPath, "org.freedesktop.portal.Clipboard", "RequestClipboard",
+              g_variant_new("(o@a{sv})", sessionPath.constData(),
+                            g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)))) {
+        co_return Posted::no;
+    }
 
     handleToken = nextToken();
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
@@ -150,10 +226,20 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::postIn(QByteArray sessionPath, S
         keepRestoreToken(restore);
     }
     guint32 devices = 0;
+    gboolean clipboard = FALSE;
     if (!g_variant_lookup(started.results.get(), "devices", "u", &devices) ||
-        (devices & kKeyboard) == 0) {
+        (devices & kKeyboard) == 0 ||
+        (withClipboard &&
+         (!g_variant_lookup(started.results.get(), "clipboard_enabled", "b", &clipboard) ||
+          !clipboard))) {
         co_return Posted::no;
     }
+    co_return Posted::yes;
+}
+
+QCoro::Task<KeyEvents::Posted> PortalKeyEvents::typeChord(QByteArray sessionPath, Shortcut shortcut,
+                                                          qint32 processIdentifier,
+                                                          std::function<bool()> lastCheck) {
     // A consent dialog may have had the keyboard: the source must have it back, which the
     // compositor gives in its own time after the dialog closes.
     const Clock::time_point deadline = Clock::now() + activationWait;

@@ -8,13 +8,20 @@
 // Opening the session is where the desktop asks the user, if it does: on Plasma 5.27 it does
 // not; Plasma 6 and GNOME ask once. A refusal, or a portal that does not answer in time, fails
 // the post; nothing is typed then.
+//
+// Where the portal lends its clipboard only to such a session (GNOME), a paste's session is
+// opened before the clipboard is touched, with the clipboard, and the chord goes inside it. It
+// stays open while the clipboard holds what the paste put back, as the user's contents are
+// served from it, and closes once another program writes.
 #pragma once
 
 #include "platform/KeyEvents.h"
 #include "platform/SecretStore.h"
 #include "platform/Workspace.h"
+#include "platform/linux/PortalClipboard.h"
 
 #include <QByteArray>
+#include <QObject>
 
 #include <chrono>
 #include <functional>
@@ -42,9 +49,11 @@ public:
     // backend can tell, says whether the user still holds a modifier of the shortcut; the post
     // waits (up to `modifierWait`) until none is, as a held Alt would turn Control+V into another
     // chord.
+    // `clipboard`, where given, is lent each paste's session.
     static std::unique_ptr<PortalKeyEvents> open(Workspace& workspace,
                                                  SecretStore* restoreTokens = nullptr,
-                                                 std::function<bool()> heldModifiers = {});
+                                                 std::function<bool()> heldModifiers = {},
+                                                 PortalClipboard* clipboard = nullptr);
     // Where the restore token is kept.
     static const SecretItemIdentity& restoreTokenItem();
     ~PortalKeyEvents() override;
@@ -57,6 +66,8 @@ public:
 
     QCoro::Task<Posted> post(Shortcut shortcut, qint32 processIdentifier,
                              std::function<bool()> lastCheck = {}) override;
+    QCoro::Task<Posted> openPasteSession(qint32 processIdentifier) override;
+    void closePasteSession() override;
     bool keysHeld() override { return heldModifiers_ && heldModifiers_(); }
     void abandonWaits() override { abandoned_ = true; }
 
@@ -65,9 +76,16 @@ private:
 
     bool inFront(qint32 processIdentifier);
     QByteArray nextToken();
-    // The chord in the session at `sessionPath`, once its devices are chosen and it has started.
-    QCoro::Task<Posted> postIn(QByteArray sessionPath, Shortcut shortcut, qint32 processIdentifier,
-                               std::function<bool()> lastCheck);
+    // A new session's path, or none with what became of the request.
+    QCoro::Task<std::pair<Posted, QByteArray>> createSession();
+    // Chooses the keyboard (and asks for the clipboard) and starts the session: where the
+    // desktop asks the user.
+    QCoro::Task<Posted> startSession(QByteArray sessionPath, bool withClipboard);
+    // The chord in the started session at `sessionPath`, once the source is in front.
+    QCoro::Task<Posted> typeChord(QByteArray sessionPath, Shortcut shortcut,
+                                  qint32 processIdentifier, std::function<bool()> lastCheck);
+    void closeSession(const QByteArray& sessionPath);
+    void endPasteSession();
     std::optional<QByteArray> restoreToken();
     void keepRestoreToken(const QByteArray& token);
 
@@ -78,6 +96,10 @@ private:
     std::function<bool()> heldModifiers_;
     int requests_ = 0;  // for unique request tokens
     bool abandoned_ = false;
+    PortalClipboard* clipboard_ = nullptr;
+    QByteArray pasteSession_;  // started, lending the clipboard
+    bool pasting_ = false;     // between the opening and the closing of a paste's session
+    QObject guard_;            // ends the deferred closing with this object
 };
 
 }  // namespace tidyword::platform::linux_desktop

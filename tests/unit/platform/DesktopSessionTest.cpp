@@ -15,6 +15,7 @@ using Replacement = DesktopSession::Replacement;
 
 const QString kGlobalShortcuts = u"org.freedesktop.portal.GlobalShortcuts"_s;
 const QString kRemoteDesktop = u"org.freedesktop.portal.RemoteDesktop"_s;
+const QString kClipboard = u"org.freedesktop.portal.Clipboard"_s;
 const QString kRegistry = u"org.freedesktop.host.portal.Registry"_s;
 const QString kDataControl = u"zwlr_data_control_manager_v1"_s;
 const QString kVirtualKeyboard = u"zwp_virtual_keyboard_manager_v1"_s;
@@ -58,10 +59,19 @@ TEST(DesktopSessionTest, EachDesktopGetsItsMechanisms) {
                  {kRemoteDesktop}, {}),
          {Desktop::gnomeWayland, Shortcut::gnomeCustomShortcut, Front::atspiActiveWindow,
           Replacement::directEdit}},
+        {"Gnome45",
+         wayland(u"GNOME"_s, {u"org.gnome.Shell"_s, u"org.gnome.SettingsDaemon.MediaKeys"_s},
+                 {kRemoteDesktop, kClipboard}, {}),
+         {Desktop::gnomeWayland, Shortcut::gnomeCustomShortcut, Front::atspiActiveWindow,
+          Replacement::portalClipboardPaste}},
         {"Gnome48",
          wayland(u"GNOME"_s, {u"org.gnome.Shell"_s, u"org.gnome.SettingsDaemon.MediaKeys"_s},
-                 {kGlobalShortcuts, kRegistry, kRemoteDesktop}, {}),
+                 {kGlobalShortcuts, kRegistry, kRemoteDesktop, kClipboard}, {}),
          {Desktop::gnomeWayland, Shortcut::globalShortcutsPortal, Front::atspiActiveWindow,
+          Replacement::portalClipboardPaste}},
+        {"GnomeClipboardPortalWithoutRemoteDesktop",
+         wayland(u"GNOME"_s, {u"org.gnome.Shell"_s}, {kClipboard}, {}),
+         {Desktop::gnomeWayland, Shortcut::userCommand, Front::atspiActiveWindow,
           Replacement::directEdit}},
         {"GnomePortalThatCannotNameUs",
          wayland(u"GNOME"_s, {u"org.gnome.SettingsDaemon.MediaKeys"_s}, {kGlobalShortcuts}, {}),

@@ -1,0 +1,331 @@
+#include "platform/linux/PortalClipboard.h"
+
+#include "platform/linux/ClipboardText.h"
+#include "platform/linux/PortalRequest.h"
+
+#include <gio/gio.h>
+#include <gio/gunixfdlist.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+
+namespace tidyword::platform::linux_desktop {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kClipboard[] = "org.freedesktop.portal.Clipboard";
+
+gint milliseconds(std::chrono::milliseconds duration) {
+    return static_cast<gint>(duration.count());
+}
+
+// Waits up to what is left of the time to `deadline` for `events` on `descriptor`.
+bool ready(int descriptor, short events, Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+        return false;
+    }
+    pollfd watched{descriptor, events, 0};
+    int result = 0;
+    do {
+        result = ::poll(&watched, 1, static_cast<int>(left));
+    } while (result < 0 && errno == EINTR);
+    return result > 0;
+}
+
+// The descriptor a call answered with (its reply's first handle), or -1.
+int descriptorOf(GVariant* reply, GUnixFDList* descriptors) {
+    if (!reply || !descriptors) {
+        return -1;
+    }
+    gint32 index = -1;
+    g_variant_get(reply, "(h)", &index);
+    return g_unix_fd_list_get(descriptors, index, nullptr);
+}
+
+// A portal names the types in `mime_types` (as); GNOME's compositor, under it, wraps them in a
+// tuple ((as)). Either is read.
+QStringList typesIn(GVariant* options) {
+    QStringList types;
+    OwnedVariant value(g_variant_lookup_value(options, "mime_types", nullptr));
+    if (value && g_variant_is_of_type(value.get(), G_VARIANT_TYPE("(as)"))) {
+        value.reset(g_variant_get_child_value(value.get(), 0));
+    }
+    if (value && g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING_ARRAY)) {
+        gsize count = 0;
+        const OwnedGMemory<const gchar*> names(g_variant_get_strv(value.get(), &count));
+        for (gsize index = 0; index < count; ++index) {
+            types << QString::fromUtf8(names.get()[index]);
+        }
+    }
+    return types;
+}
+
+}  // namespace
+
+std::unique_ptr<PortalClipboard> PortalClipboard::open() {
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    const OwnedError failure(error);
+    if (!bus) {
+        return nullptr;
+    }
+    if (!portalInterfaceVersion(bus, kClipboard, answerWait)) {
+        g_object_unref(bus);
+        return nullptr;
+    }
+    return std::unique_ptr<PortalClipboard>(new PortalClipboard(bus));
+}
+
+PortalClipboard::PortalClipboard(GDBusConnection* bus) : bus_(bus), context_(g_main_context_new()) {
+    g_main_context_push_thread_default(context_);
+    ownerSubscription_ = g_dbus_connection_signal_subscribe(
+        bus_, kPortalService, kClipboard, "SelectionOwnerChanged", kPortalPath, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, &PortalClipboard::ownerChanged, this, nullptr);
+    transferSubscription_ = g_dbus_connection_signal_subscribe(
+        bus_, kPortalService, kClipboard, "SelectionTransfer", kPortalPath, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, &PortalClipboard::transferAsked, this, nullptr);
+    g_main_context_pop_thread_default(context_);
+    serving_.setInterval(serveInterval);
+    QObject::connect(&serving_, &QTimer::timeout, [this] { dispatch(); });
+}
+
+PortalClipboard::~PortalClipboard() {
+    g_dbus_connection_signal_unsubscribe(bus_, ownerSubscription_);
+    g_dbus_connection_signal_unsubscribe(bus_, transferSubscription_);
+    while (g_main_context_iteration(context_, FALSE)) {
+    }
+    g_main_context_unref(context_);
+    g_object_unref(bus_);
+}
+
+void PortalClipboard::lend(const QByteArray& sessionPath) {
+    session_ = sessionPath;
+    types_.clear();
+    ours_ = false;
+    served_.clear();
+    ++changeCount_;  // what it holds is not known to be what it held before the loan
+    serving_.start();
+    dispatch();
+}
+
+void PortalClipboard::endLoan() {
+    serving_.stop();
+    answers_.clear();
+    lose();
+    session_.clear();
+    types_.clear();
+}
+
+void PortalClipboard::lose() {
+    const bool wasOurs = ours_;
+    ours_ = false;
+    served_.clear();
+    if (wasOurs && onLoss_) {
+        onLoss_();
+    }
+}
+
+void PortalClipboard::ownerChanged(GDBusConnection* /*bus*/, const char* /*sender*/,
+                                   const char* /*path*/, const char* /*interface*/,
+                                   const char* /*signal*/, GVariant* parameters, void* self) {
+    auto& clipboard = *static_cast<PortalClipboard*>(self);
+    const char* session = nullptr;
+    GVariant* options = nullptr;
+    g_variant_get(parameters, "(&o@a{sv})", &session, &options);
+    const OwnedVariant owned(options);
+    if (clipboard.session_ != session) {
+        return;
+    }
+    ++clipboard.changeCount_;
+    clipboard.types_ = typesIn(options);
+    gboolean ours = FALSE;
+    if (!g_variant_lookup(options, "session_is_owner", "b", &ours) || !ours) {
+        clipboard.lose();
+    } else {
+        clipboard.ours_ = true;
+    }
+}
+
+void PortalClipboard::transferAsked(GDBusConnection* /*bus*/, const char* /*sender*/,
+                                    const char* /*path*/, const char* /*interface*/,
+                                    const char* /*signal*/, GVariant* parameters, void* self) {
+    auto& clipboard = *static_cast<PortalClipboard*>(self);
+    const char* session = nullptr;
+    const char* type = nullptr;
+    guint32 serial = 0;
+    g_variant_get(parameters, "(&o&su)", &session, &type, &serial);
+    if (clipboard.session_ == session) {
+        clipboard.serve(QString::fromUtf8(type), serial);
+    }
+}
+
+void PortalClipboard::serve(const QString& type, unsigned serial) {
+    const QByteArray session = session_;
+    const auto writeDone = [this, session, serial](bool complete) {
+        portalCall(bus_, kPortalPath, kClipboard, "SelectionWriteDone",
+                   g_variant_new("(oub)", session.constData(), serial, complete), answerWait);
+    };
+    const auto found = std::find_if(served_.cbegin(), served_.cend(),
+                                    [&type](const auto& entry) { return entry.first == type; });
+    if (found == served_.cend() || !ours_) {
+        writeDone(false);
+        return;
+    }
+    GUnixFDList* descriptors = nullptr;
+    const OwnedVariant reply(g_dbus_connection_call_with_unix_fd_list_sync(
+        bus_, kPortalService, kPortalPath, kClipboard, "SelectionWrite",
+        g_variant_new("(ou)", session_.constData(), serial), G_VARIANT_TYPE("(h)"),
+        G_DBUS_CALL_FLAGS_NONE, milliseconds(answerWait), nullptr, &descriptors, nullptr, nullptr));
+    const OwnedObject<GUnixFDList> ownedDescriptors(descriptors);
+    const int descriptor = descriptorOf(reply.get(), descriptors);
+    if (descriptor < 0) {
+        writeDone(false);
+        return;
+    }
+    // The reader may be a program whose output this process is reading: the answer goes as it
+    // is taken in, from the event loop.
+    answers_.answer(descriptor, found->second.bytes, writeDone);
+}
+
+void PortalClipboard::dispatch(std::chrono::milliseconds wait) {
+    if (wait.count() > 0) {
+        GSource* tick = g_timeout_source_new(static_cast<guint>(wait.count()));
+        g_source_set_callback(
+            tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+        g_source_attach(tick, context_);
+        g_main_context_iteration(context_, TRUE);
+        g_source_destroy(tick);
+        g_source_unref(tick);
+    }
+    while (g_main_context_iteration(context_, FALSE)) {
+    }
+}
+
+qint64 PortalClipboard::changeCount() {
+    if (lent()) {
+        // The portal's answer comes after every signal it sent before it.
+        portalInterfaceVersion(bus_, kClipboard, answerWait);
+        dispatch();
+    }
+    return changeCount_;
+}
+
+std::optional<QList<QStringList>> PortalClipboard::itemTypes() {
+    if (!lent()) {
+        return std::nullopt;
+    }
+    changeCount();
+    if (types_.isEmpty()) {
+        return QList<QStringList>{};
+    }
+    return QList<QStringList>{types_};
+}
+
+std::optional<Pasteboard::Data> PortalClipboard::data(int item, const QString& type,
+                                                      qint64 maximumSize) {
+    if (!lent() || item != 0 || !types_.contains(type)) {
+        return std::nullopt;
+    }
+    if (ours_) {
+        // Asked through the portal, our own contents would be ours to write while we read.
+        for (const auto& [name, data] : served_) {
+            if (name == type) {
+                return data.bytes.size() <= maximumSize ? std::optional(data) : std::nullopt;
+            }
+        }
+        return std::nullopt;
+    }
+    GUnixFDList* descriptors = nullptr;
+    const OwnedVariant reply(g_dbus_connection_call_with_unix_fd_list_sync(
+        bus_, kPortalService, kPortalPath, kClipboard, "SelectionRead",
+        g_variant_new("(os)", session_.constData(), type.toUtf8().constData()),
+        G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, milliseconds(answerWait), nullptr,
+        &descriptors, nullptr, nullptr));
+    const OwnedObject<GUnixFDList> ownedDescriptors(descriptors);
+    const int descriptor = descriptorOf(reply.get(), descriptors);
+    if (descriptor < 0) {
+        return std::nullopt;
+    }
+    // Each part may take up to the wait: a large answer comes in many.
+    QByteArray bytes;
+    bool complete = false;
+    char buffer[65536];
+    while (bytes.size() <= maximumSize && ready(descriptor, POLLIN, Clock::now() + answerWait)) {
+        const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
+        if (got == 0) {
+            complete = true;
+            break;
+        }
+        if (got < 0 && errno != EINTR && errno != EAGAIN) {
+            break;
+        }
+        bytes.append(buffer, got > 0 ? got : 0);
+    }
+    ::close(descriptor);
+    if (!complete || bytes.size() > maximumSize) {
+        return std::nullopt;
+    }
+    return Data(bytes);
+}
+
+bool PortalClipboard::takeOwnership(const Item& contents) {
+    if (!lent()) {
+        return false;
+    }
+    GVariantBuilder types;
+    g_variant_builder_init(&types, G_VARIANT_TYPE_STRING_ARRAY);
+    for (const auto& [type, data] : contents) {
+        g_variant_builder_add(&types, "s", type.toUtf8().constData());
+    }
+    GVariantBuilder options;
+    g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
+    if (!contents.isEmpty()) {
+        g_variant_builder_add(&options, "{sv}", "mime_types", g_variant_builder_end(&types));
+    } else {
+        g_variant_builder_clear(&types);
+    }
+    const qint64 before = changeCount();
+    // Our own contents give way to ours: no loss to report.
+    ours_ = false;
+    served_ = contents;
+    if (!portalCall(bus_, kPortalPath, kClipboard, "SetSelection",
+                    g_variant_new("(oa{sv})", session_.constData(), &options), answerWait)) {
+        served_.clear();
+        return false;
+    }
+    // Written once the portal says the clipboard has a new owner: ours, or none for a clear.
+    const Clock::time_point deadline = Clock::now() + answerWait;
+    while (changeCount_ == before && Clock::now() < deadline) {
+        dispatch(std::chrono::milliseconds(10));
+    }
+    return contents.isEmpty() ? changeCount_ != before : ours_;
+}
+
+void PortalClipboard::clearContents() {
+    takeOwnership({});
+}
+
+void PortalClipboard::writeItems(const QList<Item>& items) {
+    // The portal's clipboard holds one item; the first is the one a reader pastes.
+    takeOwnership(items.isEmpty() ? Item{} : items.front());
+}
+
+bool PortalClipboard::setString(const QString& text) {
+    return takeOwnership(textItem(text));
+}
+
+bool PortalClipboard::setTransientString(const QString& text) {
+    return takeOwnership(textItem(text, true));
+}
+
+std::optional<QString> PortalClipboard::string() {
+    return plainText(*this, longestString);
+}
+
+}  // namespace tidyword::platform::linux_desktop

@@ -1,0 +1,95 @@
+// The clipboard of a Wayland desktop that offers no data control (GNOME), through the desktop
+// portal's Clipboard interface, which lends it only to a RemoteDesktop session that asked for it
+// before it started: the keys' session of a paste (PortalKeyEvents) lends it from `lend` until
+// `endLoan`, and outside a loan every read fails and every write is refused.
+//
+// The change count rises with every owner the portal announces, ours included, and is brought
+// up to date, with a call to the portal, whenever it is read. Requests for our contents are
+// answered from the Qt event loop, and also while this backend waits for the portal.
+#pragma once
+
+#include "platform/Pasteboard.h"
+#include "platform/linux/OwnedHandle.h"
+#include "platform/linux/PipeAnswers.h"
+
+#include <QByteArray>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+// NOLINTBEGIN(bugprone-reserved-identifier): the C library's own tags, declared here so that
+// its header stays out of ours
+typedef struct _GDBusConnection GDBusConnection;
+typedef struct _GMainContext GMainContext;
+typedef struct _GVariant GVariant;
+// NOLINTEND(bugprone-reserved-identifier)
+
+namespace tidyword::platform::linux_desktop {
+
+class PortalClipboard final : public Pasteboard {
+public:
+    // How long a call, a read, or the answer to a write may take.
+    static constexpr std::chrono::milliseconds answerWait{1000};
+    static constexpr qint64 longestString = qint64{32} * 1024 * 1024;
+    // How often the portal's requests for our contents are looked for while the event loop runs.
+    static constexpr std::chrono::milliseconds serveInterval{5};
+
+    // None without a session bus whose portal offers the Clipboard interface.
+    static std::unique_ptr<PortalClipboard> open();
+    ~PortalClipboard() override;
+    PortalClipboard(const PortalClipboard&) = delete;
+    PortalClipboard& operator=(const PortalClipboard&) = delete;
+
+    // The session at `sessionPath`, started with the clipboard enabled, lends it from now on.
+    void lend(const QByteArray& sessionPath);
+    // The session goes: our contents, if the clipboard holds them, go with it.
+    void endLoan();
+    bool lent() const { return !session_.isEmpty(); }
+    // Whether the clipboard holds what this backend wrote last; `onLoss` is told once it no
+    // longer does, or the loan ends.
+    bool holdsOurs() const { return lent() && ours_; }
+    void onLossOfOurs(std::function<void()> onLoss) { onLoss_ = std::move(onLoss); }
+
+    qint64 changeCount() override;
+    std::optional<QList<QStringList>> itemTypes() override;
+    std::optional<Data> data(int item, const QString& type, qint64 maximumSize) override;
+    void clearContents() override;
+    void writeItems(const QList<Item>& items) override;
+    bool setString(const QString& text) override;
+    bool setTransientString(const QString& text) override;
+    std::optional<QString> string() override;
+    // No hand-over: the desktop keeps a text of its own once our session goes.
+    void keepAfterExit() override {}
+
+private:
+    explicit PortalClipboard(GDBusConnection* bus);
+
+    static void ownerChanged(GDBusConnection* bus, const char* sender, const char* path,
+                             const char* interface, const char* signal, GVariant* parameters,
+                             void* self);
+    static void transferAsked(GDBusConnection* bus, const char* sender, const char* path,
+                              const char* interface, const char* signal, GVariant* parameters,
+                              void* self);
+    // Runs what has arrived from the portal, waiting up to `wait` for something first.
+    void dispatch(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
+    bool takeOwnership(const Item& contents);
+    void serve(const QString& type, unsigned serial);
+    void lose();
+
+    GDBusConnection* bus_;
+    GMainContext* context_;  // the portal's signals, dispatched only by this object
+    unsigned ownerSubscription_ = 0;
+    unsigned transferSubscription_ = 0;
+    QTimer serving_;
+    QByteArray session_;
+    qint64 changeCount_ = 0;
+    QStringList types_;  // the current owner's
+    bool ours_ = false;
+    Item served_;
+    PipeAnswers answers_;
+    std::function<void()> onLoss_;
+};
+
+}  // namespace tidyword::platform::linux_desktop
