@@ -15,8 +15,13 @@ session are appended to RECORD, one JSON object per line. With version 2 or late
 persist_mode set, Start hands out a new restore token each time: "token-1", "token-2", …
 The test presses a bound shortcut by calling Press(id) of
 org.example.FakePortal on the portal's object: Activated follows, for every open session.
+
+Where GNOME's compositor runs on the bus when it starts, it also offers the Clipboard interface,
+and, as GNOME's own portal backend does, each started session is one of the compositor's
+RemoteDesktop sessions: keys are typed there, and the clipboard requested before the start is
+the compositor's, read and written through it.
 """
-import json, types
+import json, os, types
 from gi.repository import Gio, GLib
 
 INTERFACES = """
@@ -65,6 +70,30 @@ INTERFACES = """
       <arg type="s" direction="in"/><arg type="a{sv}" direction="in"/>
     </method>
   </interface>
+  <interface name="org.freedesktop.portal.Clipboard">
+    <method name="RequestClipboard">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/>
+    </method>
+    <method name="SetSelection">
+      <arg type="o" direction="in"/><arg type="a{sv}" direction="in"/>
+    </method>
+    <method name="SelectionWrite">
+      <arg type="o" direction="in"/><arg type="u" direction="in"/><arg type="h" direction="out"/>
+    </method>
+    <method name="SelectionWriteDone">
+      <arg type="o" direction="in"/><arg type="u" direction="in"/><arg type="b" direction="in"/>
+    </method>
+    <method name="SelectionRead">
+      <arg type="o" direction="in"/><arg type="s" direction="in"/><arg type="h" direction="out"/>
+    </method>
+    <signal name="SelectionOwnerChanged">
+      <arg type="o"/><arg type="a{sv}"/>
+    </signal>
+    <signal name="SelectionTransfer">
+      <arg type="o"/><arg type="s"/><arg type="u"/>
+    </signal>
+    <property name="version" type="u" access="read"/>
+  </interface>
   <interface name="org.example.FakePortal">
     <method name="Press">
       <arg type="s" direction="in"/>
@@ -108,6 +137,9 @@ def respond(sender, token, response, results, delay=0):
 
 def closed(connection, sender, path, interface, method, parameters, invocation):
     record({"closed": path})
+    with_clipboard.discard(path)
+    if path in in_mutter:
+        mutter(in_mutter.pop(path), "Stop")
     forget(path)
     invocation.return_value(None)
 
@@ -118,7 +150,85 @@ def forget(path):
             bus.unregister_object(objects.pop(path))
 
 
+MUTTER = "org.gnome.Mutter.RemoteDesktop"
+PORTAL_PATH = "/org/freedesktop/portal/desktop"
+CLIPBOARD = "org.freedesktop.portal.Clipboard"
+with_clipboard = set()  # sessions that asked for the clipboard before their start
+in_mutter = {}  # started session: the compositor's session behind it
+
+
+def mutter(path, method, arguments=None, reply=None, descriptors=None):
+    return bus.call_with_unix_fd_list_sync(
+        MUTTER, path, MUTTER + ("" if path == "/org/gnome/Mutter/RemoteDesktop" else ".Session"),
+        method, arguments, GLib.VariantType(reply) if reply else None, Gio.DBusCallFlags.NONE,
+        5000, descriptors, None)
+
+
+def start_in_mutter(session):
+    behind = mutter("/org/gnome/Mutter/RemoteDesktop", "CreateSession", reply="(o)")[0][0]
+    in_mutter[session] = behind
+    if session in with_clipboard:
+        mutter(behind, "EnableClipboard", GLib.Variant("(a{sv})", ({},)))
+    mutter(behind, "Start")
+
+
+def from_mutter(connection, sender, path, interface, signal, parameters):
+    for session, behind in in_mutter.items():
+        if behind != path:
+            continue
+        if signal == "SelectionOwnerChanged":
+            given = parameters.unpack()[0]
+            options = {}
+            if "mime-types" in given:
+                options["mime_types"] = GLib.Variant("as", given["mime-types"][0])
+            if "session-is-owner" in given:
+                options["session_is_owner"] = GLib.Variant("b", given["session-is-owner"])
+            bus.emit_signal(None, PORTAL_PATH, CLIPBOARD, signal,
+                            GLib.Variant("(oa{sv})", (session, options)))
+        elif signal == "SelectionTransfer":
+            bus.emit_signal(None, PORTAL_PATH, CLIPBOARD, signal,
+                            GLib.Variant("(osu)", (session,) + parameters.unpack()))
+
+
+def clipboard(method, parameters, invocation):
+    parameters = parameters.unpack()
+    session = parameters[0]
+    record({"method": method})
+    if method == "RequestClipboard":
+        with_clipboard.add(session)
+        invocation.return_value(None)
+        return
+    behind = in_mutter.get(session)
+    if behind is None:
+        invocation.return_dbus_error("org.freedesktop.DBus.Error.AccessDenied", "not started")
+        return
+    if method == "SetSelection":
+        given = parameters[1]
+        options = {"mime-types": GLib.Variant("as", given["mime_types"])} \
+            if "mime_types" in given else {}
+        mutter(behind, method, GLib.Variant("(a{sv})", (options,)))
+        invocation.return_value(None)
+    elif method == "SelectionWriteDone":
+        mutter(behind, method, GLib.Variant("(ub)", parameters[1:]))
+        invocation.return_value(None)
+    else:
+        argument = GLib.Variant("(u)" if method == "SelectionWrite" else "(s)",
+                                (parameters[1],))
+        reply, descriptors = mutter(behind, method, argument, "(h)")
+        # Every copy of the pipe's end here is closed at once: a reader sees the end of the
+        # data only once no writer is left.
+        handed = Gio.UnixFDList.new()
+        received = descriptors.steal_fds()
+        handed.append(received[reply[0]])
+        for descriptor in received:
+            os.close(descriptor)
+        invocation.return_value_with_unix_fd_list(GLib.Variant("(h)", (0,)), handed)
+
+
 def called(connection, sender, path, interface, method, parameters, invocation):
+    if interface == CLIPBOARD:
+        clipboard(method, parameters, invocation)
+        return
     if method == "Configure":
         for path in list(sessions) + list(requests):
             forget(path)
@@ -151,8 +261,10 @@ def called(connection, sender, path, interface, method, parameters, invocation):
             sender, requested["handle_token"], options.start_response, results),)))
         return
     if method == "NotifyKeyboardKeysym":
-        _, _, keysym, state = parameters.unpack()
+        session, _, keysym, state = parameters.unpack()
         record({"key": keysym, "pressed": state})
+        if session in in_mutter:
+            mutter(in_mutter[session], method, GLib.Variant("(ub)", (keysym, bool(state))))
         invocation.return_value(None)
         return
     arguments = parameters.unpack()
@@ -168,6 +280,9 @@ def called(connection, sender, path, interface, method, parameters, invocation):
     elif method == "Start":
         results = {"devices": GLib.Variant("u", 1)}
         response = options.start_response
+        if response == 0 and offers_clipboard:
+            start_in_mutter(arguments[0])
+            results["clipboard_enabled"] = GLib.Variant("b", arguments[0] in with_clipboard)
         if options.version >= 2 and "persist_mode" in selected[0] and response == 0:
             tokens[0] += 1
             results["restore_token"] = GLib.Variant("s", "token-%d" % tokens[0])
@@ -184,9 +299,15 @@ def property(connection, sender, path, interface, name):
 
 
 selected = [{}]
-for interface in (0, 3, 4, 5):
+offers_clipboard = bus.call_sync(
+    "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+    GLib.Variant("(s)", (MUTTER,)), None, Gio.DBusCallFlags.NONE, 5000, None)[0]
+for interface in (0, 3, 4, 6) + ((5,) if offers_clipboard else ()):
     bus.register_object("/org/freedesktop/portal/desktop", info.interfaces[interface], called,
                         property)
+if offers_clipboard:
+    bus.signal_subscribe(MUTTER, MUTTER + ".Session", None, None, None,
+                         Gio.DBusSignalFlags.NONE, from_mutter)
 Gio.bus_own_name_on_connection(bus, "org.freedesktop.portal.Desktop",
                                Gio.BusNameOwnerFlags.NONE, None, None)
 GLib.MainLoop().run()

@@ -1,0 +1,158 @@
+// GNOME's paste route on a private mutter: the portal's clipboard, lent to the keys' session of a
+// paste, with the stand-in portal passing both through to mutter's own RemoteDesktop sessions as
+// GNOME's portal backend does. The clipboard contract against wl-copy and wl-paste, and the
+// whole replacement into mousepad and into a Qt field only keys can edit.
+#include "e2e/AccessibleUi.h"
+#include "integration/desktop/DesktopApplications.h"
+#include "integration/desktop/PasteboardContract.h"
+#include "integration/portal/FakePortal.h"
+#include "integration/wayland/WaylandClients.h"
+#include "platform/SystemClock.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/AtspiWorkspace.h"
+#include "platform/linux/PortalClipboard.h"
+#include "platform/linux/PortalKeyEvents.h"
+#include "support/EventLoop.h"
+#include "support/Printers.h"
+#include "textbridge/TextBridge.h"
+#include "textbridge/TextBridgeError.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tidyword::platform::linux_desktop {
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+using Posted = KeyEvents::Posted;
+
+// The portal's clipboard with a paste's session open, as a replacement has it.
+class LentClipboard final : public Pasteboard {
+public:
+    LentClipboard() {
+        if (workspace && clipboard) {
+            keys = PortalKeyEvents::open(
+                *workspace, nullptr, [] { return false; }, clipboard.get());
+        }
+    }
+    ~LentClipboard() override {
+        if (keys) {
+            keys->closePasteSession();
+        }
+    }
+    LentClipboard(const LentClipboard&) = delete;
+    LentClipboard& operator=(const LentClipboard&) = delete;
+
+    static std::unique_ptr<Pasteboard> open() {
+        auto lent = std::make_unique<LentClipboard>();
+        if (!lent->keys || test::runToCompletion(lent->keys->openPasteSession(0)) != Posted::yes) {
+            return nullptr;
+        }
+        return lent;
+    }
+
+    qint64 changeCount() override { return clipboard->changeCount(); }
+    std::optional<QList<QStringList>> itemTypes() override { return clipboard->itemTypes(); }
+    std::optional<Data> data(int item, const QString& type, qint64 maximumSize) override {
+        return clipboard->data(item, type, maximumSize);
+    }
+    void clearContents() override { clipboard->clearContents(); }
+    void writeItems(const QList<Item>& items) override { clipboard->writeItems(items); }
+    bool setString(const QString& text) override { return clipboard->setString(text); }
+    bool setTransientString(const QString& text) override {
+        return clipboard->setTransientString(text);
+    }
+    std::optional<QString> string() override { return clipboard->string(); }
+    void keepAfterExit() override {}
+
+private:
+    test::FakePortal portal{1, 0};
+    std::unique_ptr<AtspiWorkspace> workspace = AtspiWorkspace::open();
+    std::unique_ptr<PortalClipboard> clipboard = PortalClipboard::open();
+    std::unique_ptr<PortalKeyEvents> keys;  // goes before the clipboard it lends to
+};
+
+// mutter's clipboard manager puts its copy of the last text back after a clear.
+INSTANTIATE_TEST_SUITE_P(PortalClipboardTest, PasteboardContract,
+                         ::testing::Values(PasteboardBackend{
+                             "GnomePortal", &LentClipboard::open,
+                             [] { return std::make_unique<WaylandClients>(&LentClipboard::open); },
+                             true}),
+                         test::rowName);
+
+// The whole replacement, verified, with the user's clipboard put back, and still served after the
+// replacement, as another client pastes it; and a refused consent, which leaves both the text and
+// the clipboard as they were.
+TEST(PortalClipboardTest, AReplacementPastesThroughTheLentClipboardOnlyWithConsent) {
+    const test::FakePortal started(1, 0);
+    std::unique_ptr<AtspiAccessibility> accessibility = AtspiAccessibility::open();
+    std::unique_ptr<AtspiWorkspace> workspace = AtspiWorkspace::open();
+    std::unique_ptr<PortalClipboard> clipboard = PortalClipboard::open();
+    ASSERT_TRUE(accessibility && workspace && clipboard);
+    test::DesktopApplications applications{*workspace};
+    const QTemporaryDir directory;
+    platform::SystemClock clock;
+    const QString text = u"Caf\u00e9 \U0001F600 cr\u00e8me and more"_s;
+    const struct {
+        const char* name;
+        bool qtField;
+        int startResponse;
+        std::optional<TextBridgeError::Code> error;
+    } cases[] = {
+        {"Mousepad", false, 0, std::nullopt},
+        {"QtFieldWithoutEditing", true, 0, std::nullopt},
+        {"ConsentRefused", false, 1, TextBridgeError::keysRefused},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        const test::FakePortal portal(1, test.startResponse);
+        auto keys = PortalKeyEvents::open(*workspace, nullptr, {}, clipboard.get());
+        ASSERT_NE(keys, nullptr);
+        TextBridge bridge({*accessibility, *workspace, *clipboard, *keys, clock});
+        QFile file(directory.filePath(u"draft.txt"_s));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.toUtf8());
+        file.close();
+        const qint32 editor = test.qtField
+                                  ? applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD),
+                                                              {u"--read-only-interface"_s, text})
+                                  : applications.startInFront(u"mousepad"_s, {file.fileName()});
+        ASSERT_TRUE(
+            test::eventually([&] { return test::AccessibleUi(editor).editableText() == text; }));
+        // An image: GNOME keeps its own copy of a text, not of an image, once its owner goes.
+        const QByteArray users("\x89PNG\r\n\x1a\n the user's own image", 29);
+        outputOf(u"wl-copy"_s, {u"--type"_s, u"image/png"_s}, users);
+        // Seven characters on screen: code points in GTK, UTF-16 units in Qt.
+        const int start = test.qtField ? 8 : 7;
+        ASSERT_TRUE(test::AccessibleUi(editor).selectText(start, start + 5));
+        // mutter's applications take a moment to tell the selection made.
+        std::optional<TextSelection> captured;
+        ASSERT_TRUE(test::eventually([&] {
+            try {
+                captured = test::runToCompletion(bridge.captureSelection());
+            } catch (const TextBridgeError&) {
+            }
+            return captured && captured->text == u"cr\u00e8me"_s;
+        }));
+        const TextSelection& selection = *captured;
+
+        std::optional<TextBridgeError::Code> error;
+        try {
+            test::runToCompletion(bridge.replace(selection, u"CR\u00c8ME"_s),
+                                  std::chrono::seconds(30));
+        } catch (const TextBridgeError& thrown) {
+            error = thrown.code();
+        }
+        EXPECT_EQ(error, test.error);
+        EXPECT_EQ(test::AccessibleUi(editor).editableText(),
+                  test.error ? text : u"Caf\u00e9 \U0001F600 CR\u00c8ME and more"_s);
+        EXPECT_EQ(outputOf(u"wl-paste"_s, {u"--type"_s, u"image/png"_s}), users);
+        keys->closePasteSession();
+        applications.stop(editor);
+    }
+}
+
+}  // namespace
+}  // namespace tidyword::platform::linux_desktop
