@@ -91,31 +91,44 @@ PortalClipboard::PortalClipboard(GDBusConnection* bus) : bus_(bus), context_(g_m
         bus_, kPortalService, kClipboard, "SelectionTransfer", kPortalPath, nullptr,
         G_DBUS_SIGNAL_FLAGS_NONE, &PortalClipboard::transferAsked, this, nullptr);
     g_main_context_pop_thread_default(context_);
-    serving_.setInterval(serveInterval);
-    QObject::connect(&serving_, &QTimer::timeout, [this] { dispatch(); });
+    // A context with nothing attached polls only its wake-up descriptor, which anything queued
+    // on it (the signals' deliveries) signals: the Qt event loop watches it for us. The context
+    // stays this thread's, so that it is dispatched nowhere else.
+    g_main_context_acquire(context_);
+    gint priority = 0;
+    g_main_context_prepare(context_, &priority);
+    GPollFD wakeUp{};
+    gint timeout = 0;
+    if (g_main_context_query(context_, priority, &timeout, &wakeUp, 1) >= 1) {
+        arrival_ = std::make_unique<QSocketNotifier>(wakeUp.fd, QSocketNotifier::Read);
+        QObject::connect(arrival_.get(), &QSocketNotifier::activated, [this] { dispatch(); });
+    }
 }
 
 PortalClipboard::~PortalClipboard() {
+    arrival_.reset();
     g_dbus_connection_signal_unsubscribe(bus_, ownerSubscription_);
     g_dbus_connection_signal_unsubscribe(bus_, transferSubscription_);
     while (g_main_context_iteration(context_, FALSE)) {
     }
+    g_main_context_release(context_);
     g_main_context_unref(context_);
     g_object_unref(bus_);
 }
 
 void PortalClipboard::lend(const QByteArray& sessionPath) {
+    // Whatever the portal has sent so far is taken in first, for this session's announcement.
+    dispatch();
     session_ = sessionPath;
-    types_.clear();
+    types_ = announced_.first == sessionPath ? announced_.second : QStringList();
+    announced_ = {};
     ours_ = false;
     served_.clear();
     ++changeCount_;  // what it holds is not known to be what it held before the loan
-    serving_.start();
     dispatch();
 }
 
 void PortalClipboard::endLoan() {
-    serving_.stop();
     answers_.clear();
     lose();
     session_.clear();
@@ -140,6 +153,11 @@ void PortalClipboard::ownerChanged(GDBusConnection* /*bus*/, const char* /*sende
     g_variant_get(parameters, "(&o@a{sv})", &session, &options);
     const OwnedVariant owned(options);
     if (clipboard.session_ != session) {
+        // The portal tells a session what the clipboard holds as soon as it is enabled, which is
+        // before the session is lent to us; the owner's types then wait for the loan.
+        if (clipboard.session_.isEmpty()) {
+            clipboard.announced_ = {QByteArray(session), typesIn(options)};
+        }
         return;
     }
     ++clipboard.changeCount_;

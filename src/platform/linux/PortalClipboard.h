@@ -5,7 +5,7 @@
 //
 // The change count rises with every owner the portal announces, ours included, and is brought
 // up to date, with a call to the portal, whenever it is read. Requests for our contents are
-// answered from the Qt event loop, and also while this backend waits for the portal.
+// answered from the Qt event loop as they arrive, and also while this backend waits for the portal.
 #pragma once
 
 #include "platform/Pasteboard.h"
@@ -13,11 +13,12 @@
 #include "platform/linux/PipeAnswers.h"
 
 #include <QByteArray>
-#include <QTimer>
+#include <QSocketNotifier>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
 
 // NOLINTBEGIN(bugprone-reserved-identifier): the C library's own tags, declared here so that
 // its header stays out of ours
@@ -33,8 +34,6 @@ public:
     // How long a call, a read, or the answer to a write may take.
     static constexpr std::chrono::milliseconds answerWait{1000};
     static constexpr qint64 longestString = qint64{32} * 1024 * 1024;
-    // How often the portal's requests for our contents are looked for while the event loop runs.
-    static constexpr std::chrono::milliseconds serveInterval{5};
 
     // None without a session bus whose portal offers the Clipboard interface.
     static std::unique_ptr<PortalClipboard> open();
@@ -82,10 +81,12 @@ private:
     GMainContext* context_;  // the portal's signals, dispatched only by this object
     unsigned ownerSubscription_ = 0;
     unsigned transferSubscription_ = 0;
-    QTimer serving_;
+    // Wakes the Qt event loop when the portal's signals arrive on our context: no polling.
+    std::unique_ptr<QSocketNotifier> arrival_;
     QByteArray session_;
     qint64 changeCount_ = 0;
-    QStringList types_;  // the current owner's
+    QStringList types_;                             // the current owner's
+    std::pair<QByteArray, QStringList> announced_;  // to a session not yet lent: its owner's types
     bool ours_ = false;
     Item served_;
     PipeAnswers answers_;
