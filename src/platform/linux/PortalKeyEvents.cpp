@@ -126,6 +126,10 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::openPasteSession(qint32 /*proces
         co_return started;
     }
     pasteSession_ = sessionPath;
+    // The user may end it from the desktop (GNOME's indicator), and the portal says so.
+    closedSubscription_ = g_dbus_connection_signal_subscribe(
+        bus_, kPortalService, "org.freedesktop.portal.Session", "Closed", pasteSession_.constData(),
+        nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &PortalKeyEvents::pasteSessionClosed, this, nullptr);
     clipboard_->lend(pasteSession_);
     clipboard_->onLossOfOurs([this] {
         // Told from inside the clipboard's dispatch: the session goes after it returns, and
@@ -148,10 +152,23 @@ void PortalKeyEvents::closePasteSession() {
 }
 
 void PortalKeyEvents::endPasteSession() {
+    closeSession(pasteSession_);
+    forgetPasteSession();
+}
+
+void PortalKeyEvents::forgetPasteSession() {
+    g_dbus_connection_signal_unsubscribe(bus_, closedSubscription_);
+    closedSubscription_ = 0;
     clipboard_->onLossOfOurs({});
     clipboard_->endLoan();
-    closeSession(pasteSession_);
     pasteSession_.clear();
+}
+
+void PortalKeyEvents::pasteSessionClosed(GDBusConnection* /*bus*/, const char* /*sender*/,
+                                         const char* /*path*/, const char* /*interface*/,
+                                         const char* /*signal*/, GVariant* /*parameters*/,
+                                         void* self) {
+    static_cast<PortalKeyEvents*>(self)->forgetPasteSession();
 }
 
 QByteArray PortalKeyEvents::nextToken() {

@@ -32,6 +32,7 @@
 // NOLINTBEGIN(bugprone-reserved-identifier): the C library's own tag, declared here so that
 // its header stays out of ours
 typedef struct _GDBusConnection GDBusConnection;
+typedef struct _GVariant GVariant;
 // NOLINTEND(bugprone-reserved-identifier)
 
 namespace tidyword::platform::linux_desktop {
@@ -86,6 +87,11 @@ private:
                                   qint32 processIdentifier, std::function<bool()> lastCheck);
     void closeSession(const QByteArray& sessionPath);
     void endPasteSession();
+    // The paste's session is gone (closed by us, or by the desktop): nothing more goes through it.
+    void forgetPasteSession();
+    static void pasteSessionClosed(GDBusConnection* bus, const char* sender, const char* path,
+                                   const char* interface, const char* signal, GVariant* parameters,
+                                   void* self);
     std::optional<QByteArray> restoreToken();
     void keepRestoreToken(const QByteArray& token);
 
@@ -98,8 +104,9 @@ private:
     bool abandoned_ = false;
     PortalClipboard* clipboard_ = nullptr;
     QByteArray pasteSession_;  // started, lending the clipboard
-    bool pasting_ = false;     // between the opening and the closing of a paste's session
-    QObject guard_;            // ends the deferred closing with this object
+    unsigned closedSubscription_ = 0;
+    bool pasting_ = false;  // between the opening and the closing of a paste's session
+    QObject guard_;         // ends the deferred closing with this object
 };
 
 }  // namespace tidyword::platform::linux_desktop

@@ -52,6 +52,12 @@ public:
         }
         return lines;
     }
+    // The user ends every session from the desktop.
+    static void closeSessions() {
+        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+            u"org.freedesktop.portal.Desktop"_s, u"/org/freedesktop/portal/desktop"_s,
+            u"org.example.FakePortal"_s, u"CloseSessions"_s));
+    }
     // The user presses the shortcut `id` the portal bound.
     static void press(const QString& id) {
         QDBusMessage press = QDBusMessage::createMethodCall(

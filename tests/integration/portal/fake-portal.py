@@ -15,6 +15,7 @@ session are appended to RECORD, one JSON object per line. With version 2 or late
 persist_mode set, Start hands out a new restore token each time: "token-1", "token-2", …
 The test presses a bound shortcut by calling Press(id) of
 org.example.FakePortal on the portal's object: Activated follows, for every open session.
+CloseSessions() ends every session as the user would from the desktop, with Closed.
 
 Where GNOME's compositor runs on the bus when it starts, it also offers the Clipboard interface,
 and, as GNOME's own portal backend does, each started session is one of the compositor's
@@ -98,6 +99,7 @@ INTERFACES = """
     <method name="Press">
       <arg type="s" direction="in"/>
     </method>
+    <method name="CloseSessions"/>
     <method name="Configure">
       <arg type="s" direction="in"/><arg type="u" direction="in"/>
       <arg type="i" direction="in"/><arg type="u" direction="in"/>
@@ -236,6 +238,16 @@ def called(connection, sender, path, interface, method, parameters, invocation):
             parameters.unpack()
         tokens[0] = 0
         selected[0] = {}
+        invocation.return_value(None)
+        return
+    if method == "CloseSessions":
+        for session in list(sessions):
+            bus.emit_signal(None, session, "org.freedesktop.portal.Session", "Closed",
+                            GLib.Variant("(a{sv})", ({},)))
+            with_clipboard.discard(session)
+            if session in in_mutter:
+                mutter(in_mutter.pop(session), "Stop")
+            forget(session)
         invocation.return_value(None)
         return
     if method == "Register":

@@ -154,5 +154,25 @@ TEST(PortalClipboardTest, AReplacementPastesThroughTheLentClipboardOnlyWithConse
     }
 }
 
+// A session kept for the contents a paste put back, which the user then ends from the desktop,
+// is not used again: the next paste opens one of its own.
+TEST(PortalClipboardTest, ASessionTheDesktopEndsIsNotUsedAgain) {
+    const test::FakePortal portal(1, 0);
+    std::unique_ptr<AtspiWorkspace> workspace = AtspiWorkspace::open();
+    std::unique_ptr<PortalClipboard> clipboard = PortalClipboard::open();
+    ASSERT_TRUE(workspace && clipboard);
+    auto keys = PortalKeyEvents::open(*workspace, nullptr, {}, clipboard.get());
+    ASSERT_EQ(test::runToCompletion(keys->openPasteSession(0)), Posted::yes);
+    ASSERT_TRUE(clipboard->setString(u"put back"_s));
+    keys->closePasteSession();
+    ASSERT_TRUE(clipboard->lent());  // kept, serving what it holds
+
+    test::FakePortal::closeSessions();
+    EXPECT_TRUE(test::eventually([&] { return !clipboard->lent(); }, std::chrono::seconds(5)));
+    ASSERT_EQ(test::runToCompletion(keys->openPasteSession(0)), Posted::yes);
+    EXPECT_TRUE(clipboard->setString(u"the next paste"_s));
+    keys->closePasteSession();
+}
+
 }  // namespace
 }  // namespace tidyword::platform::linux_desktop
