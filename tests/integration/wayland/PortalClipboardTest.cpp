@@ -115,27 +115,30 @@ TEST(PortalClipboardTest, AReplacementPastesThroughTheLentClipboardOnlyWithConse
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text.toUtf8());
         file.close();
+        // An image: GNOME keeps its own copy of a text, not of an image, once its owner goes.
+        // Copied first: wl-copy takes the keyboard for a moment on mutter.
+        const QByteArray users("\x89PNG\r\n\x1a\n the user's own image", 29);
+        outputOf(u"wl-copy"_s, {u"--type"_s, u"image/png"_s}, users);
         const qint32 editor = test.qtField
                                   ? applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD),
                                                               {u"--read-only-interface"_s, text})
                                   : applications.startInFront(u"mousepad"_s, {file.fileName()});
         ASSERT_TRUE(
             test::eventually([&] { return test::AccessibleUi(editor).editableText() == text; }));
-        // An image: GNOME keeps its own copy of a text, not of an image, once its owner goes.
-        const QByteArray users("\x89PNG\r\n\x1a\n the user's own image", 29);
-        outputOf(u"wl-copy"_s, {u"--type"_s, u"image/png"_s}, users);
         // Seven characters on screen: code points in GTK, UTF-16 units in Qt.
         const int start = test.qtField ? 8 : 7;
         ASSERT_TRUE(test::AccessibleUi(editor).selectText(start, start + 5));
         // mutter's applications take a moment to tell the selection made.
         std::optional<TextSelection> captured;
+        std::string failure;
         ASSERT_TRUE(test::eventually([&] {
             try {
                 captured = test::runToCompletion(bridge.captureSelection());
-            } catch (const TextBridgeError&) {
+            } catch (const TextBridgeError& error) {
+                failure = error.what();
             }
             return captured && captured->text == u"cr\u00e8me"_s;
-        }));
+        })) << failure;
         const TextSelection& selection = *captured;
 
         std::optional<TextBridgeError::Code> error;
