@@ -45,7 +45,9 @@ int descriptorOf(GVariant* reply, GUnixFDList* descriptors) {
     }
     gint32 index = -1;
     g_variant_get(reply, "(h)", &index);
-    return g_unix_fd_list_get(descriptors, index, nullptr);
+    return index >= 0 && index < g_unix_fd_list_get_length(descriptors)
+               ? g_unix_fd_list_get(descriptors, index, nullptr)
+               : -1;
 }
 
 // A portal names the types in `mime_types` (as); GNOME's compositor, under it, wraps them in a
@@ -148,6 +150,9 @@ void PortalClipboard::ownerChanged(GDBusConnection* /*bus*/, const char* /*sende
                                    const char* /*path*/, const char* /*interface*/,
                                    const char* /*signal*/, GVariant* parameters, void* self) {
     auto& clipboard = *static_cast<PortalClipboard*>(self);
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(oa{sv})"))) {
+        return;
+    }
     const char* session = nullptr;
     GVariant* options = nullptr;
     g_variant_get(parameters, "(&o@a{sv})", &session, &options);
@@ -174,6 +179,9 @@ void PortalClipboard::transferAsked(GDBusConnection* /*bus*/, const char* /*send
                                     const char* /*path*/, const char* /*interface*/,
                                     const char* /*signal*/, GVariant* parameters, void* self) {
     auto& clipboard = *static_cast<PortalClipboard*>(self);
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(osu)"))) {
+        return;
+    }
     const char* session = nullptr;
     const char* type = nullptr;
     guint32 serial = 0;
@@ -213,13 +221,7 @@ void PortalClipboard::serve(const QString& type, unsigned serial) {
 
 void PortalClipboard::dispatch(std::chrono::milliseconds wait) {
     if (wait.count() > 0) {
-        GSource* tick = g_timeout_source_new(static_cast<guint>(wait.count()));
-        g_source_set_callback(
-            tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-        g_source_attach(tick, context_);
-        g_main_context_iteration(context_, TRUE);
-        g_source_destroy(tick);
-        g_source_unref(tick);
+        dispatchWithin(context_, wait);
     }
     while (g_main_context_iteration(context_, FALSE)) {
     }

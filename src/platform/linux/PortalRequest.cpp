@@ -80,15 +80,7 @@ public:
     bool waiting() const { return handle_ && !answer_.arrived && Clock::now() < deadline_; }
 
     // Held: dispatches what has arrived, waiting up to 10 ms for something first.
-    void dispatch() {
-        GSource* tick = g_timeout_source_new(10);
-        g_source_set_callback(
-            tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-        g_source_attach(tick, context_);
-        g_main_context_iteration(context_, TRUE);
-        g_source_destroy(tick);
-        g_source_unref(tick);
-    }
+    void dispatch() { dispatchWithin(context_, std::chrono::milliseconds(10)); }
 
     PortalAnswer take() { return std::move(answer_); }
 
@@ -150,6 +142,16 @@ QCoro::Task<PortalAnswer> portalRequestWhileRunning(GDBusConnection* bus, const 
         co_await qCoro(tick).waitForTimeout();
     }
     co_return request.take();
+}
+
+void dispatchWithin(GMainContext* context, std::chrono::milliseconds wait) {
+    GSource* tick = g_timeout_source_new(static_cast<guint>(wait.count()));
+    g_source_set_callback(
+        tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+    g_source_attach(tick, context);
+    g_main_context_iteration(context, TRUE);
+    g_source_destroy(tick);
+    g_source_unref(tick);
 }
 
 bool portalCall(GDBusConnection* bus, const char* path, const char* interface, const char* method,

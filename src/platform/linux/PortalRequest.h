@@ -16,6 +16,7 @@
 // NOLINTBEGIN(bugprone-reserved-identifier): the C library's own tags, declared here so that
 // its header stays out of ours
 typedef struct _GDBusConnection GDBusConnection;
+typedef struct _GMainContext GMainContext;
 typedef struct _GVariant GVariant;
 // NOLINTEND(bugprone-reserved-identifier)
 
@@ -53,6 +54,10 @@ QCoro::Task<PortalAnswer> portalRequestWhileRunning(GDBusConnection* bus, const 
 // is floating (or null for none).
 bool portalCall(GDBusConnection* bus, const char* path, const char* interface, const char* method,
                 GVariant* parameters, std::chrono::milliseconds wait);
+
+// Dispatches one batch of what has arrived on `context`, which this thread owns, waiting up to
+// `wait` for something first.
+void dispatchWithin(GMainContext* context, std::chrono::milliseconds wait);
 
 // The version the portal gives its `interface`, or none when it does not offer it.
 std::optional<unsigned> portalInterfaceVersion(GDBusConnection* bus, const char* interface,
