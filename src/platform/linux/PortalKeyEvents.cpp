@@ -172,7 +172,10 @@ void PortalKeyEvents::pasteSessionClosed(GDBusConnection* /*bus*/, const char* /
 }
 
 QByteArray PortalKeyEvents::nextToken() {
-    return QByteArray("tidyword") + QByteArray::number(++requests_);
+    // Unique in the process, not only in this object: the portal names a session or a request
+    // by the connection and the token, and every backend shares the one session bus connection.
+    static int issued = 0;
+    return QByteArray("tidyword") + QByteArray::number(++issued);
 }
 
 QCoro::Task<std::pair<KeyEvents::Posted, QByteArray>> PortalKeyEvents::createSession() {

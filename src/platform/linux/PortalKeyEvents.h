@@ -76,7 +76,7 @@ private:
     PortalKeyEvents(GDBusConnection* bus, Workspace& workspace);
 
     bool inFront(qint32 processIdentifier);
-    QByteArray nextToken();
+    static QByteArray nextToken();
     // A new session's path, or none with what became of the request.
     QCoro::Task<std::pair<Posted, QByteArray>> createSession();
     // Chooses the keyboard (and asks for the clipboard) and starts the session: where the
@@ -100,7 +100,6 @@ private:
     guint32 version_ = 1;
     SecretStore* tokens_ = nullptr;
     std::function<bool()> heldModifiers_;
-    int requests_ = 0;  // for unique request tokens
     bool abandoned_ = false;
     PortalClipboard* clipboard_ = nullptr;
     QByteArray pasteSession_;  // started, lending the clipboard
