@@ -319,12 +319,13 @@ bool PortalClipboard::takeOwnership(const Item& contents) {
         served_.clear();
         return false;
     }
-    // Written once the portal says the clipboard has a new owner: ours, or none for a clear.
+    // Written once the portal says the clipboard has a new owner: ours, or none for a clear (which
+    // no caller asks about).
     const Clock::time_point deadline = Clock::now() + answerWait;
     while (changeCount_ == before && Clock::now() < deadline) {
         dispatch(std::chrono::milliseconds(10));
     }
-    return contents.isEmpty() ? changeCount_ != before : ours_;
+    return ours_;
 }
 
 void PortalClipboard::clearContents() {
