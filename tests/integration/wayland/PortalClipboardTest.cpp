@@ -157,21 +157,37 @@ TEST(PortalClipboardTest, AReplacementPastesThroughTheLentClipboardOnlyWithConse
     }
 }
 
-// A session kept for the contents a paste put back, which the user then ends from the desktop,
-// is not used again: the next paste opens one of its own.
-TEST(PortalClipboardTest, ASessionTheDesktopEndsIsNotUsedAgain) {
+// A paste's session is kept only while the clipboard holds what the paste put back: it ends with
+// a paste that leaves nothing of ours, once another program writes, or when the user ends it from
+// the desktop; and an ended session is not used again.
+TEST(PortalClipboardTest, ASessionIsKeptOnlyForOurContentsAndNotUsedOnceEnded) {
     const test::FakePortal portal(1, 0);
     std::unique_ptr<AtspiWorkspace> workspace = AtspiWorkspace::open();
     std::unique_ptr<PortalClipboard> clipboard = PortalClipboard::open();
     ASSERT_TRUE(workspace && clipboard);
     auto keys = PortalKeyEvents::open(*workspace, nullptr, {}, clipboard.get());
-    ASSERT_EQ(test::runToCompletion(keys->openPasteSession(0)), Posted::yes);
-    ASSERT_TRUE(clipboard->setString(u"put back"_s));
-    keys->closePasteSession();
-    ASSERT_TRUE(clipboard->lent());  // kept, serving what it holds
+    const auto paste = [&](const std::optional<QString>& putBack) {
+        ASSERT_EQ(test::runToCompletion(keys->openPasteSession(0)), Posted::yes);
+        if (putBack) {
+            ASSERT_TRUE(clipboard->setString(*putBack));
+        }
+        keys->closePasteSession();
+    };
+    const auto ends = [&] {
+        return test::eventually([&] { return !clipboard->lent(); }, std::chrono::seconds(5));
+    };
+    paste(std::nullopt);
+    EXPECT_FALSE(clipboard->lent());
 
+    paste(u"put back"_s);
+    ASSERT_TRUE(clipboard->lent());
+    outputOf(u"wl-copy"_s, {u"another program's words"_s});
+    EXPECT_TRUE(ends());
+
+    paste(u"put back again"_s);
+    ASSERT_TRUE(clipboard->lent());
     test::FakePortal::closeSessions();
-    EXPECT_TRUE(test::eventually([&] { return !clipboard->lent(); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(ends());
     ASSERT_EQ(test::runToCompletion(keys->openPasteSession(0)), Posted::yes);
     EXPECT_TRUE(clipboard->setString(u"the next paste"_s));
     keys->closePasteSession();
