@@ -2,8 +2,8 @@
 // application comes from the accessibility bus: the front application alone, a capture from
 // mousepad, a verified direct edit (validation, activation, the edit, read-back), and where the
 // desktop portal's keys and data control serve, a verified paste (the same, with the clipboard
-// saved, written and restored, and the keys through a portal session). Run it on a desktop of
-// its own:
+// saved, written and restored, and the keys through a portal session), or where the portal lends
+// its clipboard to that session, a paste through both. Run it on a desktop of its own:
 //   bench/textbridge-wayland.sh <build folder>
 #include "Await.h"
 #include "EditorDraft.h"
@@ -14,6 +14,7 @@
 #include "platform/linux/AtspiTextEditing.h"
 #include "platform/linux/AtspiWorkspace.h"
 #include "platform/linux/DataControlClipboard.h"
+#include "platform/linux/PortalClipboard.h"
 #include "platform/linux/PortalKeyEvents.h"
 #include "platform/linux/QtClipboard.h"
 #include "platform/linux/UnavailableDesktop.h"
@@ -155,6 +156,19 @@ int main(int argc, char** argv) {
             return 1;
         }
         tidyword::bench::report("paste replacement", *pastes);
+    }
+    // GNOME's route: the portal's clipboard, lent to the keys' session of each paste.
+    auto portalClipboard = dataControl ? nullptr : PortalClipboard::open();
+    auto lendingKeys =
+        portalClipboard ? PortalKeyEvents::open(*workspace, nullptr, {}, portalClipboard.get())
+                        : nullptr;
+    if (lendingKeys) {
+        TextBridge pasting({*accessibility, *workspace, *portalClipboard, *lendingKeys, clock});
+        const auto pastes = replacements(pasting);
+        if (!pastes) {
+            return 1;
+        }
+        tidyword::bench::report("portal-clipboard paste replacement", *pastes);
     }
     editor.kill();
     editor.waitForFinished();
