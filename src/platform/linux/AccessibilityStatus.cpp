@@ -10,60 +10,63 @@ namespace tidyword::platform::linux_desktop {
 
 namespace {
 
-// A Properties call on the launcher's status object; its reply, or null. Takes the
-// `parameters` as g_variant_new makes them, floating.
-OwnedVariant statusCall(const char* method, GVariant* parameters, const GVariantType* replyType,
-                        GDBusCallFlags flags, std::chrono::milliseconds timeout) {
+// A call on the session bus, bounded by `timeout`; its reply, or null. Takes the `parameters` as
+// g_variant_new makes them, floating (or null for none).
+OwnedVariant busCall(const char* service, const char* path, const char* interface,
+                     const char* method, GVariant* parameters, const GVariantType* replyType,
+                     GDBusCallFlags flags, std::chrono::milliseconds timeout) {
     // Sunk here, so that they are let go of whether the call is made or not.
-    const OwnedVariant arguments(g_variant_ref_sink(parameters));
+    const OwnedVariant arguments(parameters ? g_variant_ref_sink(parameters) : nullptr);
     const auto bus = adoptObject(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     if (!bus) {
         return nullptr;
     }
     OwnedError error;
     return OwnedVariant(g_dbus_connection_call_sync(
-        bus.get(), "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", method,
-        arguments.get(), replyType, flags, static_cast<gint>(timeout.count()), nullptr,
-        into(error)));
+        bus.get(), service, path, interface, method, arguments.get(), replyType, flags,
+        static_cast<gint>(timeout.count()), nullptr, into(error)));
+}
+
+// A Properties call on the launcher's status object.
+OwnedVariant statusCall(const char* method, GVariant* parameters, const GVariantType* replyType,
+                        GDBusCallFlags flags, std::chrono::milliseconds timeout) {
+    return busCall("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", method,
+                   parameters, replyType, flags, timeout);
+}
+
+// A call on the bus itself.
+OwnedVariant busDaemonCall(const char* method, GVariant* parameters, const GVariantType* replyType,
+                           std::chrono::milliseconds timeout) {
+    return busCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+                   parameters, replyType, G_DBUS_CALL_FLAGS_NONE, timeout);
 }
 
 }  // namespace
 
 bool accessibilityBusLauncherExists(std::chrono::milliseconds timeout) {
-    const auto bus = adoptObject(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
-    if (!bus) {
+    // Running, or one the bus starts on the first call to it.
+    gboolean running = FALSE;
+    if (const auto owned = busDaemonCall("NameHasOwner", g_variant_new("(s)", "org.a11y.Bus"),
+                                         G_VARIANT_TYPE("(b)"), timeout)) {
+        g_variant_get(owned.get(), "(b)", &running);
+    }
+    if (running) {
+        return true;
+    }
+    const auto startable =
+        busDaemonCall("ListActivatableNames", nullptr, G_VARIANT_TYPE("(as)"), timeout);
+    if (!startable) {
         return false;
     }
-    for (const char* method : {"NameHasOwner", "ListActivatableNames"}) {
-        const bool owner = method == std::string_view("NameHasOwner");
-        OwnedError error;
-        const OwnedVariant reply(g_dbus_connection_call_sync(
-            bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-            method, owner ? g_variant_new("(s)", "org.a11y.Bus") : nullptr,
-            owner ? G_VARIANT_TYPE("(b)") : G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE,
-            static_cast<gint>(timeout.count()), nullptr, into(error)));
-        if (!reply) {
-            continue;
-        }
-        if (owner) {
-            gboolean has = FALSE;
-            g_variant_get(reply.get(), "(b)", &has);
-            if (has) {
-                return true;
-            }
-            continue;
-        }
-        GVariantIter* names = nullptr;
-        g_variant_get(reply.get(), "(as)", &names);
-        const char* name = nullptr;
-        bool found = false;
-        while (g_variant_iter_loop(names, "&s", &name)) {
-            found = found || std::string_view(name) == "org.a11y.Bus";
-        }
-        g_variant_iter_free(names);
-        return found;
+    GVariantIter* names = nullptr;
+    g_variant_get(startable.get(), "(as)", &names);
+    const char* name = nullptr;
+    bool found = false;
+    while (g_variant_iter_loop(names, "&s", &name)) {
+        found = found || std::string_view(name) == "org.a11y.Bus";
     }
-    return false;
+    g_variant_iter_free(names);
+    return found;
 }
 
 std::optional<bool> accessibilityEnabled(std::chrono::milliseconds timeout) {
