@@ -26,9 +26,9 @@ public:
     virtual QCoro::Task<Posted> post(Shortcut shortcut, qint32 processIdentifier,
                                      std::function<bool()> lastCheck = {}) = 0;
     // Some desktops lend their clipboard only inside the session that carries the keys, and ask
-    // the user before it starts: a paste opens one before it touches the clipboard and closes it
-    // once the clipboard is put back, and posts inside it. Where the keys need no such session,
-    // there is nothing to open.
+    // the user before it starts: a paste opens one before it touches the clipboard, posts inside
+    // it, and closes it once the clipboard is put back (the backend may keep it while what was
+    // put back is served from it). Where the keys need no such session, there is nothing to open.
     virtual QCoro::Task<Posted> openPasteSession(qint32 /*processIdentifier*/) {
         co_return Posted::yes;
     }

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <poll.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tidyword::platform::linux_desktop {
 
@@ -122,9 +123,10 @@ void PortalClipboard::lend(const QByteArray& sessionPath) {
     // Whatever the portal has sent so far is taken in first, for this session's announcement.
     dispatch();
     session_ = sessionPath;
-    types_ = announced_.first == sessionPath ? announced_.second : QStringList();
+    announcedToLoan_ = announced_.first == sessionPath;
+    types_ = announcedToLoan_ ? announced_.second : QStringList();
     announced_ = {};
-    ours_ = false;
+    ours_ = writing_ = awaitingWrite_ = false;
     served_.clear();
     ++changeCount_;  // what it holds is not known to be what it held before the loan
     dispatch();
@@ -135,11 +137,13 @@ void PortalClipboard::endLoan() {
     lose();
     session_.clear();
     types_.clear();
+    announcedToLoan_ = false;
 }
 
 void PortalClipboard::lose() {
-    const bool wasOurs = ours_;
+    const bool wasOurs = ours_ || writing_;
     ours_ = false;
+    writing_ = false;
     served_.clear();
     if (wasOurs && onLoss_) {
         onLoss_();
@@ -165,13 +169,20 @@ void PortalClipboard::ownerChanged(GDBusConnection* /*bus*/, const char* /*sende
         }
         return;
     }
-    ++clipboard.changeCount_;
+    // The first word of a loan says what the clipboard held already, no change: the loan's
+    // start counted as one.
+    if (std::exchange(clipboard.announcedToLoan_, true)) {
+        ++clipboard.changeCount_;
+    }
     clipboard.types_ = typesIn(options);
     gboolean ours = FALSE;
-    if (!g_variant_lookup(options, "session_is_owner", "b", &ours) || !ours) {
-        clipboard.lose();
-    } else {
+    if (g_variant_lookup(options, "session_is_owner", "b", &ours) && ours) {
         clipboard.ours_ = true;
+        clipboard.writing_ = false;
+    } else if (!clipboard.awaitingWrite_) {
+        // Another owner's: ours, if a write of ours was still to be confirmed, came before it.
+        clipboard.writing_ = false;
+        clipboard.lose();
     }
 }
 
@@ -199,7 +210,7 @@ void PortalClipboard::serve(const QString& type, unsigned serial) {
     };
     const auto found = std::find_if(served_.cbegin(), served_.cend(),
                                     [&type](const auto& entry) { return entry.first == type; });
-    if (found == served_.cend() || !ours_) {
+    if (found == served_.cend() || !(ours_ || writing_)) {
         writeDone(false);
         return;
     }
@@ -241,6 +252,16 @@ std::optional<QList<QStringList>> PortalClipboard::itemTypes() {
         return std::nullopt;
     }
     changeCount();
+    // The portal tells what the clipboard holds once it has enabled it, which may come after the
+    // session's start; an empty clipboard it does not tell at all. Until it has told, the
+    // clipboard may hold anything: taken for empty, it would be cleared by the restore.
+    const Clock::time_point deadline = Clock::now() + announcementWait;
+    while (!announcedToLoan_ && Clock::now() < deadline) {
+        dispatch(std::chrono::milliseconds(10));
+    }
+    if (!announcedToLoan_) {
+        return std::nullopt;
+    }
     if (types_.isEmpty()) {
         return QList<QStringList>{};
     }
@@ -252,8 +273,8 @@ std::optional<Pasteboard::Data> PortalClipboard::data(int item, const QString& t
     if (!lent() || item != 0 || !types_.contains(type)) {
         return std::nullopt;
     }
-    if (ours_) {
-        // Asked through the portal, our own contents would be ours to write while we read.
+    if (ours_ || writing_) {
+        // The portal does not read a session's own contents back to it.
         for (const auto& [name, data] : served_) {
             if (name == type) {
                 return data.bytes.size() <= maximumSize ? std::optional(data) : std::nullopt;
@@ -272,11 +293,14 @@ std::optional<Pasteboard::Data> PortalClipboard::data(int item, const QString& t
     if (descriptor < 0) {
         return std::nullopt;
     }
-    // Each part may take up to the wait: a large answer comes in many.
+    // Each part may take up to the wait, as a large answer comes in many; the whole, no longer
+    // than the longest read.
+    const Clock::time_point last = Clock::now() + longestRead;
     QByteArray bytes;
     bool complete = false;
     char buffer[65536];
-    while (bytes.size() <= maximumSize && ready(descriptor, POLLIN, Clock::now() + answerWait)) {
+    while (bytes.size() <= maximumSize &&
+           ready(descriptor, POLLIN, std::min(last, Clock::now() + answerWait))) {
         const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
         if (got == 0) {
             complete = true;
@@ -305,31 +329,35 @@ bool PortalClipboard::takeOwnership(const Item& contents) {
     }
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
-    if (!contents.isEmpty()) {
-        g_variant_builder_add(&options, "{sv}", "mime_types", g_variant_builder_end(&types));
-    } else {
-        g_variant_builder_clear(&types);
-    }
-    const qint64 before = changeCount();
-    // Our own contents give way to ours: no loss to report.
-    ours_ = false;
-    served_ = contents;
+    g_variant_builder_add(&options, "{sv}", "mime_types", g_variant_builder_end(&types));
+    changeCount();
+    // Until the portal confirms it, the write is ours to serve: an owner it announces first
+    // (another program's, written just before) does not take it away.
+    const Item previous = std::exchange(served_, contents);
+    const bool previouslyOurs = std::exchange(ours_, false);
+    writing_ = true;
+    awaitingWrite_ = true;
     if (!portalCall(bus_, kPortalPath, kClipboard, "SetSelection",
                     g_variant_new("(oa{sv})", session_.constData(), &options), answerWait)) {
-        served_.clear();
+        // Refused: what we served before, if still the clipboard's, is served on.
+        served_ = previous;
+        ours_ = previouslyOurs;
+        writing_ = awaitingWrite_ = false;
         return false;
     }
-    // Written once the portal says the clipboard has a new owner: ours, or none for a clear (which
-    // no caller asks about).
     const Clock::time_point deadline = Clock::now() + answerWait;
-    while (changeCount_ == before && Clock::now() < deadline) {
+    while (!ours_ && Clock::now() < deadline) {
         dispatch(std::chrono::milliseconds(10));
     }
+    // Unconfirmed in time, it stays ours to serve until the portal names any owner.
+    awaitingWrite_ = false;
     return ours_;
 }
 
 void PortalClipboard::clearContents() {
-    takeOwnership({});
+    // Left without an owner, GNOME puts back its copy of the last text, which may be a paste's;
+    // held with no text, it keeps nothing, and clipboard managers skip the mark.
+    takeOwnership({{QString::fromUtf16(transientMarkType), QByteArrayLiteral("secret")}});
 }
 
 void PortalClipboard::writeItems(const QList<Item>& items) {

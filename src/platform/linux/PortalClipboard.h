@@ -34,6 +34,10 @@ public:
     // How long a call, a read, or the answer to a write may take.
     static constexpr std::chrono::milliseconds answerWait{1000};
     static constexpr qint64 longestString = qint64{32} * 1024 * 1024;
+    // How long one read may take in all, however its owner trickles it.
+    static constexpr std::chrono::milliseconds longestRead{5000};
+    // How long a lent clipboard's contents may take to be told once the session has started.
+    static constexpr std::chrono::milliseconds announcementWait{500};
 
     // None without a session bus whose portal offers the Clipboard interface.
     static std::unique_ptr<PortalClipboard> open();
@@ -48,7 +52,7 @@ public:
     bool lent() const { return !session_.isEmpty(); }
     // Whether the clipboard holds what this backend wrote last; `onLoss` is told once it no
     // longer does, or the loan ends.
-    bool holdsOurs() const { return lent() && ours_; }
+    bool holdsOurs() const { return lent() && (ours_ || writing_); }
     void onLossOfOurs(std::function<void()> onLoss) { onLoss_ = std::move(onLoss); }
 
     qint64 changeCount() override;
@@ -59,7 +63,8 @@ public:
     bool setString(const QString& text) override;
     bool setTransientString(const QString& text) override;
     std::optional<QString> string() override;
-    // No hand-over: the desktop keeps a text of its own once our session goes.
+    // No hand-over: GNOME keeps a copy of a text of ours (and, in later versions, an image)
+    // once our session goes, if it has finished reading it by then.
     void keepAfterExit() override {}
 
 private:
@@ -87,7 +92,10 @@ private:
     qint64 changeCount_ = 0;
     QStringList types_;                             // the current owner's
     std::pair<QByteArray, QStringList> announced_;  // to a session not yet lent: its owner's types
-    bool ours_ = false;
+    bool ours_ = false;             // the portal says the clipboard holds what we wrote last
+    bool writing_ = false;          // a write of ours the portal has not confirmed yet
+    bool awaitingWrite_ = false;    // that write's caller still waits for it
+    bool announcedToLoan_ = false;  // the portal has said what the lent clipboard holds
     Item served_;
     PipeAnswers answers_;
     std::function<void()> onLoss_;

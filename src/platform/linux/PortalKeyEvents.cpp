@@ -91,7 +91,12 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::post(Shortcut shortcut, qint32 p
             co_await QCoro::sleepFor(std::chrono::milliseconds(10));
         }
     }
-    if (pasting_ && !pasteSession_.isEmpty()) {
+    if (pasting_ && clipboard_) {
+        // The paste's keys go in its session, or not at all: one of their own would ask the
+        // user again, for a paste whose clipboard went with the session.
+        if (pasteSession_.isEmpty()) {
+            co_return Posted::no;
+        }
         co_return co_await typeChord(pasteSession_, shortcut, processIdentifier,
                                      std::move(lastCheck));
     }
@@ -135,7 +140,7 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::openPasteSession(qint32 /*proces
         // Told from inside the clipboard's dispatch: the session goes after it returns, and
         // not while a paste uses it.
         QTimer::singleShot(0, &guard_, [this] {
-            if (!pasting_ && !clipboard_->holdsOurs()) {
+            if (!pasting_ && !pasteSession_.isEmpty() && !clipboard_->holdsOurs()) {
                 endPasteSession();
             }
         });
@@ -146,7 +151,11 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::openPasteSession(qint32 /*proces
 void PortalKeyEvents::closePasteSession() {
     pasting_ = false;
     // What the paste put back is served from the session; it goes once another program writes.
-    if (!pasteSession_.isEmpty() && !clipboard_->holdsOurs()) {
+    if (pasteSession_.isEmpty()) {
+        return;
+    }
+    clipboard_->changeCount();  // brought up to date: a later owner may have come meanwhile
+    if (!clipboard_->holdsOurs()) {
         endPasteSession();
     }
 }
@@ -241,10 +250,6 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::startSession(QByteArray sessionP
     if (!started.granted()) {
         co_return started.refused() ? Posted::refusedByUser : Posted::no;
     }
-    const char* restore = nullptr;
-    if (g_variant_lookup(started.results.get(), "restore_token", "&s", &restore)) {
-        keepRestoreToken(restore);
-    }
     guint32 devices = 0;
     gboolean clipboard = FALSE;
     if (!g_variant_lookup(started.results.get(), "devices", "u", &devices) ||
@@ -253,6 +258,12 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::startSession(QByteArray sessionP
          (!g_variant_lookup(started.results.get(), "clipboard_enabled", "b", &clipboard) ||
           !clipboard))) {
         co_return Posted::no;
+    }
+    // Only a consent to all that was asked is remembered: a narrower one, restored, would fail
+    // every paste without asking the user again.
+    const char* restore = nullptr;
+    if (g_variant_lookup(started.results.get(), "restore_token", "&s", &restore)) {
+        keepRestoreToken(restore);
     }
     co_return Posted::yes;
 }

@@ -1,5 +1,6 @@
-// Synthetic copy and paste chords on Wayland through the desktop's RemoteDesktop portal: a
-// keyboard-only session is opened for one chord and closed after it, and Control+C or
+// Synthetic copy and paste chords on Wayland through the desktop's RemoteDesktop portal: where
+// the clipboard is not the portal's, a keyboard-only session is opened for one chord and closed
+// after it, and Control+C or
 // Control+V goes in as keysyms (so any keyboard layout types them), only while the given process
 // is in front: a compositor delivers them to whatever has the keyboard focus. The copy, which
 // follows the user's shortcut at once, is posted only where the shortcut's backend can say that

@@ -71,10 +71,11 @@ TEST_P(PasteboardContract, AnotherOwnersContentsAreReadWithinTheBoundAndRestored
         EXPECT_GT(ours, theirs);
         clipboard->clearContents();
         EXPECT_GT(clipboard->changeCount(), ours);
-        if (!GetParam().clearRefilled) {
-            EXPECT_EQ(clipboard->itemTypes(), QList<QStringList>{});
-            EXPECT_EQ(clipboard->string(), std::nullopt);
-        }
+        EXPECT_EQ(clipboard->itemTypes(),
+                  GetParam().clearLeavesTheMark
+                      ? QList<QStringList>{{QString::fromUtf16(Pasteboard::transientMarkType)}}
+                      : QList<QStringList>{});
+        EXPECT_EQ(clipboard->string(), std::nullopt);
         clipboard->writeItems({saved});
         EXPECT_EQ(other->types(), types->front());
         for (const auto& [type, data] : std::as_const(saved)) {

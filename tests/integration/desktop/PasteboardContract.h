@@ -31,8 +31,9 @@ struct PasteboardBackend {
     const char* name;
     std::function<std::unique_ptr<Pasteboard>()> open;
     std::function<std::unique_ptr<OtherClipboardClient>()> otherClient;
-    // The desktop's clipboard manager puts its copy of the last text back after a clear.
-    bool clearRefilled = false;
+    // A clear leaves the transient mark alone: an empty clipboard, the desktop would refill with
+    // its copy of the last text.
+    bool clearLeavesTheMark = false;
 };
 
 class PasteboardContract : public ::testing::TestWithParam<PasteboardBackend> {

@@ -157,6 +157,8 @@ PORTAL_PATH = "/org/freedesktop/portal/desktop"
 CLIPBOARD = "org.freedesktop.portal.Clipboard"
 with_clipboard = set()  # sessions that asked for the clipboard before their start
 in_mutter = {}  # started session: the compositor's session behind it
+# As GNOME's portal does, a session hears of the clipboard only after its start is answered.
+held_back = {}  # session: its clipboard signals until then
 
 
 def mutter(path, method, arguments=None, reply=None, descriptors=None):
@@ -174,6 +176,12 @@ def start_in_mutter(session):
     mutter(behind, "Start")
 
 
+def release(session):
+    for signal, parameters in held_back.pop(session, []):
+        bus.emit_signal(None, PORTAL_PATH, CLIPBOARD, signal, parameters)
+    return False
+
+
 def from_mutter(connection, sender, path, interface, signal, parameters):
     for session, behind in in_mutter.items():
         if behind != path:
@@ -185,11 +193,15 @@ def from_mutter(connection, sender, path, interface, signal, parameters):
                 options["mime_types"] = GLib.Variant("as", given["mime-types"][0])
             if "session-is-owner" in given:
                 options["session_is_owner"] = GLib.Variant("b", given["session-is-owner"])
-            bus.emit_signal(None, PORTAL_PATH, CLIPBOARD, signal,
-                            GLib.Variant("(oa{sv})", (session, options)))
+            translated = GLib.Variant("(oa{sv})", (session, options))
         elif signal == "SelectionTransfer":
-            bus.emit_signal(None, PORTAL_PATH, CLIPBOARD, signal,
-                            GLib.Variant("(osu)", (session,) + parameters.unpack()))
+            translated = GLib.Variant("(osu)", (session,) + parameters.unpack())
+        else:
+            continue
+        if session in held_back:
+            held_back[session].append((signal, translated))
+        else:
+            bus.emit_signal(None, PORTAL_PATH, CLIPBOARD, signal, translated)
 
 
 def clipboard(method, parameters, invocation):
@@ -293,6 +305,8 @@ def called(connection, sender, path, interface, method, parameters, invocation):
         results = {"devices": GLib.Variant("u", 1)}
         response = options.start_response
         if response == 0 and offers_clipboard:
+            held_back[arguments[0]] = []
+            GLib.timeout_add(options.delay + 50, release, arguments[0])
             start_in_mutter(arguments[0])
             results["clipboard_enabled"] = GLib.Variant("b", arguments[0] in with_clipboard)
         if options.version >= 2 and "persist_mode" in selected[0] and response == 0:

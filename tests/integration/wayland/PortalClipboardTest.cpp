@@ -74,7 +74,7 @@ private:
     std::unique_ptr<PortalKeyEvents> keys;  // goes before the clipboard it lends to
 };
 
-// mutter's clipboard manager puts its copy of the last text back after a clear.
+// mutter's clipboard manager puts its copy of the last text back on an empty clipboard.
 INSTANTIATE_TEST_SUITE_P(PortalClipboardTest, PasteboardContract,
                          ::testing::Values(PasteboardBackend{
                              "GnomePortal", &LentClipboard::open,
@@ -115,7 +115,7 @@ TEST(PortalClipboardTest, AReplacementPastesThroughTheLentClipboardOnlyWithConse
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text.toUtf8());
         file.close();
-        // An image: GNOME keeps its own copy of a text, not of an image, once its owner goes.
+        // An image: mutter 43 keeps its own copy of a text, not of an image, once its owner goes.
         // Copied first: wl-copy takes the keyboard for a moment on mutter.
         const QByteArray users("\x89PNG\r\n\x1a\n the user's own image", 29);
         outputOf(u"wl-copy"_s, {u"--type"_s, u"image/png"_s}, users);
