@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tidyword::platform::linux_desktop {
 namespace {
 
@@ -83,10 +85,10 @@ INSTANTIATE_TEST_SUITE_P(PortalClipboardTest, PasteboardContract,
                          test::rowName);
 
 // The whole replacement, verified, with the user's clipboard put back, and still served after the
-// replacement, as another client pastes it; and a refused consent, which leaves both the text and
-// the clipboard as they were.
+// replacement, as another client pastes it, also by a second paste in the same session; and a
+// refused consent, which leaves both the text and the clipboard as they were.
 TEST(PortalClipboardTest, AReplacementPastesThroughTheLentClipboardOnlyWithConsent) {
-    const test::FakePortal started(1, 0);
+    std::optional<test::FakePortal> portal(std::in_place, 1, 0);
     std::unique_ptr<AtspiAccessibility> accessibility = AtspiAccessibility::open();
     std::unique_ptr<AtspiWorkspace> workspace = AtspiWorkspace::open();
     std::unique_ptr<PortalClipboard> clipboard = PortalClipboard::open();
@@ -95,30 +97,36 @@ TEST(PortalClipboardTest, AReplacementPastesThroughTheLentClipboardOnlyWithConse
     const QTemporaryDir directory;
     platform::SystemClock clock;
     const QString text = u"Caf\u00e9 \U0001F600 cr\u00e8me and more"_s;
+    // An image: mutter 43 keeps its own copy of a text, not of an image, once its owner goes.
+    const QByteArray users("\x89PNG\r\n\x1a\n the user's own image", 29);
     const struct {
         const char* name;
         bool qtField;
         int startResponse;
+        // The last paste's session, kept for the user's image it put back, serves this one.
+        bool keptSession;
         std::optional<TextBridgeError::Code> error;
     } cases[] = {
-        {"Mousepad", false, 0, std::nullopt},
-        {"QtFieldWithoutEditing", true, 0, std::nullopt},
-        {"ConsentRefused", false, 1, TextBridgeError::keysRefused},
+        {"Mousepad", false, 0, false, std::nullopt},
+        {"QtFieldWithoutEditingInTheKeptSession", true, 0, true, std::nullopt},
+        {"ConsentRefused", false, 1, false, TextBridgeError::keysRefused},
     };
+    std::unique_ptr<PortalKeyEvents> keys;
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
-        const test::FakePortal portal(1, test.startResponse);
-        auto keys = PortalKeyEvents::open(*workspace, nullptr, {}, clipboard.get());
+        if (!test.keptSession) {
+            keys.reset();
+            portal.emplace(1, test.startResponse);
+            keys = PortalKeyEvents::open(*workspace, nullptr, {}, clipboard.get());
+            // Copied before the editor starts: wl-copy takes the keyboard for a moment on mutter.
+            outputOf(u"wl-copy"_s, {u"--type"_s, u"image/png"_s}, users);
+        }
         ASSERT_NE(keys, nullptr);
         TextBridge bridge({*accessibility, *workspace, *clipboard, *keys, clock});
         QFile file(directory.filePath(u"draft.txt"_s));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text.toUtf8());
         file.close();
-        // An image: mutter 43 keeps its own copy of a text, not of an image, once its owner goes.
-        // Copied first: wl-copy takes the keyboard for a moment on mutter.
-        const QByteArray users("\x89PNG\r\n\x1a\n the user's own image", 29);
-        outputOf(u"wl-copy"_s, {u"--type"_s, u"image/png"_s}, users);
         const qint32 editor = test.qtField
                                   ? applications.startInFront(QStringLiteral(TIDYWORD_PLAIN_FIELD),
                                                               {u"--read-only-interface"_s, text})
@@ -152,7 +160,11 @@ TEST(PortalClipboardTest, AReplacementPastesThroughTheLentClipboardOnlyWithConse
         EXPECT_EQ(test::AccessibleUi(editor).editableText(),
                   test.error ? text : u"Caf\u00e9 \U0001F600 CR\u00c8ME and more"_s);
         EXPECT_EQ(outputOf(u"wl-paste"_s, {u"--type"_s, u"image/png"_s}), users);
-        keys->closePasteSession();
+        const QList<QJsonObject> asked = portal->requests();
+        const auto starts = std::count_if(
+            asked.cbegin(), asked.cend(),
+            [](const QJsonObject& request) { return request[u"method"] == u"Start"_s; });
+        EXPECT_EQ(starts, 1);
         applications.stop(editor);
     }
 }
