@@ -159,9 +159,9 @@ int main(int argc, char** argv) {
     }
     // GNOME's route: the portal's clipboard, lent to the keys' session of each paste.
     auto portalClipboard = dataControl ? nullptr : PortalClipboard::open();
-    auto lendingKeys =
-        portalClipboard ? PortalKeyEvents::open(*workspace, nullptr, {}, portalClipboard.get())
-                        : nullptr;
+    auto lendingKeys = portalClipboard
+                           ? PortalKeyEvents::open(*workspace, nullptr, {}, portalClipboard.get())
+                           : nullptr;
     if (lendingKeys) {
         TextBridge pasting({*accessibility, *workspace, *portalClipboard, *lendingKeys, clock});
         const auto pastes = replacements(pasting);
