@@ -72,17 +72,8 @@ QStringList typesIn(GVariant* options) {
 }  // namespace
 
 std::unique_ptr<PortalClipboard> PortalClipboard::open() {
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    const OwnedError failure(error);
-    if (!bus) {
-        return nullptr;
-    }
-    if (!portalInterfaceVersion(bus, kClipboard, answerWait)) {
-        g_object_unref(bus);
-        return nullptr;
-    }
-    return std::unique_ptr<PortalClipboard>(new PortalClipboard(bus));
+    const auto portal = connectToPortal(kClipboard, answerWait);
+    return portal ? std::unique_ptr<PortalClipboard>(new PortalClipboard(portal->bus)) : nullptr;
 }
 
 PortalClipboard::PortalClipboard(GDBusConnection* bus) : bus_(bus), context_(g_main_context_new()) {

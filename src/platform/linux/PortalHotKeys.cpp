@@ -19,17 +19,9 @@ void addString(GVariantBuilder& options, const char* key, const QByteArray& valu
 }  // namespace
 
 std::unique_ptr<PortalHotKeys> PortalHotKeys::open(const QString& applicationId) {
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    const OwnedError failure(error);
-    if (!bus) {
-        return nullptr;
-    }
-    if (!portalInterfaceVersion(bus, kGlobalShortcuts, callWait)) {
-        g_object_unref(bus);
-        return nullptr;
-    }
-    return std::unique_ptr<PortalHotKeys>(new PortalHotKeys(bus, applicationId));
+    const auto portal = connectToPortal(kGlobalShortcuts, callWait);
+    return portal ? std::unique_ptr<PortalHotKeys>(new PortalHotKeys(portal->bus, applicationId))
+                  : nullptr;
 }
 
 PortalHotKeys::PortalHotKeys(GDBusConnection* bus, QString applicationId)

@@ -41,19 +41,12 @@ std::unique_ptr<PortalKeyEvents> PortalKeyEvents::open(Workspace& workspace,
                                                        SecretStore* restoreTokens,
                                                        std::function<bool()> heldModifiers,
                                                        PortalClipboard* clipboard) {
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    const OwnedError failure(error);
-    if (!bus) {
+    const auto portal = connectToPortal(kRemoteDesktop, answerWait);
+    if (!portal) {
         return nullptr;
     }
-    const auto interfaceVersion = portalInterfaceVersion(bus, kRemoteDesktop, answerWait);
-    if (!interfaceVersion) {
-        g_object_unref(bus);
-        return nullptr;
-    }
-    auto keys = std::unique_ptr<PortalKeyEvents>(new PortalKeyEvents(bus, workspace));
-    keys->version_ = *interfaceVersion;
+    auto keys = std::unique_ptr<PortalKeyEvents>(new PortalKeyEvents(portal->bus, workspace));
+    keys->version_ = portal->version;
     keys->tokens_ = restoreTokens;
     keys->heldModifiers_ = std::move(heldModifiers);
     keys->clipboard_ = clipboard;

@@ -164,6 +164,22 @@ bool portalCall(GDBusConnection* bus, const char* path, const char* interface, c
     return reply != nullptr;
 }
 
+std::optional<PortalConnection> connectToPortal(const char* interface,
+                                                std::chrono::milliseconds wait) {
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    const OwnedError failure(error);
+    if (!bus) {
+        return std::nullopt;
+    }
+    const auto version = portalInterfaceVersion(bus, interface, wait);
+    if (!version) {
+        g_object_unref(bus);
+        return std::nullopt;
+    }
+    return PortalConnection{bus, *version};
+}
+
 std::optional<unsigned> portalInterfaceVersion(GDBusConnection* bus, const char* interface,
                                                std::chrono::milliseconds wait) {
     const OwnedVariant version(g_dbus_connection_call_sync(

@@ -59,6 +59,15 @@ bool portalCall(GDBusConnection* bus, const char* path, const char* interface, c
 // `wait` for something first.
 void dispatchWithin(GMainContext* context, std::chrono::milliseconds wait);
 
+// The session bus, and the version the portal gives `interface` on it; none without a bus or
+// without the interface. The caller holds a reference on the connection.
+struct PortalConnection {
+    GDBusConnection* bus;
+    unsigned version;
+};
+std::optional<PortalConnection> connectToPortal(const char* interface,
+                                                std::chrono::milliseconds wait);
+
 // The version the portal gives its `interface`, or none when it does not offer it.
 std::optional<unsigned> portalInterfaceVersion(GDBusConnection* bus, const char* interface,
                                                std::chrono::milliseconds wait);
