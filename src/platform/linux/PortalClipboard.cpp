@@ -4,7 +4,6 @@
 #include "platform/linux/PortalRequest.h"
 
 #include <gio/gio.h>
-#include <gio/gunixfdlist.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,10 +19,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr char kClipboard[] = "org.freedesktop.portal.Clipboard";
 
-gint milliseconds(std::chrono::milliseconds duration) {
-    return static_cast<gint>(duration.count());
-}
-
 // Waits up to what is left of the time to `deadline` for `events` on `descriptor`.
 bool ready(int descriptor, short events, Clock::time_point deadline) {
     const auto left =
@@ -37,18 +32,6 @@ bool ready(int descriptor, short events, Clock::time_point deadline) {
         result = ::poll(&watched, 1, static_cast<int>(left));
     } while (result < 0 && errno == EINTR);
     return result > 0;
-}
-
-// The descriptor a call answered with (its reply's first handle), or -1.
-int descriptorOf(GVariant* reply, GUnixFDList* descriptors) {
-    if (!reply || !descriptors) {
-        return -1;
-    }
-    gint32 index = -1;
-    g_variant_get(reply, "(h)", &index);
-    return index >= 0 && index < g_unix_fd_list_get_length(descriptors)
-               ? g_unix_fd_list_get(descriptors, index, nullptr)
-               : -1;
 }
 
 // A portal names the types in `mime_types` (as); GNOME's compositor, under it, wraps them in a
@@ -172,7 +155,6 @@ void PortalClipboard::ownerChanged(GDBusConnection* /*bus*/, const char* /*sende
         clipboard.writing_ = false;
     } else if (!clipboard.awaitingWrite_) {
         // Another owner's: ours, if a write of ours was still to be confirmed, came before it.
-        clipboard.writing_ = false;
         clipboard.lose();
     }
 }
@@ -199,26 +181,30 @@ void PortalClipboard::serve(const QString& type, unsigned serial) {
         portalCall(bus_, kPortalPath, kClipboard, "SelectionWriteDone",
                    g_variant_new("(oub)", session.constData(), serial, complete), answerWait);
     };
-    const auto found = std::find_if(served_.cbegin(), served_.cend(),
-                                    [&type](const auto& entry) { return entry.first == type; });
-    if (found == served_.cend() || !(ours_ || writing_)) {
+    const Data* found = servedData(type);
+    if (!found) {
         writeDone(false);
         return;
     }
-    GUnixFDList* descriptors = nullptr;
-    const OwnedVariant reply(g_dbus_connection_call_with_unix_fd_list_sync(
-        bus_, kPortalService, kPortalPath, kClipboard, "SelectionWrite",
-        g_variant_new("(ou)", session_.constData(), serial), G_VARIANT_TYPE("(h)"),
-        G_DBUS_CALL_FLAGS_NONE, milliseconds(answerWait), nullptr, &descriptors, nullptr, nullptr));
-    const OwnedObject<GUnixFDList> ownedDescriptors(descriptors);
-    const int descriptor = descriptorOf(reply.get(), descriptors);
+    const int descriptor =
+        portalCallForDescriptor(bus_, kClipboard, "SelectionWrite",
+                                g_variant_new("(ou)", session_.constData(), serial), answerWait);
     if (descriptor < 0) {
         writeDone(false);
         return;
     }
     // The reader may be a program whose output this process is reading: the answer goes as it
     // is taken in, from the event loop.
-    answers_.answer(descriptor, found->second.bytes, writeDone);
+    answers_.answer(descriptor, found->bytes, writeDone);
+}
+
+const Pasteboard::Data* PortalClipboard::servedData(const QString& type) const {
+    if (!(ours_ || writing_)) {
+        return nullptr;
+    }
+    const auto found = std::find_if(served_.cbegin(), served_.cend(),
+                                    [&type](const auto& entry) { return entry.first == type; });
+    return found != served_.cend() ? &found->second : nullptr;
 }
 
 void PortalClipboard::dispatch(std::chrono::milliseconds wait) {
@@ -266,21 +252,12 @@ std::optional<Pasteboard::Data> PortalClipboard::data(int item, const QString& t
     }
     if (ours_ || writing_) {
         // The portal does not read a session's own contents back to it.
-        for (const auto& [name, data] : served_) {
-            if (name == type) {
-                return data.bytes.size() <= maximumSize ? std::optional(data) : std::nullopt;
-            }
-        }
-        return std::nullopt;
+        const Data* found = servedData(type);
+        return found && found->bytes.size() <= maximumSize ? std::optional(*found) : std::nullopt;
     }
-    GUnixFDList* descriptors = nullptr;
-    const OwnedVariant reply(g_dbus_connection_call_with_unix_fd_list_sync(
-        bus_, kPortalService, kPortalPath, kClipboard, "SelectionRead",
-        g_variant_new("(os)", session_.constData(), type.toUtf8().constData()),
-        G_VARIANT_TYPE("(h)"), G_DBUS_CALL_FLAGS_NONE, milliseconds(answerWait), nullptr,
-        &descriptors, nullptr, nullptr));
-    const OwnedObject<GUnixFDList> ownedDescriptors(descriptors);
-    const int descriptor = descriptorOf(reply.get(), descriptors);
+    const int descriptor = portalCallForDescriptor(
+        bus_, kClipboard, "SelectionRead",
+        g_variant_new("(os)", session_.constData(), type.toUtf8().constData()), answerWait);
     if (descriptor < 0) {
         return std::nullopt;
     }

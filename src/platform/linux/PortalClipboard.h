@@ -80,6 +80,8 @@ private:
     void dispatch(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
     bool takeOwnership(const Item& contents);
     void serve(const QString& type, unsigned serial);
+    // What we serve as `type`, while the clipboard holds (or is about to hold) our contents.
+    const Data* servedData(const QString& type) const;
     void lose();
 
     GDBusConnection* bus_;

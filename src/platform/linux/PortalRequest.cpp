@@ -4,6 +4,7 @@
 #include <qcoro/qcorotimer.h>
 
 #include <gio/gio.h>
+#include <gio/gunixfdlist.h>
 
 #include <algorithm>
 
@@ -162,6 +163,23 @@ bool portalCall(GDBusConnection* bus, const char* path, const char* interface, c
         milliseconds(wait), nullptr, &error));
     const OwnedError failure(error);
     return reply != nullptr;
+}
+
+int portalCallForDescriptor(GDBusConnection* bus, const char* interface, const char* method,
+                            GVariant* parameters, std::chrono::milliseconds wait) {
+    GUnixFDList* received = nullptr;
+    const OwnedVariant reply(g_dbus_connection_call_with_unix_fd_list_sync(
+        bus, kPortalService, kPortalPath, interface, method, parameters, G_VARIANT_TYPE("(h)"),
+        G_DBUS_CALL_FLAGS_NONE, milliseconds(wait), nullptr, &received, nullptr, nullptr));
+    const OwnedObject<GUnixFDList> descriptors(received);
+    if (!reply || !descriptors) {
+        return -1;
+    }
+    gint32 index = -1;
+    g_variant_get(reply.get(), "(h)", &index);
+    return index >= 0 && index < g_unix_fd_list_get_length(descriptors.get())
+               ? g_unix_fd_list_get(descriptors.get(), index, nullptr)
+               : -1;
 }
 
 std::optional<PortalConnection> connectToPortal(const char* interface,

@@ -59,6 +59,11 @@ bool portalCall(GDBusConnection* bus, const char* path, const char* interface, c
 // `wait` for something first.
 void dispatchWithin(GMainContext* context, std::chrono::milliseconds wait);
 
+// The descriptor that `method` of `interface` on the portal's object answers with (its reply's one
+// handle), or -1 when it does not answer so in time. `parameters` is floating.
+int portalCallForDescriptor(GDBusConnection* bus, const char* interface, const char* method,
+                            GVariant* parameters, std::chrono::milliseconds wait);
+
 // The session bus, and the version the portal gives `interface` on it; none without a bus or
 // without the interface. The caller holds a reference on the connection.
 struct PortalConnection {
