@@ -93,14 +93,12 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::post(Shortcut shortcut, qint32 p
         co_return co_await typeChord(pasteSession_, shortcut, processIdentifier,
                                      std::move(lastCheck));
     }
-    const auto [created, sessionPath] = co_await createSession();
-    if (created != Posted::yes) {
-        co_return created;
+    const auto [opened, sessionPath] = co_await openSession(false);
+    if (opened != Posted::yes) {
+        co_return opened;
     }
-    Posted posted = co_await startSession(sessionPath, false);
-    if (posted == Posted::yes) {
-        posted = co_await typeChord(sessionPath, shortcut, processIdentifier, std::move(lastCheck));
-    }
+    const Posted posted =
+        co_await typeChord(sessionPath, shortcut, processIdentifier, std::move(lastCheck));
     closeSession(sessionPath);
     co_return posted;
 }
@@ -114,14 +112,9 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::openPasteSession(qint32 /*proces
     if (!pasteSession_.isEmpty()) {
         co_return Posted::yes;
     }
-    const auto [created, sessionPath] = co_await createSession();
-    if (created != Posted::yes) {
-        co_return created;
-    }
-    const Posted started = co_await startSession(sessionPath, true);
-    if (started != Posted::yes) {
-        closeSession(sessionPath);
-        co_return started;
+    const auto [opened, sessionPath] = co_await openSession(true);
+    if (opened != Posted::yes) {
+        co_return opened;
     }
     pasteSession_ = sessionPath;
     // The user may end it from the desktop (GNOME's indicator), and the portal says so.
@@ -132,23 +125,22 @@ QCoro::Task<KeyEvents::Posted> PortalKeyEvents::openPasteSession(qint32 /*proces
     clipboard_->onLossOfOurs([this] {
         // Told from inside the clipboard's dispatch: the session goes after it returns, and
         // not while a paste uses it.
-        QTimer::singleShot(0, &guard_, [this] {
-            if (!pasting_ && !pasteSession_.isEmpty() && !clipboard_->holdsOurs()) {
-                endPasteSession();
-            }
-        });
+        QTimer::singleShot(0, &guard_, [this] { endPasteSessionUnlessServing(); });
     });
     co_return Posted::yes;
 }
 
 void PortalKeyEvents::closePasteSession() {
     pasting_ = false;
-    // What the paste put back is served from the session; it goes once another program writes.
-    if (pasteSession_.isEmpty()) {
-        return;
+    if (!pasteSession_.isEmpty()) {
+        clipboard_->changeCount();  // brought up to date: a later owner may have come meanwhile
+        endPasteSessionUnlessServing();
     }
-    clipboard_->changeCount();  // brought up to date: a later owner may have come meanwhile
-    if (!clipboard_->holdsOurs()) {
+}
+
+void PortalKeyEvents::endPasteSessionUnlessServing() {
+    // What the paste put back is served from the session; it goes once another program writes.
+    if (!pasting_ && !pasteSession_.isEmpty() && !clipboard_->holdsOurs()) {
         endPasteSession();
     }
 }
@@ -197,6 +189,20 @@ QCoro::Task<std::pair<KeyEvents::Posted, QByteArray>> PortalKeyEvents::createSes
         co_return std::pair{created.refused() ? Posted::refusedByUser : Posted::no, QByteArray()};
     }
     co_return std::pair{Posted::yes, QByteArray(session)};
+}
+
+QCoro::Task<std::pair<KeyEvents::Posted, QByteArray>> PortalKeyEvents::openSession(
+    bool withClipboard) {
+    const auto [created, sessionPath] = co_await createSession();
+    if (created != Posted::yes) {
+        co_return std::pair{created, QByteArray()};
+    }
+    const Posted started = co_await startSession(sessionPath, withClipboard);
+    if (started != Posted::yes) {
+        closeSession(sessionPath);
+        co_return std::pair{started, QByteArray()};
+    }
+    co_return std::pair{Posted::yes, sessionPath};
 }
 
 void PortalKeyEvents::closeSession(const QByteArray& sessionPath) {

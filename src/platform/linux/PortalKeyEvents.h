@@ -86,8 +86,12 @@ private:
     // The chord in the started session at `sessionPath`, once the source is in front.
     QCoro::Task<Posted> typeChord(QByteArray sessionPath, Shortcut shortcut,
                                   qint32 processIdentifier, std::function<bool()> lastCheck);
+    // A started session's path, or none (closed again) with what became of it.
+    QCoro::Task<std::pair<Posted, QByteArray>> openSession(bool withClipboard);
     void closeSession(const QByteArray& sessionPath);
     void endPasteSession();
+    // Ends the paste's session once no paste uses it and it serves nothing of ours.
+    void endPasteSessionUnlessServing();
     // The paste's session is gone (closed by us, or by the desktop): nothing more goes through it.
     void forgetPasteSession();
     static void pasteSessionClosed(GDBusConnection* bus, const char* sender, const char* path,
